@@ -1,0 +1,81 @@
+/* tsln2xml: converts the data items of a pattern-making and marker-making
+ * database to XML documents and back.
+ *
+ * Every call returns 0 on success or a failure code:
+ *   1 unusable document or item content   5 the item could not be opened,
+ *   2 schema or validation failure           created or saved
+ *   3 no document object                  6 a standard-library failure
+ *   4 XML service failure                 7 unimplemented data type
+ * The last failure's code, secondary code and message are kept for
+ * GetLastErrorXML, GetLastDbErrorXML and GetLastErrorStringXML; a successful
+ * call leaves them unchanged.
+ *
+ * Narrow strings (storage areas, item names, file names) are in the ANSI code
+ * page (TSLN2XML_CODEPAGE, default 1252). XML text crosses the interface as
+ * UTF-16 BSTRs; a BSTR handed out belongs to the caller, who frees it with
+ * SysFreeString.
+ */
+#ifndef TSLN2XML_TSLN2XML_H
+#define TSLN2XML_TSLN2XML_H
+
+#ifdef __cplusplus
+typedef char16_t OLECHAR;
+extern "C" {
+#else
+#include <uchar.h>
+typedef char16_t OLECHAR;
+#endif
+
+typedef OLECHAR* BSTR;
+
+#if defined(TSLN2XML_BUILDING)
+#define TSLN2XML_API __attribute__((visibility("default")))
+#else
+#define TSLN2XML_API
+#endif
+
+/* Item conversions. areaRoot and areaName name the storage area: areaRoot,
+ * then ":" when areaRoot is one character (a drive letter), then areaName.
+ * itemName is at most 20 characters (longer names are cut). */
+TSLN2XML_API int ConvertDataItemToXMLFile(short dataType, const char* areaRoot, const char* areaName,
+                                          const char* itemName, const char* xmlFileName, int reserved);
+TSLN2XML_API int ConvertDataItemToXMLString(short dataType, const char* areaRoot, const char* areaName,
+                                            const char* itemName, BSTR* xml, int reserved);
+TSLN2XML_API int ConvertXMLFileToDataItem(short dataType, const char* xmlFileName, int reserved,
+                                          const char* areaRoot, const char* areaName, const char* itemName);
+TSLN2XML_API int ConvertXMLStringToDataItem(short dataType, const OLECHAR* xml, int reserved,
+                                            const char* areaRoot, const char* areaName, const char* itemName);
+
+/* A marker as a UTF-16 XML file, optionally validated against a schema file. */
+TSLN2XML_API int ConvertMarkerToXML(const char* areaRoot, const char* areaName, const char* markerName,
+                                    const char* xmlFileName, const char* schemaFileName);
+
+/* Item lists. Here areaRoot and areaName are joined without a colon. */
+TSLN2XML_API int EnumerateItems(const char* areaRoot, const char* areaName, const char* xmlFileName,
+                                const char* schemaFileName);
+TSLN2XML_API int EnumerateItemsString(const char* areaRoot, const char* areaName, BSTR* xml,
+                                      const char* schemaFileName);
+TSLN2XML_API int EnumerateItemsOfType(int dataType, const char* areaRoot, const char* areaName,
+                                      const char* xmlFileName, const char* schemaFileName);
+TSLN2XML_API int EnumerateItemsOfTypes(const int* dataTypes, int count, const char* areaRoot,
+                                       const char* areaName, const char* xmlFileName, const char* schemaFileName);
+TSLN2XML_API int EnumerateItemsNotOfTypes(const int* dataTypes, int count, const char* areaRoot,
+                                          const char* areaName, const char* xmlFileName,
+                                          const char* schemaFileName);
+
+/* The last failure. */
+TSLN2XML_API int GetLastErrorXML(void);
+TSLN2XML_API int GetLastDbErrorXML(void);
+TSLN2XML_API void GetLastErrorStringXML(BSTR* text);
+
+/* BSTR helpers: UTF-16 text with a 32-bit byte length in front of the pointer. */
+TSLN2XML_API BSTR SysAllocString(const OLECHAR* text);
+TSLN2XML_API BSTR SysAllocStringLen(const OLECHAR* text, unsigned int length);
+TSLN2XML_API void SysFreeString(BSTR text);
+TSLN2XML_API unsigned int SysStringLen(BSTR text);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds, creates a fresh demo storage area from the
+# documents in examples/ and converts every item back to XML.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/build.sh
+BUILD_DIR=${BUILD_DIR:-build}
+TOOL="$BUILD_DIR/tsln2xml"
+AREA="$BUILD_DIR/demo-area"
+OUT="$BUILD_DIR/demo-out"
+rm -rf "$AREA" "$OUT"
+mkdir -p "$AREA" "$OUT"
+
+echo "== Importing the example documents into $AREA"
+for dir in examples/*/; do
+  type=$(basename "$dir")
+  for doc in "$dir"*.xml; do
+    [ -e "$doc" ] || continue
+    item=$(basename "$doc" .xml)
+    "$TOOL" import "$type" "$AREA" "$item" "$doc"
+    echo "imported $type $item  <- $doc"
+  done
+done
+
+echo "== Exporting every item back to XML in $OUT"
+for dir in examples/*/; do
+  type=$(basename "$dir")
+  for doc in "$dir"*.xml; do
+    [ -e "$doc" ] || continue
+    item=$(basename "$doc" .xml)
+    "$TOOL" export "$type" "$AREA" "$item" -o "$OUT/$type-$item.xml"
+    echo "exported $type $item  -> $OUT/$type-$item.xml"
+  done
+done
+
+echo "== One of them:"
+first=$(ls "$OUT"/*.xml | head -n 1)
+cat "$first"

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and benchmarking need.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libxml2-dev libxml2-utils libsqlite3-dev sqlite3
+  libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,123 @@
+// The thirteen exported functions and the BSTR helpers.
+
+#include <string>
+
+#include "api/boundary.h"
+#include "api/last_error.h"
+#include "framework/factory.h"
+#include "platform/bstr.h"
+#include "tsln2xml/tsln2xml.h"
+
+using namespace tsln2xml;
+
+namespace {
+
+std::string_view Arg(const char* s) { return s ? std::string_view(s) : std::string_view(); }
+
+std::u16string_view WideArg(const OLECHAR* s) {
+  return s ? std::u16string_view(s, std::char_traits<char16_t>::length(s)) : std::u16string_view();
+}
+
+BSTR ToBstr(std::u16string_view text) {
+  BSTR bstr = platform::AllocBstr(text);
+  if (!bstr) throw std::bad_alloc();
+  return bstr;
+}
+
+[[noreturn]] void NotAvailable() { throw Tsln2XmlException(kUnimplemented, "Not implemented yet"); }
+
+}  // namespace
+
+extern "C" {
+
+int ConvertDataItemToXMLFile(short dataType, const char* areaRoot, const char* areaName, const char* itemName,
+                             const char* xmlFileName, int /*reserved*/) {
+  std::unique_ptr<XMLReader> reader;
+  const std::string file(Arg(xmlFileName));
+  return RunAtBoundary([&] {
+        reader = CreateReader(dataType, Arg(areaRoot), Arg(areaName), Arg(itemName));
+        reader->ToFile(file);
+      },
+      // The document as far as it was built goes to the file all the same.
+      [&] {
+        if (reader) reader->Document().SaveFile(file);
+      });
+}
+
+int ConvertDataItemToXMLString(short dataType, const char* areaRoot, const char* areaName, const char* itemName,
+                               BSTR* xml, int /*reserved*/) {
+  return RunAtBoundary([&] {
+    auto reader = CreateReader(dataType, Arg(areaRoot), Arg(areaName), Arg(itemName));
+    const std::u16string text = reader->ToString();
+    if (xml) *xml = ToBstr(text);
+  });
+}
+
+int ConvertXMLFileToDataItem(short dataType, const char* xmlFileName, int /*reserved*/, const char* areaRoot,
+                             const char* areaName, const char* itemName) {
+  return RunAtBoundary([&] {
+    auto writer = CreateWriter(dataType, Arg(areaRoot), Arg(areaName), Arg(itemName));
+    writer->FromFile(std::string(Arg(xmlFileName)));
+  });
+}
+
+int ConvertXMLStringToDataItem(short dataType, const OLECHAR* xml, int /*reserved*/, const char* areaRoot,
+                               const char* areaName, const char* itemName) {
+  return RunAtBoundary([&] {
+    auto writer = CreateWriter(dataType, Arg(areaRoot), Arg(areaName), Arg(itemName));
+    writer->FromString(WideArg(xml));
+  });
+}
+
+int ConvertMarkerToXML(const char*, const char*, const char*, const char*, const char*) {
+  return RunAtBoundary([] { NotAvailable(); }, BoundaryOptions{false});
+}
+
+int EnumerateItems(const char*, const char*, const char*, const char*) {
+  return RunAtBoundary([] { NotAvailable(); });
+}
+
+int EnumerateItemsString(const char*, const char*, BSTR*, const char*) {
+  return RunAtBoundary([] { NotAvailable(); });
+}
+
+int EnumerateItemsOfType(int, const char*, const char*, const char*, const char*) {
+  return RunAtBoundary([] { NotAvailable(); });
+}
+
+int EnumerateItemsOfTypes(const int*, int, const char*, const char*, const char*, const char*) {
+  return RunAtBoundary([] { NotAvailable(); });
+}
+
+int EnumerateItemsNotOfTypes(const int*, int, const char*, const char*, const char*, const char*) {
+  return RunAtBoundary([] { NotAvailable(); });
+}
+
+int GetLastErrorXML(void) { return GetLastError().code; }
+
+int GetLastDbErrorXML(void) { return GetLastError().secondary; }
+
+void GetLastErrorStringXML(BSTR* text) {
+  if (!text) return;
+  try {
+    *text = platform::AllocBstr(GetLastError().message);
+  } catch (...) {
+    *text = nullptr;
+  }
+}
+
+BSTR SysAllocString(const OLECHAR* text) { return text ? platform::AllocBstr(WideArg(text)) : nullptr; }
+
+BSTR SysAllocStringLen(const OLECHAR* text, unsigned int length) {
+  if (!text) {
+    BSTR bstr = platform::AllocBstr(std::u16string(length, u'\0'));
+    return bstr;
+  }
+  return platform::AllocBstr(std::u16string_view(text, length));
+}
+
+void SysFreeString(BSTR text) { platform::FreeBstr(text); }
+
+unsigned int SysStringLen(BSTR text) { return platform::BstrLength(text); }
+
+}  // extern "C"

@@ -1,0 +1,148 @@
+#include "framework/xml_data_item.h"
+
+#include <iostream>
+
+#include "platform/code_page.h"
+#include "platform/paths.h"
+#include "store/item_path.h"
+#include "xml/schema.h"
+
+namespace tsln2xml {
+
+XMLDataItem::XMLDataItem(std::string_view areaRoot, std::string_view areaName, std::string_view itemName,
+                         const ItemFileEntry& entry)
+    : storagePath_(platform::StoragePath(areaRoot, areaName)),
+      itemName_(platform::Truncate(itemName, store::kMaxItemName)),
+      entry_(entry),
+      namespace_(std::string(xml::kSchemaNamespacePrefix) + std::string(DataTypeName(entry.code))) {
+  directory_ = store::ItemDirectory(storagePath_, entry.code);
+}
+
+XMLDataItem::~XMLDataItem() { XMLDataItem::Close(); }
+
+std::string XMLDataItem::ControlPath() const { return directory_ + entry_.controlFile; }
+
+void XMLDataItem::OpenItemIn(int16_t mode, const char* failure) {
+  const int32_t result =
+      store::OpenItem(ControlPath(), itemName_, mode, entry_.itemFileTemplate, handle_, nullptr);
+  if (result != store::kStoreOk) throw Tsln2XmlException(kItemOpenFailure, result, failure);
+  dataStart_ = store::TellItem(handle_);
+}
+
+void XMLDataItem::Close() {
+  if (!handle_) return;
+  store::CloseItem(ControlPath(), itemName_, handle_);
+  handle_ = nullptr;
+}
+
+int32_t XMLDataItem::Tell() const { return handle_ ? store::TellItem(handle_) - dataStart_ : 0; }
+
+int32_t XMLDataItem::Seek(int32_t offset, int origin) {
+  return handle_ ? store::SeekItem(handle_, dataStart_ + offset, origin) : 0;
+}
+
+size_t XMLDataItem::Read(void* buffer, size_t bytes) { return handle_ ? store::ReadItem(buffer, 1, bytes, handle_) : 0; }
+
+size_t XMLDataItem::Write(const void* buffer, size_t bytes) {
+  return handle_ ? store::WriteItem(buffer, 1, bytes, handle_) : 0;
+}
+
+int32_t XMLDataItem::ItemSize() const { return handle_ ? handle_->size : 0; }
+
+void XMLDataItem::Run() {
+  try {
+    Open();
+    Convert();
+    Finish();
+    Close();
+  } catch (const Tsln2XmlException&) {
+    Close();
+    throw;
+  } catch (const XmlServiceError& e) {
+    Close();
+    throw Tsln2XmlException(kXmlServiceFailure, e.HResult(), ServiceFailureMessage());
+  } catch (const std::exception& e) {
+    Close();
+    std::cerr << e.what() << std::endl;
+    throw Tsln2XmlException(kStandardLibrary, e.what());
+  }
+}
+
+void XMLDataItem::Validate() { xml::ValidateDocument(document_); }
+
+void XMLDataItem::LoadFile(const std::string& fileName) {
+  std::string bytes;
+  if (!xml::ReadFileBytes(fileName, bytes) || !document_.LoadBytes(bytes))
+    throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+}
+
+void XMLDataItem::LoadString(std::u16string_view text) {
+  if (!document_.LoadUtf16(text)) throw Tsln2XmlException(kContentUnusable, "Unable to load XML String.");
+}
+
+void XMLDataItem::SaveToFile(const std::string& fileName) {
+  if (!document_.SaveFile(fileName))
+    throw Tsln2XmlException(kXmlServiceFailure, hresult::kAccessDenied, "COM Error Saving XML.");
+}
+
+std::u16string XMLDataItem::SaveToString() { return document_.SerializeUtf16(); }
+
+xml::Node XMLDataItem::CreateElement(std::string_view name) { return document_.CreateElement(name, namespace_); }
+
+std::vector<xml::Node> XMLDataItem::SelectNodes(xml::Node parent, std::string_view name) const {
+  return xml::SelectNodes(parent, name, namespace_);
+}
+
+xml::Node XMLDataItem::SelectSingleNode(xml::Node parent, std::string_view name) const {
+  return xml::SelectSingleNode(parent, name, namespace_);
+}
+
+void XMLReader::Open() { OpenItemIn(store::kModeRead, "Could not open file"); }
+
+void XMLReader::ToFile(const std::string& xmlFileName) {
+  Run();
+  Validate();
+  SaveToFile(xmlFileName);
+}
+
+std::u16string XMLReader::ToString() {
+  Run();
+  Validate();
+  return SaveToString();
+}
+
+xml::Node XMLReader::AppendElement(xml::Node parent, std::string_view name) {
+  xml::Node element = CreateElement(name);
+  if (parent)
+    xml::AppendChild(parent, element);
+  else
+    Document().SetRoot(element);
+  return element;
+}
+
+void XMLWriter::Open() { OpenItemIn(store::kModeCreate, "Could not create file"); }
+
+void XMLWriter::Finish() {
+  const int32_t result = store::CommitItem(handle_);
+  if (result != store::kStoreOk) throw Tsln2XmlException(kItemOpenFailure, result, "Could not save file");
+}
+
+void XMLWriter::FromFile(const std::string& xmlFileName) {
+  LoadFile(xmlFileName);
+  Validate();
+  Run();
+}
+
+void XMLWriter::FromString(std::u16string_view text) {
+  LoadString(text);
+  Validate();
+  Run();
+}
+
+xml::Node XMLWriter::RequireRoot(std::string_view name) {
+  xml::Node root = SelectSingleNode(Document().AsNode(), name);
+  if (!root) Fail("Missing required <" + std::string(name) + "> element");
+  return root;
+}
+
+}  // namespace tsln2xml

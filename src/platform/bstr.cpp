@@ -1,0 +1,32 @@
+#include "platform/bstr.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace tsln2xml::platform {
+
+Bstr AllocBstr(std::u16string_view text) {
+  if (text.size() > (std::numeric_limits<uint32_t>::max() - 8) / 2) return nullptr;
+  const uint32_t bytes = static_cast<uint32_t>(text.size() * 2);
+  auto* block = static_cast<uint8_t*>(std::malloc(sizeof(uint32_t) + bytes + 2));
+  if (!block) return nullptr;
+  std::memcpy(block, &bytes, sizeof bytes);
+  auto* chars = reinterpret_cast<char16_t*>(block + sizeof(uint32_t));
+  if (bytes) std::memcpy(chars, text.data(), bytes);
+  chars[text.size()] = u'\0';
+  return chars;
+}
+
+void FreeBstr(Bstr bstr) {
+  if (bstr) std::free(reinterpret_cast<uint8_t*>(bstr) - sizeof(uint32_t));
+}
+
+uint32_t BstrLength(const char16_t* bstr) {
+  if (!bstr) return 0;
+  uint32_t bytes;
+  std::memcpy(&bytes, reinterpret_cast<const uint8_t*>(bstr) - sizeof(uint32_t), sizeof bytes);
+  return bytes / 2;
+}
+
+}  // namespace tsln2xml::platform

@@ -1,0 +1,41 @@
+#pragma once
+// The "system ANSI code page" and the text conversions around it. Narrow text
+// (item names, record texts, messages) is in this code page; XML text is
+// Unicode. The code page is Windows-1252 unless TSLN2XML_CODEPAGE names
+// another Windows code page (single-byte: 1250-1258, 437, 850, 866, 874;
+// double-byte: 932, 936, 949, 950).
+//
+// No byte is lost in either direction for single-byte code pages: bytes the
+// code page leaves undefined map to the code point of the same value and back.
+// Characters a code page cannot represent become "?" on the way to narrow, as
+// the Windows conversion does with its default character.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tsln2xml::platform {
+
+int ActiveCodePage();
+// Switches the code page of the process (tests; the CLI's --codepage). Not
+// meant to be called while conversions run on other threads.
+void SetActiveCodePage(int codePage);
+bool IsSupportedCodePage(int codePage);
+bool IsDoubleByteCodePage(int codePage);
+
+bool IsDBCSLeadByteEx(int codePage, uint8_t byte);
+inline bool IsDBCSLeadByte(uint8_t byte) { return IsDBCSLeadByteEx(ActiveCodePage(), byte); }
+
+std::u16string AnsiToUtf16(std::string_view ansi);
+std::string Utf16ToAnsi(std::u16string_view text);
+std::string AnsiToUtf8(std::string_view ansi);
+std::string Utf8ToAnsi(std::string_view utf8);
+
+// Unicode transformations. Malformed input (bad UTF-8 sequences, lone
+// surrogates) becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view text);
+void AppendUtf8(std::string& out, char32_t cp);
+void AppendUtf16(std::u16string& out, char32_t cp);
+
+}  // namespace tsln2xml::platform

@@ -1,0 +1,25 @@
+#pragma once
+// Text forms of numbers, independent of the process locale.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tsln2xml::platform {
+
+// Up to `precision` significant digits, plain notation or, when the decimal
+// exponent is below -4 or at least `precision`, exponent notation with a sign
+// and at least three exponent digits (1.00000000000000008180305e-005); trailing
+// zeros dropped. Non-finite values take their XML Schema forms NaN, INF, -INF.
+std::string FormatDouble(double value, int precision);
+// The attribute form of doubles: 24 significant digits.
+inline std::string FormatDouble24(double value) { return FormatDouble(value, 24); }
+
+// Invariant-locale parsing of a whole text (surrounding XML white space
+// allowed). ParseDouble accepts the xs:double forms (leading "+", exponent,
+// INF, -INF, NaN); nullopt when the text is not a number. Results outside the
+// double range are reported through `overflow`.
+std::optional<double> ParseDouble(std::string_view text, bool* overflow = nullptr);
+
+}  // namespace tsln2xml::platform

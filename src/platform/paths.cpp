@@ -1,0 +1,34 @@
+#include "platform/paths.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace tsln2xml::platform {
+
+std::string StoragePath(std::string_view root, std::string_view name) {
+  std::string path(root);
+  if (root.size() == 1) path += ':';
+  path += name;
+  return Truncate(path, 255);
+}
+
+std::string TranslateStoragePath(std::string_view storagePath) {
+  std::string path(storagePath);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+    const std::string var =
+        std::string("TSLN2XML_DRIVE_") + static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    const char* base = std::getenv(var.c_str());
+    std::string result = (base && *base) ? base : "/";
+    std::string rest = path.substr(2);
+    while (!result.empty() && result.back() == '/') result.pop_back();
+    size_t skip = 0;
+    while (skip < rest.size() && rest[skip] == '/') ++skip;
+    rest.erase(0, skip);
+    return rest.empty() ? (result.empty() ? "/" : result) : result + "/" + rest;
+  }
+  return path;
+}
+
+}  // namespace tsln2xml::platform

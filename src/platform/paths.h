@@ -1,0 +1,24 @@
+#pragma once
+// Storage paths. A storage area is named by a root and a name; on this
+// platform it is a host directory. A one-letter root is a drive letter.
+
+#include <string>
+#include <string_view>
+
+namespace tsln2xml::platform {
+
+// `root`, then ":" when `root` is exactly one character, then `name`; at most
+// 255 characters.
+std::string StoragePath(std::string_view root, std::string_view name);
+
+// The host directory of a storage path: backslashes become slashes, and a
+// drive prefix "X:" maps to the directory named by TSLN2XML_DRIVE_X, or to
+// "/" when that variable is unset.
+std::string TranslateStoragePath(std::string_view storagePath);
+
+// `text` cut to at most `n` bytes.
+inline std::string Truncate(std::string_view text, size_t n) {
+  return std::string(text.substr(0, n));
+}
+
+}  // namespace tsln2xml::platform

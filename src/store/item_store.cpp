@@ -1,0 +1,145 @@
+#include "store/item_store.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <cstring>
+#include <limits>
+
+#include "platform/paths.h"
+#include "store/catalog.h"
+
+namespace tsln2xml::store {
+namespace {
+
+bool ValidName(std::string_view name) {
+  return !name.empty() && name.size() <= kMaxItemName && name.find('\0') == std::string_view::npos;
+}
+
+int32_t FromCatalog(CatalogStatus status) {
+  switch (status) {
+    case CatalogStatus::kOk: return kStoreOk;
+    case CatalogStatus::kMissing: return kItemNotFound;
+    case CatalogStatus::kNotFound: return kItemNotFound;
+    case CatalogStatus::kError: return kCatalogError;
+  }
+  return kCatalogError;
+}
+
+}  // namespace
+
+int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_t mode,
+                 std::string_view /*itemFileTemplate*/, ItemHandle*& handle, ItemControlEntry* entry) {
+  handle = nullptr;
+  if (!ValidName(itemName)) return kBadItemName;
+  if (mode != kModeRead && mode != kModeCreate) return kBadMode;
+  auto h = std::make_unique<ItemHandle>();
+  h->mode = mode;
+  h->controlPath = std::string(controlPath);
+  h->itemName = std::string(itemName);
+  if (mode == kModeRead) {
+    Catalog catalog;
+    CatalogStatus status = Catalog::OpenForReading(h->controlPath, catalog);
+    StoredItem item;
+    if (status == CatalogStatus::kOk) status = catalog.Get(itemName, item);
+    if (status != CatalogStatus::kOk) return FromCatalog(status);
+    if (item.content.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return kCatalogError;
+    h->data = std::move(item.content);
+    h->size = static_cast<int32_t>(h->data.size());
+    if (entry) *entry = {item.attributes.name, h->size, item.attributes.created, item.attributes.modified,
+                         item.attributes.previousModified};
+  } else {
+    // The storage area must exist; it is never created on the way. Nothing
+    // is touched until the commit.
+    std::error_code ec;
+    const auto dir = std::filesystem::path(h->controlPath).parent_path();
+    if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return kNoStorageArea;
+  }
+  handle = h.release();
+  return kStoreOk;
+}
+
+int32_t CommitItem(ItemHandle* handle) {
+  if (!handle || handle->mode != kModeCreate) return kNotWritable;
+  Catalog catalog;
+  CatalogStatus status = Catalog::OpenForWriting(handle->controlPath, catalog);
+  if (status == CatalogStatus::kMissing) return kNoStorageArea;
+  if (status == CatalogStatus::kOk)
+    status = catalog.Put(handle->itemName, handle->data, CurrentTime(), CurrentUserName());
+  return FromCatalog(status);
+}
+
+int32_t CloseItem(std::string_view, std::string_view, ItemHandle* handle) {
+  delete handle;
+  return kStoreOk;
+}
+
+size_t ReadItem(void* buffer, size_t size, size_t count, ItemHandle* handle) {
+  if (!handle || size == 0 || count == 0) return 0;
+  const size_t available = handle->data.size() > static_cast<size_t>(handle->position)
+                               ? handle->data.size() - static_cast<size_t>(handle->position)
+                               : 0;
+  const size_t whole = std::min(count, available / size);
+  if (whole) std::memcpy(buffer, handle->data.data() + handle->position, whole * size);
+  handle->position += static_cast<int32_t>(whole * size);
+  return whole;
+}
+
+size_t WriteItem(const void* buffer, size_t size, size_t count, ItemHandle* handle) {
+  if (!handle || handle->mode != kModeCreate || size == 0 || count == 0) return 0;
+  const size_t room = static_cast<size_t>(std::numeric_limits<int32_t>::max()) - static_cast<size_t>(handle->position);
+  if (count > room / size) return 0;
+  const size_t bytes = size * count;
+  const size_t end = static_cast<size_t>(handle->position) + bytes;
+  if (end > handle->data.size()) handle->data.resize(end);
+  std::memcpy(handle->data.data() + handle->position, buffer, bytes);
+  handle->position = static_cast<int32_t>(end);
+  handle->size = static_cast<int32_t>(handle->data.size());
+  return count;
+}
+
+int32_t TellItem(const ItemHandle* handle) { return handle ? handle->position : -1; }
+
+int32_t SeekItem(ItemHandle* handle, int32_t offset, int origin) {
+  if (!handle) return -1;
+  int64_t base = 0;
+  if (origin == SEEK_CUR) base = handle->position;
+  else if (origin == SEEK_END) base = static_cast<int64_t>(handle->data.size());
+  else if (origin != SEEK_SET) return -1;
+  const int64_t target = base + offset;
+  if (target < 0 || target > std::numeric_limits<int32_t>::max()) return -1;
+  handle->position = static_cast<int32_t>(target);
+  return 0;
+}
+
+int32_t GetItemSize(const ItemHandle* handle) { return handle ? handle->size : 0; }
+
+int32_t LookupItem(std::string_view controlPath, std::string_view itemName, ItemControlEntry* entry) {
+  if (!ValidName(itemName)) return kBadItemName;
+  Catalog catalog;
+  CatalogStatus status = Catalog::OpenForReading(std::string(controlPath), catalog);
+  StoredItem item;
+  if (status == CatalogStatus::kOk) status = catalog.Get(itemName, item, false);
+  if (status != CatalogStatus::kOk) return FromCatalog(status);
+  if (entry) *entry = {item.attributes.name, item.attributes.size, item.attributes.created, item.attributes.modified,
+                       item.attributes.previousModified};
+  return kStoreOk;
+}
+
+int32_t TranslateStoragePath(std::string_view storageDirectory, std::string& out) {
+  out = platform::TranslateStoragePath(storageDirectory);
+  return kStoreOk;
+}
+
+int32_t RemoveItem(std::string_view controlPath, std::string_view itemName) {
+  if (!ValidName(itemName)) return kBadItemName;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(std::string(controlPath), ec)) return kItemNotFound;
+  Catalog catalog;
+  CatalogStatus status = Catalog::OpenForWriting(std::string(controlPath), catalog);
+  if (status == CatalogStatus::kOk) status = catalog.Remove(itemName);
+  return FromCatalog(status);
+}
+
+}  // namespace tsln2xml::store

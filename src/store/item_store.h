@@ -1,0 +1,72 @@
+#pragma once
+// The item store: items of a storage area opened, read, written, positioned
+// and closed as streams of bytes. A read loads the item into memory; a write
+// collects the bytes in memory and the item becomes visible only when it is
+// committed, in one transaction. An item that is closed without a commit
+// leaves the storage area exactly as it was.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tsln2xml::store {
+
+// Results of OpenItem, CommitItem and LookupItem (1 is success; the others
+// reach callers as the secondary code of a failure).
+enum StoreResult : int32_t {
+  kStoreOk = 1,
+  kItemNotFound = 2,       // no item of that name
+  kNoStorageArea = 3,      // the storage area's directory does not exist
+  kBadItemName = 4,        // empty, longer than 20 characters, or with a NUL
+  kCatalogError = 5,       // the catalog could not be read or written (corrupt, locked, full)
+  kBadMode = 6,            // an open mode other than 0 (read) and 7 (create)
+  kNotWritable = 7,        // commit of an item not opened for writing
+};
+
+inline constexpr int16_t kModeRead = 0;
+inline constexpr int16_t kModeCreate = 7;
+inline constexpr size_t kMaxItemName = 20;
+
+// What LookupItem reports about an item.
+struct ItemControlEntry {
+  std::string name;
+  int32_t size = 0;
+  int32_t created = 0;
+  int32_t modified = 0;
+  int32_t previousModified = 0;
+};
+
+// The store's record of an open item. The first three 32-bit words are the
+// record's tag, the open mode and the item's size in bytes.
+struct ItemHandle {
+  int32_t tag = 0x4D455449;  // "ITEM"
+  int32_t mode = 0;
+  int32_t size = 0;
+  int32_t position = 0;
+  std::string controlPath;
+  std::string itemName;
+  std::vector<uint8_t> data;
+};
+
+int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_t mode,
+                 std::string_view itemFileTemplate, ItemHandle*& handle, ItemControlEntry* entry);
+// Makes the bytes written through a handle opened with mode 7 the item's
+// content; returns 1 or the failure.
+int32_t CommitItem(ItemHandle* handle);
+// Releases the handle; anything written and not committed is discarded.
+int32_t CloseItem(std::string_view controlPath, std::string_view itemName, ItemHandle* handle);
+size_t ReadItem(void* buffer, size_t size, size_t count, ItemHandle* handle);
+size_t WriteItem(const void* buffer, size_t size, size_t count, ItemHandle* handle);
+int32_t TellItem(const ItemHandle* handle);
+// As the C library's fseek: 0 on success, -1 on failure.
+int32_t SeekItem(ItemHandle* handle, int32_t offset, int origin);
+int32_t GetItemSize(const ItemHandle* handle);
+int32_t LookupItem(std::string_view controlPath, std::string_view itemName, ItemControlEntry* entry);
+// The host directory of a storage directory; 1 when translated.
+int32_t TranslateStoragePath(std::string_view storageDirectory, std::string& out);
+
+// Deletes an item (the CLI's tests and tools); 1 or the failure.
+int32_t RemoveItem(std::string_view controlPath, std::string_view itemName);
+
+}  // namespace tsln2xml::store

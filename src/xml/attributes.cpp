@@ -1,0 +1,117 @@
+#include "xml/attributes.h"
+
+#include <cfenv>
+#include <cmath>
+#include <limits>
+
+#include "framework/exception.h"
+#include "platform/code_page.h"
+#include "platform/number_text.h"
+
+namespace tsln2xml::xml {
+
+void SetAttributeUtf8(Node element, const char* name, std::string_view utf8) {
+  const std::string value(utf8);
+  xmlSetProp(element, X(name), X(value.c_str()));
+}
+
+void SetAttributeText(Node element, const char* name, std::string_view ansi) {
+  while (!ansi.empty() && ansi.front() == ' ') ansi.remove_prefix(1);
+  while (!ansi.empty() && ansi.back() == ' ') ansi.remove_suffix(1);
+  SetAttributeUtf8(element, name, platform::AnsiToUtf8(ansi));
+}
+
+void SetAttribute(Node element, const char* name, double value) {
+  SetAttributeUtf8(element, name, platform::FormatDouble24(value));
+}
+
+void SetAttribute(Node element, const char* name, int64_t value) {
+  SetAttributeUtf8(element, name, std::to_string(value));
+}
+
+std::optional<std::string> GetAttributeUtf8(Node element, const char* name) {
+  if (!element) return std::nullopt;
+  XmlCharPtr value(xmlGetNoNsProp(element, X(name)));
+  if (!value) return std::nullopt;
+  return std::string(C(value.get()));
+}
+
+double ConvertToDouble(std::string_view text) {
+  bool overflow = false;
+  auto v = platform::ParseDouble(text, &overflow);
+  if (!v) {
+    if (overflow) throw XmlServiceError(hresult::kOverflow, "Overflow converting \"" + std::string(text) + "\"");
+    throw XmlServiceError(hresult::kTypeMismatch, "Type mismatch converting \"" + std::string(text) + "\"");
+  }
+  return *v;
+}
+
+int64_t ConvertToInteger(std::string_view text, int64_t min, int64_t max) {
+  const double v = ConvertToDouble(text);
+  if (std::isnan(v)) throw XmlServiceError(hresult::kTypeMismatch, "Type mismatch converting \"" + std::string(text) + "\"");
+  // Fractions round to the nearest integer, halves to even.
+  const double r = std::nearbyint(v);
+  if (!(r >= static_cast<double>(min) && r <= static_cast<double>(max)))
+    throw XmlServiceError(hresult::kOverflow, "Overflow converting \"" + std::string(text) + "\"");
+  return static_cast<int64_t>(r);
+}
+
+namespace {
+template <class T>
+T GetInteger(Node element, const char* name, T defaultValue) {
+  auto text = GetAttributeUtf8(element, name);
+  if (!text) return defaultValue;
+  return static_cast<T>(ConvertToInteger(*text, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+}
+}  // namespace
+
+int64_t GetAttributeInteger(Node element, const char* name, int64_t defaultValue, int64_t min, int64_t max) {
+  auto text = GetAttributeUtf8(element, name);
+  return text ? ConvertToInteger(*text, min, max) : defaultValue;
+}
+
+int8_t GetAttributeInt8(Node e, const char* n, int8_t d) { return GetInteger(e, n, d); }
+uint8_t GetAttributeUInt8(Node e, const char* n, uint8_t d) { return GetInteger(e, n, d); }
+int16_t GetAttributeInt16(Node e, const char* n, int16_t d) { return GetInteger(e, n, d); }
+uint16_t GetAttributeUInt16(Node e, const char* n, uint16_t d) { return GetInteger(e, n, d); }
+int32_t GetAttributeInt32(Node e, const char* n, int32_t d) { return GetInteger(e, n, d); }
+uint32_t GetAttributeUInt32(Node e, const char* n, uint32_t d) { return GetInteger(e, n, d); }
+
+double GetAttributeDouble(Node element, const char* name, double defaultValue) {
+  auto text = GetAttributeUtf8(element, name);
+  return text ? ConvertToDouble(*text) : defaultValue;
+}
+
+float GetAttributeFloat(Node element, const char* name, float defaultValue) {
+  auto text = GetAttributeUtf8(element, name);
+  if (!text) return defaultValue;
+  const double v = ConvertToDouble(*text);
+  if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<float>::max())
+    throw XmlServiceError(hresult::kOverflow, "Overflow converting \"" + *text + "\"");
+  return static_cast<float>(v);
+}
+
+std::string GetAttributeText(Node element, const char* name, std::string_view defaultValue) {
+  auto text = GetAttributeUtf8(element, name);
+  return text ? platform::Utf8ToAnsi(*text) : std::string(defaultValue);
+}
+
+bool GetAttributeBool(Node element, const char* name, bool defaultValue) {
+  auto text = GetAttributeUtf8(element, name);
+  if (!text) return defaultValue;
+  std::string_view t = *text;
+  while (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.front() == '\n' || t.front() == '\r'))
+    t.remove_prefix(1);
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '\n' || t.back() == '\r'))
+    t.remove_suffix(1);
+  return t == "true" || t == "1";
+}
+
+int32_t ScaleToInt32(double value, double scale) {
+  const double product = std::trunc(value * scale);
+  if (!(product >= std::numeric_limits<int32_t>::min() && product <= std::numeric_limits<int32_t>::max()))
+    throw XmlServiceError(hresult::kOverflow, "Overflow scaling a value");
+  return static_cast<int32_t>(product);
+}
+
+}  // namespace tsln2xml::xml

@@ -1,0 +1,171 @@
+#include "xml/document.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/code_page.h"
+
+namespace tsln2xml::xml {
+
+Document::Document() {
+  EnsureInitialised();
+  doc_.reset(xmlNewDoc(X("1.0")));
+}
+
+bool Document::LoadUtf8(std::string_view utf8) {
+  DocPtr doc = ParseUntrusted(utf8.data(), utf8.size(), "UTF-8");
+  if (!doc) return false;
+  doc_ = std::move(doc);
+  namespaces_.clear();
+  return true;
+}
+
+bool Document::LoadBytes(std::string_view bytes) {
+  DocPtr doc = ParseUntrusted(bytes.data(), bytes.size(), nullptr);
+  if (!doc) return false;
+  doc_ = std::move(doc);
+  namespaces_.clear();
+  return true;
+}
+
+bool Document::LoadUtf16(std::u16string_view text) {
+  if (!text.empty() && text.front() == u'\xFEFF') text.remove_prefix(1);
+  return LoadUtf8(platform::Utf16ToUtf8(text));
+}
+
+Node Document::CreateElement(std::string_view name, std::string_view nsUri) {
+  if (!doc_) return nullptr;
+  const std::string nameZ(name);
+  Node node = xmlNewDocNode(doc_.get(), nullptr, X(nameZ.c_str()), nullptr);
+  if (!node || nsUri.empty()) return node;
+  for (auto& [uri, ns] : namespaces_) {
+    if (uri == nsUri) {
+      xmlSetNs(node, ns);
+      return node;
+    }
+  }
+  const std::string uriZ(nsUri);
+  xmlNsPtr ns = xmlNewNs(node, X(uriZ.c_str()), nullptr);
+  xmlSetNs(node, ns);
+  namespaces_.emplace_back(uriZ, ns);
+  return node;
+}
+
+void Document::SetRoot(Node element) {
+  if (doc_ && element) xmlDocSetRootElement(doc_.get(), element);
+}
+
+std::string Document::SerializeUtf8() const {
+  if (!doc_) return {};
+  xmlChar* mem = nullptr;
+  int size = 0;
+  xmlDocDumpFormatMemoryEnc(doc_.get(), &mem, &size, "UTF-8", 1);
+  XmlCharPtr owner(mem);
+  if (!mem || size <= 0) return {};
+  return std::string(C(mem), static_cast<size_t>(size));
+}
+
+std::u16string Document::SerializeUtf16() const {
+  std::string utf8 = SerializeUtf8();
+  static constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+  if (utf8.starts_with(kUtf8Declaration))
+    utf8.replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
+  return platform::Utf8ToUtf16(utf8);
+}
+
+bool Document::SaveFile(const std::string& path) const {
+  const std::string text = SerializeUtf8();
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  return std::fclose(f) == 0 && written;
+}
+
+namespace {
+
+bool IsSimplePath(std::string_view name) {
+  if (name.empty() || name.front() == '/' || name.back() == '/') return false;
+  for (char c : name) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '-' || c == '/' || static_cast<unsigned char>(c) >= 0x80;
+    if (!ok) return false;
+  }
+  return name.find("//") == std::string_view::npos;
+}
+
+bool Matches(Node n, std::string_view name, std::string_view nsUri) {
+  if (n->type != XML_ELEMENT_NODE) return false;
+  const std::string_view uri = n->ns && n->ns->href ? C(n->ns->href) : "";
+  return uri == nsUri && name == C(n->name);
+}
+
+void CollectChildren(Node parent, std::string_view name, std::string_view nsUri, std::vector<Node>& out) {
+  for (Node c = parent->children; c; c = c->next)
+    if (Matches(c, name, nsUri)) out.push_back(c);
+}
+
+std::vector<Node> SelectByXPath(Node parent, std::string_view name, std::string_view nsUri) {
+  std::vector<Node> out;
+  XPathContextPtr ctx(xmlXPathNewContext(parent->doc));
+  if (!ctx) return out;
+  const std::string uri(nsUri);
+  xmlXPathRegisterNs(ctx.get(), X("this"), X(uri.c_str()));
+  ctx->node = parent;
+  std::string expr;
+  // Every step of a plain path gets the prefix; anything else is taken as it is.
+  expr = "this:" + std::string(name);
+  XPathObjectPtr result(xmlXPathEvalExpression(X(expr.c_str()), ctx.get()));
+  if (!result || result->type != XPATH_NODESET || !result->nodesetval) return out;
+  for (int i = 0; i < result->nodesetval->nodeNr; ++i) out.push_back(result->nodesetval->nodeTab[i]);
+  return out;
+}
+
+}  // namespace
+
+std::vector<Node> SelectNodes(Node parent, std::string_view name, std::string_view nsUri) {
+  std::vector<Node> out;
+  if (!parent) return out;
+  if (!IsSimplePath(name)) return SelectByXPath(parent, name, nsUri);
+  std::vector<Node> level{parent};
+  size_t start = 0;
+  while (true) {
+    const size_t slash = name.find('/', start);
+    const std::string_view step = name.substr(start, slash == std::string_view::npos ? name.npos : slash - start);
+    std::vector<Node> next;
+    for (Node p : level) CollectChildren(p, step, nsUri, next);
+    level = std::move(next);
+    if (slash == std::string_view::npos) break;
+    start = slash + 1;
+  }
+  return level;
+}
+
+Node SelectSingleNode(Node parent, std::string_view name, std::string_view nsUri) {
+  if (!parent) return nullptr;
+  if (IsSimplePath(name) && name.find('/') == std::string_view::npos) {
+    for (Node c = parent->children; c; c = c->next)
+      if (Matches(c, name, nsUri)) return c;
+    return nullptr;
+  }
+  auto nodes = SelectNodes(parent, name, nsUri);
+  return nodes.empty() ? nullptr : nodes.front();
+}
+
+std::string NamespaceOf(Node element) {
+  return element && element->ns && element->ns->href ? C(element->ns->href) : "";
+}
+
+std::string LocalName(Node element) { return element && element->name ? C(element->name) : ""; }
+
+bool ReadFileBytes(const std::string& path, std::string& out) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+}  // namespace tsln2xml::xml

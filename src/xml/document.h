@@ -1,0 +1,69 @@
+#pragma once
+// The XML document of a conversion: created with its declaration, loaded from
+// untrusted text, serialised to UTF-8 files and UTF-16 text, with elements in
+// one namespace and child lookups by name in that namespace.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "xml/libxml.h"
+
+namespace tsln2xml::xml {
+
+using Node = xmlNodePtr;
+
+class Document {
+ public:
+  // An empty document: the declaration of version 1.0 and nothing else.
+  Document();
+  explicit Document(DocPtr doc) : doc_(std::move(doc)) {}
+
+  // Parses untrusted UTF-8 text / a file's bytes (encoding detected from the
+  // text). Return false (and leave the document as it was) on failure.
+  bool LoadUtf8(std::string_view utf8);
+  bool LoadBytes(std::string_view bytes);
+  bool LoadUtf16(std::u16string_view text);
+
+  xmlDocPtr get() const { return doc_.get(); }
+  Node Root() const { return doc_ ? xmlDocGetRootElement(doc_.get()) : nullptr; }
+  // The document node, as parent for looking up the root element.
+  Node AsNode() const { return reinterpret_cast<Node>(doc_.get()); }
+  bool Empty() const { return Root() == nullptr; }
+
+  // A new element called `name` in namespace `nsUri` (none when empty), not
+  // yet attached. The first element created in a namespace declares it.
+  Node CreateElement(std::string_view name, std::string_view nsUri);
+  void SetRoot(Node element);
+
+  // The whole document as UTF-8 with the declaration naming UTF-8, indented
+  // when the document holds no text of its own.
+  std::string SerializeUtf8() const;
+  // The whole document as UTF-16 text; its declaration names no encoding,
+  // since the caller decides how the text is stored.
+  std::u16string SerializeUtf16() const;
+  // Writes SerializeUtf8() to a file; false when the file cannot be written.
+  bool SaveFile(const std::string& path) const;
+
+ private:
+  DocPtr doc_;
+  std::vector<std::pair<std::string, xmlNsPtr>> namespaces_;
+};
+
+inline Node AppendChild(Node parent, Node child) { return xmlAddChild(parent, child); }
+
+// The child elements of `parent` called `name` in namespace `nsUri`, in
+// document order. `name` may also be a relative path of such names separated
+// by "/". Null parent: no nodes.
+std::vector<Node> SelectNodes(Node parent, std::string_view name, std::string_view nsUri);
+Node SelectSingleNode(Node parent, std::string_view name, std::string_view nsUri);
+
+// The namespace URI of an element ("" when it has none).
+std::string NamespaceOf(Node element);
+std::string LocalName(Node element);
+
+// Reads a whole file; false when it cannot be read.
+bool ReadFileBytes(const std::string& path, std::string& out);
+
+}  // namespace tsln2xml::xml

@@ -1,0 +1,50 @@
+#pragma once
+// Ownership of libxml2 objects. Everything that libxml2 allocates is held by
+// one of these handles; no other code calls the libxml2 free functions.
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlschemas.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlschemastypes.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <memory>
+#include <string>
+
+namespace tsln2xml::xml {
+
+// Initialises libxml2 once per process (parser, schema types, our schema
+// entity loader). Every entry point of the XML layer calls it.
+void EnsureInitialised();
+
+template <auto Free>
+struct Deleter {
+  template <class T>
+  void operator()(T* p) const noexcept {
+    if (p) Free(p);
+  }
+};
+
+using DocPtr = std::unique_ptr<xmlDoc, Deleter<xmlFreeDoc>>;
+using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, Deleter<xmlFreeParserCtxt>>;
+using XPathContextPtr = std::unique_ptr<xmlXPathContext, Deleter<xmlXPathFreeContext>>;
+using XPathObjectPtr = std::unique_ptr<xmlXPathObject, Deleter<xmlXPathFreeObject>>;
+using SchemaPtr = std::unique_ptr<xmlSchema, Deleter<xmlSchemaFree>>;
+using SchemaParserCtxtPtr = std::unique_ptr<xmlSchemaParserCtxt, Deleter<xmlSchemaFreeParserCtxt>>;
+using SchemaValidCtxtPtr = std::unique_ptr<xmlSchemaValidCtxt, Deleter<xmlSchemaFreeValidCtxt>>;
+
+inline void FreeXmlChar(xmlChar* p) { xmlFree(p); }
+using XmlCharPtr = std::unique_ptr<xmlChar, Deleter<FreeXmlChar>>;
+
+inline const xmlChar* X(const char* s) { return reinterpret_cast<const xmlChar*>(s); }
+inline const char* C(const xmlChar* s) { return reinterpret_cast<const char*>(s); }
+
+// Parses untrusted text: no network, no DTD loading, no entity substitution,
+// no huge-document switch; a document type declaration stops the parse.
+// `encoding` forces the input encoding (nullptr: detect it from the text).
+// Returns nullptr when the text is not a well-formed document.
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding);
+
+}  // namespace tsln2xml::xml

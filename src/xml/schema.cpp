@@ -1,0 +1,359 @@
+#include "xml/schema.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "framework/exception.h"
+#include "platform/code_page.h"
+
+namespace tsln2xml::xml {
+
+namespace generated {
+struct Resource {
+  const char* name;
+  const unsigned char* data;
+  size_t size;
+};
+extern const Resource kSchemaResources[];
+extern const size_t kSchemaResourceCount;
+}  // namespace generated
+
+namespace {
+
+constexpr std::string_view kUrlScheme = "tsln2xml-schema:";
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+class Embedded : public SchemaResources {
+ public:
+  std::optional<std::span<const uint8_t>> Find(std::string_view name) const override {
+    for (size_t i = 0; i < generated::kSchemaResourceCount; ++i) {
+      const auto& r = generated::kSchemaResources[i];
+      if (EqualsNoCase(r.name, name)) return std::span<const uint8_t>(r.data, r.size);
+    }
+    return std::nullopt;
+  }
+};
+
+// The resources that the entity loader serves while a schema set compiles on
+// this thread.
+thread_local const SchemaResources* tActiveResources = nullptr;
+
+xmlExternalEntityLoader gPreviousLoader = nullptr;
+
+xmlParserInputPtr SchemaEntityLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
+  if (url && std::string_view(url).starts_with(kUrlScheme)) {
+    const SchemaResources& resources = tActiveResources ? *tActiveResources : EmbeddedSchemas();
+    auto bytes = resources.Find(std::string_view(url).substr(kUrlScheme.size()));
+    if (!bytes) return nullptr;
+    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateMem(
+        reinterpret_cast<const char*>(bytes->data()), static_cast<int>(bytes->size()), XML_CHAR_ENCODING_NONE);
+    if (!buffer) return nullptr;
+    xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE);
+    if (!input) {
+      xmlFreeParserInputBuffer(buffer);
+      return nullptr;
+    }
+    input->filename = C(xmlStrdup(X(url)));
+    return input;
+  }
+  return gPreviousLoader ? gPreviousLoader(url, id, ctxt) : nullptr;
+}
+
+struct FirstError {
+  bool set = false;
+  int code = 0;
+  int line = 0;
+  int column = 0;
+  std::string message;
+};
+
+void CaptureError(void* ctx, xmlErrorPtr error) {
+  auto* first = static_cast<FirstError*>(ctx);
+  if (first->set || !error) return;
+  first->set = true;
+  first->code = error->code;
+  first->line = error->line;
+  first->column = error->int2;
+  first->message = error->message ? error->message : "unknown error";
+  if (first->message.empty() || first->message.back() != '\n') first->message += '\n';
+}
+
+bool IsXsdElement(xmlNodePtr n, const char* local) {
+  return n->type == XML_ELEMENT_NODE && n->ns && n->ns->href && kXsdNamespace == C(n->ns->href) &&
+         std::strcmp(C(n->name), local) == 0;
+}
+
+void CollectXsd(xmlNodePtr n, const char* local, std::vector<xmlNodePtr>& out) {
+  for (xmlNodePtr c = n; c; c = c->next) {
+    if (c->type != XML_ELEMENT_NODE) continue;
+    if (IsXsdElement(c, local)) out.push_back(c);
+    CollectXsd(c->children, local, out);
+  }
+}
+
+std::string TagName(xmlNodePtr n) {
+  std::string tag;
+  if (n->ns && n->ns->prefix) tag = std::string(C(n->ns->prefix)) + ":";
+  return tag + C(n->name);
+}
+
+// Gives every "type" attribute without a prefix the prefix "this:".
+void Qualify(xmlNodePtr n) {
+  if (n->type != XML_ELEMENT_NODE) return;
+  if (XmlCharPtr type{xmlGetNoNsProp(n, X("type"))}) {
+    if (!std::strchr(C(type.get()), ':')) {
+      const std::string qualified = "this:" + std::string(C(type.get()));
+      xmlSetProp(n, X("type"), X(qualified.c_str()));
+    }
+  }
+  for (xmlNodePtr c = n->children; c; c = c->next) Qualify(c);
+}
+
+DocPtr LoadSchemaDocument(const SchemaResources& resources, std::string_view name) {
+  auto bytes = LookupSchemaResource(resources, name);
+  DocPtr doc = ParseUntrusted(reinterpret_cast<const char*>(bytes.data()), bytes.size(), nullptr);
+  if (!doc) throw Tsln2XmlException(kSchemaFailure, "XSD Resource failed to load");
+  const std::string url = std::string(kUrlScheme) + std::string(name);
+  doc->URL = xmlStrdup(X(url.c_str()));
+  return doc;
+}
+
+std::string Attr(xmlNodePtr n, const char* name) {
+  XmlCharPtr v(xmlGetNoNsProp(n, X(name)));
+  return v ? C(v.get()) : "";
+}
+
+}  // namespace
+
+const SchemaResources& EmbeddedSchemas() {
+  static const Embedded embedded;
+  return embedded;
+}
+
+std::vector<std::string> EmbeddedSchemaNames() {
+  std::vector<std::string> names;
+  for (size_t i = 0; i < generated::kSchemaResourceCount; ++i) names.emplace_back(generated::kSchemaResources[i].name);
+  return names;
+}
+
+std::span<const uint8_t> LookupSchemaResource(const SchemaResources& resources, std::string_view name) {
+  auto bytes = resources.Find(name);
+  if (!bytes) throw Tsln2XmlException(kSchemaFailure, "XSD Resource could not be found");
+  if (bytes->size() < 2 || (*bytes)[0] != 0xFF || (*bytes)[1] != 0xFE)
+    throw Tsln2XmlException(kSchemaFailure, "XSD Resource missing UTF-16 byte marker");
+  return *bytes;
+}
+
+std::u16string SchemaResourceText(const SchemaResources& resources, std::string_view name) {
+  auto bytes = LookupSchemaResource(resources, name);
+  std::u16string text((bytes.size() - 2) / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char16_t>(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
+  return text;
+}
+
+std::string SchemaSet::AssembledText() const {
+  return Document(DocPtr(xmlCopyDoc(mainDoc_.get(), 1))).SerializeUtf8();
+}
+
+void InstallSchemaEntityLoader() {
+  gPreviousLoader = xmlGetExternalEntityLoader();
+  xmlSetExternalEntityLoader(SchemaEntityLoader);
+}
+
+std::shared_ptr<const SchemaSet> AssembleSchemaSet(const SchemaResources& resources, std::string_view ns) {
+  EnsureInitialised();
+  const auto slash = ns.rfind('/');
+  if (slash == std::string_view::npos) throw Tsln2XmlException(kSchemaFailure, "XML namespace malformed");
+  const std::string mainName = std::string(ns.substr(slash + 1)) + ".xsd";
+  DocPtr main = LoadSchemaDocument(resources, mainName);
+  xmlNodePtr root = xmlDocGetRootElement(main.get());
+
+  // Imports: served from the resources through the entity loader.
+  std::vector<xmlNodePtr> imports;
+  CollectXsd(root, "import", imports);
+  for (xmlNodePtr import : imports) {
+    const std::string location = Attr(import, "schemaLocation");
+    LookupSchemaResource(resources, location);  // fails early on a missing resource
+    const std::string url = std::string(kUrlScheme) + location;
+    xmlSetProp(import, X("schemaLocation"), X(url.c_str()));
+  }
+
+  // Includes: the included schema's top-level definitions are copied in.
+  std::vector<xmlNodePtr> includes;
+  CollectXsd(root, "include", includes);
+  for (xmlNodePtr include : includes) {
+    DocPtr included = LoadSchemaDocument(resources, Attr(include, "schemaLocation"));
+    for (xmlNodePtr c = xmlDocGetRootElement(included.get())->children; c; c = c->next) {
+      if (c->type != XML_ELEMENT_NODE || TagName(c) == "xs:import") continue;
+      xmlNodePtr copy = xmlDocCopyNode(c, main.get(), 1);
+      if (!copy) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory copying a schema");
+      Qualify(copy);
+      xmlAddChild(root, copy);
+    }
+    xmlUnlinkNode(include);
+    xmlFreeNode(include);
+  }
+
+  FirstError error;
+  const SchemaResources* previous = tActiveResources;
+  tActiveResources = &resources;
+  SchemaParserCtxtPtr parser(xmlSchemaNewDocParserCtxt(main.get()));
+  if (!parser) {
+    tActiveResources = previous;
+    throw XmlServiceError(hresult::kOutOfMemory, "Out of memory compiling a schema");
+  }
+  xmlSchemaSetParserStructuredErrors(parser.get(), CaptureError, &error);
+  SchemaPtr schema(xmlSchemaParse(parser.get()));
+  tActiveResources = previous;
+  if (!schema || error.set)
+    throw XmlServiceError(hresult::kFail, "The schema " + mainName + " was rejected: " + error.message);
+  return std::make_shared<SchemaSet>(std::move(main), std::move(schema));
+}
+
+std::shared_ptr<const SchemaSet> SchemaSetForNamespace(std::string_view ns) {
+  static std::mutex mutex;
+  static std::map<std::string, std::shared_ptr<const SchemaSet>, std::less<>> cache;
+  std::lock_guard lock(mutex);
+  auto it = cache.find(ns);
+  if (it != cache.end()) return it->second;
+  auto set = AssembleSchemaSet(EmbeddedSchemas(), ns);
+  cache.emplace(std::string(ns), set);
+  return set;
+}
+
+std::string ValidationReport(const std::string& reason, int code, int line, int linePos, long filePos,
+                             const std::string& source) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%2X", static_cast<unsigned>(code));
+  std::string report = "XML Validation Error:\n";
+  report += "Reason: " + reason;
+  report += "errorCode: 0x" + std::string(hex) + "\n";
+  report += "line: " + std::to_string(line) + "\n";
+  report += "linePos: " + std::to_string(linePos) + "\n";
+  report += "filePos: " + std::to_string(filePos) + "\n";
+  if (!source.empty()) report += "Source: " + source;
+  return report;
+}
+
+namespace {
+
+// Validates serialised text as a stream, which gives the line and position
+// of the first error in that text.
+FirstError ValidateText(const std::string& text, const SchemaSet& set) {
+  FirstError error;
+  SchemaValidCtxtPtr vctxt(xmlSchemaNewValidCtxt(set.get()));
+  if (!vctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlSchemaSetValidStructuredErrors(vctxt.get(), CaptureError, &error);
+  ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
+  if (!ctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES);
+  xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(vctxt.get(), &ctxt->sax, &ctxt->userData);
+  if (!plug) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlParseDocument(ctxt.get());
+  // Puts the parser's own handler back before the context is freed.
+  xmlSchemaSAXUnplug(plug);
+  return error;
+}
+
+// Position of `line` (1-based) and the text of that line.
+void LocateLine(const std::string& text, int line, long& lineStart, std::string& lineText) {
+  size_t start = 0;
+  for (int l = 1; l < line; ++l) {
+    const size_t nl = text.find('\n', start);
+    if (nl == std::string::npos) break;
+    start = nl + 1;
+  }
+  size_t end = text.find('\n', start);
+  if (end == std::string::npos) end = text.size();
+  lineText = text.substr(start, end - start);
+  while (!lineText.empty() && (lineText.back() == '\r')) lineText.pop_back();
+  lineStart = static_cast<long>(start);
+}
+
+}  // namespace
+
+std::optional<std::string> FindValidationError(const Document& doc, const SchemaSet& set) {
+  FirstError domError;
+  {
+    SchemaValidCtxtPtr vctxt(xmlSchemaNewValidCtxt(set.get()));
+    if (!vctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+    xmlSchemaSetValidStructuredErrors(vctxt.get(), CaptureError, &domError);
+    const int rc = xmlSchemaValidateDoc(vctxt.get(), doc.get());
+    if (rc == 0) return std::nullopt;
+    if (rc < 0 && !domError.set) throw XmlServiceError(hresult::kFail, "Internal error of the schema validator");
+  }
+  // The document is invalid: find the first error again in the serialised
+  // text, where it has a line and a position.
+  const std::string text = doc.SerializeUtf8();
+  FirstError error = ValidateText(text, set);
+  if (!error.set) error = domError;
+  long lineStart = 0;
+  std::string source;
+  LocateLine(text, error.line, lineStart, source);
+  const std::u16string before = platform::Utf8ToUtf16(std::string_view(text).substr(0, lineStart));
+  const long filePos = static_cast<long>(before.size()) + error.column;
+  return ValidationReport(platform::Utf8ToAnsi(error.message), error.code, error.line, error.column, filePos,
+                          platform::Utf8ToAnsi(source));
+}
+
+void ValidateAgainst(const Document& doc, const SchemaSet& set) {
+  if (doc.Empty()) throw Tsln2XmlException(kSchemaFailure, "XML Document not Loaded.");
+  if (auto report = FindValidationError(doc, set)) throw Tsln2XmlException(kSchemaFailure, *report);
+}
+
+void ValidateDocument(const Document& doc) {
+  if (!doc.get()) throw Tsln2XmlException(kSchemaFailure, "XML Document not created.");
+  if (doc.Empty()) throw Tsln2XmlException(kSchemaFailure, "XML Document not Loaded.");
+  ValidateAgainst(doc, *SchemaSetForNamespace(NamespaceOf(doc.Root())));
+}
+
+std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status) {
+  EnsureInitialised();
+  std::string bytes;
+  if (!ReadFileBytes(schemaPath, bytes)) {
+    status = SchemaFileStatus::kUnreadable;
+    return nullptr;
+  }
+  if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
+    status = SchemaFileStatus::kEmpty;
+    return nullptr;
+  }
+  DocPtr doc = ParseUntrusted(bytes.data(), bytes.size(), nullptr);
+  if (!doc) {
+    status = SchemaFileStatus::kUnreadable;
+    return nullptr;
+  }
+  doc->URL = xmlStrdup(X(schemaPath.c_str()));
+  FirstError error;
+  SchemaParserCtxtPtr parser(xmlSchemaNewDocParserCtxt(doc.get()));
+  if (!parser) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory compiling a schema");
+  xmlSchemaSetParserStructuredErrors(parser.get(), CaptureError, &error);
+  SchemaPtr schema(xmlSchemaParse(parser.get()));
+  if (!schema || error.set) {
+    status = SchemaFileStatus::kNotSchema;
+    return nullptr;
+  }
+  status = SchemaFileStatus::kOk;
+  return std::make_shared<SchemaSet>(std::move(doc), std::move(schema));
+}
+
+void ValidateAgainstSchemaFile(const Document& doc, const std::string& schemaPath) {
+  if (!doc.get()) throw Tsln2XmlException(kSchemaFailure, "XML Document not created.");
+  if (doc.Empty()) throw Tsln2XmlException(kSchemaFailure, "XML Document not Loaded.");
+  SchemaFileStatus status;
+  auto set = LoadSchemaFile(schemaPath, status);
+  if (status == SchemaFileStatus::kUnreadable) throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+  if (!set) throw Tsln2XmlException(kSchemaFailure, "XSD Document not Loaded.");
+  ValidateAgainst(doc, *set);
+}
+
+}  // namespace tsln2xml::xml

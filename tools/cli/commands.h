@@ -1,0 +1,36 @@
+#pragma once
+// The command-line tool's subcommands. Each maps onto one export or one
+// store operation, prints the library's own message and exits with its code.
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tsln2xml::cli {
+
+// Every subcommand stores its outcome here; main returns it.
+struct Outcome {
+  int code = 0;
+};
+
+void RegisterConvertCommands(CLI::App& app, Outcome& outcome);
+void RegisterRawCommands(CLI::App& app, Outcome& outcome);
+void RegisterTypesCommand(CLI::App& app, Outcome& outcome);
+
+// A data type by name or code; prints an error and returns nullopt otherwise.
+std::optional<int16_t> ParseTypeArgument(const std::string& text);
+
+// The storage area arguments of the exports for a host directory.
+struct Area {
+  std::string root;  // always empty: the directory is given whole
+  std::string name;
+};
+Area AreaFromDirectory(const std::string& directory);
+
+// Reads a file ("-" for standard input) / writes one ("-" for standard output).
+bool ReadInput(const std::string& path, std::string& out);
+bool WriteOutput(const std::string& path, const std::string& bytes);
+
+}  // namespace tsln2xml::cli

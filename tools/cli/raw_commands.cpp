@@ -1,0 +1,110 @@
+// raw get / raw put: an item's bytes as they are stored, for backups and
+// test fixtures. put goes through the same transactional commit as imports.
+
+#include <iostream>
+
+#include "cli/commands.h"
+#include "framework/data_types.h"
+#include "platform/paths.h"
+#include "store/item_path.h"
+#include "store/item_store.h"
+
+namespace tsln2xml::cli {
+namespace {
+
+struct RawArgs {
+  std::string type, area, item, file;
+};
+
+const char* StoreResultText(int32_t result) {
+  switch (result) {
+    case store::kItemNotFound: return "no such item";
+    case store::kNoStorageArea: return "the storage area does not exist";
+    case store::kBadItemName: return "the item name is empty or longer than 20 characters";
+    case store::kCatalogError: return "the catalog could not be read or written";
+    default: return "store failure";
+  }
+}
+
+int Fail(const char* message, int32_t result) {
+  std::cerr << message << " (" << StoreResultText(result) << ")" << std::endl;
+  return 5;
+}
+
+// The catalog of a type kept as items, or an error for the others.
+std::optional<std::string> ControlPath(const RawArgs& a, int16_t& type) {
+  auto code = ParseTypeArgument(a.type);
+  if (!code) return std::nullopt;
+  type = *code;
+  const ItemFileEntry* entry = FindItemFileEntry(type);
+  if (!entry) {
+    std::cerr << "Data type " << type << " is not kept as items" << std::endl;
+    return std::nullopt;
+  }
+  const std::string storage = platform::StoragePath("", a.area);
+  return store::ItemDirectory(storage, type) + entry->controlFile;
+}
+
+int RunGet(const RawArgs& a) {
+  int16_t type = 0;
+  auto control = ControlPath(a, type);
+  if (!control) return 2;
+  store::ItemHandle* handle = nullptr;
+  const int32_t result =
+      store::OpenItem(*control, a.item, store::kModeRead, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);
+  if (result != store::kStoreOk) return Fail("Could not open file", result);
+  const std::string bytes(handle->data.begin(), handle->data.end());
+  store::CloseItem(*control, a.item, handle);
+  if (!WriteOutput(a.file, bytes)) {
+    std::cerr << "Could not write " << a.file << std::endl;
+    return 1;
+  }
+  return 0;
+}
+
+int RunPut(const RawArgs& a) {
+  int16_t type = 0;
+  auto control = ControlPath(a, type);
+  if (!control) return 2;
+  std::string bytes;
+  if (!ReadInput(a.file, bytes)) {
+    std::cerr << "Could not read " << a.file << std::endl;
+    return 1;
+  }
+  store::ItemHandle* handle = nullptr;
+  int32_t result =
+      store::OpenItem(*control, a.item, store::kModeCreate, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);
+  if (result != store::kStoreOk) return Fail("Could not create file", result);
+  if (store::WriteItem(bytes.data(), 1, bytes.size(), handle) != bytes.size() && !bytes.empty()) {
+    store::CloseItem(*control, a.item, handle);
+    std::cerr << "Error writing item" << std::endl;
+    return 1;
+  }
+  result = store::CommitItem(handle);
+  store::CloseItem(*control, a.item, handle);
+  return result == store::kStoreOk ? 0 : Fail("Could not save file", result);
+}
+
+}  // namespace
+
+void RegisterRawCommands(CLI::App& app, Outcome& outcome) {
+  auto* raw = app.add_subcommand("raw", "An item's stored bytes");
+  raw->require_subcommand(1);
+  auto getArgs = std::make_shared<RawArgs>();
+  auto* get = raw->add_subcommand("get", "Write an item's bytes to FILE (- for standard output)");
+  get->add_option("TYPE", getArgs->type, "Data type name or code")->required();
+  get->add_option("AREA", getArgs->area, "Storage area directory")->required();
+  get->add_option("ITEM", getArgs->item, "Item name")->required();
+  get->add_option("FILE", getArgs->file, "Output file")->required();
+  get->callback([getArgs, &outcome] { outcome.code = RunGet(*getArgs); });
+
+  auto putArgs = std::make_shared<RawArgs>();
+  auto* put = raw->add_subcommand("put", "Store FILE's bytes (- for standard input) as an item");
+  put->add_option("TYPE", putArgs->type, "Data type name or code")->required();
+  put->add_option("AREA", putArgs->area, "Storage area directory")->required();
+  put->add_option("ITEM", putArgs->item, "Item name")->required();
+  put->add_option("FILE", putArgs->file, "Input file")->required();
+  put->callback([putArgs, &outcome] { outcome.code = RunPut(*putArgs); });
+}
+
+}  // namespace tsln2xml::cli
