@@ -253,14 +253,11 @@ FirstError ValidateText(const std::string& text, const SchemaSet& set) {
   SchemaValidCtxtPtr vctxt(xmlSchemaNewValidCtxt(set.get()));
   if (!vctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
   xmlSchemaSetValidStructuredErrors(vctxt.get(), CaptureError, &error);
-  ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
-  if (!ctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
-  xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES);
-  xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(vctxt.get(), &ctxt->sax, &ctxt->userData);
-  if (!plug) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
-  xmlParseDocument(ctxt.get());
-  // Puts the parser's own handler back before the context is freed.
-  xmlSchemaSAXUnplug(plug);
+  // The validator takes the buffer over and frees it.
+  xmlParserInputBufferPtr input =
+      xmlParserInputBufferCreateMem(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_UTF8);
+  if (!input) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlSchemaValidateStream(vctxt.get(), input, XML_CHAR_ENCODING_UTF8, nullptr, nullptr);
   return error;
 }
 

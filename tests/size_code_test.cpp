@@ -1,0 +1,143 @@
+// Size code libraries through the exports and the real store: byte-exact
+// layouts both ways, round trips and the failures of bad items and documents.
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+#include "tsln2xml/tsln2xml.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kSizeCode = 24;
+
+std::vector<uint8_t> TwoEntryItem() {
+  return ByteBuilder()
+      .I16(2)
+      .Text("  m10 ", 6).Text("m", 6).I16(2)
+      .Text("length", 10).I32(2500)
+      .Text("sleeve", 10).I32(-12345)
+      .Text("LARGE1", 6).Text("XL", 6).I16(0);
+}
+
+TEST(SizeCode, ReadsStoreRecordsIntoTheDocument) {
+  TempArea area;
+  area.PutItem(kSizeCode, "MISSES", TwoEntryItem());
+  auto result = ExportToString(kSizeCode, area.path(), "MISSES");
+  ASSERT_EQ(result.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="MISSES">
+      <Entry ActualSize="M10" OrderedSize="M">
+        <Alteration Name="LENGTH" Amount="0.25"/>
+        <Alteration Name="SLEEVE" Amount="-1.23449999999999993072208"/>
+      </Entry>
+      <Entry ActualSize="LARGE1" OrderedSize="XL"/>
+    </SizeCode>)", result.xml), "");
+}
+
+TEST(SizeCode, WritesTheDocumentAsStoreRecords) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "MISSES", R"(<?xml version="1.0"?>
+      <SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="IGNORED">
+        <Entry ActualSize=" m10 " OrderedSize=" xl ">
+          <Alteration Name="length" Amount="0.25"/>
+          <Alteration Name="  a name of twenty c" Amount="-1.00009"/>
+        </Entry>
+        <Entry ActualSize="LARGE1" OrderedSize="XL"/>
+      </SizeCode>)"), 0) << LastErrorMessage();
+  const std::vector<uint8_t> expected = ByteBuilder()
+      .I16(2)
+      .Text("M10", 6).Text("XL", 6).I16(2)
+      .Text("LENGTH", 10).I32(2500)
+      .Text("A NAME OF", 10).I32(-10000)  // cut to 10 bytes, trailing blank dropped; truncated toward zero
+      .Text("LARGE1", 6).Text("XL", 6).I16(0);
+  EXPECT_EQ(area.GetItem(kSizeCode, "misses"), expected);
+}
+
+TEST(SizeCode, RoundTripIsByteIdentical) {
+  TempArea area;
+  const std::vector<uint8_t> item = ByteBuilder()
+      .I16(3)
+      .Text("2", 6).Text("XS", 6).I16(1).Text("WAIST", 10).I32(1)
+      .Text("ABCDEF", 6).Text("GHIJKL", 6).I16(0)
+      .Text("8", 6).Text("S", 6).I16(2).Text("HEM", 10).I32(-2147483647 - 1).Text("SLEEVE", 10).I32(2147483647);
+  area.PutItem(kSizeCode, "ONE", item);
+  auto exported = ExportToString(kSizeCode, area.path(), "ONE");
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "TWO", exported.xml), 0) << LastErrorMessage();
+  EXPECT_EQ(area.GetItem(kSizeCode, "TWO"), item);
+}
+
+TEST(SizeCode, EmptyLibraryBothWays) {
+  TempArea area;
+  area.PutItem(kSizeCode, "EMPTY", ByteBuilder().I16(0));
+  auto exported = ExportToString(kSizeCode, area.path(), "EMPTY");
+  ASSERT_EQ(exported.code, 0);
+  EXPECT_EQ(CompareXml(R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="EMPTY"/>)", exported.xml), "");
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "AGAIN", exported.xml), 0);
+  EXPECT_EQ(area.GetItem(kSizeCode, "AGAIN"), std::vector<uint8_t>({0, 0}));
+}
+
+TEST(SizeCode, UnusableItemsFailWithoutBuildingEntries) {
+  const std::vector<uint8_t> full = TwoEntryItem();
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"empty item", {}},
+      {"half a header", {1}},
+      {"negative entry count", ByteBuilder().I16(-1)},
+      {"count beyond the records", ByteBuilder().I16(32767)},
+      {"ends inside an alteration", std::vector<uint8_t>(full.begin(), full.begin() + 2 + 14 + 14 + 5)},
+      {"ends before the last entry", std::vector<uint8_t>(full.begin(), full.end() - 1)},
+      {"negative alteration count", ByteBuilder().I16(1).Text("A", 6).Text("B", 6).I16(-3)},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    area.PutItem(kSizeCode, "BAD", c.bytes);
+    const std::string file = area.File("bad.xml");
+    EXPECT_EQ(ConvertDataItemToXMLFile(kSizeCode, "", area.c_str(), "BAD", file.c_str(), 0), 1) << c.what;
+    EXPECT_EQ(LastErrorMessage(), "Unable to load SizeCode library") << c.what;
+    // The partial document holds the root and no entry.
+    const std::string partial = ReadFile(file);
+    EXPECT_NE(partial.find("<SizeCode"), std::string::npos) << c.what;
+    EXPECT_EQ(partial.find("<Entry"), std::string::npos) << c.what;
+  }
+}
+
+TEST(SizeCode, DocumentFailuresLeaveTheStoreUntouched) {
+  TempArea area;
+  area.PutItem(kSizeCode, "KEEP", TwoEntryItem());
+  struct Case {
+    const char* what;
+    const char* xml;
+    int code;
+    const char* messageStart;
+  } cases[] = {
+      {"wrong root in the right namespace", R"(<Other xmlns="urn:tsln2xml:data/SizeCode"/>)", 2, "XML Validation Error:"},
+      {"another type's valid document",
+       R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCodeX" Name="A"/>)", 2, "XSD Resource could not be found"},
+      {"no namespace at all", R"(<SizeCode Name="A"/>)", 2, "XML namespace malformed"},
+      {"size name too long", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="1234567" OrderedSize="S"/></SizeCode>)",
+       2, "XML Validation Error:"},
+      {"not well-formed", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A">)", 1, "Unable to load XML String."},
+      {"empty text", "", 1, "Unable to load XML String."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "KEEP", c.xml), c.code) << c.what;
+    EXPECT_EQ(LastErrorMessage().rfind(c.messageStart, 0), 0u) << c.what << ": " << LastErrorMessage();
+    EXPECT_EQ(area.GetItem(kSizeCode, "KEEP"), TwoEntryItem()) << c.what;
+  }
+}
+
+TEST(SizeCode, TooManyEntriesIsRefusedNotWrapped) {
+  TempArea area;
+  std::string xml = R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="BIG"><Entry ActualSize="1" OrderedSize="1">)";
+  for (int i = 0; i < 32768; ++i) xml += R"(<Alteration Name="A" Amount="1"/>)";
+  xml += "</Entry></SizeCode>";
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "BIG", xml), 1);
+  EXPECT_EQ(LastErrorMessage(), "Too many alterations in a SizeCode entry: 32768 (at most 32767)");
+  EXPECT_FALSE(area.GetItem(kSizeCode, "BIG"));
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

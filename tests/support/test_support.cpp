@@ -1,0 +1,220 @@
+#include "support/test_support.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+
+#include "framework/data_types.h"
+#include "platform/bstr.h"
+#include "platform/code_page.h"
+#include "platform/paths.h"
+#include "store/item_path.h"
+#include "store/item_store.h"
+#include "tsln2xml/tsln2xml.h"
+#include "xml/document.h"
+
+namespace tsln2xml::test {
+
+ByteBuilder& ByteBuilder::Raw(const void* p, size_t n) {
+  const auto* b = static_cast<const uint8_t*>(p);
+  bytes_.insert(bytes_.end(), b, b + n);
+  return *this;
+}
+
+ByteBuilder& ByteBuilder::Int(uint64_t v, size_t width) {
+  for (size_t i = 0; i < width; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  return *this;
+}
+
+ByteBuilder& ByteBuilder::F32(float v) {
+  uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  return Int(bits, 4);
+}
+
+ByteBuilder& ByteBuilder::F64(double v) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  return Int(bits, 8);
+}
+
+ByteBuilder& ByteBuilder::Text(std::string_view text, size_t width) {
+  for (size_t i = 0; i < width; ++i) bytes_.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
+  return *this;
+}
+
+ByteBuilder& ByteBuilder::PatchI32(size_t offset, int32_t v) {
+  for (size_t i = 0; i < 4; ++i) bytes_.at(offset + i) = static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i));
+  return *this;
+}
+
+TempArea::TempArea() {
+  std::string templ = (std::filesystem::temp_directory_path() / "tsln2xml-area-XXXXXX").string();
+  if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempArea::~TempArea() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+std::string ControlPath(const std::string& area, int16_t type) {
+  return store::ItemDirectory(platform::StoragePath("", area), type) + FindItemFileEntry(type)->controlFile;
+}
+}  // namespace
+
+void TempArea::PutItem(int16_t type, std::string_view name, const std::vector<uint8_t>& bytes) const {
+  const std::string control = ControlPath(path_, type);
+  store::ItemHandle* handle = nullptr;
+  if (store::OpenItem(control, name, store::kModeCreate, "", handle, nullptr) != store::kStoreOk)
+    throw std::runtime_error("PutItem: cannot create");
+  if (!bytes.empty()) store::WriteItem(bytes.data(), 1, bytes.size(), handle);
+  const int32_t rc = store::CommitItem(handle);
+  store::CloseItem(control, name, handle);
+  if (rc != store::kStoreOk) throw std::runtime_error("PutItem: commit failed");
+}
+
+std::optional<std::vector<uint8_t>> TempArea::GetItem(int16_t type, std::string_view name) const {
+  const std::string control = ControlPath(path_, type);
+  store::ItemHandle* handle = nullptr;
+  if (store::OpenItem(control, name, store::kModeRead, "", handle, nullptr) != store::kStoreOk) return std::nullopt;
+  std::vector<uint8_t> bytes = handle->data;
+  store::CloseItem(control, name, handle);
+  return bytes;
+}
+
+CodePageScope::CodePageScope(int codePage) : previous_(platform::ActiveCodePage()) {
+  platform::SetActiveCodePage(codePage);
+}
+CodePageScope::~CodePageScope() { platform::SetActiveCodePage(previous_); }
+
+ExportResult ExportToString(int16_t type, const std::string& area, std::string_view item) {
+  BSTR xml = nullptr;
+  const std::string name(item);
+  const int code = ConvertDataItemToXMLString(type, "", area.c_str(), name.c_str(), &xml, 0);
+  ExportResult result{code, {}};
+  if (xml) {
+    result.xml = platform::Utf16ToUtf8(platform::BstrView(xml));
+    SysFreeString(xml);
+  }
+  return result;
+}
+
+int ImportFromString(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml) {
+  const std::u16string text = platform::Utf8ToUtf16(utf8Xml);
+  const std::string name(item);
+  return ConvertXMLStringToDataItem(type, text.c_str(), 0, "", area.c_str(), name.c_str());
+}
+
+std::string LastErrorMessage() {
+  BSTR text = nullptr;
+  GetLastErrorStringXML(&text);
+  std::string message = platform::Utf16ToUtf8(platform::BstrView(text));
+  SysFreeString(text);
+  return message;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+int RunCommand(const std::string& command, std::string* out) {
+  std::string full = command + " 2>&1";
+  FILE* pipe = popen(full.c_str(), "r");
+  if (!pipe) return -1;
+  char buf[4096];
+  size_t n;
+  std::string captured;
+  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) captured.append(buf, n);
+  const int status = pclose(pipe);
+  if (out) *out = captured;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+namespace {
+
+std::string Describe(xmlNodePtr n) {
+  std::string s = n->name ? reinterpret_cast<const char*>(n->name) : "?";
+  for (xmlNodePtr p = n->parent; p && p->type == XML_ELEMENT_NODE; p = p->parent)
+    s = std::string(reinterpret_cast<const char*>(p->name)) + "/" + s;
+  return s;
+}
+
+std::map<std::string, std::string> Attributes(xmlNodePtr n) {
+  std::map<std::string, std::string> attrs;
+  for (xmlAttrPtr a = n->properties; a; a = a->next) {
+    xmlChar* v = xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(a));
+    attrs[reinterpret_cast<const char*>(a->name)] = v ? reinterpret_cast<const char*>(v) : "";
+    xmlFree(v);
+  }
+  return attrs;
+}
+
+std::string NodeText(xmlNodePtr n) {
+  std::string text;
+  for (xmlNodePtr c = n->children; c; c = c->next)
+    if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE)
+      text += reinterpret_cast<const char*>(c->content);
+  const auto b = text.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  return text.substr(b, text.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+std::string CompareNodes(xmlNodePtr e, xmlNodePtr a) {
+  if (std::strcmp(reinterpret_cast<const char*>(e->name), reinterpret_cast<const char*>(a->name)) != 0)
+    return "element " + Describe(a) + " where " + Describe(e) + " was expected";
+  const std::string ens = e->ns && e->ns->href ? reinterpret_cast<const char*>(e->ns->href) : "";
+  const std::string ans = a->ns && a->ns->href ? reinterpret_cast<const char*>(a->ns->href) : "";
+  if (ens != ans) return "namespace of " + Describe(a) + ": \"" + ans + "\" instead of \"" + ens + "\"";
+  const auto ea = Attributes(e), aa = Attributes(a);
+  if (ea != aa) {
+    std::string d = "attributes of " + Describe(a) + " differ:";
+    for (auto& [k, v] : ea) {
+      auto it = aa.find(k);
+      if (it == aa.end()) d += " missing " + k + "=\"" + v + "\";";
+      else if (it->second != v) d += " " + k + "=\"" + it->second + "\" instead of \"" + v + "\";";
+    }
+    for (auto& [k, v] : aa)
+      if (!ea.count(k)) d += " unexpected " + k + "=\"" + v + "\";";
+    return d;
+  }
+  if (NodeText(e) != NodeText(a)) return "text of " + Describe(a) + ": \"" + NodeText(a) + "\" instead of \"" + NodeText(e) + "\"";
+  xmlNodePtr ec = xmlFirstElementChild(e), ac = xmlFirstElementChild(a);
+  while (ec && ac) {
+    std::string d = CompareNodes(ec, ac);
+    if (!d.empty()) return d;
+    ec = xmlNextElementSibling(ec);
+    ac = xmlNextElementSibling(ac);
+  }
+  if (ec) return "missing element " + Describe(ec);
+  if (ac) return "unexpected element " + Describe(ac);
+  return "";
+}
+
+}  // namespace
+
+std::string CompareXml(std::string_view expected, std::string_view actual) {
+  xml::Document e, a;
+  if (!e.LoadBytes(expected)) return "the expected text is not well-formed";
+  if (!a.LoadBytes(actual)) return "the actual text is not well-formed:\n" + std::string(actual);
+  return CompareNodes(e.Root(), a.Root());
+}
+
+}  // namespace tsln2xml::test

@@ -1,0 +1,97 @@
+#pragma once
+// Shared test fixtures: a little-endian byte builder for store records, a
+// temporary storage area, code page switching and calls through the exports.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tsln2xml::test {
+
+// Builds binary fixtures field by field, little-endian.
+class ByteBuilder {
+ public:
+  ByteBuilder& I8(int8_t v) { return Raw(&v, 1); }
+  ByteBuilder& U8(uint8_t v) { return Raw(&v, 1); }
+  ByteBuilder& I16(int16_t v) { return Int(static_cast<uint64_t>(static_cast<uint16_t>(v)), 2); }
+  ByteBuilder& U16(uint16_t v) { return Int(v, 2); }
+  ByteBuilder& I32(int32_t v) { return Int(static_cast<uint64_t>(static_cast<uint32_t>(v)), 4); }
+  ByteBuilder& U32(uint32_t v) { return Int(v, 4); }
+  ByteBuilder& F32(float v);
+  ByteBuilder& F64(double v);
+  // `text` in `width` bytes, NUL-padded (cut when longer).
+  ByteBuilder& Text(std::string_view text, size_t width);
+  ByteBuilder& Zeros(size_t n) { bytes_.insert(bytes_.end(), n, 0); return *this; }
+  ByteBuilder& Bytes(const std::vector<uint8_t>& b) { bytes_.insert(bytes_.end(), b.begin(), b.end()); return *this; }
+  ByteBuilder& Raw(const void* p, size_t n);
+  ByteBuilder& Int(uint64_t v, size_t width);
+  // Overwrites a 32-bit value already written at `offset`.
+  ByteBuilder& PatchI32(size_t offset, int32_t v);
+
+  size_t size() const { return bytes_.size(); }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  operator std::vector<uint8_t>() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// A fresh storage area directory, removed with everything in it at the end.
+class TempArea {
+ public:
+  TempArea();
+  ~TempArea();
+  TempArea(const TempArea&) = delete;
+  TempArea& operator=(const TempArea&) = delete;
+
+  const std::string& path() const { return path_; }
+  const char* c_str() const { return path_.c_str(); }
+  // A file path inside the area's directory (for documents).
+  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+  // Stores / reads an item's bytes directly through the item store.
+  void PutItem(int16_t type, std::string_view name, const std::vector<uint8_t>& bytes) const;
+  std::optional<std::vector<uint8_t>> GetItem(int16_t type, std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+// Switches the process's ANSI code page for the scope.
+class CodePageScope {
+ public:
+  explicit CodePageScope(int codePage);
+  ~CodePageScope();
+
+ private:
+  int previous_;
+};
+
+struct ExportResult {
+  int code;
+  std::string xml;  // UTF-8
+};
+// Exports through ConvertDataItemToXMLString (area root "", area name = dir).
+ExportResult ExportToString(int16_t type, const std::string& area, std::string_view item);
+// Imports through ConvertXMLStringToDataItem.
+int ImportFromString(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml);
+
+// The last-error record's message as UTF-8.
+std::string LastErrorMessage();
+
+// Reads / writes a whole file.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, std::string_view bytes);
+
+// Runs a shell command, returning its exit code; its standard output and
+// error are captured in `out` when given.
+int RunCommand(const std::string& command, std::string* out = nullptr);
+
+// Parses both texts and compares them as documents (declaration, white space
+// between elements and attribute order do not matter). Returns "" when equal,
+// otherwise a description of the first difference.
+std::string CompareXml(std::string_view expected, std::string_view actual);
+
+}  // namespace tsln2xml::test
