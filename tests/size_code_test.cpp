@@ -48,7 +48,7 @@ TEST(SizeCode, WritesTheDocumentAsStoreRecords) {
       .I16(2)
       .Text("M10", 6).Text("XL", 6).I16(2)
       .Text("LENGTH", 10).I32(2500)
-      .Text("A NAME OF", 10).I32(-10000)  // cut to 10 bytes, trailing blank dropped; truncated toward zero
+      .Text("A NAME O", 10).I32(-10000)  // 10 bytes counted from the field start; truncated toward zero
       .Text("LARGE1", 6).Text("XL", 6).I16(0);
   EXPECT_EQ(area.GetItem(kSizeCode, "misses"), expected);
 }
