@@ -74,6 +74,12 @@ const DataTypeInfo* FindDataType(int code) {
 
 const ItemFileEntry* FindItemFileEntry(int code) { return Entry(code); }
 
+const char* CatalogFileName(int code) {
+  if (code == kMarkerDataType) return kMarkerCatalog;
+  const ItemFileEntry* entry = Entry(code);
+  return entry ? entry->controlFile : nullptr;
+}
+
 std::string_view DataTypeName(int code) {
   const DataTypeInfo* t = FindDataType(code);
   return t ? t->name : "";

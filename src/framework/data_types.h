@@ -32,6 +32,12 @@ std::span<const ItemFileEntry> ItemFileEntries();
 
 const DataTypeInfo* FindDataType(int code);
 const ItemFileEntry* FindItemFileEntry(int code);
+// The catalog file of the storage area that keeps a type's items: the control
+// file of its item file entry, "marker.ctl" for markers, nullptr for types
+// that are not kept in a storage area.
+const char* CatalogFileName(int code);
+inline constexpr const char* kMarkerCatalog = "marker.ctl";
+
 // The type's name, or "" for a code outside the table.
 std::string_view DataTypeName(int code);
 // A data type given by name (any case) or by decimal code.
