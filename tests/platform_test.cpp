@@ -1,0 +1,132 @@
+// The platform stand-ins: code pages, number text forms, storage paths, BSTRs.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/bstr.h"
+#include "platform/code_page.h"
+#include "platform/number_text.h"
+#include "platform/paths.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+using namespace platform;
+
+TEST(CodePage, Windows1252KeepsEveryByteBothWays) {
+  CodePageScope cp(1252);
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  const std::u16string wide = AnsiToUtf16(all);
+  ASSERT_EQ(wide.size(), all.size());
+  EXPECT_EQ(wide[0x80 - 1], u'\u20AC');  // euro sign
+  EXPECT_EQ(wide[0x81 - 1], u'\u0081');  // undefined: same value
+  EXPECT_EQ(wide[0x9D - 1], u'\u009D');
+  EXPECT_EQ(Utf16ToAnsi(wide), all);
+  EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);
+}
+
+TEST(CodePage, UnrepresentableCharactersBecomeQuestionMarks) {
+  CodePageScope cp(1252);
+  EXPECT_EQ(Utf16ToAnsi(u"a\u4E2Db"), "a?b");
+  EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98\x80"), "?");  // outside the BMP
+  EXPECT_EQ(Utf8ToAnsi("\xC3\xA9"), "\xE9");       // e acute
+}
+
+TEST(CodePage, DoubleByteCodePage932) {
+  CodePageScope cp(932);
+  EXPECT_EQ(ActiveCodePage(), 932);
+  EXPECT_TRUE(IsDBCSLeadByte(0x82));
+  EXPECT_TRUE(IsDBCSLeadByte(0xE0));
+  EXPECT_FALSE(IsDBCSLeadByte(0x41));
+  EXPECT_FALSE(IsDBCSLeadByte(0xA0));
+  const std::string hiragana_a = "\x82\xA0";  // U+3042
+  EXPECT_EQ(AnsiToUtf16(hiragana_a), u"\u3042");
+  EXPECT_EQ(Utf16ToAnsi(u"x\u3042y"), "x\x82\xA0y");
+  EXPECT_EQ(AnsiToUtf8("\xB1"), "\xEF\xBD\xB1");  // half-width katakana A
+  // A lead byte without its second byte does not swallow what follows.
+  EXPECT_EQ(AnsiToUtf16("\x82"), u"\uFFFD");
+}
+
+TEST(CodePage, MalformedUnicodeBecomesReplacementCharacters) {
+  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");
+  EXPECT_EQ(Utf8ToUtf16("\xE0\x80\x80"), u"\uFFFD\uFFFD\uFFFD");  // overlong
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
+  EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80"), u"\U0001F600");
+  EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+}
+
+TEST(NumberText, DoublesWithTwentyFourDigitsAndWideExponents) {
+  struct Case {
+    double value;
+    const char* text;
+  } cases[] = {
+      {1.5, "1.5"},
+      {2.54, "2.54000000000000003552714"},
+      {0.1, "0.100000000000000005551115"},
+      {0.00001, "1.00000000000000008180305e-005"},
+      {0.25, "0.25"},
+      {-0.25, "-0.25"},
+      {0.0, "0"},
+      {1e24, "999999999999999983222784"},
+      {1e25, "1.00000000000000009059697e+025"},
+      {1e300, "1.00000000000000005250476e+300"},
+      {std::numeric_limits<double>::infinity(), "INF"},
+      {-std::numeric_limits<double>::infinity(), "-INF"},
+      {std::numeric_limits<double>::quiet_NaN(), "NaN"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatDouble24(c.value), c.text) << c.value;
+  EXPECT_EQ(FormatDouble(1234567.0, 6), "1.23457e+006");
+  EXPECT_EQ(FormatDouble(0.5, 6), "0.5");
+}
+
+TEST(NumberText, ParsingIsInvariantAndWhole) {
+  // The written forms read back as the same doubles.
+  for (const char* text : {"2.54000000000000003552714", "1.00000000000000008180305e-005",
+                           "-1.00000000000000009059697e+025", "0.100000000000000005551115"}) {
+    auto v = ParseDouble(text);
+    ASSERT_TRUE(v) << text;
+    EXPECT_EQ(FormatDouble24(*v), text) << text;
+  }
+  EXPECT_EQ(ParseDouble(" +1.5\n"), 1.5);
+  EXPECT_TRUE(std::isinf(*ParseDouble("-INF")));
+  EXPECT_TRUE(std::isnan(*ParseDouble("NaN")));
+  for (const char* bad : {"", "1,5", "abc", "0x10", "inf", "nan", "1.5x", "--1"}) EXPECT_FALSE(ParseDouble(bad)) << bad;
+  bool overflow = false;
+  EXPECT_FALSE(ParseDouble("1e400", &overflow));
+  EXPECT_TRUE(overflow);
+}
+
+TEST(Paths, StoragePathsAndTheirHostDirectories) {
+  EXPECT_EQ(StoragePath("C", "\\data\\storage"), "C:\\data\\storage");
+  EXPECT_EQ(StoragePath("C:", "\\data\\storage"), "C:\\data\\storage");
+  EXPECT_EQ(StoragePath("", "/tmp/area"), "/tmp/area");
+  EXPECT_EQ(StoragePath("", std::string(300, 'a')).size(), 255u);
+  unsetenv("TSLN2XML_DRIVE_C");
+  EXPECT_EQ(TranslateStoragePath("C:\\data\\storage"), "/data/storage");
+  setenv("TSLN2XML_DRIVE_C", "/srv/c/", 1);
+  EXPECT_EQ(TranslateStoragePath("c:\\data\\storage"), "/srv/c/data/storage");
+  EXPECT_EQ(TranslateStoragePath("C:"), "/srv/c");
+  unsetenv("TSLN2XML_DRIVE_C");
+  EXPECT_EQ(TranslateStoragePath("relative\\area"), "relative/area");
+}
+
+TEST(Bstr, LengthPrefixAndTerminator) {
+  Bstr b = AllocBstr(std::u16string_view(u"a\0b", 3));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(BstrLength(b), 3u);
+  EXPECT_EQ(b[3], u'\0');
+  uint32_t bytes;
+  std::memcpy(&bytes, reinterpret_cast<uint8_t*>(b) - 4, 4);
+  EXPECT_EQ(bytes, 6u);
+  FreeBstr(b);
+  FreeBstr(nullptr);
+  EXPECT_EQ(BstrLength(nullptr), 0u);
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
