@@ -1,0 +1,170 @@
+// Document services: typed attributes, lookups in the converter's namespace,
+// serialisation, and hostile input.
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "framework/exception.h"
+#include "support/test_support.h"
+#include "tsln2xml/tsln2xml.h"
+#include "xml/attributes.h"
+#include "xml/document.h"
+
+namespace tsln2xml::test {
+namespace {
+
+using namespace xml;
+
+constexpr const char* kNs = "urn:tsln2xml:data/SizeCode";
+
+TEST(Attributes, WrittenForms) {
+  Document doc;
+  Node e = doc.CreateElement("E", kNs);
+  doc.SetRoot(e);
+  SetAttribute(e, "D", 2.54);
+  SetAttributeText(e, "S", "  A1 ");
+  SetAttributeText(e, "Blank", "   ");
+  SetAttributeText(e, "Tab", "\tA\t");  // only spaces are trimmed
+  SetAttribute(e, "I", int32_t{-7});
+  SetAttributeText(e, "Amp", "a&b<c\"d");
+  EXPECT_EQ(CompareXml(R"(<E xmlns="urn:tsln2xml:data/SizeCode" D="2.54000000000000003552714" S="A1" Blank=""
+                          Tab="&#9;A&#9;" I="-7" Amp="a&amp;b&lt;c&quot;d"/>)",
+                       doc.SerializeUtf8()), "");
+  EXPECT_EQ(doc.SerializeUtf8().rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0), 0u);
+  EXPECT_EQ(doc.SerializeUtf16().rfind(u"<?xml version=\"1.0\"?>\n", 0), 0u);
+}
+
+TEST(Attributes, TypedReadsFollowTheConversionRules) {
+  Document doc;
+  ASSERT_TRUE(doc.LoadUtf8(R"(<E I="12" Big="70000" Neg="-129" Frac="1.5" Half="2.5" Text="abc" D="2.54000000000000003552714"
+                               B1="1" B0="0" BT="true" BF=" false " Sp=" 42 "/>)"));
+  Node e = doc.Root();
+  EXPECT_EQ(GetAttributeInt32(e, "I", 0), 12);
+  EXPECT_EQ(GetAttributeInt16(e, "Missing", 5), 5);
+  EXPECT_EQ(GetAttributeInt32(e, "Sp", 0), 42);
+  EXPECT_EQ(GetAttributeInt32(e, "Frac", 0), 2);  // halves round to even
+  EXPECT_EQ(GetAttributeInt32(e, "Half", 0), 2);
+  EXPECT_EQ(GetAttributeDouble(e, "D", 0), 2.54);
+  EXPECT_TRUE(GetAttributeBool(e, "B1", false));
+  EXPECT_FALSE(GetAttributeBool(e, "B0", true));
+  EXPECT_TRUE(GetAttributeBool(e, "BT", false));
+  EXPECT_FALSE(GetAttributeBool(e, "BF", true));
+  EXPECT_EQ(GetAttributeText(e, "Missing", "dflt"), "dflt");
+
+  struct Bad {
+    const char* what;
+    std::function<void()> read;
+    int32_t hr;
+  } bad[] = {
+      {"70000 as int16", [&] { GetAttributeInt16(e, "Big", 0); }, hresult::kOverflow},
+      {"-129 as int8", [&] { GetAttributeInt8(e, "Neg", 0); }, hresult::kOverflow},
+      {"-129 as uint8", [&] { GetAttributeUInt8(e, "Neg", 0); }, hresult::kOverflow},
+      {"text as int32", [&] { GetAttributeInt32(e, "Text", 0); }, hresult::kTypeMismatch},
+      {"text as double", [&] { GetAttributeDouble(e, "Text", 0); }, hresult::kTypeMismatch},
+  };
+  for (const auto& b : bad) {
+    try {
+      b.read();
+      ADD_FAILURE() << b.what << " converted";
+    } catch (const XmlServiceError& error) {
+      EXPECT_EQ(error.HResult(), b.hr) << b.what;
+    }
+  }
+}
+
+TEST(Attributes, NumbersIgnoreTheProcessLocale) {
+  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = previous ? previous : "C";
+  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
+    GTEST_SKIP() << "no locale with a decimal comma installed";
+  Document doc;
+  ASSERT_TRUE(doc.LoadUtf8(R"(<E D="1.5"/>)"));
+  const double d = GetAttributeDouble(doc.Root(), "D", 0);
+  SetAttribute(doc.Root(), "W", 0.25);
+  const auto written = GetAttributeUtf8(doc.Root(), "W");
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  EXPECT_EQ(d, 1.5);
+  EXPECT_EQ(written, "0.25");
+}
+
+TEST(Lookups, ChildrenByNameInTheNamespace) {
+  Document doc;
+  ASSERT_TRUE(doc.LoadUtf8(R"(<R xmlns="urn:tsln2xml:data/SizeCode" xmlns:o="urn:other">
+      <Entry n="1"><Alteration n="a"/><Alteration n="b"/></Entry>
+      <o:Entry n="other"/>
+      <Entry n="2"><Alteration n="c"/></Entry>
+    </R>)"));
+  EXPECT_EQ(SelectNodes(doc.Root(), "Entry", kNs).size(), 2u);
+  EXPECT_EQ(SelectNodes(doc.Root(), "Entry/Alteration", kNs).size(), 3u);
+  EXPECT_EQ(SelectNodes(doc.Root(), "Entry", "urn:other").size(), 1u);
+  EXPECT_EQ(SelectSingleNode(doc.AsNode(), "R", kNs), doc.Root());
+  EXPECT_EQ(SelectSingleNode(doc.AsNode(), "R", "urn:other"), nullptr);
+  EXPECT_EQ(SelectSingleNode(nullptr, "R", kNs), nullptr);
+  EXPECT_TRUE(SelectNodes(nullptr, "R", kNs).empty());
+  EXPECT_EQ(GetAttributeUtf8(SelectNodes(doc.Root(), "Entry[2]", kNs).at(0), "n"), "2");  // a general query
+}
+
+TEST(Loading, Utf16TextWithAnyDeclaration) {
+  Document doc;
+  EXPECT_TRUE(doc.LoadUtf16(u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><E A=\"\u00E9\u4E2D\"/>"));
+  EXPECT_EQ(GetAttributeUtf8(doc.Root(), "A"), "\xC3\xA9\xE4\xB8\xAD");
+  EXPECT_TRUE(doc.LoadUtf16(u"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><E A=\"\u00E9\"/>"));
+  EXPECT_EQ(GetAttributeUtf8(doc.Root(), "A"), "\xC3\xA9");
+}
+
+// Hostile documents fail to load, quickly, without touching files or the network.
+TEST(Loading, HostileInputIsRefused) {
+  TempArea area;
+  WriteFile(area.File("secret.txt"), "SECRET");
+  std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">";
+  laughs += "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">";
+  for (int i = 2; i <= 9; ++i)
+    laughs += "<!ENTITY lol" + std::to_string(i) + " \"" + [&] {
+      std::string s;
+      for (int k = 0; k < 10; ++k) s += "&lol" + std::to_string(i - 1) + ";";
+      return s;
+    }() + "\">";
+  laughs += "]><SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"&lol9;\"/>";
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  const std::string cases[] = {
+      laughs,
+      "<!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + area.File("secret.txt") + "\">]><SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"&x;\"/>",
+      "<!DOCTYPE r SYSTEM \"http://127.0.0.1:9/x.dtd\"><SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\"/>",
+      "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"&undefined;\"/>",
+      "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" xmlns:xi=\"http://www.w3.org/2001/XInclude\" Name=\"A\"><xi:include href=\"" +
+          area.File("secret.txt") + "\" parse=\"text\"/></SizeCode>",
+      deep,
+      "\xFF\xFE garbage",
+  };
+  for (const auto& xml : cases) {
+    Document doc;
+    const bool loaded = doc.LoadBytes(xml);
+    if (loaded) {
+      // Only the XInclude case is well-formed; it must not have pulled the file in.
+      EXPECT_EQ(doc.SerializeUtf8().find("SECRET"), std::string::npos);
+      EXPECT_EQ(ImportFromString(24, area.path(), "X", xml), 2);
+    } else {
+      EXPECT_EQ(ImportFromString(24, area.path(), "X", xml), 1) << xml.substr(0, 60);
+      EXPECT_EQ(LastErrorMessage(), "Unable to load XML String.");
+    }
+  }
+  EXPECT_FALSE(area.GetItem(24, "X"));
+}
+
+TEST(Loading, HugeAttributeIsRefused) {
+  TempArea area;
+  const std::string path = area.File("huge.xml");
+  {
+    std::string xml = "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"";
+    xml.append(100u << 20, 'A');
+    xml += "\"/>";
+    WriteFile(path, xml);
+  }
+  EXPECT_EQ(ConvertXMLFileToDataItem(24, path.c_str(), 0, "", area.c_str(), "HUGE"), 1);
+  EXPECT_EQ(LastErrorMessage(), "xmlFile failed to Load");
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
