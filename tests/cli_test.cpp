@@ -1,0 +1,64 @@
+// The command-line tool: export, import, raw get/put and types, with the
+// library's messages and codes.
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+const std::string kTool = TSLN2XML_CLI_PATH;
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+TEST(Cli, ImportExportAndRawBytes) {
+  TempArea area;
+  const std::string doc = area.File("in.xml");
+  WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
+  std::string out;
+  ASSERT_EQ(RunCommand(kTool + " import SizeCode " + Q(area.path()) + " MISSES " + Q(doc), &out), 0) << out;
+  ASSERT_EQ(RunCommand(kTool + " export 24 " + Q(area.path()) + " misses", &out), 0) << out;
+  EXPECT_EQ(CompareXml(R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="misses">
+                            <Entry ActualSize="8" OrderedSize="S"/></SizeCode>)", out), "");
+  ASSERT_EQ(RunCommand(kTool + " export sizecode " + Q(area.path()) + " MISSES -o " + Q(area.File("out.xml")), &out), 0);
+  EXPECT_EQ(ReadFile(area.File("out.xml")).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
+
+  ASSERT_EQ(RunCommand(kTool + " raw get 24 " + Q(area.path()) + " MISSES " + Q(area.File("item.bin"))), 0);
+  EXPECT_EQ(ReadFile(area.File("item.bin")), std::string("\x01\x00" "8\0\0\0\0\0" "S\0\0\0\0\0" "\0\0", 16));
+  ASSERT_EQ(RunCommand(kTool + " raw put SizeCode " + Q(area.path()) + " COPY " + Q(area.File("item.bin"))), 0);
+  EXPECT_EQ(area.GetItem(24, "COPY"), area.GetItem(24, "MISSES"));
+}
+
+TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
+  TempArea area;
+  WriteFile(area.File("bad.xml"), R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode"/>)");
+  struct Case {
+    std::string args;
+    int code;
+    const char* message;
+  } cases[] = {
+      {"export 24 " + Q(area.path()) + " NONE", 5, "Could not open file"},
+      {"import 24 " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 2, "XML Validation Error:"},
+      {"import 24 " + Q(area.path()) + " A " + Q(area.File("none.xml")), 1, "xmlFile failed to Load"},
+      {"import Piece " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 7, "Unimplemented data type"},
+      {"export NoSuchType " + Q(area.path()) + " A", 2, "Unknown data type"},
+      {"raw get 24 " + Q(area.path()) + " NONE -", 5, "Could not open file"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(RunCommand(kTool + " " + c.args, &out), c.code) << c.args;
+    EXPECT_NE(out.find(c.message), std::string::npos) << c.args << ": " << out;
+  }
+}
+
+TEST(Cli, TypesListsTheTable) {
+  std::string out;
+  ASSERT_EQ(RunCommand(kTool + " types", &out), 0);
+  EXPECT_NE(out.find("24    SizeCode"), std::string::npos) << out;
+  EXPECT_NE(out.find("sizpt.ctl"), std::string::npos);
+  EXPECT_EQ(out.find("\n10 "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

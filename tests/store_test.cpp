@@ -1,0 +1,151 @@
+// The item store: transactional writes, history, names, concurrency, and
+// damaged catalogs.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "store/catalog.h"
+#include "store/item_path.h"
+#include "store/item_store.h"
+#include "support/test_support.h"
+#include "tsln2xml/tsln2xml.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kSizeCode = 24;
+const std::vector<uint8_t> kEmptyLibrary = {0, 0};
+
+std::string SizeCodeCatalog(const TempArea& area) { return area.File("sizpt.ctl"); }
+
+TEST(Store, HandleRecordsTheSizeInItsThirdWord) {
+  TempArea area;
+  area.PutItem(kSizeCode, "A", std::vector<uint8_t>(37, 1));
+  store::ItemHandle* handle = nullptr;
+  ASSERT_EQ(store::OpenItem(SizeCodeCatalog(area), "A", store::kModeRead, "", handle, nullptr), store::kStoreOk);
+  int32_t words[3];
+  std::memcpy(words, handle, sizeof words);
+  EXPECT_EQ(words[2], 37);
+  EXPECT_EQ(store::TellItem(handle), 0);
+  EXPECT_EQ(store::SeekItem(handle, 30, SEEK_SET), 0);
+  uint8_t buf[10];
+  EXPECT_EQ(store::ReadItem(buf, 4, 2, handle), 1u);  // only one whole element is left
+  EXPECT_EQ(store::SeekItem(handle, -1, SEEK_SET), -1);
+  store::CloseItem(SizeCodeCatalog(area), "A", handle);
+}
+
+TEST(Store, WritesBecomeVisibleOnlyWhenCommitted) {
+  TempArea area;
+  store::ItemHandle* handle = nullptr;
+  ASSERT_EQ(store::OpenItem(SizeCodeCatalog(area), "A", store::kModeCreate, "", handle, nullptr), store::kStoreOk);
+  store::WriteItem("xy", 1, 2, handle);
+  store::CloseItem(SizeCodeCatalog(area), "A", handle);  // no commit
+  EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
+  EXPECT_FALSE(std::filesystem::exists(SizeCodeCatalog(area)));  // nothing was touched
+}
+
+TEST(Store, FailedImportsLeaveTheAreaAsItWas) {
+  TempArea area;
+  // Into a fresh area: no catalog appears.
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\"/>"), 2);
+  EXPECT_FALSE(std::filesystem::exists(SizeCodeCatalog(area)));
+  // A failure inside the conversion, after the item was created for writing.
+  area.PutItem(kSizeCode, "A", kEmptyLibrary);
+  std::string xml = R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A">)";
+  for (int i = 0; i < 32768; ++i) xml += R"(<Entry ActualSize="1" OrderedSize="1"/>)";
+  xml += "</SizeCode>";
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", xml), 1);
+  EXPECT_EQ(area.GetItem(kSizeCode, "A"), kEmptyLibrary);
+}
+
+TEST(Store, AStorageAreaIsNeverCreated) {
+  TempArea area;
+  const std::string missing = area.File("no/such/area");
+  EXPECT_EQ(ImportFromString(kSizeCode, missing, "A", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 5);
+  EXPECT_EQ(GetLastDbErrorXML(), store::kNoStorageArea);
+  EXPECT_EQ(LastErrorMessage(), "Could not create file");
+  EXPECT_FALSE(std::filesystem::exists(area.File("no")));
+}
+
+TEST(Store, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
+  TempArea area;
+  area.PutItem(kSizeCode, "Misses", kEmptyLibrary);
+  area.PutItem(kSizeCode, "MISSES", std::vector<uint8_t>{1, 0});
+  store::Catalog catalog;
+  ASSERT_EQ(store::Catalog::OpenForReading(SizeCodeCatalog(area), catalog), store::CatalogStatus::kOk);
+  std::vector<store::ItemAttributes> items;
+  ASSERT_EQ(catalog.List(items), store::CatalogStatus::kOk);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].name, "Misses");
+  EXPECT_EQ(area.GetItem(kSizeCode, "misses"), (std::vector<uint8_t>{1, 0}));
+}
+
+TEST(Store, HistoryMovesOnWithEachWrite) {
+  TempArea area;
+  store::Catalog catalog;
+  ASSERT_EQ(store::Catalog::OpenForWriting(SizeCodeCatalog(area), catalog), store::CatalogStatus::kOk);
+  ASSERT_EQ(catalog.Put("A", kEmptyLibrary, 1000, "alice"), store::CatalogStatus::kOk);
+  ASSERT_EQ(catalog.Put("a", kEmptyLibrary, 2000, "bob"), store::CatalogStatus::kOk);
+  ASSERT_EQ(catalog.Put("A", std::vector<uint8_t>{7}, 3000, "carol"), store::CatalogStatus::kOk);
+  store::StoredItem item;
+  ASSERT_EQ(catalog.Get("A", item), store::CatalogStatus::kOk);
+  EXPECT_EQ(item.attributes.created, 1000);
+  EXPECT_EQ(item.attributes.createdUser, "alice");
+  EXPECT_EQ(item.attributes.modified, 3000);
+  EXPECT_EQ(item.attributes.modifiedUser, "carol");
+  EXPECT_EQ(item.attributes.previousModified, 2000);
+  EXPECT_EQ(item.attributes.previousModifiedUser, "bob");
+  EXPECT_EQ(item.attributes.size, 1);
+  // Through the converters the user is the process's account.
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "B", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="B"/>)"), 0);
+  ASSERT_EQ(catalog.Get("B", item), store::CatalogStatus::kOk);
+  EXPECT_EQ(item.attributes.createdUser, store::CurrentUserName());
+  EXPECT_EQ(item.attributes.previousModified, 0);
+}
+
+TEST(Store, TwoProcessesWritingOneAreaBothSucceed) {
+  TempArea area;
+  constexpr int kItems = 25;
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      int failures = 0;
+      for (int i = 0; i < kItems; ++i) {
+        const std::string name = "P" + std::to_string(c) + "_" + std::to_string(i);
+        failures += ImportFromString(kSizeCode, area.path(), name,
+                                     R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="X"><Entry ActualSize="1" OrderedSize="2"/></SizeCode>)") != 0;
+      }
+      _exit(failures);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  store::Catalog catalog;
+  ASSERT_EQ(store::Catalog::OpenForReading(SizeCodeCatalog(area), catalog), store::CatalogStatus::kOk);
+  std::vector<store::ItemAttributes> items;
+  ASSERT_EQ(catalog.List(items), store::CatalogStatus::kOk);
+  EXPECT_EQ(items.size(), 2u * kItems);
+}
+
+TEST(Store, DamagedCatalogIsAStoreFailure) {
+  TempArea area;
+  WriteFile(SizeCodeCatalog(area), std::string(4096, 'x'));
+  EXPECT_EQ(ExportToString(kSizeCode, area.path(), "A").code, 5);
+  EXPECT_EQ(GetLastDbErrorXML(), store::kCatalogError);
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 5);
+  EXPECT_EQ(LastErrorMessage(), "Could not save file");
+  EXPECT_EQ(ReadFile(SizeCodeCatalog(area)), std::string(4096, 'x'));
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
