@@ -1,0 +1,63 @@
+#pragma once
+// Helpers for the benchmarks: a scratch storage area and running a program
+// (xmllint, sqlite3) as a subprocess to compare with in the same run.
+
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace tsln2xml::bench {
+
+class ScratchArea {
+ public:
+  ScratchArea() {
+    std::string templ = (std::filesystem::temp_directory_path() / "tsln2xml-bench-XXXXXX").string();
+    if (mkdtemp(templ.data())) path_ = templ;
+  }
+  ~ScratchArea() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Runs a program with its output discarded; returns its exit code (-1 when it
+// could not be started).
+inline int RunQuiet(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Seconds taken by `f`.
+template <class F>
+double Seconds(F&& f) {
+  const auto start = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace tsln2xml::bench

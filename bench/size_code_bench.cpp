@@ -1,0 +1,107 @@
+// Size code libraries: a large library exported and imported, the per-call
+// cost of a small export, and the large export against xmllint validating
+// the same document with the same schema.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+
+#include <stdexcept>
+
+#include "bench/bench_support.h"
+#include "platform/bstr.h"
+#include "store/catalog.h"
+#include "tsln2xml/tsln2xml.h"
+
+namespace tsln2xml::bench {
+namespace {
+
+constexpr short kSizeCode = 24;
+
+std::vector<uint8_t> Library(int entries, int alterations) {
+  std::vector<uint8_t> bytes;
+  auto i16 = [&](int16_t v) { bytes.push_back(static_cast<uint8_t>(v)); bytes.push_back(static_cast<uint8_t>(v >> 8)); };
+  auto text = [&](const std::string& s, size_t n) { for (size_t i = 0; i < n; ++i) bytes.push_back(i < s.size() ? s[i] : 0); };
+  i16(static_cast<int16_t>(entries));
+  for (int e = 0; e < entries; ++e) {
+    text("A" + std::to_string(e), 6);
+    text("O" + std::to_string(e), 6);
+    i16(static_cast<int16_t>(alterations));
+    for (int a = 0; a < alterations; ++a) {
+      text("ALT" + std::to_string(a), 10);
+      const int32_t amount = (e * 7 + a * 13) * 125;
+      for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<uint8_t>(amount >> (8 * k)));
+    }
+  }
+  return bytes;
+}
+
+struct Fixture {
+  ScratchArea area;
+  std::string largeXml;
+  Fixture() {
+    store::Catalog catalog;
+    if (store::Catalog::OpenForWriting(area.File("sizpt.ctl"), catalog) != store::CatalogStatus::kOk ||
+        catalog.Put("LARGE", Library(2000, 5), 0, "bench") != store::CatalogStatus::kOk ||
+        catalog.Put("SMALL", Library(1, 1), 0, "bench") != store::CatalogStatus::kOk)
+      throw std::runtime_error("cannot set up the storage area");
+    largeXml = area.File("large.xml");
+    if (ConvertDataItemToXMLFile(kSizeCode, "", area.path().c_str(), "LARGE", largeXml.c_str(), 0) != 0)
+      throw std::runtime_error("cannot export");
+  }
+};
+
+Fixture& Shared() {
+  static Fixture fixture;
+  return fixture;
+}
+
+void BM_SizeCodeExportLarge(benchmark::State& state) {
+  Fixture& f = Shared();
+  const std::string out = f.area.File("out.xml");
+  for (auto _ : state)
+    if (ConvertDataItemToXMLFile(kSizeCode, "", f.area.path().c_str(), "LARGE", out.c_str(), 0) != 0)
+      state.SkipWithError("export failed");
+}
+BENCHMARK(BM_SizeCodeExportLarge)->Unit(benchmark::kMillisecond);
+
+void BM_SizeCodeImportLarge(benchmark::State& state) {
+  Fixture& f = Shared();
+  for (auto _ : state)
+    if (ConvertXMLFileToDataItem(kSizeCode, f.largeXml.c_str(), 0, "", f.area.path().c_str(), "IMPORTED") != 0)
+      state.SkipWithError("import failed");
+}
+BENCHMARK(BM_SizeCodeImportLarge)->Unit(benchmark::kMillisecond);
+
+// The per-call cost: a one-entry library to a string.
+void BM_SizeCodeExportSmall(benchmark::State& state) {
+  Fixture& f = Shared();
+  for (auto _ : state) {
+    BSTR xml = nullptr;
+    if (ConvertDataItemToXMLString(kSizeCode, "", f.area.path().c_str(), "SMALL", &xml, 0) != 0)
+      state.SkipWithError("export failed");
+    SysFreeString(xml);
+  }
+}
+BENCHMARK(BM_SizeCodeExportSmall)->Unit(benchmark::kMicrosecond);
+
+// The large export and `xmllint --noout --schema` on its output, timed in the
+// same run; the counter "ratio" is export time / xmllint time.
+void BM_SizeCodeExportVsXmllint(benchmark::State& state) {
+  Fixture& f = Shared();
+  const std::string out = f.area.File("out.xml");
+  const std::string schema = std::string(TSLN2XML_BINARY_DIR) + "/SIZECODE.XSD";
+  double exportSeconds = 0, xmllintSeconds = 0;
+  for (auto _ : state) {
+    exportSeconds += Seconds([&] { ConvertDataItemToXMLFile(kSizeCode, "", f.area.path().c_str(), "LARGE", out.c_str(), 0); });
+    int rc = 0;
+    xmllintSeconds += Seconds([&] { rc = RunQuiet({"xmllint", "--noout", "--schema", schema, out}); });
+    if (rc != 0) state.SkipWithError("xmllint failed or rejected the document");
+  }
+  state.counters["export_ms"] = benchmark::Counter(exportSeconds * 1000, benchmark::Counter::kAvgIterations);
+  state.counters["xmllint_ms"] = benchmark::Counter(xmllintSeconds * 1000, benchmark::Counter::kAvgIterations);
+  state.counters["ratio"] = exportSeconds / xmllintSeconds;
+}
+BENCHMARK(BM_SizeCodeExportVsXmllint)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+}  // namespace
+}  // namespace tsln2xml::bench
