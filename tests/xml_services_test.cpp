@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <functional>
 
 #include "framework/exception.h"
 #include "support/test_support.h"
 #include "tsln2xml/tsln2xml.h"
 #include "xml/attributes.h"
 #include "xml/document.h"
+#include "xml/enum_name_table.h"
+#include "xml/utf16_stream.h"
 
 namespace tsln2xml::test {
 namespace {
@@ -164,6 +167,52 @@ TEST(Loading, HugeAttributeIsRefused) {
   }
   EXPECT_EQ(ConvertXMLFileToDataItem(24, path.c_str(), 0, "", area.c_str(), "HUGE"), 1);
   EXPECT_EQ(LastErrorMessage(), "xmlFile failed to Load");
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
+
+namespace tsln2xml::test {
+namespace {
+
+TEST(Utf16File, ByteOrderMarkThenLittleEndianUnits) {
+  TempArea area;
+  {
+    xml::Utf16FileStream out(area.File("u.xml"));
+    ASSERT_TRUE(out.Good());
+    out << u"<a>\r\n" << u"\u00E9\u4E2D";
+    EXPECT_TRUE(out.Close());
+  }
+  EXPECT_EQ(ReadFile(area.File("u.xml")), std::string("\xFF\xFE<\0a\0>\0\r\0\n\0\xE9\0\x2D\x4E", 16));
+  xml::Utf16FileStream failed(area.File("no/such/dir/u.xml"));
+  EXPECT_FALSE(failed.Good());
+  failed << u"ignored";
+  EXPECT_FALSE(failed.Close());
+}
+
+TEST(Utf16File, DocumentsInUtf16ImportFromFiles) {
+  TempArea area;
+  const std::u16string text =
+      u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">"
+      u"<Entry ActualSize=\"8\" OrderedSize=\"S\"/></SizeCode>";
+  std::string bytes;
+  for (char16_t u : text) {
+    bytes.push_back(static_cast<char>(u & 0xFF));
+    bytes.push_back(static_cast<char>(u >> 8));
+  }
+  WriteFile(area.File("utf16.xml"), bytes);
+  EXPECT_EQ(ConvertXMLFileToDataItem(24, area.File("utf16.xml").c_str(), 0, "", area.c_str(), "A"), 0) << LastErrorMessage();
+  EXPECT_EQ(area.GetItem(24, "A")->size(), 16u);
+}
+
+TEST(EnumNames, UnknownValuesAndNames) {
+  const xml::EnumNameTable<int8_t> table{{0, "Buffer"}, {1, "Block"}};
+  EXPECT_EQ(table.NameOf(1), "Block");
+  EXPECT_EQ(table.NameOf(7), "");
+  EXPECT_EQ(table.ValueOf("Block"), 1);
+  EXPECT_EQ(table.ValueOf("block"), 0);  // names match exactly
+  EXPECT_EQ(xml::BooleanNames().NameOf(true), "true");
+  EXPECT_FALSE(xml::BooleanNames().ValueOf("1"));  // the table alone; attribute reads accept "1"
 }
 
 }  // namespace
