@@ -35,6 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kUsageError = 2;
+constexpr int kItemOpenFailure = 5;  // the library's code for a store that cannot be read
 // Runs of at least this many items show their progress on a terminal.
 constexpr size_t kProgressMinItems = 20;
 
@@ -139,8 +140,16 @@ struct BatchWords {
   const char* arrow;    // "->"
 };
 
+// What a batch did not attempt: items of types without a conversion, and
+// catalogs that could not be read (their items are unknown).
+struct NotAttempted {
+  size_t skipped = 0;
+  size_t unreadableCatalogs = 0;
+};
+
 template <class Convert>
-int RunBatch(const std::vector<Job>& jobs, size_t skipped, const BatchWords& words, Convert convert) {
+int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, const BatchWords& words,
+             Convert convert) {
   size_t done = 0, failed = 0;
   int firstFailure = 0;
   Progress progress(words.ongoing, jobs.size());
@@ -162,8 +171,12 @@ int RunBatch(const std::vector<Job>& jobs, size_t skipped, const BatchWords& wor
   }
   progress.Clear();
   std::cout << done << " " << words.done << ", " << failed << " failed";
-  if (skipped) std::cout << ", " << skipped << " skipped";
+  if (notAttempted.skipped) std::cout << ", " << notAttempted.skipped << " skipped";
+  if (notAttempted.unreadableCatalogs)
+    std::cout << ", " << notAttempted.unreadableCatalogs << " unreadable catalog"
+              << (notAttempted.unreadableCatalogs == 1 ? "" : "s");
   std::cout << std::endl;
+  if (!firstFailure && notAttempted.unreadableCatalogs) return kItemOpenFailure;
   return firstFailure;
 }
 
@@ -253,22 +266,21 @@ int RunExport(const ConvertArgs& a) {
   if (a.all && !items.empty()) return Usage("export --all: give no item names");
 
   std::vector<Job> jobs;
-  size_t skipped = 0;
-  bool unreadable = false;
+  NotAttempted notAttempted;
   for (int16_t type : types) {
     std::vector<std::string> names = items;
-    if (a.all && !ItemsOfType(areaDir, type, names)) unreadable = true;
+    if (a.all && !ItemsOfType(areaDir, type, names)) ++notAttempted.unreadableCatalogs;
     // Items of a type without an XML export (markers have their own command)
     // are counted, not failed.
     if (!HasReader(type) && a.all && types.size() > 1) {
-      skipped += names.size();
+      notAttempted.skipped += names.size();
       continue;
     }
     for (const auto& name : names) jobs.push_back({type, name, DocumentPath(a.dir, type, name)});
   }
   const Area area = AreaFromDirectory(areaDir);
-  const int rc = RunBatch(jobs, skipped, {"exported", "exporting", "->"}, [&](const Job& job) { return ExportToDirectory(job, area); });
-  return rc ? rc : (unreadable ? 5 : 0);
+  return RunBatch(jobs, notAttempted, {"exported", "exporting", "->"},
+                  [&](const Job& job) { return ExportToDirectory(job, area); });
 }
 
 int ImportOne(int16_t type, const Area& area, const std::string& item, const std::string& input) {
@@ -324,7 +336,7 @@ int RunImport(const ConvertArgs& a) {
     for (Job& job : DocumentsOfType(a.dir, type)) jobs.push_back(std::move(job));
   }
   const Area area = AreaFromDirectory(areaDir);
-  return RunBatch(jobs, 0, {"imported", "importing", "<-"}, [&](const Job& job) {
+  return RunBatch(jobs, {}, {"imported", "importing", "<-"}, [&](const Job& job) {
     return ConvertXMLFileToDataItem(job.type, job.document.c_str(), 0, area.root.c_str(), area.name.c_str(),
                                     job.item.c_str());
   });
