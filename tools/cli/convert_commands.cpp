@@ -133,7 +133,6 @@ class Progress {
   bool shown_ = false;
 };
 
-// Runs `convert` on every job; prints a status line each and the summary.
 struct BatchWords {
   const char* done;     // "exported"
   const char* ongoing;  // "exporting"
@@ -147,6 +146,16 @@ struct NotAttempted {
   size_t unreadableCatalogs = 0;
 };
 
+// How one item of a batch went: 0 or the failure's code, and its message.
+struct ItemResult {
+  int code = 0;
+  std::string message;
+};
+
+// The result of a library call: its message is the last error's.
+ItemResult LibraryResult(int code) { return {code, code ? LastMessage() : std::string()}; }
+
+// Runs `convert` on every job; prints a status line each and the summary.
 template <class Convert>
 int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, const BatchWords& words,
              Convert convert) {
@@ -156,17 +165,16 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
   for (size_t i = 0; i < jobs.size(); ++i) {
     const Job& job = jobs[i];
     progress.Show(i);
-    const int rc = convert(job);
+    const ItemResult result = convert(job);
     progress.Clear();
-    const std::string what =
-        std::string(DataTypeName(job.type)) + " " + platform::AnsiToUtf8(job.item);
-    if (rc == 0) {
+    const std::string what = std::string(DataTypeName(job.type)) + " " + platform::AnsiToUtf8(job.item);
+    if (result.code == 0) {
       ++done;
       std::cout << words.done << " " << what << " " << words.arrow << " " << job.document.string() << std::endl;
     } else {
       ++failed;
-      if (!firstFailure) firstFailure = rc;
-      std::cout << "FAILED " << what << ": " << LastMessage() << " (code " << rc << ")" << std::endl;
+      if (!firstFailure) firstFailure = result.code;
+      std::cout << "FAILED " << what << ": " << result.message << " (code " << result.code << ")" << std::endl;
     }
   }
   progress.Clear();
@@ -229,23 +237,25 @@ int ExportOne(int16_t type, const Area& area, const std::string& item, const std
 
 // Exports into a temporary file that replaces the document only on success:
 // a failed item leaves no partial document for a later import to pick up.
-int ExportToDirectory(const Job& job, const Area& area) {
+ItemResult ExportToDirectory(const Job& job, const Area& area) {
   std::error_code ec;
   fs::create_directories(job.document.parent_path(), ec);
   const fs::path part = job.document.string() + ".part";
   const int rc = ConvertDataItemToXMLFile(job.type, area.root.c_str(), area.name.c_str(), job.item.c_str(),
                                           part.c_str(), 0);
   if (rc != 0) {
+    const ItemResult result = LibraryResult(rc);
     fs::remove(part, ec);
-    return rc;
+    return result;
   }
   fs::rename(part, job.document, ec);
   if (ec) {
     fs::remove(part, ec);
-    std::cerr << "Could not write " << job.document.string() << std::endl;
-    return 1;
+    const std::string message = "Could not write " + job.document.string();
+    std::cerr << message << std::endl;
+    return {1, message};
   }
-  return 0;
+  return {};
 }
 
 int RunExport(const ConvertArgs& a) {
@@ -337,8 +347,8 @@ int RunImport(const ConvertArgs& a) {
   }
   const Area area = AreaFromDirectory(areaDir);
   return RunBatch(jobs, {}, {"imported", "importing", "<-"}, [&](const Job& job) {
-    return ConvertXMLFileToDataItem(job.type, job.document.c_str(), 0, area.root.c_str(), area.name.c_str(),
-                                    job.item.c_str());
+    return LibraryResult(ConvertXMLFileToDataItem(job.type, job.document.c_str(), 0, area.root.c_str(),
+                                                  area.name.c_str(), job.item.c_str()));
   });
 }
 
