@@ -36,3 +36,6 @@ done
 echo "== One of them:"
 first=$(ls "$OUT"/*.xml | head -n 1)
 cat "$first"
+
+echo "== The items of $AREA"
+"$TOOL" list "$AREA"

@@ -5,6 +5,7 @@
 #include "api/boundary.h"
 #include "api/last_error.h"
 #include "framework/factory.h"
+#include "framework/item_enumeration.h"
 #include "platform/bstr.h"
 #include "tsln2xml/tsln2xml.h"
 
@@ -73,24 +74,28 @@ int ConvertMarkerToXML(const char*, const char*, const char*, const char*, const
   return RunAtBoundary([] { NotAvailable(); }, BoundaryOptions{false});
 }
 
-int EnumerateItems(const char*, const char*, const char*, const char*) {
-  return RunAtBoundary([] { NotAvailable(); });
+int EnumerateItems(const char* areaRoot, const char* areaName, const char* xmlFileName, const char* schemaFileName) {
+  return EnumerateItemsToFile(TypeFilter::kAll, nullptr, 0, areaRoot, areaName, xmlFileName, schemaFileName);
 }
 
-int EnumerateItemsString(const char*, const char*, BSTR*, const char*) {
-  return RunAtBoundary([] { NotAvailable(); });
+int EnumerateItemsString(const char* areaRoot, const char* areaName, BSTR* xml, const char* schemaFileName) {
+  return EnumerateItemsToString(TypeFilter::kAll, nullptr, 0, areaRoot, areaName, xml, schemaFileName);
 }
 
-int EnumerateItemsOfType(int, const char*, const char*, const char*, const char*) {
-  return RunAtBoundary([] { NotAvailable(); });
+int EnumerateItemsOfType(int dataType, const char* areaRoot, const char* areaName, const char* xmlFileName,
+                         const char* schemaFileName) {
+  return EnumerateItemsToFile(TypeFilter::kOnly, &dataType, 1, areaRoot, areaName, xmlFileName, schemaFileName);
 }
 
-int EnumerateItemsOfTypes(const int*, int, const char*, const char*, const char*, const char*) {
-  return RunAtBoundary([] { NotAvailable(); });
+int EnumerateItemsOfTypes(const int* dataTypes, int count, const char* areaRoot, const char* areaName,
+                          const char* xmlFileName, const char* schemaFileName) {
+  return EnumerateItemsToFile(TypeFilter::kOnly, dataTypes, count, areaRoot, areaName, xmlFileName, schemaFileName);
 }
 
-int EnumerateItemsNotOfTypes(const int*, int, const char*, const char*, const char*, const char*) {
-  return RunAtBoundary([] { NotAvailable(); });
+int EnumerateItemsNotOfTypes(const int* dataTypes, int count, const char* areaRoot, const char* areaName,
+                             const char* xmlFileName, const char* schemaFileName) {
+  return EnumerateItemsToFile(TypeFilter::kAllBut, dataTypes, count, areaRoot, areaName, xmlFileName,
+                              schemaFileName);
 }
 
 int GetLastErrorXML(void) { return GetLastError().code; }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -11,7 +12,7 @@
 namespace tsln2xml::store {
 namespace {
 
-constexpr int kBusyTimeoutMs = 15000;
+std::atomic<int> gBusyTimeoutMs{15000};
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS items("
@@ -59,7 +60,7 @@ CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
   const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
   if (rc != SQLITE_OK) return out.Fail();
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db, gBusyTimeoutMs);
   return CatalogStatus::kOk;
 }
 
@@ -72,7 +73,7 @@ CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
       sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
   if (rc != SQLITE_OK) return out.Fail();
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db, gBusyTimeoutMs);
   return CatalogStatus::kOk;
 }
 
@@ -149,6 +150,8 @@ CatalogStatus Catalog::Remove(std::string_view name) {
   if (sqlite3_step(stmt.get()) != SQLITE_DONE) return Fail();
   return sqlite3_changes(db_.get()) ? CatalogStatus::kOk : CatalogStatus::kNotFound;
 }
+
+void SetCatalogBusyTimeout(int milliseconds) { gBusyTimeoutMs = milliseconds; }
 
 std::string CurrentUserName() {
   struct passwd pwd;

@@ -73,6 +73,10 @@ class Catalog {
   std::string error_;
 };
 
+// How long opening or reading a catalog waits for another process's lock
+// before it fails (15 seconds unless changed; tests shorten it).
+void SetCatalogBusyTimeout(int milliseconds);
+
 // The user name of the process's OS account.
 std::string CurrentUserName();
 // Seconds since 1970-01-01 UTC as stored with items.

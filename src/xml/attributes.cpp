@@ -10,8 +10,29 @@
 
 namespace tsln2xml::xml {
 
+std::string XmlCharactersOnly(std::string_view utf8) {
+  static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<uint8_t>(utf8[i]);
+    if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') {
+      out += kReplacement;
+    } else if (b == 0xEF && i + 2 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) == 0xBF &&
+               (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE) {
+      out += kReplacement;  // U+FFFE and U+FFFF
+      i += 2;
+    } else {
+      out.push_back(static_cast<char>(b));
+    }
+  }
+  return out;
+}
+
 void SetAttributeUtf8(Node element, const char* name, std::string_view utf8) {
-  const std::string value(utf8);
+  // The serialiser writes control characters as they are, which no parser
+  // accepts; they become U+FFFD so that every document stays well-formed.
+  const std::string value = XmlCharactersOnly(utf8);
   xmlSetProp(element, X(name), X(value.c_str()));
 }
 

@@ -15,6 +15,11 @@
 
 namespace tsln2xml::xml {
 
+// `utf8` with every character that XML 1.0 does not allow (control characters
+// other than tab, line feed and carriage return; U+FFFE, U+FFFF) replaced by
+// U+FFFD.
+std::string XmlCharactersOnly(std::string_view utf8);
+
 void SetAttributeUtf8(Node element, const char* name, std::string_view utf8);
 // A narrow text in the ANSI code page; leading and trailing spaces removed.
 void SetAttributeText(Node element, const char* name, std::string_view ansi);

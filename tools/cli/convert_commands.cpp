@@ -1,43 +1,301 @@
-// export and import: one item between a storage area and an XML document.
+// export and import: items between a storage area and XML documents, one
+// item at a time or many in one run.
+//
+// One item:   export TYPE AREA ITEM [-o FILE]      import TYPE AREA ITEM FILE
+// Many items: export TYPE AREA ITEM... -d DIR      import TYPE AREA ITEM... -d DIR
+//             export [TYPE] AREA --all -d DIR      import [TYPE] AREA --all -d DIR
+//
+// A document directory holds one folder per data type, named after the type,
+// with one document per item: DIR/SizeCode/MISSES.xml. Characters that a file
+// name cannot hold ("/", "\", "%", control characters, a leading ".") are
+// written as %XX. A run of many items prints one status line per item and a
+// summary, goes on past a failed item and exits with the first failure's code.
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/commands.h"
+#include "framework/data_types.h"
+#include "framework/factory.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
+#include "platform/paths.h"
+#include "store/item_lookup.h"
+#include "store/item_store.h"
 #include "tsln2xml/tsln2xml.h"
 
 namespace tsln2xml::cli {
 namespace {
 
-struct ExportArgs {
-  std::string type, area, item, output;
-};
-struct ImportArgs {
-  std::string type, area, item, input;
+namespace fs = std::filesystem;
+
+constexpr int kUsageError = 2;
+constexpr int kItemOpenFailure = 5;  // the library's code for a store that cannot be read
+// Runs of at least this many items show their progress on a terminal.
+constexpr size_t kProgressMinItems = 20;
+
+struct ConvertArgs {
+  std::vector<std::string> args;  // TYPE AREA ITEM... or [TYPE] AREA with --all
+  std::string output;             // export: one item's document file
+  std::string dir;                // the document directory of a batch
+  bool all = false;
 };
 
+// One item of a batch.
+struct Job {
+  int16_t type;
+  std::string item;  // narrow, ANSI code page
+  fs::path document;
+};
+
+int Usage(const std::string& message) {
+  std::cerr << message << std::endl;
+  return kUsageError;
+}
+
+// The item's name as a file name (UTF-8, with %XX for what a file name cannot
+// hold) and back.
+std::string FileNameOf(const std::string& item) {
+  const std::string utf8 = platform::AnsiToUtf8(item);
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%' || (i == 0 && c == '.')) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      out += hex;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out + ".xml";
+}
+
+std::string ItemOfFileName(const std::string& stem) {
+  std::string utf8;
+  for (size_t i = 0; i < stem.size(); ++i) {
+    unsigned value = 0;
+    if (stem[i] == '%' && i + 2 < stem.size() && std::isxdigit(static_cast<unsigned char>(stem[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(stem[i + 2])) &&
+        std::sscanf(stem.substr(i + 1, 2).c_str(), "%2x", &value) == 1) {
+      utf8.push_back(static_cast<char>(value));
+      i += 2;
+    } else {
+      utf8.push_back(stem[i]);
+    }
+  }
+  return platform::Utf8ToAnsi(utf8);
+}
+
+fs::path DocumentPath(const std::string& dir, int16_t type, const std::string& item) {
+  return fs::path(dir) / DataTypeName(type) / FileNameOf(item);
+}
+
+std::string LastMessage() {
+  BSTR text = nullptr;
+  GetLastErrorStringXML(&text);
+  std::string message = platform::Utf16ToUtf8(platform::BstrView(text));
+  SysFreeString(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  const size_t nl = message.find('\n');
+  return nl == std::string::npos ? message : message.substr(0, nl) + " ...";
+}
+
+// A counter on the error stream while a long batch runs on a terminal. It is
+// cleared before each status line, so both streams can share one terminal.
+class Progress {
+ public:
+  Progress(const char* verb, size_t total)
+      : verb_(verb), total_(total), enabled_(total >= kProgressMinItems && isatty(STDERR_FILENO)) {}
+  ~Progress() { Clear(); }
+
+  void Clear() {
+    if (!shown_) return;
+    std::cerr << "\r\033[K" << std::flush;
+    shown_ = false;
+  }
+  void Show(size_t done) {
+    if (!enabled_) return;
+    std::cerr << "\r" << verb_ << " " << done << "/" << total_ << " (" << (done * 100 / total_) << "%)"
+              << std::flush;
+    shown_ = true;
+  }
+
+ private:
+  const char* verb_;
+  size_t total_;
+  bool enabled_;
+  bool shown_ = false;
+};
+
+struct BatchWords {
+  const char* done;     // "exported"
+  const char* ongoing;  // "exporting"
+  const char* arrow;    // "->"
+};
+
+// What a batch did not attempt: items of types without a conversion, and
+// catalogs that could not be read (their items are unknown).
+struct NotAttempted {
+  size_t skipped = 0;
+  size_t unreadableCatalogs = 0;
+};
+
+// How one item of a batch went: 0 or the failure's code, and its message.
+struct ItemResult {
+  int code = 0;
+  std::string message;
+};
+
+// The result of a library call: its message is the last error's.
+ItemResult LibraryResult(int code) { return {code, code ? LastMessage() : std::string()}; }
+
+// Runs `convert` on every job; prints a status line each and the summary.
+template <class Convert>
+int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, const BatchWords& words,
+             Convert convert) {
+  size_t done = 0, failed = 0;
+  int firstFailure = 0;
+  Progress progress(words.ongoing, jobs.size());
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    const Job& job = jobs[i];
+    progress.Show(i);
+    const ItemResult result = convert(job);
+    progress.Clear();
+    const std::string what = std::string(DataTypeName(job.type)) + " " + platform::AnsiToUtf8(job.item);
+    if (result.code == 0) {
+      ++done;
+      std::cout << words.done << " " << what << " " << words.arrow << " " << job.document.string() << std::endl;
+    } else {
+      ++failed;
+      if (!firstFailure) firstFailure = result.code;
+      std::cout << "FAILED " << what << ": " << result.message << " (code " << result.code << ")" << std::endl;
+    }
+  }
+  progress.Clear();
+  std::cout << done << " " << words.done << ", " << failed << " failed";
+  if (notAttempted.skipped) std::cout << ", " << notAttempted.skipped << " skipped";
+  if (notAttempted.unreadableCatalogs)
+    std::cout << ", " << notAttempted.unreadableCatalogs << " unreadable catalog"
+              << (notAttempted.unreadableCatalogs == 1 ? "" : "s");
+  std::cout << std::endl;
+  if (!firstFailure && notAttempted.unreadableCatalogs) return kItemOpenFailure;
+  return firstFailure;
+}
+
+// The items of a type in the storage area, in catalog order; false when the
+// catalog cannot be read.
+bool ItemsOfType(const std::string& areaDir, int16_t type, std::vector<std::string>& out) {
+  store::ItemLookup lookup;
+  std::string name;
+  const std::string storage = platform::StoragePath("", areaDir);
+  int32_t rc = lookup.LookupItemData(type, storage, name, "*", 0);
+  for (; rc == store::kLookupDelivered; rc = lookup.LookupItemData(type, storage, name, "*", 1))
+    out.push_back(name);
+  if (rc != store::kCatalogError) return true;
+  std::cerr << "Could not read item catalog " << CatalogFileName(type) << ": " << lookup.LastError() << std::endl;
+  return false;
+}
+
+// The types of a batch: the one named, or every type of the table.
+bool BatchTypes(const std::vector<std::string>& args, bool all, std::vector<int16_t>& types, std::string& area,
+                std::vector<std::string>& items) {
+  if (all) {
+    if (args.size() == 1) {
+      for (const DataTypeInfo& t : DataTypes()) types.push_back(t.code);
+      area = args[0];
+      return true;
+    }
+    if (args.size() != 2) return false;
+  } else if (args.size() < 3) {
+    return false;
+  }
+  auto type = ParseTypeArgument(args[0]);
+  if (!type) return false;
+  types.push_back(*type);
+  area = args[1];
+  items.assign(args.begin() + 2, args.end());
+  return true;
+}
+
 // The library has already written its message on the error stream.
-int RunExport(const ExportArgs& a) {
-  auto type = ParseTypeArgument(a.type);
-  if (!type) return 2;
-  const Area area = AreaFromDirectory(a.area);
-  if (!a.output.empty() && a.output != "-")
-    return ConvertDataItemToXMLFile(*type, area.root.c_str(), area.name.c_str(), a.item.c_str(), a.output.c_str(), 0);
+int ExportOne(int16_t type, const Area& area, const std::string& item, const std::string& output) {
+  if (!output.empty() && output != "-")
+    return ConvertDataItemToXMLFile(type, area.root.c_str(), area.name.c_str(), item.c_str(), output.c_str(), 0);
   BSTR xml = nullptr;
-  const int rc = ConvertDataItemToXMLString(*type, area.root.c_str(), area.name.c_str(), a.item.c_str(), &xml, 0);
+  const int rc = ConvertDataItemToXMLString(type, area.root.c_str(), area.name.c_str(), item.c_str(), &xml, 0);
   if (rc != 0) return rc;
-  const std::string text = platform::Utf16ToUtf8(platform::BstrView(xml)) + "";
+  const std::string text = platform::Utf16ToUtf8(platform::BstrView(xml));
   SysFreeString(xml);
   return WriteOutput("-", text) ? 0 : 1;
 }
 
-int RunImport(const ImportArgs& a) {
-  auto type = ParseTypeArgument(a.type);
-  if (!type) return 2;
-  const Area area = AreaFromDirectory(a.area);
-  if (a.input != "-")
-    return ConvertXMLFileToDataItem(*type, a.input.c_str(), 0, area.root.c_str(), area.name.c_str(), a.item.c_str());
+// Exports into a temporary file that replaces the document only on success:
+// a failed item leaves no partial document for a later import to pick up.
+ItemResult ExportToDirectory(const Job& job, const Area& area) {
+  std::error_code ec;
+  fs::create_directories(job.document.parent_path(), ec);
+  const fs::path part = job.document.string() + ".part";
+  const int rc = ConvertDataItemToXMLFile(job.type, area.root.c_str(), area.name.c_str(), job.item.c_str(),
+                                          part.c_str(), 0);
+  if (rc != 0) {
+    const ItemResult result = LibraryResult(rc);
+    fs::remove(part, ec);
+    return result;
+  }
+  fs::rename(part, job.document, ec);
+  if (ec) {
+    fs::remove(part, ec);
+    const std::string message = "Could not write " + job.document.string();
+    std::cerr << message << std::endl;
+    return {1, message};
+  }
+  return {};
+}
+
+int RunExport(const ConvertArgs& a) {
+  const bool batch = a.all || !a.dir.empty();
+  if (!batch) {
+    if (a.args.size() != 3) return Usage("export: give TYPE AREA ITEM, or several items with -d DIR");
+    auto type = ParseTypeArgument(a.args[0]);
+    if (!type) return kUsageError;
+    return ExportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.output);
+  }
+  if (a.dir.empty()) return Usage("export --all: give the document directory with -d DIR");
+  if (!a.output.empty()) return Usage("export: -o names one document; a batch writes into -d DIR");
+  std::vector<int16_t> types;
+  std::string areaDir;
+  std::vector<std::string> items;
+  if (!BatchTypes(a.args, a.all, types, areaDir, items))
+    return Usage(a.all ? "export --all: give [TYPE] AREA" : "export: give TYPE AREA ITEM...");
+  if (a.all && !items.empty()) return Usage("export --all: give no item names");
+
+  std::vector<Job> jobs;
+  NotAttempted notAttempted;
+  for (int16_t type : types) {
+    std::vector<std::string> names = items;
+    if (a.all && !ItemsOfType(areaDir, type, names)) ++notAttempted.unreadableCatalogs;
+    // Items of a type without an XML export (markers have their own command)
+    // are counted, not failed.
+    if (!HasReader(type) && a.all && types.size() > 1) {
+      notAttempted.skipped += names.size();
+      continue;
+    }
+    for (const auto& name : names) jobs.push_back({type, name, DocumentPath(a.dir, type, name)});
+  }
+  const Area area = AreaFromDirectory(areaDir);
+  return RunBatch(jobs, notAttempted, {"exported", "exporting", "->"},
+                  [&](const Job& job) { return ExportToDirectory(job, area); });
+}
+
+int ImportOne(int16_t type, const Area& area, const std::string& item, const std::string& input) {
+  if (input != "-")
+    return ConvertXMLFileToDataItem(type, input.c_str(), 0, area.root.c_str(), area.name.c_str(), item.c_str());
   std::string bytes;
   if (!ReadInput("-", bytes)) {
     std::cerr << "xmlFile failed to Load" << std::endl;
@@ -45,26 +303,83 @@ int RunImport(const ImportArgs& a) {
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
   const std::u16string text = platform::Utf8ToUtf16(bytes);
-  return ConvertXMLStringToDataItem(*type, text.c_str(), 0, area.root.c_str(), area.name.c_str(), a.item.c_str());
+  return ConvertXMLStringToDataItem(type, text.c_str(), 0, area.root.c_str(), area.name.c_str(), item.c_str());
+}
+
+// The documents of a type's folder, in file name order.
+std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type) {
+  std::vector<Job> jobs;
+  const fs::path folder = fs::path(dir) / DataTypeName(type);
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return jobs;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (!entry.is_regular_file(ec) || entry.path().extension() != ".xml") continue;
+    jobs.push_back({type, ItemOfFileName(entry.path().stem().string()), entry.path()});
+  }
+  std::sort(jobs.begin(), jobs.end(), [](const Job& x, const Job& y) { return x.document < y.document; });
+  return jobs;
+}
+
+int RunImport(const ConvertArgs& a) {
+  if (!a.output.empty()) return Usage("import: -o is an export option");
+  const bool batch = a.all || !a.dir.empty();
+  if (!batch) {
+    if (a.args.size() != 4) return Usage("import: give TYPE AREA ITEM FILE, or several items with -d DIR");
+    auto type = ParseTypeArgument(a.args[0]);
+    if (!type) return kUsageError;
+    return ImportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.args[3]);
+  }
+  if (a.dir.empty()) return Usage("import --all: give the document directory with -d DIR");
+  std::vector<int16_t> types;
+  std::string areaDir;
+  std::vector<std::string> items;
+  if (!BatchTypes(a.args, a.all, types, areaDir, items))
+    return Usage(a.all ? "import --all: give [TYPE] AREA" : "import: give TYPE AREA ITEM...");
+  if (a.all && !items.empty()) return Usage("import --all: give no item names");
+
+  std::vector<Job> jobs;
+  for (int16_t type : types) {
+    if (!a.all) {
+      for (const auto& item : items) jobs.push_back({type, item, DocumentPath(a.dir, type, item)});
+      continue;
+    }
+    for (Job& job : DocumentsOfType(a.dir, type)) jobs.push_back(std::move(job));
+  }
+  const Area area = AreaFromDirectory(areaDir);
+  return RunBatch(jobs, {}, {"imported", "importing", "<-"}, [&](const Job& job) {
+    return LibraryResult(ConvertXMLFileToDataItem(job.type, job.document.c_str(), 0, area.root.c_str(),
+                                                  area.name.c_str(), job.item.c_str()));
+  });
+}
+
+void AddBatchOptions(CLI::App* cmd, ConvertArgs& args, const char* what) {
+  cmd->add_option("-d,--dir", args.dir, std::string("Document directory of a batch: DIR/TYPE/ITEM.xml ") + what);
+  cmd->add_flag("-a,--all", args.all, "Every item of TYPE, or of every type when TYPE is left out");
 }
 
 }  // namespace
 
 void RegisterConvertCommands(CLI::App& app, Outcome& outcome) {
-  auto exportArgs = std::make_shared<ExportArgs>();
-  auto* exp = app.add_subcommand("export", "Export an item to an XML document (standard output without -o)");
-  exp->add_option("TYPE", exportArgs->type, "Data type name or code")->required();
-  exp->add_option("AREA", exportArgs->area, "Storage area directory")->required();
-  exp->add_option("ITEM", exportArgs->item, "Item name (at most 20 characters)")->required();
-  exp->add_option("-o,--output", exportArgs->output, "Write the document to this file");
+  auto exportArgs = std::make_shared<ConvertArgs>();
+  auto* exp = app.add_subcommand("export",
+                                 "Export items to XML documents.\n"
+                                 "  export TYPE AREA ITEM [-o FILE]   one item (standard output without -o)\n"
+                                 "  export TYPE AREA ITEM... -d DIR   several items into DIR/TYPE/ITEM.xml\n"
+                                 "  export [TYPE] AREA --all -d DIR   every item of TYPE, or of the area");
+  exp->add_option("ARGS", exportArgs->args, "TYPE AREA ITEM..., or [TYPE] AREA with --all")->required();
+  exp->add_option("-o,--output", exportArgs->output, "Write the one item's document to this file");
+  AddBatchOptions(exp, *exportArgs, "(written)");
   exp->callback([exportArgs, &outcome] { outcome.code = RunExport(*exportArgs); });
 
-  auto importArgs = std::make_shared<ImportArgs>();
-  auto* imp = app.add_subcommand("import", "Import an XML document into an item");
-  imp->add_option("TYPE", importArgs->type, "Data type name or code")->required();
-  imp->add_option("AREA", importArgs->area, "Storage area directory")->required();
-  imp->add_option("ITEM", importArgs->item, "Item name (at most 20 characters)")->required();
-  imp->add_option("FILE", importArgs->input, "The XML document (- for standard input)")->required();
+  auto importArgs = std::make_shared<ConvertArgs>();
+  auto* imp = app.add_subcommand("import",
+                                 "Import XML documents into items.\n"
+                                 "  import TYPE AREA ITEM FILE        one item (FILE - for standard input)\n"
+                                 "  import TYPE AREA ITEM... -d DIR   several items from DIR/TYPE/ITEM.xml\n"
+                                 "  import [TYPE] AREA --all -d DIR   every document of DIR/TYPE, or of DIR");
+  imp->add_option("ARGS", importArgs->args, "TYPE AREA ITEM FILE, TYPE AREA ITEM..., or [TYPE] AREA with --all")
+      ->required();
+  AddBatchOptions(imp, *importArgs, "(read)");
   imp->callback([importArgs, &outcome] { outcome.code = RunImport(*importArgs); });
 }
 

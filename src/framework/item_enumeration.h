@@ -1,0 +1,71 @@
+#pragma once
+// Item lists: the items of a storage area with their data types, sizes, dates
+// and users, as one XML document without namespace:
+//
+//   <ArrayOfDataItem version="1.0">
+//     <DataItem Name="MISSES" DataType="SizeCode" Size="42"
+//               Created="2006-03-14T09:05:00Z" CreatedUser="ann"
+//               Modified="..." ModifiedUser="..."
+//               PreviousModified="..." PreviousModifiedUser="..."/>
+//   </ArrayOfDataItem>
+//
+// Types are listed in ascending code order (code 10 never), the items of one
+// type in catalog order (by name, without regard to ASCII case). The five
+// Enumerate* exports call the functions at the end of this file.
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/bstr.h"
+#include "xml/document.h"
+
+namespace tsln2xml {
+
+// The data types to list: code -> the name written as "DataType". A code
+// outside the data type table has an empty name (and no catalog, so it lists
+// nothing).
+using TypeSelection = std::map<int32_t, std::string>;
+
+TypeSelection AllDataTypes();
+TypeSelection DataTypesOf(std::span<const int32_t> codes);
+TypeSelection AllDataTypesBut(std::span<const int32_t> codes);
+// The codes of a caller's array: none when `codes` is null or `count` <= 0.
+std::span<const int32_t> CallerCodes(const int* codes, int count);
+
+// A time stored with an item (seconds since 1970-01-01 UTC) as
+// "YYYY-MM-DDThh:mm:ssZ".
+std::string FormatItemTime(int32_t seconds);
+
+// The check a user name must pass to be listed: not beginning with "-", and
+// made of ASCII letters and digits, white space, "-", "\" and "_"; characters
+// of a double-byte code page pass unchecked. The empty name passes.
+bool PassesUserNameCheck(std::string_view ansiName);
+
+// The list document of the storage area `areaRoot` + `areaName` (joined
+// without a colon), validated against the schema file `schemaFileName` when
+// it is not null. Throws Tsln2XmlException: code 5 when a catalog cannot be
+// read, code 4 "COM Error in EnumerateItemsHelper." when the XML service
+// fails, and the failures of the validation against a schema file.
+xml::Document BuildItemList(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
+                            const char* schemaFileName);
+
+// Which types an exported call lists: all of them, only the caller's codes,
+// or all but the caller's codes.
+enum class TypeFilter { kAll, kOnly, kAllBut };
+TypeSelection SelectDataTypes(TypeFilter filter, std::span<const int32_t> codes);
+
+// The exported calls: the list of the types that `filter` picks with the
+// caller's `codes` (`count` of them; none when null or `count` <= 0) saved to
+// `xmlFileName` or handed out as UTF-16 text. They return 0 or the failure's
+// code, after writing its message on the error stream and recording it as the
+// last error; on failure nothing is saved or handed out. A null `xml` still
+// builds and checks the list.
+int32_t EnumerateItemsToFile(TypeFilter filter, const int* codes, int count, const char* areaRoot,
+                             const char* areaName, const char* xmlFileName, const char* schemaFileName);
+int32_t EnumerateItemsToString(TypeFilter filter, const int* codes, int count, const char* areaRoot,
+                               const char* areaName, platform::Bstr* xml, const char* schemaFileName);
+
+}  // namespace tsln2xml

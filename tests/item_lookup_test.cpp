@@ -1,0 +1,138 @@
+// The item lookup over a storage area's catalogs: the continue-flag protocol,
+// the attribute values, the types and areas that deliver nothing, name
+// patterns and catalogs that cannot be read.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "store/item_lookup.h"
+#include "store/item_store.h"
+#include "support/catalog_fixture.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+using store::ItemLookup;
+using store::kLookupDelivered;
+using store::kLookupNoMore;
+
+constexpr int kSizeCode = 24;
+
+// Every item name that a lookup of `code` delivers, in order.
+std::vector<std::string> Names(const std::string& area, int code, std::string_view pattern = "*") {
+  ItemLookup lookup;
+  std::vector<std::string> names;
+  std::string name;
+  for (int flag = 0; lookup.LookupItemData(code, area, name, pattern, flag) == kLookupDelivered; flag = 1)
+    names.push_back(name);
+  return names;
+}
+
+TEST(ItemLookup, DeliversEveryItemOnceInCatalogOrderWithItsAttributes) {
+  TempArea area;
+  PutItemHistory(area.path(), kSizeCode, "gamma", {{100, "ann"}}, 7);
+  PutItemHistory(area.path(), kSizeCode, "Beta", {{10, "bob"}, {20, "cy"}, {30, "dee"}}, 3);
+  PutItemHistory(area.path(), kSizeCode, "alpha", {{1, "eve"}}, 0);
+
+  ItemLookup lookup;
+  std::string name;
+  ASSERT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 0), kLookupDelivered);
+  EXPECT_EQ(name, "alpha");
+  EXPECT_EQ(lookup.ItemDataSize(), 0);
+  ASSERT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 1), kLookupDelivered);
+  EXPECT_EQ(name, "Beta");
+  EXPECT_EQ(lookup.ItemDataSize(), 3);
+  EXPECT_EQ(lookup.ItemCreationTime(), 10);
+  EXPECT_STREQ(lookup.ItemCreatedUser(), "bob");
+  EXPECT_EQ(lookup.ItemLastModTime(), 30);
+  EXPECT_STREQ(lookup.ItemLastModUser(), "dee");
+  EXPECT_EQ(lookup.ItemPrevModTime(), 20);
+  EXPECT_STREQ(lookup.ItemPrevModUser(), "cy");
+  ASSERT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 1), kLookupDelivered);
+  EXPECT_EQ(name, "gamma");
+  EXPECT_EQ(lookup.ItemPrevModTime(), 0);
+  EXPECT_STREQ(lookup.ItemPrevModUser(), "");
+  // The end stays the end; a new start begins again.
+  EXPECT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 1), kLookupNoMore);
+  EXPECT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 1), kLookupNoMore);
+  ASSERT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 0), kLookupDelivered);
+  EXPECT_EQ(name, "alpha");
+}
+
+TEST(ItemLookup, TypesAndAreasWithoutItemsDeliverNothing) {
+  TempArea area;
+  PutItemAt(area.path(), kSizeCode, "ONE");
+  PutItemAt(area.path(), 9, "MARKER1");  // markers are kept in marker.ctl
+  WriteFile(area.File("model.ctl"), "");  // an empty file is an empty catalog
+  const struct {
+    const char* what;
+    std::string area;
+    int code;
+  } cases[] = {
+      {"no such code", area.path(), 10},
+      {"code outside the table", area.path(), 99},
+      {"negative code", area.path(), -24},
+      {"type without catalog", area.path(), 5},
+      {"catalog not created yet", area.path(), 1},
+      {"empty catalog file", area.path(), 12},
+      {"area does not exist", area.File("missing"), kSizeCode},
+      {"area is a file", area.File("sizpt.ctl"), kSizeCode},
+      {"continue without a start", area.path(), -1},
+  };
+  for (const auto& c : cases) {
+    ItemLookup lookup;
+    std::string name = "untouched";
+    EXPECT_EQ(lookup.LookupItemData(c.code, c.area, name, "*", c.code == -1 ? 1 : 0), kLookupNoMore) << c.what;
+    EXPECT_EQ(name, "untouched") << c.what;
+  }
+  EXPECT_EQ(Names(area.path(), 9), std::vector<std::string>{"MARKER1"});
+}
+
+TEST(ItemLookup, NamePatterns) {
+  const struct {
+    const char* name;
+    const char* pattern;
+    bool matches;
+  } cases[] = {
+      {"MISSES", "*", true},       {"", "*", true},           {"", "", true},
+      {"MISSES", "misses", true},  {"MISSES", "MISS", false}, {"MISSES", "M?SSES", true},
+      {"MISSES", "*ES", true},     {"MISSES", "*S*S*", true}, {"MISSES", "*X*", false},
+      {"MISSES", "M*S*E*S", true}, {"MISSES", "?", false},    {"a*b", "a*b", true},
+      {"aXb", "a?b", true},        {"ab", "a?b", false},      {"aaaaaaaaaaaaaaaaaaab", "*a*a*a*a*b", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(store::MatchesItemPattern(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
+
+  TempArea area;
+  for (const char* name : {"KIDS", "MISSES", "MENS"}) PutItemAt(area.path(), kSizeCode, name);
+  EXPECT_EQ(Names(area.path(), kSizeCode, "M*"), (std::vector<std::string>{"MENS", "MISSES"}));
+}
+
+TEST(ItemLookup, UnreadableCatalogIsAnErrorNotAnEmptyType) {
+  TempArea area;
+  const struct {
+    const char* what;
+    std::string content;
+  } cases[] = {
+      {"not a database", std::string(4096, 'x')},
+      {"a database header and garbage", std::string("SQLite format 3\0", 16) + std::string(2000, '\x7f')},
+      {"a database of another layout", ""},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(area.File("sizpt.ctl"));
+    if (c.content.empty())
+      OpenSql(area.File("sizpt.ctl"), "CREATE TABLE items(title TEXT)");
+    else
+      WriteFile(area.File("sizpt.ctl"), c.content);
+    ItemLookup lookup;
+    std::string name;
+    EXPECT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 0), store::kCatalogError) << c.what;
+    EXPECT_FALSE(lookup.LastError().empty()) << c.what;
+    EXPECT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 1), kLookupNoMore) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

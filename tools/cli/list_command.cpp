@@ -1,0 +1,110 @@
+// list: the items of a storage area, as a table for people or as the item
+// list document of the enumeration calls.
+
+#include <cstdio>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "framework/item_enumeration.h"
+#include "platform/bstr.h"
+#include "platform/code_page.h"
+#include "tsln2xml/tsln2xml.h"
+#include "xml/attributes.h"
+#include "xml/document.h"
+
+namespace tsln2xml::cli {
+namespace {
+
+struct ListArgs {
+  std::string area;
+  std::vector<std::string> types;
+  std::vector<std::string> notTypes;
+  std::string xml;
+  std::string schema;
+};
+
+size_t Width(std::string_view utf8) {
+  size_t n = 0;
+  for (char c : utf8)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+// `text` followed by spaces up to `width` characters (at least one space).
+std::string Column(std::string_view text, size_t width) {
+  const size_t w = Width(text);
+  return std::string(text) + std::string(w < width ? width - w : 1, ' ');
+}
+
+std::string Attribute(xml::Node element, const char* name) {
+  return xml::GetAttributeUtf8(element, name).value_or("");
+}
+
+// The list as a table: name, type, size, last modification and its user.
+void PrintTable(const std::u16string& text) {
+  xml::Document doc;
+  if (!doc.LoadUtf16(text)) return;
+  const std::vector<xml::Node> items = xml::SelectNodes(doc.Root(), "DataItem", "");
+  size_t nameWidth = 20, typeWidth = 12;
+  for (xml::Node item : items) {
+    nameWidth = std::max(nameWidth, Width(Attribute(item, "Name")) + 1);
+    typeWidth = std::max(typeWidth, Width(Attribute(item, "DataType")) + 1);
+  }
+  std::string out = Column("NAME", nameWidth) + Column("TYPE", typeWidth) + "      SIZE  " +
+                    Column("MODIFIED", 22) + "USER\n";
+  for (xml::Node item : items) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%10s  ", Attribute(item, "Size").c_str());
+    out += Column(Attribute(item, "Name"), nameWidth) + Column(Attribute(item, "DataType"), typeWidth) + size +
+           Column(Attribute(item, "Modified"), 22) + Attribute(item, "ModifiedUser") + "\n";
+  }
+  out += std::to_string(items.size()) + (items.size() == 1 ? " item\n" : " items\n");
+  std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+int RunList(const ListArgs& a) {
+  std::vector<int> codes;
+  for (const auto& t : a.notTypes.empty() ? a.types : a.notTypes) {
+    auto code = ParseTypeArgument(t);
+    if (!code) return 2;
+    codes.push_back(*code);
+  }
+  const TypeFilter filter =
+      !a.notTypes.empty() ? TypeFilter::kAllBut : (!a.types.empty() ? TypeFilter::kOnly : TypeFilter::kAll);
+  const Area area = AreaFromDirectory(a.area);
+  const char* schema = a.schema.empty() ? nullptr : a.schema.c_str();
+  const int count = static_cast<int>(codes.size());
+
+  // The library has already written its message on the error stream.
+  if (!a.xml.empty() && a.xml != "-")
+    return EnumerateItemsToFile(filter, codes.data(), count, area.root.c_str(), area.name.c_str(), a.xml.c_str(),
+                                schema);
+  BSTR xml = nullptr;
+  const int rc =
+      EnumerateItemsToString(filter, codes.data(), count, area.root.c_str(), area.name.c_str(), &xml, schema);
+  if (rc != 0) return rc;
+  const std::u16string text(platform::BstrView(xml));
+  SysFreeString(xml);
+  if (a.xml == "-") return WriteOutput("-", platform::Utf16ToUtf8(text)) ? 0 : 1;
+  PrintTable(text);
+  return 0;
+}
+
+}  // namespace
+
+void RegisterListCommand(CLI::App& app, Outcome& outcome) {
+  auto args = std::make_shared<ListArgs>();
+  auto* list = app.add_subcommand("list", "List the items of a storage area (a table, or the item list document)");
+  list->add_option("AREA", args->area, "Storage area directory")->required();
+  // One type per occurrence, so that a type never swallows the AREA argument.
+  auto* type = list->add_option("-t,--type", args->types, "List only this data type (repeatable)")
+                   ->allow_extra_args(false);
+  list->add_option("-n,--not-type", args->notTypes, "List every data type but this one (repeatable)")
+      ->allow_extra_args(false)
+      ->excludes(type);
+  list->add_option("-x,--xml", args->xml, "Write the item list document to this file (- for standard output)");
+  list->add_option("-s,--schema", args->schema, "Validate the list against this schema file (e.g. build/DATAITEMS.XSD)");
+  list->callback([args, &outcome] { outcome.code = RunList(*args); });
+}
+
+}  // namespace tsln2xml::cli
