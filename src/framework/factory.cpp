@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "converters/library/alteration.h"
 #include "converters/library/size_code.h"
 
 namespace tsln2xml {
@@ -25,7 +26,7 @@ struct Row {
 };
 
 constexpr Row kConverters[] = {
-    {1, nullptr, nullptr},
+    {1, Make<AlterationReader, XMLReader>, Make<AlterationWriter, XMLWriter>},
     {2, nullptr, nullptr},
     {3, nullptr, nullptr},
     {4, nullptr, nullptr},
