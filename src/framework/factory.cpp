@@ -3,6 +3,7 @@
 #include <map>
 
 #include "converters/library/alteration.h"
+#include "converters/library/block_buffer.h"
 #include "converters/library/size_code.h"
 
 namespace tsln2xml {
@@ -28,7 +29,7 @@ struct Row {
 constexpr Row kConverters[] = {
     {1, Make<AlterationReader, XMLReader>, Make<AlterationWriter, XMLWriter>},
     {2, nullptr, nullptr},
-    {3, nullptr, nullptr},
+    {3, Make<BlockBufferReader, XMLReader>, Make<BlockBufferWriter, XMLWriter>},
     {4, nullptr, nullptr},
     {6, nullptr, nullptr},
     {11, nullptr, nullptr},
