@@ -4,6 +4,7 @@
 
 #include "converters/library/alteration.h"
 #include "converters/library/block_buffer.h"
+#include "converters/library/matching.h"
 #include "converters/library/size_code.h"
 
 namespace tsln2xml {
@@ -32,7 +33,7 @@ constexpr Row kConverters[] = {
     {3, Make<BlockBufferReader, XMLReader>, Make<BlockBufferWriter, XMLWriter>},
     {4, nullptr, nullptr},
     {6, nullptr, nullptr},
-    {11, nullptr, nullptr},
+    {11, Make<MatchingReader, XMLReader>, Make<MatchingWriter, XMLWriter>},
     {12, nullptr, nullptr},
     {13, nullptr, nullptr},
     {15, nullptr, nullptr},
