@@ -5,6 +5,7 @@
 #include "converters/library/alteration.h"
 #include "converters/library/block_buffer.h"
 #include "converters/library/matching.h"
+#include "converters/library/piece_list.h"
 #include "converters/library/size_code.h"
 
 namespace tsln2xml {
@@ -39,7 +40,7 @@ constexpr Row kConverters[] = {
     {15, nullptr, nullptr},
     {19, nullptr, nullptr},
     {20, nullptr, nullptr},
-    {21, nullptr, nullptr},
+    {21, Make<PieceListReader, XMLReader>, Make<PieceListWriter, XMLWriter>},
     {22, nullptr, nullptr},
     {23, nullptr, nullptr},
     {24, Make<SizeCodeReader, XMLReader>, Make<SizeCodeWriter, XMLWriter>},
