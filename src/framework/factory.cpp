@@ -5,6 +5,7 @@
 #include "converters/library/alteration.h"
 #include "converters/library/block_buffer.h"
 #include "converters/library/matching.h"
+#include "converters/library/notch.h"
 #include "converters/library/piece_list.h"
 #include "converters/library/size_code.h"
 
@@ -44,7 +45,7 @@ constexpr Row kConverters[] = {
     {22, nullptr, nullptr},
     {23, nullptr, nullptr},
     {24, Make<SizeCodeReader, XMLReader>, Make<SizeCodeWriter, XMLWriter>},
-    {17, nullptr, nullptr},
+    {17, Make<NotchReader, XMLReader>, Make<NotchWriter, XMLWriter>},
     {14, nullptr, nullptr},
     {9, nullptr, nullptr},
     {18, nullptr, nullptr},
