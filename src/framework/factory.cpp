@@ -3,6 +3,7 @@
 #include <map>
 
 #include "converters/library/alteration.h"
+#include "converters/library/annotation.h"
 #include "converters/library/block_buffer.h"
 #include "converters/library/matching.h"
 #include "converters/library/notch.h"
@@ -31,7 +32,7 @@ struct Row {
 
 constexpr Row kConverters[] = {
     {1, Make<AlterationReader, XMLReader>, Make<AlterationWriter, XMLWriter>},
-    {2, nullptr, nullptr},
+    {2, Make<AnnotationReader, XMLReader>, Make<AnnotationWriter, XMLWriter>},
     {3, Make<BlockBufferReader, XMLReader>, Make<BlockBufferWriter, XMLWriter>},
     {4, nullptr, nullptr},
     {6, nullptr, nullptr},
