@@ -1,0 +1,143 @@
+// The six library data types together: their example documents through the
+// command line, hostile items fed to every reader, and scaled values that
+// must come back to the same stored integer.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "converters/library/alteration.h"
+#include "converters/library/annotation.h"
+#include "converters/library/block_buffer.h"
+#include "converters/library/matching.h"
+#include "converters/library/notch.h"
+#include "converters/library/piece_list.h"
+#include "framework/exception.h"
+#include "support/library_support.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+// A reader whose item is `bytes` held in memory, so that thousands of items
+// can be read without a store around them.
+template <class Reader>
+class InMemory : public Reader {
+ public:
+  explicit InMemory(const std::vector<uint8_t>& bytes) : Reader("", "/nowhere", "MEMORY"), bytes_(bytes) {}
+  void Open() override {
+    auto* handle = new store::ItemHandle;
+    handle->data = bytes_;
+    handle->size = static_cast<int32_t>(bytes_.size());
+    this->handle_ = handle;
+    this->dataStart_ = 0;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+template <class Reader>
+Outcome ReadInMemory(const std::vector<uint8_t>& bytes) {
+  try {
+    InMemory<Reader>(bytes).ToString();
+    return {};
+  } catch (const Tsln2XmlException& e) {
+    return {e.Code(), e.what()};
+  }
+}
+
+struct LibraryType {
+  int16_t code;
+  const char* name;
+  Outcome (*read)(const std::vector<uint8_t>&);
+};
+const LibraryType kLibraryTypes[] = {
+    {1, "Alteration", ReadInMemory<AlterationReader>},
+    {2, "Annotation", ReadInMemory<AnnotationReader>},
+    {3, "BlockBuffer", ReadInMemory<BlockBufferReader>},
+    {11, "Matching", ReadInMemory<MatchingReader>},
+    {17, "NotchEnvironment", ReadInMemory<NotchReader>},
+    {21, "PieceList", ReadInMemory<PieceListReader>},
+};
+
+std::vector<std::filesystem::path> Examples(const char* type) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& f : std::filesystem::directory_iterator(std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + type))
+    if (f.path().extension() == ".xml") files.push_back(f.path());
+  return files;
+}
+
+TEST(LibraryItems, ExamplesGoThroughTheCommandLineUnchanged) {
+  TempArea area;
+  const std::string tool = TSLN2XML_CLI_PATH;
+  for (const auto& type : kLibraryTypes) {
+    const auto files = Examples(type.name);
+    EXPECT_FALSE(files.empty()) << type.name;
+    for (const auto& file : files) {
+      const std::string item = file.stem().string();
+      std::string out;
+      ASSERT_EQ(RunCommand(tool + " import " + type.name + " " + area.path() + " " + item + " " + file.string(), &out), 0)
+          << type.name << " " << item << ": " << out;
+      ASSERT_EQ(RunCommand(tool + " export " + std::to_string(type.code) + " " + area.path() + " " + item, &out), 0)
+          << type.name << " " << item << ": " << out;
+      EXPECT_EQ(CompareXml(ReadFile(file.string()), out), "") << type.name << " " << item;
+    }
+  }
+}
+
+// Every prefix of a real item, and the item with bytes overwritten at random,
+// either converts or fails with the type's message: nothing is read past the
+// item and nothing crashes.
+TEST(LibraryItems, HostileItemsFailCleanly) {
+  TempArea area;
+  std::mt19937 random(20060314);
+  for (const auto& type : kLibraryTypes) {
+    const auto file = Examples(type.name).front();
+    ASSERT_EQ(ImportFromString(type.code, area.path(), "GOOD", ReadFile(file.string())), 0) << LastErrorMessage();
+    const std::vector<uint8_t> good = *area.GetItem(type.code, "GOOD");
+
+    std::vector<std::vector<uint8_t>> hostile;
+    for (size_t n = 0; n < good.size(); ++n) hostile.emplace_back(good.begin(), good.begin() + static_cast<ptrdiff_t>(n));
+    for (int i = 0; i < 2000; ++i) {
+      std::vector<uint8_t> bytes = good;
+      const int changes = 1 + static_cast<int>(random() % 4);
+      for (int c = 0; c < changes; ++c) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+      if (random() % 3 == 0) bytes.resize(random() % (bytes.size() + 1));
+      hostile.push_back(std::move(bytes));
+    }
+    for (const auto& bytes : hostile) {
+      const Outcome result = type.read(bytes);
+      ASSERT_TRUE(result.code == 0 || result.code == 1 || result.code == 2)
+          << type.name << " gave " << result.code << " for " << bytes.size() << " bytes: " << result.message;
+      if (result.code == 1) {
+        EXPECT_EQ(result.message.rfind("Unable to load ", 0), 0u) << type.name << ": " << result.message;
+      }
+    }
+  }
+}
+
+// A stored value v is written as v / scale; scaled back and truncated, that
+// double must give v again, also where the product lands just below it.
+TEST(LibraryItems, ScaledValuesComeBackExactly) {
+  TempArea area;
+  const int32_t values[] = {-2147483647 - 1, -2999992, -2097151, -1, 1, 3, 2097153, 123456789, 2147483647};
+  ByteBuilder alteration;
+  alteration.I16(1).Text("R", 10).U8(0).U8(0).I16(static_cast<int16_t>(std::size(values)));
+  for (int32_t v : values) alteration.U8(4).U8(0).I16(0).I16(0).I32(v).I32(-v == v ? v : -v);
+  std::string failure;
+  EXPECT_EQ(RoundTrip(1, area, alteration, &failure), alteration.bytes()) << failure;
+
+  ByteBuilder notch;
+  notch.Zeros(60).I32(static_cast<int32_t>(std::size(values)));
+  for (int32_t v : values) notch.I8(0).Zeros(3).I32(v).I32(v / 3).I32(v / 7);
+  // The writer fills the legacy block from the first five definitions.
+  std::vector<uint8_t> expected = notch;
+  for (size_t k = 0; k < 5; ++k)
+    for (size_t f = 0; f < 12; ++f) expected[12 * k + f] = expected[64 + 16 * k + 4 + f];
+  EXPECT_EQ(RoundTrip(17, area, expected, &failure), expected) << failure;
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
