@@ -5,7 +5,7 @@
 
 #include "converters/library/library_records.h"
 #include "store/translation.h"
-#include "xml/element_text.h"
+#include "xml/element_content.h"
 
 namespace tsln2xml {
 namespace {
@@ -179,6 +179,10 @@ std::shared_ptr<Order> ParseOrder(xml::Node element, const XMLWriter& writer) {
   return std::make_shared<SimpleOrder>(format);
 }
 
+bool IsOrderElement(std::string_view name) {
+  return name == "Order" || name == "OrderFixed" || name == "OrderVariable" || name == "OrderSymbol";
+}
+
 std::string_view TrimEnd(std::string_view text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
     text.remove_suffix(1);
@@ -317,9 +321,10 @@ void AnnotationWriter::Convert() {
   for (size_t e = 0; e < entries.size(); ++e) {
     Entry& entry = library.entries[e];
     entry.category.FromText(xml::GetAttributeText(entries[e], "Category"), Tessaline::kUpper);
-    // The four order elements together, in document order (the path is
-    // prefixed with "this:" as a whole, so each further name carries it).
-    const auto orders = SelectNodes(entries[e], "Order | this:OrderFixed | this:OrderVariable | this:OrderSymbol");
+    // The four order elements together, in document order.
+    std::vector<xml::Node> orders;
+    for (xml::Node child : xml::ChildElements(entries[e], GetNamespace()))
+      if (IsOrderElement(xml::LocalName(child))) orders.push_back(child);
     Count16(orders.size(), "orders in an Annotation entry");
     entry.orders.reserve(orders.size());
     for (xml::Node order : orders) entry.orders.push_back(ParseOrder(order, *this));

@@ -1,7 +1,7 @@
 #include "converters/library/piece_list.h"
 
 #include "converters/library/library_records.h"
-#include "xml/element_text.h"
+#include "xml/element_content.h"
 
 namespace tsln2xml {
 namespace {

@@ -1,4 +1,4 @@
-#include "xml/element_text.h"
+#include "xml/element_content.h"
 
 #include "framework/exception.h"
 #include "platform/code_page.h"
@@ -23,6 +23,14 @@ std::string GetElementText(Node element) {
   if (!element) return {};
   XmlCharPtr content(xmlNodeGetContent(element));
   return content ? platform::Utf8ToAnsi(C(content.get())) : std::string();
+}
+
+std::vector<Node> ChildElements(Node parent, std::string_view nsUri) {
+  std::vector<Node> children;
+  if (!parent) return children;
+  for (Node c = parent->children; c; c = c->next)
+    if (c->type == XML_ELEMENT_NODE && NamespaceOf(c) == nsUri) children.push_back(c);
+  return children;
 }
 
 }  // namespace tsln2xml::xml
