@@ -125,7 +125,7 @@ TEST(LibraryItems, ScaledValuesComeBackExactly) {
   const int32_t values[] = {-2147483647 - 1, -2999992, -2097151, -1, 1, 3, 2097153, 123456789, 2147483647};
   ByteBuilder alteration;
   alteration.I16(1).Text("R", 10).U8(0).U8(0).I16(static_cast<int16_t>(std::size(values)));
-  for (int32_t v : values) alteration.U8(4).U8(0).I16(0).I16(0).I32(v).I32(-v == v ? v : -v);
+  for (int32_t v : values) alteration.U8(4).U8(0).I16(0).I16(0).I32(v).I32(v == INT32_MIN ? v : -v);
   std::string failure;
   EXPECT_EQ(RoundTrip(1, area, alteration, &failure), alteration.bytes()) << failure;
 

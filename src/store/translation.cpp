@@ -63,7 +63,9 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 bool LookupTable::Matches(std::string_view category, size_t index, std::span<const std::string> englishNames,
                           std::span<const std::string> languageNames, std::string& remainder, bool ignoreCase) const {
   if (index >= englishNames.size()) return false;
-  std::string_view names[2] = {englishNames[index], index < languageNames.size() ? languageNames[index] : ""};
+  const std::string_view language =
+      index < languageNames.size() ? std::string_view(languageNames[index]) : std::string_view();
+  std::string_view names[2] = {englishNames[index], language};
   if (names[1].size() > names[0].size()) std::swap(names[0], names[1]);
   for (std::string_view name : names) {
     if (!StartsWithName(category, name, ignoreCase)) continue;
