@@ -299,14 +299,11 @@ TEST(Annotation, UnusableItemsFail) {
   }
 }
 
-TEST(Annotation, EmptyLibraryAndWriterFailures) {
+TEST(Annotation, EmptyLibraryAndInvalidDocuments) {
   TempArea area;
   TranslationDrive noTranslations(area);
   ASSERT_EQ(ImportFromString(kAnnotation, area.path(), "EMPTY", Document("")), 0);
   EXPECT_EQ(area.GetItem(kAnnotation, "EMPTY"), Header("", "", 0).bytes());
-
-  EXPECT_EQ(ImportFromString(kAnnotation, area.path(), "X", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 1);
-  EXPECT_EQ(LastErrorMessage(), "Missing required <Annotation> element");
 
   struct Invalid {
     const char* what;
@@ -320,16 +317,6 @@ TEST(Annotation, EmptyLibraryAndWriterFailures) {
   };
   for (const auto& c : invalid) EXPECT_EQ(ImportFromString(kAnnotation, area.path(), "X", Document(c.entries)), 2) << c.what;
   EXPECT_FALSE(area.GetItem(kAnnotation, "X"));
-
-  auto refused = ConvertWithRefusedWrites(kAnnotation, Document(R"(<Entry Category="E"><Order Format="Date"/></Entry>)"));
-  EXPECT_EQ(refused.code, 1);
-  EXPECT_EQ(refused.message, "Error writing Annotation library");
-
-  std::string xml = R"(<Entry Category="E">)";
-  for (int i = 0; i < 32768; ++i) xml += R"(<Order Format="NewLine"/>)";
-  EXPECT_EQ(ImportFromString(kAnnotation, area.path(), "BIG", Document(xml + "</Entry>")), 1);
-  EXPECT_EQ(LastErrorMessage(), "Too many orders in an Annotation entry: 32768 (at most 32767)");
-  EXPECT_FALSE(area.GetItem(kAnnotation, "BIG"));
 }
 
 }  // namespace

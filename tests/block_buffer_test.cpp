@@ -193,22 +193,5 @@ TEST(BlockBuffer, UnusableItemsFail) {
   }
 }
 
-TEST(BlockBuffer, WriterFailures) {
-  TempArea area;
-  EXPECT_EQ(ImportFromString(kBlockBuffer, area.path(), "X", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 1);
-  EXPECT_EQ(LastErrorMessage(), "Missing required <BlockBuffer> element");
-
-  auto refused = ConvertWithRefusedWrites(kBlockBuffer, kTwoRuleDocument);
-  EXPECT_EQ(refused.code, 1);
-  EXPECT_EQ(refused.message, "Error writing BlockBuffer library");
-
-  std::string xml = R"(<BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="BIG" Comment1="" Comment2="">)";
-  for (int i = 0; i < 32768; ++i) xml += R"(<Rule RuleNumber="1" RuleType="Block"/>)";
-  xml += "</BlockBuffer>";
-  EXPECT_EQ(ImportFromString(kBlockBuffer, area.path(), "BIG", xml), 1);
-  EXPECT_EQ(LastErrorMessage(), "Too many BlockBuffer rules: 32768 (at most 32767)");
-  EXPECT_FALSE(area.GetItem(kBlockBuffer, "BIG"));
-}
-
 }  // namespace
 }  // namespace tsln2xml::test

@@ -87,6 +87,61 @@ TEST(LibraryItems, ExamplesGoThroughTheCommandLineUnchanged) {
   }
 }
 
+// What every writer does with a document of another type, with a store that
+// refuses its records, and with more elements than a 16-bit count holds.
+TEST(LibraryItems, WriterFailuresOfEveryType) {
+  struct Case {
+    int16_t code;
+    const char* root;
+    std::string empty;     // a valid document without entries
+    std::string open;      // a document up to the elements to repeat
+    std::string repeated;  // one element of the counted kind
+    std::string close;
+    const char* tooMany;
+    const char* writeFailure;
+  } cases[] = {
+      {1, "Alteration", R"(<Alteration xmlns="urn:tsln2xml:data/Alteration" Name="A"/>)",
+       R"(<Alteration xmlns="urn:tsln2xml:data/Alteration" Name="A"><Rule Name="R" PieceUsage="Left">)",
+       R"(<Item Type="XYMove" FirstPoint="1" SecondPoint="2" XPercentAlt="0" YPercentAlt="0"/>)", "</Rule></Alteration>",
+       "Too many items in an Alteration rule: 32768 (at most 32767)", "Error writing Alteration library"},
+      {2, "Annotation", R"(<Annotation xmlns="urn:tsln2xml:data/Annotation" Name="A" Comment1="" Comment2=""/>)",
+       R"(<Annotation xmlns="urn:tsln2xml:data/Annotation" Name="A" Comment1="" Comment2=""><Entry Category="E">)",
+       R"(<Order Format="NewLine"/>)", "</Entry></Annotation>",
+       "Too many orders in an Annotation entry: 32768 (at most 32767)", "Error writing Annotation library"},
+      {3, "BlockBuffer", R"(<BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="A" Comment1="" Comment2=""/>)",
+       R"(<BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="A" Comment1="" Comment2="">)",
+       R"(<Rule RuleNumber="1" RuleType="Block"/>)", "</BlockBuffer>",
+       "Too many BlockBuffer rules: 32768 (at most 32767)", "Error writing BlockBuffer library"},
+      {11, "Matching", R"(<Matching xmlns="urn:tsln2xml:data/Matching" Name="A" Comment1="" Comment2=""/>)",
+       R"(<Matching xmlns="urn:tsln2xml:data/Matching" Name="A" Comment1="" Comment2="">)",
+       R"(<Rule Number="1" Comment="" Target="Piece"><Plaid Type="Same" Repeat="0"><Offset Amount="0" Units="Distance"/></Plaid><Stripe Type="Same" Repeat="0"><Offset Amount="0" Units="Distance"/></Stripe><Point Category="A" Number="1"/><Point Category="B" Number="2"/></Rule>)",
+       "</Matching>", "Too many Matching rules: 32768 (at most 32767)", "Error writing Matching library"},
+      {17, "NotchEnvironment", R"(<NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" Name="A"/>)", "", "", "",
+       nullptr, "Error writing NotchEnvironment"},
+      {21, "PieceList", R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="A" Comment1="" Comment2=""/>)",
+       R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="A" Comment1="" Comment2="">)", "<PieceName>P</PieceName>",
+       "</PieceList>", "Too many PieceList names: 32768 (at most 32767)", "Error writing PieceList library"},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    // A valid document of another type passes its own schema, then lacks the root.
+    EXPECT_EQ(ImportFromString(c.code, area.path(), "X", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 1);
+    EXPECT_EQ(LastErrorMessage(), std::string("Missing required <") + c.root + "> element");
+
+    const Outcome refused = ConvertWithRefusedWrites(c.code, c.empty);
+    EXPECT_EQ(refused.code, 1) << c.root;
+    EXPECT_EQ(refused.message, c.writeFailure);
+
+    if (c.tooMany) {
+      std::string xml = c.open;
+      for (int i = 0; i < 32768; ++i) xml += c.repeated;
+      EXPECT_EQ(ImportFromString(c.code, area.path(), "X", xml + c.close), 1) << c.root;
+      EXPECT_EQ(LastErrorMessage(), c.tooMany);
+    }
+    EXPECT_FALSE(area.GetItem(c.code, "X")) << c.root;
+  }
+}
+
 // Every prefix of a real item, and the item with bytes overwritten at random,
 // either converts or fails with the type's message: nothing is read past the
 // item and nothing crashes.
