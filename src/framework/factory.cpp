@@ -2,6 +2,12 @@
 
 #include <map>
 
+#include "converters/library/alteration.h"
+#include "converters/library/annotation.h"
+#include "converters/library/block_buffer.h"
+#include "converters/library/matching.h"
+#include "converters/library/notch.h"
+#include "converters/library/piece_list.h"
 #include "converters/library/size_code.h"
 
 namespace tsln2xml {
@@ -25,22 +31,22 @@ struct Row {
 };
 
 constexpr Row kConverters[] = {
-    {1, nullptr, nullptr},
-    {2, nullptr, nullptr},
-    {3, nullptr, nullptr},
+    {1, Make<AlterationReader, XMLReader>, Make<AlterationWriter, XMLWriter>},
+    {2, Make<AnnotationReader, XMLReader>, Make<AnnotationWriter, XMLWriter>},
+    {3, Make<BlockBufferReader, XMLReader>, Make<BlockBufferWriter, XMLWriter>},
     {4, nullptr, nullptr},
     {6, nullptr, nullptr},
-    {11, nullptr, nullptr},
+    {11, Make<MatchingReader, XMLReader>, Make<MatchingWriter, XMLWriter>},
     {12, nullptr, nullptr},
     {13, nullptr, nullptr},
     {15, nullptr, nullptr},
     {19, nullptr, nullptr},
     {20, nullptr, nullptr},
-    {21, nullptr, nullptr},
+    {21, Make<PieceListReader, XMLReader>, Make<PieceListWriter, XMLWriter>},
     {22, nullptr, nullptr},
     {23, nullptr, nullptr},
     {24, Make<SizeCodeReader, XMLReader>, Make<SizeCodeWriter, XMLWriter>},
-    {17, nullptr, nullptr},
+    {17, Make<NotchReader, XMLReader>, Make<NotchWriter, XMLWriter>},
     {14, nullptr, nullptr},
     {9, nullptr, nullptr},
     {18, nullptr, nullptr},

@@ -129,7 +129,14 @@ bool GetAttributeBool(Node element, const char* name, bool defaultValue) {
 }
 
 int32_t ScaleToInt32(double value, double scale) {
-  const double product = std::trunc(value * scale);
+  // A reader writes stored / scale; multiplied back, that double can land one
+  // unit in the last place below the stored integer (1/1000 of 2097151, for
+  // one), and truncating would then lose a unit on every round trip. A product
+  // that close to an integer is that integer; any other is truncated.
+  const double raw = value * scale;
+  const double nearest = std::nearbyint(raw);
+  const double ulp = std::nextafter(std::fabs(nearest), HUGE_VAL) - std::fabs(nearest);
+  const double product = std::fabs(raw - nearest) <= ulp ? nearest : std::trunc(raw);
   if (!(product >= std::numeric_limits<int32_t>::min() && product <= std::numeric_limits<int32_t>::max()))
     throw XmlServiceError(hresult::kOverflow, "Overflow scaling a value");
   return static_cast<int32_t>(product);

@@ -55,8 +55,10 @@ bool GetAttributeBool(Node element, const char* name, bool defaultValue);
 int64_t ConvertToInteger(std::string_view text, int64_t min, int64_t max);
 double ConvertToDouble(std::string_view text);
 
-// A double scaled into an integer field: value * scale, truncated toward zero;
-// a product outside the 32-bit range is an overflow.
+// A double scaled into an integer field: value * scale, truncated toward zero
+// (a product within one unit in the last place of an integer is that integer,
+// so stored / scale always scales back to stored); a product outside the
+// 32-bit range is an overflow.
 int32_t ScaleToInt32(double value, double scale);
 
 }  // namespace tsln2xml::xml

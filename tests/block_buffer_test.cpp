@@ -1,0 +1,197 @@
+// Block buffer libraries through the exports and the store: byte-exact
+// layouts both ways, zero amounts left out, the code tables, the included
+// base schema and the failures.
+
+#include <gtest/gtest.h>
+
+#include "converters/library/block_buffer.h"
+#include "support/library_support.h"
+#include "support/test_support.h"
+#include "xml/schema.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kBlockBuffer = 3;
+
+struct Amount {
+  int32_t amount;
+  uint8_t units;
+};
+
+// A 70-byte rule record with the ten amounts in store order.
+ByteBuilder& RuleRecord(ByteBuilder& b, int16_t number, uint8_t type, std::array<Amount, 10> amounts) {
+  b.I16(number).U8(type).U8(0);
+  for (const Amount& a : amounts) b.I32(a.amount).U8(a.units).U8(0);
+  return b.Zeros(6);
+}
+
+ByteBuilder Header(std::string_view c1, std::string_view c2, int16_t rules) {
+  ByteBuilder b;
+  b.Text(c1, 20).Text(c2, 20).I16(rules);
+  return b;
+}
+
+std::vector<uint8_t> TwoRuleItem() {
+  ByteBuilder b = Header("spring 2006", "Cutting room", 2);
+  RuleRecord(b, 7, 1, {{{2500, 2}, {0, 2}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {-10000, 1}}});
+  RuleRecord(b, -3, 0, {});
+  return b;
+}
+
+constexpr const char* kTwoRuleDocument = R"(
+    <BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" version="1" Name="ONE" Comment1="SPRING 2006" Comment2="CUTTING ROOM">
+      <Rule RuleNumber="7" RuleType="Block">
+        <Static><Left Amount="0.25" Units="Percentage"/></Static>
+        <Dynamic><Segment Amount="-1" Units="BadPercentage"/></Dynamic>
+      </Rule>
+      <Rule RuleNumber="-3" RuleType="Buffer"/>
+    </BlockBuffer>)";
+
+TEST(BlockBuffer, ReadsStoreRecordsLeavingZeroAmountsOut) {
+  TempArea area;
+  auto result = ExportBytes(kBlockBuffer, area, TwoRuleItem());
+  ASSERT_EQ(result.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(kTwoRuleDocument, result.xml), "");
+}
+
+TEST(BlockBuffer, WritesTheDocumentAsStoreRecords) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kBlockBuffer, area.path(), "LIB", R"(
+      <BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="X" Comment1=" first " Comment2="">
+        <Rule RuleNumber="32767" RuleType="Block">
+          <Static>
+            <Top Amount="1.23456" Units="Distance"/>
+            <Bottom Amount="0" Units="Percentage"/>
+          </Static>
+          <Dynamic>
+            <Left Amount="-0.00005" Units="BadPercentage"/>
+            <Right Amount="214748.3647" Units="Percentage"/>
+          </Dynamic>
+        </Rule>
+        <Rule RuleNumber="1" RuleType="Buffer"><Static/></Rule>
+      </BlockBuffer>)"), 0) << LastErrorMessage();
+  ByteBuilder expected = Header("FIRST", "", 2);
+  // 1.23456 is truncated to 12345; -0.00005 to 0 (keeping its units); a side
+  // given as zero keeps its units too.
+  RuleRecord(expected, 32767, 1,
+             {{{0, 0}, {12345, 0}, {0, 0}, {0, 2}, {0, 0}, {0, 1}, {0, 0}, {2147483647, 2}, {0, 0}, {0, 0}}});
+  RuleRecord(expected, 1, 0, {});
+  EXPECT_EQ(area.GetItem(kBlockBuffer, "LIB"), expected.bytes());
+
+  // Zero sides come back without their elements.
+  auto exported = ExportToString(kBlockBuffer, area.path(), "LIB");
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(R"(
+      <BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" version="1" Name="LIB" Comment1="FIRST" Comment2="">
+        <Rule RuleNumber="32767" RuleType="Block">
+          <Static><Top Amount="1.23449999999999993072208" Units="Distance"/></Static>
+          <Dynamic><Right Amount="214748.364700000005541369" Units="Percentage"/></Dynamic>
+        </Rule>
+        <Rule RuleNumber="1" RuleType="Buffer"/>
+      </BlockBuffer>)", exported.xml), "");
+}
+
+TEST(BlockBuffer, EveryCodeSurvivesTheRoundTrip) {
+  TempArea area;
+  const auto& types = BlockBufferRuleTypeNames().Entries();
+  const auto& units = BlockBufferUnitsNames().Entries();
+  ByteBuilder b = Header("ALL", "CODES", static_cast<int16_t>(types.size() * units.size()));
+  int16_t number = 0;
+  for (const auto& [type, typeName] : types)
+    for (const auto& [unit, unitName] : units) {
+      std::array<Amount, 10> amounts{};
+      for (size_t k = 0; k < amounts.size(); ++k) amounts[k] = {static_cast<int32_t>((k + 1) * 1111 * (unit + 1)), unit};
+      RuleRecord(b, ++number, type, amounts);
+    }
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kBlockBuffer, area, b, &failure), b.bytes()) << failure;
+}
+
+TEST(BlockBuffer, UnknownCodesAndNames) {
+  TempArea area;
+  struct Case {
+    const char* what;
+    uint8_t type;
+    Amount amount;
+    int code;
+  } cases[] = {
+      {"rule type 2", 2, {0, 0}, 2},
+      {"units 3 on an amount", 0, {5, 3}, 2},
+      {"units 3 on a zero amount (left out)", 0, {0, 3}, 0},
+  };
+  for (const auto& c : cases) {
+    ByteBuilder b = Header("", "", 1);
+    RuleRecord(b, 1, c.type, {{c.amount}});
+    EXPECT_EQ(ExportBytes(kBlockBuffer, area, b).code, c.code) << c.what;
+  }
+
+  auto outcome = ImportUnvalidated(kBlockBuffer, area.path(), "ODD", R"(
+      <BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="ODD">
+        <Rule RuleNumber="2" RuleType="Wall"><Dynamic><Segment Amount="1" Units="Inches"/><Top Amount="2"/></Dynamic></Rule>
+      </BlockBuffer>)");
+  ASSERT_EQ(outcome.code, 0) << outcome.message;
+  ByteBuilder expected = Header("", "", 1);
+  RuleRecord(expected, 2, 0, {{{}, {}, {}, {}, {}, {}, {20000, 0}, {}, {}, {10000, 0}}});
+  EXPECT_EQ(area.GetItem(kBlockBuffer, "ODD"), expected.bytes());
+}
+
+TEST(BlockBuffer, EmptyLibraryIsTheHeaderAlone) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kBlockBuffer, area.path(), "EMPTY",
+                             R"(<BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="E" Comment1="" Comment2=""/>)"),
+            0);
+  EXPECT_EQ(area.GetItem(kBlockBuffer, "EMPTY"), Header("", "", 0).bytes());
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kBlockBuffer, area, Header("A", "B", 0), &failure), Header("A", "B", 0).bytes()) << failure;
+}
+
+TEST(BlockBuffer, IncludedBaseSchemaIsPartOfTheNamespace) {
+  const auto set = xml::SchemaSetForNamespace("urn:tsln2xml:data/BlockBuffer");
+  const std::string assembled = set->AssembledText();
+  EXPECT_EQ(assembled.find("xs:include"), std::string::npos);
+  EXPECT_NE(assembled.find(R"(name="typeBlockBufferAmount")"), std::string::npos);
+  EXPECT_NE(assembled.find(R"(type="this:enumUnits")"), std::string::npos);
+  EXPECT_NE(assembled.find(R"(type="this:typeBlockBufferAmount")"), std::string::npos);
+
+  TempArea area;
+  struct Case {
+    const char* what;
+    const char* rule;
+  } invalid[] = {
+      {"units outside the base enumeration", R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left Amount="1" Units="percent"/></Static></Rule>)"},
+      {"rule type outside the base enumeration", R"(<Rule RuleNumber="1" RuleType="Wall"/>)"},
+      {"sides out of order", R"(<Rule RuleNumber="1" RuleType="Block"><Static><Top Amount="1" Units="Distance"/><Left Amount="1" Units="Distance"/></Static></Rule>)"},
+      {"side without units", R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left Amount="1"/></Static></Rule>)"},
+      {"methods out of order", R"(<Rule RuleNumber="1" RuleType="Block"><Dynamic/><Static/></Rule>)"},
+      {"side in no namespace", R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left xmlns="" Amount="1" Units="Distance"/></Static></Rule>)"},
+  };
+  for (const auto& c : invalid) {
+    const std::string xml = std::string(R"(<BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="A" Comment1="" Comment2="">)") +
+                            c.rule + "</BlockBuffer>";
+    EXPECT_EQ(ImportFromString(kBlockBuffer, area.path(), "BAD", xml), 2) << c.what;
+  }
+  EXPECT_FALSE(area.GetItem(kBlockBuffer, "BAD"));
+}
+
+TEST(BlockBuffer, UnusableItemsFail) {
+  const std::vector<uint8_t> full = TwoRuleItem();
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"empty item", {}},
+      {"header cut short", std::vector<uint8_t>(full.begin(), full.begin() + 41)},
+      {"negative rule count", Header("", "", -1)},
+      {"count beyond the records", Header("", "", 3).Bytes(std::vector<uint8_t>(full.begin() + 42, full.end()))},
+      {"last record cut short", std::vector<uint8_t>(full.begin(), full.end() - 1)},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExportBytes(kBlockBuffer, area, c.bytes).code, 1) << c.what;
+    EXPECT_EQ(LastErrorMessage(), "Unable to load BlockBuffer library") << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

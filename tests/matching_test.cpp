@@ -1,0 +1,203 @@
+// Matching libraries through the exports and the store: byte-exact layouts
+// both ways, plaid and stripe kept apart, the code tables and the failures.
+
+#include <gtest/gtest.h>
+
+#include "converters/library/matching.h"
+#include "support/library_support.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kMatching = 11;
+
+struct Axis {
+  uint8_t type;
+  int32_t offset;
+  uint8_t units;
+  int8_t repeat;
+};
+
+ByteBuilder Header(std::string_view c1, std::string_view c2, int16_t rules) {
+  ByteBuilder b;
+  b.Text(c1, 20).Text(c2, 20).I16(rules);
+  return b;
+}
+
+// A 92-byte rule record.
+ByteBuilder& RuleRecord(ByteBuilder& b, int16_t number, std::string_view comment, std::string_view cat1, int16_t num1,
+                        std::string_view cat2, int16_t num2, Axis plaid, Axis stripe, int16_t target) {
+  b.I16(number).Text(comment, 20).Text(cat1, 20).I16(num1).Text(cat2, 20).I16(num2);
+  b.U8(plaid.type).U8(0).I32(plaid.offset).U8(plaid.units).U8(0).I8(plaid.repeat);
+  b.U8(stripe.type).I32(stripe.offset).U8(stripe.units).U8(0).I8(stripe.repeat).U8(0);
+  return b.I16(target).Zeros(6);
+}
+
+constexpr const char* kSameAndCentered = R"(
+    <Matching xmlns="urn:tsln2xml:data/Matching" version="1" Name="LIB" Comment1="PLAIDS" Comment2="">
+      <Rule Number="12" Comment="CENTRE FRONT" Target="Fabric">
+        <Plaid Type="Same" Repeat="2"><Offset Amount="0.5" Units="Distance"/></Plaid>
+        <Stripe Type="SymmetricCentered" Repeat="0"><Offset Amount="10" Units="Percentage"/></Stripe>
+        <Point Category="POCKET" Number="3"/>
+        <Point Category="FRONT" Number="-1"/>
+      </Rule>
+    </Matching>)";
+
+TEST(Matching, PlaidAndStripeKeepTheirOwnValues) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kMatching, area.path(), "LIB", R"(
+      <Matching xmlns="urn:tsln2xml:data/Matching" Name="X" Comment1="plaids" Comment2=" ">
+        <Rule Number="12" Comment="centre front" Target="Fabric">
+          <Plaid Type="Same" Repeat="2"><Offset Amount="0.5" Units="Distance"/></Plaid>
+          <Stripe Type="SymmetricCentered" Repeat="0"><Offset Amount="10" Units="Percentage"/></Stripe>
+          <Point Category="pocket" Number="3"/>
+          <Point Category=" Front " Number="-1"/>
+        </Rule>
+      </Matching>)"), 0) << LastErrorMessage();
+  ByteBuilder expected = Header("PLAIDS", "", 1);
+  RuleRecord(expected, 12, "CENTRE FRONT", "POCKET", 3, "FRONT", -1, {2, 5000, 0, 2}, {4, 100000, 1, 0}, 1);
+  EXPECT_EQ(area.GetItem(kMatching, "LIB"), expected.bytes());
+
+  auto exported = ExportToString(kMatching, area.path(), "LIB");
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(kSameAndCentered, exported.xml), "");
+}
+
+TEST(Matching, ReadsStoreRecordsIntoTheDocument) {
+  TempArea area;
+  ByteBuilder b = Header("", "stripes", 2);
+  RuleRecord(b, -7, "", "sleeve", 32767, "", 0, {1, -12345, 1, -128}, {3, 0, 0, 127}, 0);
+  RuleRecord(b, 0, "x", "A", 1, "B", 2, {0, 0, 0, 0}, {0, 0, 0, 0}, 0);
+  auto exported = ExportBytes(kMatching, area, b);
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(R"(
+      <Matching xmlns="urn:tsln2xml:data/Matching" version="1" Name="ONE" Comment1="" Comment2="STRIPES">
+        <Rule Number="-7" Comment="" Target="Piece">
+          <Plaid Type="None" Repeat="-128"><Offset Amount="-1.23449999999999993072208" Units="Percentage"/></Plaid>
+          <Stripe Type="Symmetric" Repeat="127"><Offset Amount="0" Units="Distance"/></Stripe>
+          <Point Category="SLEEVE" Number="32767"/>
+          <Point Category="" Number="0"/>
+        </Rule>
+        <Rule Number="0" Comment="X" Target="Piece">
+          <Plaid Type="Relative" Repeat="0"><Offset Amount="0" Units="Distance"/></Plaid>
+          <Stripe Type="Relative" Repeat="0"><Offset Amount="0" Units="Distance"/></Stripe>
+          <Point Category="A" Number="1"/>
+          <Point Category="B" Number="2"/>
+        </Rule>
+      </Matching>)", exported.xml), "");
+}
+
+TEST(Matching, EveryCodeSurvivesTheRoundTrip) {
+  TempArea area;
+  const auto& targets = MatchingTargetNames().Entries();
+  const auto& types = MatchingRuleTypeNames().Entries();
+  const auto& units = MatchingUnitsNames().Entries();
+  ByteBuilder b = Header("ALL", "CODES", static_cast<int16_t>(targets.size() * types.size() * units.size()));
+  int16_t number = 0;
+  for (const auto& [target, t] : targets)
+    for (const auto& [type, ty] : types)
+      for (const auto& [unit, u] : units) {
+        ++number;
+        RuleRecord(b, number, "R", "CAT", number, "OTHER", -number,
+                   {type, number * 1001, unit, static_cast<int8_t>(number)},
+                   {static_cast<uint8_t>(4 - type), -number * 7, static_cast<uint8_t>(1 - unit), static_cast<int8_t>(-number)},
+                   target);
+      }
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kMatching, area, b, &failure), b.bytes()) << failure;
+}
+
+TEST(Matching, UnknownCodesAndNames) {
+  TempArea area;
+  struct Case {
+    const char* what;
+    Axis plaid;
+    int16_t target;
+  } unknownCodes[] = {{"target 2", {0, 0, 0, 0}, 2}, {"target -1", {0, 0, 0, 0}, -1},
+                      {"rule type 5", {5, 0, 0, 0}, 0}, {"units 2", {0, 0, 2, 0}, 0}};
+  for (const auto& c : unknownCodes) {
+    ByteBuilder b = Header("", "", 1);
+    RuleRecord(b, 1, "", "A", 1, "B", 2, c.plaid, {0, 0, 0, 0}, c.target);
+    EXPECT_EQ(ExportBytes(kMatching, area, b).code, 2) << c.what;
+  }
+
+  // Past validation, unknown names give 0 and absent parts their defaults.
+  auto outcome = ImportUnvalidated(kMatching, area.path(), "ODD", R"(
+      <Matching xmlns="urn:tsln2xml:data/Matching" Name="ODD">
+        <Rule Number="4" Target="Wall">
+          <Stripe Type="Sideways" Repeat="3"><Offset Amount="0.25" Units="Inches"/></Stripe>
+          <Point Category="a" Number="1"/><Point Number="2"/>
+        </Rule>
+      </Matching>)");
+  ASSERT_EQ(outcome.code, 0) << outcome.message;
+  ByteBuilder expected = Header("", "", 1);
+  RuleRecord(expected, 4, "", "A", 1, "", 2, {0, 0, 0, 0}, {0, 2500, 0, 3}, 0);
+  EXPECT_EQ(area.GetItem(kMatching, "ODD"), expected.bytes());
+
+  // A rule with one point cannot be written.
+  auto onePoint = ImportUnvalidated(kMatching, area.path(), "ONEPOINT", R"(
+      <Matching xmlns="urn:tsln2xml:data/Matching" Name="X"><Rule Number="1"><Point Category="A" Number="1"/></Rule></Matching>)");
+  EXPECT_EQ(onePoint.code, 4);
+  EXPECT_FALSE(area.GetItem(kMatching, "ONEPOINT"));
+}
+
+TEST(Matching, DocumentFailures) {
+  TempArea area;
+  const std::string rule = R"(<Rule Number="1" Comment="" Target="Piece">
+        <Plaid Type="Same" Repeat="REPEAT"><Offset Amount="0" Units="Distance"/></Plaid>
+        <Stripe Type="Same" Repeat="0"><Offset Amount="0" Units="Distance"/></Stripe>
+        POINTS</Rule>)";
+  auto document = [&](std::string repeat, std::string points) {
+    std::string r = rule;
+    r.replace(r.find("REPEAT"), 6, repeat);
+    r.replace(r.find("POINTS"), 6, points);
+    return R"(<Matching xmlns="urn:tsln2xml:data/Matching" Name="A" Comment1="" Comment2="">)" + r + "</Matching>";
+  };
+  const std::string twoPoints = R"(<Point Category="A" Number="1"/><Point Category="B" Number="2"/>)";
+  struct Case {
+    const char* what;
+    std::string xml;
+    int code;
+  } cases[] = {
+      {"valid", document("0", twoPoints), 0},
+      {"one point", document("0", R"(<Point Category="A" Number="1"/>)"), 2},
+      {"three points", document("0", twoPoints + R"(<Point Category="C" Number="3"/>)"), 2},
+      {"repeat beyond 16 bits", document("40000", twoPoints), 2},
+      {"repeat beyond the 8-bit field", document("200", twoPoints), 4},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImportFromString(kMatching, area.path(), "DOC", c.xml), c.code) << c.what << ": " << LastErrorMessage();
+  }
+}
+
+TEST(Matching, UnusableItemsFail) {
+  ByteBuilder full = Header("", "", 1);
+  RuleRecord(full, 1, "", "A", 1, "B", 2, {}, {}, 0);
+  const std::vector<uint8_t> bytes = full;
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"empty item", {}},
+      {"header cut short", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 40)},
+      {"negative rule count", Header("", "", -5)},
+      {"count beyond the records", Header("", "", 2).Bytes(std::vector<uint8_t>(bytes.begin() + 42, bytes.end()))},
+      {"record cut short", std::vector<uint8_t>(bytes.begin(), bytes.end() - 6)},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExportBytes(kMatching, area, c.bytes).code, 1) << c.what;
+    EXPECT_EQ(LastErrorMessage(), "Unable to load Matching library") << c.what;
+  }
+}
+
+TEST(Matching, EmptyLibraryIsTheHeaderAlone) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kMatching, area.path(), "EMPTY",
+                             R"(<Matching xmlns="urn:tsln2xml:data/Matching" Name="E" Comment1="" Comment2=""/>)"), 0);
+  EXPECT_EQ(area.GetItem(kMatching, "EMPTY"), Header("", "", 0).bytes());
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

@@ -1,0 +1,127 @@
+// Piece lists through the exports and the store: byte-exact layouts both
+// ways, names in order, double-byte names, and the failures.
+
+#include <gtest/gtest.h>
+
+#include "platform/code_page.h"
+#include "support/library_support.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kPieceList = 21;
+
+ByteBuilder Header(std::string_view c1, std::string_view c2, int16_t names) {
+  ByteBuilder b;
+  b.Text(c1, 40).Text(c2, 40).I16(names);
+  return b;
+}
+
+TEST(PieceList, ReadsNamesInOrder) {
+  TempArea area;
+  const std::string fullComment(40, 'c');
+  ByteBuilder b = Header(fullComment, "  second line ", 4);
+  b.Text("front", 20).Text("TWENTYCHARACTERSLONG", 20).Text("", 20).Text("A&B<C>", 20);
+  auto exported = ExportBytes(kPieceList, area, b);
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(R"(
+      <PieceList xmlns="urn:tsln2xml:data/PieceList" version="1" Name="ONE"
+                 Comment1="CCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCC" Comment2="SECOND LINE">
+        <PieceName>FRONT</PieceName>
+        <PieceName>TWENTYCHARACTERSLONG</PieceName>
+        <PieceName></PieceName>
+        <PieceName>A&amp;B&lt;C&gt;</PieceName>
+      </PieceList>)", exported.xml), "");
+}
+
+TEST(PieceList, WritesNamesAsTwentyByteRecords) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kPieceList, area.path(), "LIST", R"(
+      <PieceList xmlns="urn:tsln2xml:data/PieceList" Name="X" Comment1="spring" Comment2="">
+        <PieceName>  back  </PieceName>
+        <PieceName>twentycharacterslong</PieceName>
+        <PieceName>Cuff &amp; band</PieceName>
+        <PieceName/>
+      </PieceList>)"), 0) << LastErrorMessage();
+  ByteBuilder expected = Header("SPRING", "", 4);
+  expected.Text("BACK", 20).Text("TWENTYCHARACTERSLONG", 20).Text("CUFF & BAND", 20).Text("", 20);
+  EXPECT_EQ(area.GetItem(kPieceList, "LIST"), expected.bytes());
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kPieceList, area, expected, &failure), expected.bytes()) << failure;
+}
+
+TEST(PieceList, EmptyListIsTheHeaderAlone) {
+  TempArea area;
+  auto exported = ExportBytes(kPieceList, area, Header("", "", 0));
+  ASSERT_EQ(exported.code, 0);
+  EXPECT_EQ(CompareXml(R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" version="1" Name="ONE" Comment1="" Comment2=""/>)",
+                       exported.xml), "");
+  ASSERT_EQ(ImportFromString(kPieceList, area.path(), "TWO", exported.xml), 0);
+  EXPECT_EQ(area.GetItem(kPieceList, "TWO"), Header("", "", 0).bytes());
+  EXPECT_EQ(area.GetItem(kPieceList, "TWO")->size(), 82u);
+}
+
+TEST(PieceList, DoubleByteNamesAreNeverSplit) {
+  CodePageScope japanese(932);
+  TempArea area;
+  // Eleven katakana of two bytes each: only ten fit the 20-byte field. The
+  // trail byte 0x61 of the first is a lower-case letter in ASCII and must
+  // not be upper-cased.
+  const std::string first = "\x83\x61";
+  std::string eleven = first;
+  for (int i = 0; i < 10; ++i) eleven += "\x83\x41";
+  const std::string utf8 = platform::AnsiToUtf8(eleven);
+  ASSERT_EQ(platform::Utf8ToUtf16(utf8).size(), 11u);
+  ASSERT_EQ(ImportFromString(kPieceList, area.path(), "KANA",
+                             R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="K" Comment1="" Comment2=""><PieceName>)" +
+                                 utf8 + "</PieceName></PieceList>"),
+            0) << LastErrorMessage();
+  ByteBuilder expected = Header("", "", 1);
+  expected.Text(eleven.substr(0, 20), 20);
+  EXPECT_EQ(area.GetItem(kPieceList, "KANA"), expected.bytes());
+
+  // A stored field whose last byte is a lead byte loses that half character.
+  ByteBuilder cut = Header("", "", 1);
+  cut.Text("ABCDEFGHIJKLMNOPQRS\x83", 20);
+  auto exported = ExportBytes(kPieceList, area, cut);
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_NE(exported.xml.find("<PieceName>ABCDEFGHIJKLMNOPQRS</PieceName>"), std::string::npos) << exported.xml;
+}
+
+TEST(PieceList, UnusableItemsFail) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"empty item", {}},
+      {"header cut short", std::vector<uint8_t>(81, 0)},
+      {"negative count", Header("", "", -1)},
+      {"count beyond the names", Header("", "", 3).Text("A", 20).Text("B", 20)},
+      {"last name cut short", Header("", "", 1).Text("A", 19)},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExportBytes(kPieceList, area, c.bytes).code, 1) << c.what;
+    EXPECT_EQ(LastErrorMessage(), "Unable to load PieceList library") << c.what;
+  }
+}
+
+TEST(PieceList, InvalidDocumentsWriteNothing) {
+  TempArea area;
+  const std::string open = R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="A" Comment1="" Comment2="">)";
+  struct Case {
+    const char* what;
+    std::string xml;
+  } cases[] = {
+      {"name over 20 characters", open + "<PieceName>TWENTYONECHARACTERSXX</PieceName></PieceList>"},
+      {"comment over 40 characters",
+       R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="A" Comment1=")" + std::string(41, 'c') + R"(" Comment2=""/>)"},
+      {"name with child elements", open + "<PieceName><b/></PieceName></PieceList>"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ImportFromString(kPieceList, area.path(), "DOC", c.xml), 2) << c.what;
+  EXPECT_FALSE(area.GetItem(kPieceList, "DOC"));
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

@@ -1,0 +1,51 @@
+#include "support/library_support.h"
+
+#include "framework/exception.h"
+#include "framework/factory.h"
+#include "platform/code_page.h"
+
+namespace tsln2xml::test {
+
+Outcome ImportUnvalidated(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml) {
+  try {
+    auto writer = CreateWriter(type, "", area, item);
+    writer->LoadString(platform::Utf8ToUtf16(utf8Xml));
+    writer->Run();
+    return {};
+  } catch (const Tsln2XmlException& e) {
+    return {e.Code(), e.what()};
+  }
+}
+
+Outcome ConvertWithRefusedWrites(int16_t type, std::string_view utf8Xml) {
+  try {
+    auto writer = CreateWriter(type, "", "/nonexistent-area", "ITEM");
+    writer->LoadString(platform::Utf8ToUtf16(utf8Xml));
+    writer->Validate();
+    writer->Convert();  // no Open: there is no item to take the records
+    return {};
+  } catch (const Tsln2XmlException& e) {
+    return {e.Code(), e.what()};
+  }
+}
+
+ExportResult ExportBytes(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes) {
+  area.PutItem(type, "ONE", bytes);
+  return ExportToString(type, area.path(), "ONE");
+}
+
+std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes,
+                                              std::string* failure) {
+  auto exported = ExportBytes(type, area, bytes);
+  if (exported.code != 0) {
+    if (failure) *failure = "export: " + LastErrorMessage();
+    return std::nullopt;
+  }
+  if (ImportFromString(type, area.path(), "TWO", exported.xml) != 0) {
+    if (failure) *failure = "import: " + LastErrorMessage() + "\n" + exported.xml;
+    return std::nullopt;
+  }
+  return area.GetItem(type, "TWO");
+}
+
+}  // namespace tsln2xml::test

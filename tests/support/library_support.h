@@ -1,0 +1,37 @@
+#pragma once
+// Fixtures for the library data types: conversions that step around one
+// part of the framework (validation, the store) to reach a converter's own
+// checks, and the round trip item -> document -> item.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+
+struct Outcome {
+  int code = 0;
+  std::string message;
+};
+
+// Imports a document without validating it first, as a caller that bypassed
+// the schema would: the writer's own handling of unexpected values shows.
+Outcome ImportUnvalidated(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml);
+
+// Runs a writer's conversion with no item open, so that the store refuses
+// every record: the conversion must fail, not report success.
+Outcome ConvertWithRefusedWrites(int16_t type, std::string_view utf8Xml);
+
+// Stores `bytes` as ONE, exports it and imports the document as TWO; the
+// bytes of TWO, or nullopt (with the failure in `failure`) when a step fails.
+std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes,
+                                              std::string* failure = nullptr);
+
+// The document that the export of `bytes` gives (code and text).
+ExportResult ExportBytes(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes);
+
+}  // namespace tsln2xml::test
