@@ -120,6 +120,13 @@ xml::Node XMLReader::AppendElement(xml::Node parent, std::string_view name) {
   return element;
 }
 
+xml::Node XMLReader::AppendRoot(std::string_view name) {
+  xml::Node root = AppendElement(nullptr, name);
+  SetAttribute(root, "version", int32_t{1});
+  SetAttribute(root, "Name", ItemName());
+  return root;
+}
+
 void XMLWriter::Open() { OpenItemIn(store::kModeCreate, "Could not create file"); }
 
 void XMLWriter::Finish() {

@@ -116,6 +116,9 @@ class XMLReader : public XMLDataItem {
   // Creates an element in this type's namespace and appends it to `parent`
   // (the document, when `parent` is null).
   xml::Node AppendElement(xml::Node parent, std::string_view name);
+  // The document's root element `name` with "version" 1 and "Name" the item
+  // name, as every reader writes it.
+  xml::Node AppendRoot(std::string_view name);
 
  protected:
   const char* ServiceFailureMessage() const override { return "COM Error while Processing."; }

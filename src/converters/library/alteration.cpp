@@ -111,9 +111,7 @@ AlterationReader::AlterationReader(std::string_view areaRoot, std::string_view a
     : XMLReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void AlterationReader::Convert() {
-  xml::Node root = AppendElement(nullptr, "Alteration");
-  SetAttribute(root, "version", int32_t{1});
-  SetAttribute(root, "Name", ItemName());
+  xml::Node root = AppendRoot("Alteration");
   auto library = LoadAlterationLibrary(*this);
   if (!library) Fail(kLoadFailure);
   for (const auto& rule : library->rules) {

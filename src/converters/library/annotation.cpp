@@ -291,9 +291,7 @@ AnnotationReader::AnnotationReader(std::string_view areaRoot, std::string_view a
     : XMLReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void AnnotationReader::Convert() {
-  xml::Node root = AppendElement(nullptr, "Annotation");
-  SetAttribute(root, "version", int32_t{1});
-  SetAttribute(root, "Name", ItemName());
+  xml::Node root = AppendRoot("Annotation");
   auto library = LoadAnnotationLibrary(*this);
   if (!library) Fail(kLoadFailure);
   AttributeEmitter rootAttributes(root);

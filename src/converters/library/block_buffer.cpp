@@ -75,9 +75,7 @@ BlockBufferReader::BlockBufferReader(std::string_view areaRoot, std::string_view
     : XMLReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void BlockBufferReader::Convert() {
-  xml::Node root = AppendElement(nullptr, "BlockBuffer");
-  SetAttribute(root, "version", int32_t{1});
-  SetAttribute(root, "Name", ItemName());
+  xml::Node root = AppendRoot("BlockBuffer");
   auto library = LoadBlockBufferLibrary(*this);
   if (!library) Fail(kLoadFailure);
   AttributeEmitter rootAttributes(root);

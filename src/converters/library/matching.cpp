@@ -108,9 +108,7 @@ MatchingReader::MatchingReader(std::string_view areaRoot, std::string_view areaN
     : XMLReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void MatchingReader::Convert() {
-  xml::Node root = AppendElement(nullptr, "Matching");
-  SetAttribute(root, "version", int32_t{1});
-  SetAttribute(root, "Name", ItemName());
+  xml::Node root = AppendRoot("Matching");
   auto library = LoadMatchingLibrary(*this);
   if (!library) Fail(kLoadFailure);
   AttributeEmitter rootAttributes(root);

@@ -116,9 +116,7 @@ NotchReader::NotchReader(std::string_view areaRoot, std::string_view areaName, s
     : XMLReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void NotchReader::Convert() {
-  xml::Node root = AppendElement(nullptr, "NotchEnvironment");
-  SetAttribute(root, "version", int32_t{1});
-  SetAttribute(root, "Name", ItemName());
+  xml::Node root = AppendRoot("NotchEnvironment");
   auto table = LoadNotchTable(*this);
   if (!table) Fail(kLoadFailure);
   for (int32_t k = 0; k < table->count; ++k) {

@@ -40,9 +40,7 @@ PieceListReader::PieceListReader(std::string_view areaRoot, std::string_view are
     : XMLReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void PieceListReader::Convert() {
-  xml::Node root = AppendElement(nullptr, "PieceList");
-  SetAttribute(root, "version", int32_t{1});
-  SetAttribute(root, "Name", ItemName());
+  xml::Node root = AppendRoot("PieceList");
   auto list = LoadPieceList(*this);
   if (!list) Fail(kLoadFailure);
   AttributeEmitter rootAttributes(root);

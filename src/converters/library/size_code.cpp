@@ -95,9 +95,7 @@ SizeCodeReader::SizeCodeReader(std::string_view areaRoot, std::string_view areaN
     : XMLReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void SizeCodeReader::Convert() {
-  xml::Node root = AppendElement(nullptr, "SizeCode");
-  SetAttribute(root, "version", int32_t{1});
-  SetAttribute(root, "Name", ItemName());
+  xml::Node root = AppendRoot("SizeCode");
   auto library = LoadSizeCodeLibrary(*this);
   if (!library) Fail("Unable to load SizeCode library");
   for (const auto& entry : library->entries) {
