@@ -65,10 +65,10 @@ struct PointSpec {
   int32_t x = 0, y = 0;  // ten-thousandths
   uint8_t type = 0;      // 0 to 7 in short form, 0 to 15 in long form
   uint8_t notchType = 0; // 0 to 7; long form only
-  std::optional<int8_t> option;
-  std::optional<std::pair<int32_t, int32_t>> deltas;  // long form only
-  std::optional<uint16_t> id;
-  std::optional<uint8_t> extendedNotchType;  // written for notch types > 0 when the table is extended
+  std::optional<int8_t> option{};
+  std::optional<std::pair<int32_t, int32_t>> deltas{};  // long form only
+  std::optional<uint16_t> id{};
+  std::optional<uint8_t> extendedNotchType{};  // written for notch types > 0 when the table is extended
   CoordinateMode mode = CoordinateMode::kSmallest;
   PointForm form = PointForm::kShortWhenPossible;
 };
@@ -76,7 +76,7 @@ struct PointSpec {
 struct LineSpec {
   uint8_t type = 0;
   std::optional<int16_t> id = 0;  // nullopt: no id written (then no later line's either)
-  std::vector<PointSpec> points;
+  std::vector<PointSpec> points{};
 };
 
 // Encodes a block that DecodePieceGeometry reads back into the same points.

@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
   RegisterConvertCommands(app, outcome);
   RegisterRawCommands(app, outcome);
   RegisterTypesCommand(app, outcome);
+  RegisterMarkerCommands(app, outcome);
   CLI11_PARSE(app, argc, argv);
   return outcome.code;
 }
