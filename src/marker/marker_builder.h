@@ -37,26 +37,26 @@ struct AnnotationOrderSpec {
 };
 
 struct AnnotationEntrySpec {
-  std::string category;
+  std::string category{};
   int8_t symbolNumber = 0, symbolHeight = 0;
   std::vector<AnnotationOrderSpec> orders{};
 };
 
 struct PieceSpec {
   PieceHead head;  // counts and geometry length are filled in unless fillCounts is off
-  std::vector<PointSpec> perimeter;
-  std::vector<LineSpec> lines;
-  std::optional<std::vector<uint8_t>> geometry;  // this block instead of the encoded points
+  std::vector<PointSpec> perimeter{};
+  std::vector<LineSpec> lines{};
+  std::optional<std::vector<uint8_t>> geometry{};  // this block instead of the encoded points
 };
 
 struct OrderModelSpec {
   OrderModel model;  // option and size entry counts are filled in unless fillCounts is off
-  std::vector<std::string> options;
-  std::vector<SizeEntry> entries;
+  std::vector<std::string> options{};
+  std::vector<SizeEntry> entries{};
 };
 
 struct DynamicAlterationSpec {
-  std::string name;
+  std::string name{};
   std::vector<DynamicAlterationRule> rules{};
 };
 

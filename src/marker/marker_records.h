@@ -257,10 +257,10 @@ void HeaderLayout(Io& io, H& h) {
 // Kind 2: the names record.
 struct MarkerNames {
   static constexpr size_t kSize = 316;
-  std::string version, name, description, orderId, orderNumber, layLimitName, annotationName, blockBufferName,
-      matchingName, notchName, blockFuseName;
+  std::string version{}, name{}, description{}, orderId{}, orderNumber{}, layLimitName{}, annotationName{},
+      blockBufferName{}, matchingName{}, notchName{}, blockFuseName{};
   int8_t layRuleType = 0;
-  std::string layRuleItemName;
+  std::string layRuleItemName{};
 };
 
 template <class Io, class N>
@@ -323,7 +323,7 @@ void LayLimitLayout(Io& io, L& l) {
 // Kind 5: the head of an annotation entry; its orders follow it.
 struct AnnotationHead {
   static constexpr size_t kSize = 24;
-  std::string category;
+  std::string category{};
   int8_t symbolNumber = 0, symbolHeight = 0;
   int16_t orderCount = 0;
 };
@@ -405,7 +405,7 @@ void MatchingRuleLayout(Io& io, M& m) {
 // Kind 10: special piece numbers.
 struct SpecialPieceNumber {
   static constexpr size_t kSize = 66;
-  std::string pieceId, spnId;
+  std::string pieceId{}, spnId{};
   int16_t annotationIndex = 0, layLimitIndex = 0, blockBufferIndex = 0, blockBufferRule = 0;
   int16_t flipCode = 0;
   int32_t rotation = 0;
@@ -433,7 +433,7 @@ inline constexpr size_t kModelNameSize = 21;
 // Kind 12: bundles.
 struct Bundle {
   static constexpr size_t kSize = 20;
-  std::string size;
+  std::string size{};
   int16_t modelNumber = 0, cartoonCount = 0, indexCartoon = 0;
 };
 
@@ -449,13 +449,13 @@ void BundleLayout(Io& io, B& b) {
 // is an int16 for Numeric sizes and char[8] for Alpha and LongAlpha.
 struct PieceHead {
   static constexpr size_t kSize = 88;
-  std::string name, description;
+  std::string name{}, description{};
   int16_t specialPieceNumberIndex = 0, modelNumber = 0;
   int16_t perimeterCount = 0, lineCount = 0, notchCount = 0, cornerCount = 0;
   double area = 0;
   int8_t sizeIdType = 0;
   int16_t numericSize = 0;
-  std::string alphaSize;
+  std::string alphaSize{};
   uint16_t geometryLength = 0;
 };
 inline constexpr int8_t kNumericSize = 0;
@@ -483,9 +483,9 @@ void PieceHeadLayout(Io& io, P& p) {
 // its size entries.
 struct OrderModel {
   static constexpr size_t kSize = 128;
-  std::string modelName, alteration, dynamicAlteration, sizeCode;
+  std::string modelName{}, alteration{}, dynamicAlteration{}, sizeCode{};
   int16_t modelNumber = 0, addPieceBundle = 0, sizeEntryCount = 0;
-  std::string fabric;
+  std::string fabric{};
   int16_t optionCount = 0;
 };
 inline constexpr size_t kOrderOptionSize = 7;
@@ -505,9 +505,9 @@ void OrderModelLayout(Io& io, M& m) {
 
 struct SizeEntry {
   static constexpr size_t kSize = 50;
-  std::string size;
+  std::string size{};
   int16_t quantity = 0;
-  std::string cutdownInfo, halfPieceInfo, baseSizeInfo;
+  std::string cutdownInfo{}, halfPieceInfo{}, baseSizeInfo{};
   int16_t direction = 0;
 };
 
@@ -545,7 +545,7 @@ void CutdownLayout(Io& io, C& c) {
 struct DynamicAlterationHead {
   static constexpr size_t kSize = 16;
   int16_t ruleCount = 0, position = 0;
-  std::string name;
+  std::string name{};
 };
 
 template <class Io, class D>

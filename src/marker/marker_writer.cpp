@@ -11,10 +11,10 @@ namespace {
 
 using platform::ByteCursor;
 
-// Elements a walk may produce: a real marker yields less than one element per
-// byte of its data; the fixed allowance covers small markers whose pieces hold
-// zero-valued points.
-size_t ElementBudget(size_t dataSize) { return 8 * dataSize + (size_t{1} << 20); }
+// Elements a walk may produce: a real marker yields about one element per byte
+// of its data at most; the fixed allowance covers small markers whose pieces
+// hold zero-valued points.
+size_t ElementBudget(size_t dataSize) { return 8 * dataSize + (size_t{1} << 16); }
 
 [[noreturn]] void Fail(const std::string& message) { throw Tsln2XmlException(kContentUnusable, message); }
 std::string RunsPast(const std::string& kindName) { return kindName + ": record runs past the end of the marker data"; }
