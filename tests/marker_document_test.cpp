@@ -301,7 +301,7 @@ TEST(MarkerDocument, CommandLine) {
   ASSERT_EQ(RunCommand(cli + " demo-marker " + area.path() + " DEMO"), 0);
   std::string output;
   EXPECT_EQ(RunCommand(cli + " marker " + area.path() + " DEMO -o " + file + " --schema", &output), 0) << output;
-  EXPECT_EQ(output, "Implement SLICE_MARK - 0 found\n");
+  EXPECT_EQ(output, "Implement SLICE_MARK - 1 found\n");
   const std::string written = ReadFile(file);
   EXPECT_EQ(written.substr(0, 2), "\xFF\xFE");
 

@@ -243,6 +243,7 @@ MarkerBuilder DemoMarker() {
   h.plotVersion = 1;
   h.editVersion = 2;
   h.expandedNotchTable = 1;
+  h.numberSpliceMarks = 1;  // kind 8 is kept as it came, not converted
 
   MarkerNames& n = b.names.emplace();
   n.version = "7.2";
