@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "marker/marker_export.h"
 #include "platform/code_page.h"
 #include "support/marker_test_support.h"
 #include "tsln2xml/tsln2xml.h"
@@ -214,6 +215,30 @@ TEST(MarkerDocument, ValidationOutcomesBecomeTheCodes) {
   }
   // Without a schema file nothing is checked, whatever is in the marker.
   EXPECT_EQ(ConvertMarkerToXML("", area.c_str(), "ODD", area.File("out.xml").c_str(), nullptr), 0);
+}
+
+// Files that the export did not write itself: a document that cannot be read
+// to its end is not loaded (4), even when it is also invalid before that.
+TEST(MarkerDocument, TheCheckReadsTheDocumentToItsEnd) {
+  TempArea area;
+  const struct {
+    const char* what;
+    std::string text;
+    int code;
+  } cases[] = {
+      {"valid", "<marker version='1'/>", 0},
+      {"valid in UTF-16", Utf16Bytes(u"<?xml version='1.0' encoding='UTF-16'?><marker version='1'/>"), 0},
+      {"invalid", "<marker version='x'/>", 2},
+      {"unknown element", "<marker version='1'><nothing/></marker>", 2},
+      {"not closed", "<marker version='1'>", 4},
+      {"invalid, then not well-formed", "<marker version='x'><status>Made</status><a></b></marker>", 4},
+      {"empty", "", 4},
+  };
+  for (const auto& c : cases) {
+    WriteFile(area.File("doc.xml"), c.text);
+    EXPECT_EQ(ValidateMarkerFile(area.File("doc.xml"), InstalledMarkerSchema()), c.code) << c.what;
+  }
+  EXPECT_EQ(ValidateMarkerFile(area.File("none.xml"), InstalledMarkerSchema()), 4);
 }
 
 TEST(MarkerDocument, FailuresToOpenEitherEndLeaveNoFileAndPrintNothing) {

@@ -1,10 +1,14 @@
 #include "marker/marker_export.h"
 
+#include <libxml/xmlreader.h>
+
+#include <filesystem>
+#include <memory>
+
 #include "framework/exception.h"
 #include "marker/marker_output.h"
 #include "marker/marker_writer.h"
 #include "platform/paths.h"
-#include "xml/document.h"
 #include "xml/schema.h"
 #include "xml/utf16_stream.h"
 
@@ -30,6 +34,49 @@ void ExportMarker(std::string_view areaRoot, std::string_view areaName, std::str
   }
 }
 
+namespace {
+
+using TextReaderPtr = std::unique_ptr<xmlTextReader, xml::Deleter<xmlFreeTextReader>>;
+
+// What a reading pass met: errors of the document's text (it cannot be
+// loaded) and errors against the schema (it is not valid).
+struct ReadOutcome {
+  bool notLoadable = false;
+  bool invalid = false;
+};
+
+void NoteError(void* context, xmlErrorPtr error) {
+  if (!error) return;
+  auto* outcome = static_cast<ReadOutcome*>(context);
+  if (error->domain == XML_FROM_SCHEMASV)
+    outcome->invalid = true;
+  else if (error->level >= XML_ERR_ERROR)
+    outcome->notLoadable = true;
+}
+
+// Reads a document as a stream, validating it on the way when a schema is
+// given, so that a large marker's document is never held in memory whole.
+// The reader stops at the first error of either kind. Returns false when the
+// reader cannot be set up.
+bool ReadThrough(const std::string& path, xmlSchemaPtr schema, ReadOutcome& outcome) {
+  TextReaderPtr reader(
+      xmlReaderForFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
+  if (!reader) {
+    outcome.notLoadable = true;
+    return true;
+  }
+  xmlTextReaderSetStructuredErrorHandler(reader.get(), NoteError, &outcome);
+  if (schema && xmlTextReaderSetSchema(reader.get(), schema) != 0) return false;
+  int rc;
+  while ((rc = xmlTextReaderRead(reader.get())) == 1) {
+  }
+  if (rc < 0 && !outcome.invalid) outcome.notLoadable = true;
+  if (schema && !outcome.notLoadable && xmlTextReaderIsValid(reader.get()) != 1) outcome.invalid = true;
+  return true;
+}
+
+}  // namespace
+
 int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schemaFileName) {
   try {
     xml::SchemaFileStatus status;
@@ -39,10 +86,17 @@ int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schema
     const xmlChar* targetNamespace = schema->get()->targetNamespace;
     if (targetNamespace && *targetNamespace) return 4;
 
-    std::string bytes;
-    xml::Document document;
-    if (!xml::ReadFileBytes(xmlFileName, bytes) || !document.LoadBytes(bytes)) return 4;
-    return xml::FindValidationError(document, *schema) ? 2 : 0;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(xmlFileName, ec)) return 4;
+    ReadOutcome outcome;
+    if (!ReadThrough(xmlFileName, schema->get(), outcome)) return 3;
+    if (outcome.notLoadable) return 4;
+    if (!outcome.invalid) return 0;
+    // A document that cannot be loaded is that first, even when it was found
+    // invalid before the reading got to its fault.
+    ReadOutcome text;
+    ReadThrough(xmlFileName, nullptr, text);
+    return text.notLoadable ? 4 : 2;
   } catch (const XmlServiceError&) {
     return 3;
   }

@@ -22,10 +22,11 @@ void ExportMarker(std::string_view areaRoot, std::string_view areaName, std::str
                   const std::string& xmlFileName, const std::optional<std::string>& schemaFileName);
 
 // Checks a written marker document against a schema file for documents
-// without namespace: 0 valid; 1 the schema file cannot be read or is not
-// XML; 2 the document is not valid; 3 the validator cannot be set up; 4 the
-// document cannot be loaded, or the schema cannot be used for documents
-// without namespace (not a schema, or one with a target namespace).
+// without namespace, reading the document as a stream: 0 valid; 1 the schema
+// file cannot be read or is not XML; 2 the document is not valid; 3 the
+// validator cannot be set up; 4 the document cannot be loaded (read to its
+// end as well-formed XML), or the schema cannot be used for documents without
+// namespace (it does not compile, or it has a target namespace).
 int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schemaFileName);
 
 }  // namespace tsln2xml::marker
