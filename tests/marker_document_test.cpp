@@ -87,6 +87,7 @@ TEST(MarkerDocument, CodesOutsideTheirTablesAreWrittenUnknown) {
                                        {.format = 15}, {.format = 31}}});
   b.matchingRules.push_back({0, 0, 0, 0, 0, 0, 4, 5, 0, 0, 1, 2, -1});
   b.orderModels.push_back({{"M"}, {}, {{"S", 1, "", "", "", 3}, {"S", 1, "", "", "", 2}}});
+  b.blockBuffers.push_back({.segmentIndex = 1});
   Cartoon fixed, odd;
   fixed.piecingType = -1;
   odd.piecingType = 1;
@@ -112,6 +113,9 @@ TEST(MarkerDocument, CodesOutsideTheirTablesAreWrittenUnknown) {
             (std::vector<std::string>{"SymmetricCentering", "Unknown", "Percentage", "Unknown", "Unknown"}));
   EXPECT_EQ(Select(x, "/marker/ordermodel/entry/direction"), (std::vector<std::string>{"Unknown", "Right"}));
   EXPECT_EQ(Select(x, "/marker/cartoon/typepiecing"), (std::vector<std::string>{"Fixed", "Unknown"}));
+  EXPECT_NE(x.find("<BlockBuffer RuleType=\"Buffer\" SegmentIndex=\"1\" SegmentCount=\"0\" CartoonIndex=\"0\" />"),
+            std::string::npos)
+      << "a rule whose amounts are all zero has its attributes only";
 }
 
 TEST(MarkerDocument, LayRuleTypesAllValidate) {
