@@ -241,6 +241,18 @@ TEST(MarkerWalk, DataThatDoesNotHoldItsRecordsEndsTheWalk) {
   }
 }
 
+TEST(MarkerWalk, KindsWithoutEntriesReadNothingWhereverTheyAre) {
+  MarkerBuilder b;
+  b.segments = {{1, 2, 3, 4}};
+  b.rawKinds[kCartoonKind] = {};
+  MarkerData data = b.Build();
+  data.SetPosition(kSegmentKind, 1 << 30);
+  data.Patch<int16_t>(kHeaderKind, 238, 0);  // no segments after all
+  const MarkerExport result = ExportData(data);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(Select(result.xml, "/marker/segment").empty());
+}
+
 TEST(MarkerWalk, DirectoriesThatDoNotFitEndTheWalkBeforeAnything) {
   for (size_t size : {0, 3, 159}) {
     const MarkerExport result = ExportData(MarkerData{std::vector<uint8_t>(size, 0)});

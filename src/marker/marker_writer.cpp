@@ -184,6 +184,7 @@ template <class Record, class Layout>
 void MarkerWriter::WriteFixedEntries(int kind, const std::string& kindName, int32_t count, const char* elementName,
                                      Layout layout) {
   kindName_ = kindName;
+  if (count <= 0) return;  // nothing to read, wherever the kind is said to be
   ByteCursor c = At(kind, kindName);
   for (int32_t i = 0; i < count; ++i) {
     Record record;
@@ -246,6 +247,7 @@ void MarkerWriter::WriteLayLimits() {
 
 void MarkerWriter::WriteAnnotations() {
   kindName_ = "MARKER.ANNOTATION";
+  if (header_.annotationCount <= 0) return;
   ByteCursor c = At(kAnnotationKind, kindName_);
   for (int32_t i = 0; i < header_.annotationCount; ++i) {
     AnnotationHead head;
@@ -286,6 +288,7 @@ void MarkerWriter::WriteAnnotations() {
 
 void MarkerWriter::WriteBlockBuffers() {
   kindName_ = "MARKER.BLOCK_BUFFER";
+  if (header_.blockBufferCount <= 0) return;
   ByteCursor c = At(kBlockBufferKind, kindName_);
   for (int32_t i = 0; i < header_.blockBufferCount; ++i) {
     BlockBufferRule rule;
@@ -320,6 +323,7 @@ void MarkerWriter::WriteSpecialPieceNumbers() {
 
 void MarkerWriter::WriteModelNames() {
   kindName_ = "MARKER.MODEL_NAME";
+  if (header_.modelCount <= 0) return;
   ByteCursor c = At(kModelNameKind, kindName_);
   for (int32_t i = 0; i < header_.modelCount; ++i)
     Emit(MarkerElement("modelnamevalue", TextUpToNul(c.Take(kModelNameSize))));
@@ -332,8 +336,8 @@ void MarkerWriter::WriteBundles() {
 
 void MarkerWriter::WritePieces() {
   kindName_ = "MARKER.PIECE";
-  ByteCursor data = At(kPieceKind, kindName_);
   if (header_.pieceCount <= 0) return;
+  ByteCursor data = At(kPieceKind, kindName_);
   ByteCursor table = At(kPieceTableKind, kindName_);
   const int64_t start = *directory_[kPieceKind];
   for (int32_t i = 0; i < header_.pieceCount; ++i) {
@@ -379,6 +383,7 @@ void MarkerWriter::WritePieces() {
 
 void MarkerWriter::WriteOrderModels() {
   kindName_ = "MARKER.ORDER_MODEL";
+  if (header_.modelCount <= 0) return;
   ByteCursor c = At(kOrderModelKind, kindName_);
   for (int32_t i = 0; i < header_.modelCount; ++i) {
     OrderModel model;
@@ -412,6 +417,7 @@ void MarkerWriter::WriteCutdowns() {
 
 void MarkerWriter::WriteDynamicAlterations() {
   kindName_ = "MARKER.DYNAMIC_ALTERATION";
+  if (header_.dynamicAlterationCount <= 0) return;
   ByteCursor c = At(kDynamicAlterationKind, kindName_);
   for (int32_t i = 0; i < header_.dynamicAlterationCount; ++i) {
     DynamicAlterationHead head;
