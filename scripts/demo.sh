@@ -37,5 +37,11 @@ echo "== One of them:"
 first=$(ls "$OUT"/*.xml | head -n 1)
 cat "$first"
 
+echo "== Building the demo marker (a few pieces) in $AREA and exporting it"
+"$TOOL" demo-marker "$AREA" DEMO
+"$TOOL" marker "$AREA" DEMO -o "$OUT/Marker-DEMO.xml" --schema
+echo "exported Marker DEMO  -> $OUT/Marker-DEMO.xml (UTF-16, checked against $BUILD_DIR/MARKER.XSD)"
+echo "== Its first lines:"
+iconv -f UTF-16 -t UTF-8 "$OUT/Marker-DEMO.xml" | head -n 20
 echo "== The items of $AREA"
 "$TOOL" list "$AREA"

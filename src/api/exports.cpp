@@ -6,6 +6,7 @@
 #include "api/last_error.h"
 #include "framework/factory.h"
 #include "framework/item_enumeration.h"
+#include "marker/marker_export.h"
 #include "platform/bstr.h"
 #include "tsln2xml/tsln2xml.h"
 
@@ -25,7 +26,6 @@ BSTR ToBstr(std::u16string_view text) {
   return bstr;
 }
 
-[[noreturn]] void NotAvailable() { throw Tsln2XmlException(kUnimplemented, "Not implemented yet"); }
 
 }  // namespace
 
@@ -70,8 +70,13 @@ int ConvertXMLStringToDataItem(short dataType, const OLECHAR* xml, int /*reserve
   });
 }
 
-int ConvertMarkerToXML(const char*, const char*, const char*, const char*, const char*) {
-  return RunAtBoundary([] { NotAvailable(); }, BoundaryOptions{false});
+int ConvertMarkerToXML(const char* areaRoot, const char* areaName, const char* markerName, const char* xmlFileName,
+                       const char* schemaFileName) {
+  return RunAtBoundary([&] {
+        marker::ExportMarker(Arg(areaRoot), Arg(areaName), Arg(markerName), std::string(Arg(xmlFileName)),
+                             schemaFileName ? std::optional<std::string>(schemaFileName) : std::nullopt);
+      },
+      BoundaryOptions{false});
 }
 
 int EnumerateItems(const char* areaRoot, const char* areaName, const char* xmlFileName, const char* schemaFileName) {

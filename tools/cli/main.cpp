@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
   RegisterRawCommands(app, outcome);
   RegisterTypesCommand(app, outcome);
   RegisterListCommand(app, outcome);
+  RegisterMarkerCommands(app, outcome);
   CLI11_PARSE(app, argc, argv);
   return outcome.code;
 }

@@ -1,5 +1,7 @@
 // raw get / raw put: an item's bytes as they are stored, for backups and
 // test fixtures. put goes through the same transactional commit as imports.
+// Markers (type 9) are exchanged in their position-independent form, whatever
+// container the storage area keeps them in.
 
 #include <iostream>
 
@@ -8,6 +10,7 @@
 #include "platform/paths.h"
 #include "store/item_path.h"
 #include "store/item_store.h"
+#include "store/marker_file.h"
 
 namespace tsln2xml::cli {
 namespace {
@@ -22,6 +25,7 @@ const char* StoreResultText(int32_t result) {
     case store::kNoStorageArea: return "the storage area does not exist";
     case store::kBadItemName: return "the item name is empty or longer than 20 characters";
     case store::kCatalogError: return "the catalog could not be read or written";
+    case store::kMarkerDamaged: return "the stored marker is damaged";
     default: return "store failure";
   }
 }
@@ -37,6 +41,7 @@ std::optional<std::string> ControlPath(const RawArgs& a, int16_t& type) {
   if (!code) return std::nullopt;
   type = *code;
   const ItemFileEntry* entry = FindItemFileEntry(type);
+  if (type == kMarkerDataType) return store::MarkerCatalogPath(platform::StoragePath("", a.area));
   if (!entry) {
     std::cerr << "Data type " << type << " is not kept as items" << std::endl;
     return std::nullopt;
@@ -45,10 +50,28 @@ std::optional<std::string> ControlPath(const RawArgs& a, int16_t& type) {
   return store::ItemDirectory(storage, type) + entry->controlFile;
 }
 
+int RunGetMarker(const RawArgs& a) {
+  std::vector<uint8_t> data;
+  const int32_t result = store::GetMarker(platform::StoragePath("", a.area), a.item, data);
+  if (result != store::kMarkerOk) return Fail("Error opening marker", result);
+  if (!WriteOutput(a.file, std::string(data.begin(), data.end()))) {
+    std::cerr << "Could not write " << a.file << std::endl;
+    return 1;
+  }
+  return 0;
+}
+
+int RunPutMarker(const RawArgs& a, const std::string& bytes) {
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+  const int32_t result = store::PutMarker(platform::StoragePath("", a.area), a.item, {data, bytes.size()});
+  return result == store::kMarkerOk ? 0 : Fail("Could not save file", result);
+}
+
 int RunGet(const RawArgs& a) {
   int16_t type = 0;
   auto control = ControlPath(a, type);
   if (!control) return 2;
+  if (type == kMarkerDataType) return RunGetMarker(a);
   store::ItemHandle* handle = nullptr;
   const int32_t result =
       store::OpenItem(*control, a.item, store::kModeRead, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);
@@ -71,6 +94,7 @@ int RunPut(const RawArgs& a) {
     std::cerr << "Could not read " << a.file << std::endl;
     return 1;
   }
+  if (type == kMarkerDataType) return RunPutMarker(a, bytes);
   store::ItemHandle* handle = nullptr;
   int32_t result =
       store::OpenItem(*control, a.item, store::kModeCreate, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);

@@ -1,0 +1,354 @@
+// The marker document as written: its bytes, value forms, code tables and
+// escaping; the export's failures and their codes, the check against a schema
+// file, the storage area and name arguments, threads, and the command line.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "marker/marker_export.h"
+#include "platform/code_page.h"
+#include "support/marker_test_support.h"
+#include "tsln2xml/tsln2xml.h"
+
+namespace tsln2xml::test {
+namespace {
+
+using namespace tsln2xml::marker;
+
+std::string Utf16Bytes(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
+}
+
+TEST(MarkerDocument, BytesOfASmallMarker) {
+  MarkerBuilder empty;
+  empty.header.reset();
+  EXPECT_EQ(ExportBuilt(empty).bytes,
+            Utf16Bytes(u"<?xml version=\"1.0\" encoding=\"UTF-16\" ?>\r\n<marker version=\"1\" />\r\n"));
+
+  // Entry counts come from the header, so a marker with entries has one.
+  MarkerBuilder b;
+  b.layLimits.push_back({7, -2.5, 0x0020});
+  b.modelNames = {"SHIRT"};
+  b.annotations.push_back({"C", 0, 0, {{.format = 10}}});
+  const std::string bytes = ExportBuilt(b).bytes;
+  const std::string head = Utf16Bytes(u"<?xml version=\"1.0\" encoding=\"UTF-16\" ?>\r\n"
+                                      u"<marker version=\"1\">\r\n\t<status>Unknown</status>\r\n");
+  const std::string tail = Utf16Bytes(
+      u"\t<numbergroups>0</numbergroups>\r\n"
+      u"\t<laylimit>\r\n"
+      u"\t\t<flipcode>Rotate90ClockwiseFlipAboutX</flipcode>\r\n"
+      u"\t\t<tilt>-2.5</tilt>\r\n"
+      u"\t\t<Options Major=\"0\" AllowInSplice=\"0\" OneWay=\"0\" Rotate180=\"0\" Rotate90=\"0\" "
+      u"Rotate45=\"0\" FoldPiece=\"0\" OptionPiece=\"0\" NoPlot=\"0\" NoInclude=\"0\" NoCut=\"0\" "
+      u"TiltInch=\"1\" />\r\n"
+      u"\t</laylimit>\r\n"
+      u"\t<AnnotationEntry Category=\"C\">\r\n"
+      u"\t\t<OrderVariable Format=\"Constant\">\r\n"
+      u"\t\t\t<Text />\r\n"
+      u"\t\t</OrderVariable>\r\n"
+      u"\t</AnnotationEntry>\r\n"
+      u"\t<modelnamevalue>SHIRT</modelnamevalue>\r\n"
+      u"</marker>\r\n").substr(2);
+  EXPECT_EQ(bytes.substr(0, head.size()), head);
+  ASSERT_GT(bytes.size(), tail.size());
+  EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
+}
+
+TEST(MarkerDocument, RealsHaveSixSignificantDigitsAndThreeDigitExponents) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{1.0, "1"},         {0.5, "0.5"},         {1e6, "1e+006"},         {0.00001, "1e-005"},
+               {123456.7, "123457"}, {-0.0001, "-0.0001"}, {1234567, "1.23457e+006"}, {2.54, "2.54"},
+               {1e-300, "1e-300"}, {0, "0"}};
+  MarkerBuilder b;
+  for (const auto& c : cases) b.layLimitExtensions.push_back({c.value, -c.value});
+  const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
+  ASSERT_EQ(result.code, 0) << LastErrorMessage();
+  const auto texts = Select(result.xml, "/marker/laylimitextension/clockwisetilt");
+  ASSERT_EQ(texts.size(), std::size(cases));
+  for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(texts[i], cases[i].text);
+}
+
+TEST(MarkerDocument, CodesOutsideTheirTablesAreWrittenUnknown) {
+  MarkerBuilder b;
+  b.header->status = 0;
+  b.names.emplace().layRuleType = 1;
+  b.layLimits = {{-1, 0, 0x8010}, {11, 0, 0}, {12, 0, 0xFFFF}};
+  b.annotations.push_back({"X", 5, 6, {{.format = 40}, {.format = -3}, {.format = 19, .start = -1, .end = 127},
+                                       {.format = 15}, {.format = 31}}});
+  b.matchingRules.push_back({0, 0, 0, 0, 0, 0, 4, 5, 0, 0, 1, 2, -1});
+  b.orderModels.push_back({{"M"}, {}, {{"S", 1, "", "", "", 3}, {"S", 1, "", "", "", 2}}});
+  b.blockBuffers.push_back({.segmentIndex = 1});
+  Cartoon fixed, odd;
+  fixed.piecingType = -1;
+  odd.piecingType = 1;
+  b.cartoons = {fixed, odd};
+  const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
+  ASSERT_EQ(result.code, 0) << LastErrorMessage();
+  const std::string& x = result.xml;
+  EXPECT_EQ(Select(x, "/marker/status"), std::vector<std::string>{"Unknown"});
+  EXPECT_EQ(Select(x, "/marker/layruletype"), std::vector<std::string>{"Force"});
+  EXPECT_EQ(Select(x, "/marker/laylimit/flipcode"),
+            (std::vector<std::string>{"Unknown", "Rotate45ClockwiseFlipAboutX", "Unknown"}));
+  EXPECT_EQ(Select(x, "/marker/laylimit[1]/Options/@*"),
+            (std::vector<std::string>{"1", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0"}));
+  EXPECT_EQ(Select(x, "/marker/laylimit[3]/Options/@*"), std::vector<std::string>(12, "1"));
+  EXPECT_EQ(ChildNames(x, "/marker/AnnotationEntry"),
+            (std::vector<std::string>{"Order", "Order", "OrderFixed", "OrderSymbol", "Order"}));
+  EXPECT_EQ(Select(x, "/marker/AnnotationEntry/*/@Format"),
+            (std::vector<std::string>{"Unknown", "Unknown", "MarkerDescription", "Symbol", "PlacedPieceCount"}));
+  EXPECT_EQ(Select(x, "/marker/AnnotationEntry/OrderFixed/@*"),
+            (std::vector<std::string>{"MarkerDescription", "-1", "127"}));
+  EXPECT_EQ(Select(x, "/marker/AnnotationEntry/OrderSymbol/@*"), (std::vector<std::string>{"Symbol", "5", "6"}));
+  EXPECT_EQ(Select(x, "/marker/matchingrule/*[contains(name(), 'type') or contains(name(), 'units')]"),
+            (std::vector<std::string>{"SymmetricCentering", "Unknown", "Percentage", "Unknown", "Unknown"}));
+  EXPECT_EQ(Select(x, "/marker/ordermodel/entry/direction"), (std::vector<std::string>{"Unknown", "Right"}));
+  EXPECT_EQ(Select(x, "/marker/cartoon/typepiecing"), (std::vector<std::string>{"Fixed", "Unknown"}));
+  EXPECT_NE(x.find("<BlockBuffer RuleType=\"Buffer\" SegmentIndex=\"1\" SegmentCount=\"0\" CartoonIndex=\"0\" />"),
+            std::string::npos)
+      << "a rule whose amounts are all zero has its attributes only";
+}
+
+TEST(MarkerDocument, LayRuleTypesAllValidate) {
+  for (int8_t code : {0, 1, 2, 3, 4, 5, -1}) {
+    MarkerBuilder b;
+    b.names.emplace().layRuleType = code;
+    const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
+    EXPECT_EQ(result.code, 0) << int(code) << ": " << LastErrorMessage();
+  }
+}
+
+TEST(MarkerDocument, TextsAreEscapedSoTheFileIsAlwaysWellFormed) {
+  MarkerBuilder b;
+  MarkerNames& n = b.names.emplace();
+  n.name = "A&B";
+  n.description = "<tag> \"q\" 'a'";
+  n.orderId = "bell\x07tab\tend";
+  b.annotations.push_back({"<&\">", 0, 0, {}});
+  const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
+  ASSERT_EQ(result.code, 0) << LastErrorMessage();
+  EXPECT_NE(result.xml.find("<name>A&#38;B</name>"), std::string::npos);
+  EXPECT_NE(result.xml.find("<description>&#60;tag&#62; &#34;q&#34; 'a'</description>"), std::string::npos);
+  EXPECT_NE(result.xml.find("<AnnotationEntry Category=\"&#60;&#38;&#34;&#62;\" />"), std::string::npos);
+  EXPECT_EQ(Select(result.xml, "/marker/description"), std::vector<std::string>{"<tag> \"q\" 'a'"});
+  EXPECT_EQ(Select(result.xml, "/marker/orderid"), std::vector<std::string>{"bell\xEF\xBF\xBDtab\tend"});
+  EXPECT_EQ(Select(result.xml, "/marker/AnnotationEntry/@Category"), std::vector<std::string>{"<&\">"});
+}
+
+TEST(MarkerDocument, NarrowTextGoesThroughTheCodePage) {
+  MarkerBuilder b;
+  b.names.emplace().name = "\x83\x65\x83\x58\x83\x67";  // "テスト" in code page 932
+  b.modelNames = {"caf\xE9"};
+  {
+    CodePageScope scope(932);
+    const MarkerExport result = ExportBuilt(b);
+    ASSERT_EQ(result.code, 0);
+    EXPECT_EQ(Select(result.xml, "/marker/name"), std::vector<std::string>{"\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"});
+  }
+  CodePageScope scope(1252);
+  EXPECT_EQ(Select(ExportBuilt(b).xml, "/marker/modelnamevalue"), std::vector<std::string>{"caf\xC3\xA9"});
+}
+
+TEST(MarkerDocument, TheDemoMarkerValidatesAgainstTheInstalledSchema) {
+  const MarkerExport result = ExportBuilt(DemoMarker(), InstalledMarkerSchema().c_str());
+  ASSERT_EQ(result.code, 0) << LastErrorMessage();
+  EXPECT_EQ(Select(result.xml, "/marker/markerpiece/name"), (std::vector<std::string>{"FRONT", "BACK", "POCKET"}));
+  EXPECT_EQ(Select(result.xml, "/marker/BlockBuffer[2]/@*"), (std::vector<std::string>{"Block", "1", "2", "0"}));
+  EXPECT_EQ(ChildNames(result.xml, "/marker/BlockBuffer[2]/Static"), (std::vector<std::string>{"Top", "Bottom"}));
+  EXPECT_EQ(Select(result.xml, "/marker/cartoon[2]/center/@*"), (std::vector<std::string>{"32", "7"}));
+  EXPECT_EQ(Select(result.xml, "/marker/cutdown/cutdownindices/*").size(), 8u);
+}
+
+TEST(MarkerDocument, ValidationOutcomesBecomeTheCodes) {
+  TempArea area;
+  ASSERT_EQ(StoreMarker(area.path(), "M", DemoMarker().Build()), 1);
+  MarkerBuilder unknownRule;
+  unknownRule.blockBuffers.push_back({.ruleType = 5});
+  ASSERT_EQ(StoreMarker(area.path(), "ODD", unknownRule.Build()), 1);
+
+  WriteFile(area.File("notxml.xsd"), "<xs:schema");
+  WriteFile(area.File("blank.xsd"), "  \n");
+  WriteFile(area.File("wrong.xsd"),
+            "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:element name='marker' type='nothing'/>"
+            "</xs:schema>");
+  WriteFile(area.File("strict.xsd"),
+            "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:element name='marker'><xs:complexType>"
+            "<xs:attribute name='version' type='xs:int'/><xs:attribute name='must' use='required'/>"
+            "</xs:complexType></xs:element></xs:schema>");
+  const std::string installed = InstalledMarkerSchema();
+  const std::string sizeCodes = std::string(TSLN2XML_BINARY_DIR) + "/SIZECODE.XSD";
+  const struct {
+    const char* marker;
+    std::string schema;
+    std::string output;
+    int code;
+  } cases[] = {
+      {"M", installed, "out.xml", 0},
+      {"M", area.File("missing.xsd"), "out.xml", 1},
+      {"M", area.File("notxml.xsd"), "out.xml", 1},
+      {"M", area.File("blank.xsd"), "out.xml", 1},
+      {"M", area.File("strict.xsd"), "out.xml", 2},
+      {"ODD", installed, "out.xml", 2},
+      {"M", area.File("wrong.xsd"), "out.xml", 4},
+      {"M", sizeCodes, "out.xml", 4},
+      {"M", installed, "/dev/null", 4},
+  };
+  for (const auto& c : cases) {
+    const std::string output = c.output[0] == '/' ? c.output : area.File(c.output);
+    std::filesystem::remove(area.File("out.xml"));
+    testing::internal::CaptureStdout();
+    const int code = ConvertMarkerToXML("", area.c_str(), c.marker, output.c_str(), c.schema.c_str());
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(code, c.code) << c.schema;
+    if (code != 0) {
+      EXPECT_EQ(LastErrorMessage(), "error validating xml document");
+      EXPECT_EQ(GetLastErrorXML(), c.code);
+    }
+    if (output != "/dev/null") {
+      EXPECT_GT(std::filesystem::file_size(output), 100u) << "the file stays as written";
+    }
+  }
+  // Without a schema file nothing is checked, whatever is in the marker.
+  EXPECT_EQ(ConvertMarkerToXML("", area.c_str(), "ODD", area.File("out.xml").c_str(), nullptr), 0);
+}
+
+// Files that the export did not write itself: a document that cannot be read
+// to its end is not loaded (4), even when it is also invalid before that.
+TEST(MarkerDocument, TheCheckReadsTheDocumentToItsEnd) {
+  TempArea area;
+  const struct {
+    const char* what;
+    std::string text;
+    int code;
+  } cases[] = {
+      {"valid", "<marker version='1'/>", 0},
+      {"valid in UTF-16", Utf16Bytes(u"<?xml version='1.0' encoding='UTF-16'?><marker version='1'/>"), 0},
+      {"invalid", "<marker version='x'/>", 2},
+      {"unknown element", "<marker version='1'><nothing/></marker>", 2},
+      {"not closed", "<marker version='1'>", 4},
+      {"invalid, then not well-formed", "<marker version='x'><status>Made</status><a></b></marker>", 4},
+      {"empty", "", 4},
+  };
+  for (const auto& c : cases) {
+    WriteFile(area.File("doc.xml"), c.text);
+    EXPECT_EQ(ValidateMarkerFile(area.File("doc.xml"), InstalledMarkerSchema()), c.code) << c.what;
+  }
+  EXPECT_EQ(ValidateMarkerFile(area.File("none.xml"), InstalledMarkerSchema()), 4);
+}
+
+TEST(MarkerDocument, FailuresToOpenEitherEndLeaveNoFileAndPrintNothing) {
+  TempArea area;
+  ASSERT_EQ(StoreMarker(area.path(), "M", DemoMarker().Build()), 1);
+  const std::string file = area.File("out.xml");
+  const struct {
+    std::string areaName, marker, output;
+    int code, secondary;
+    const char* message;
+  } cases[] = {
+      {area.path(), "NONE", file, 5, 2, "Error opening marker"},
+      {area.path() + "/none", "M", file, 5, 3, "Error opening marker"},
+      {area.path(), "", file, 5, 4, "Error opening marker"},
+      {area.path(), "M", area.path(), 1, 0, "could not open output file"},
+      {area.path(), "M", area.File("no/such/dir.xml"), 1, 0, "could not open output file"},
+  };
+  for (const auto& c : cases) {
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    const int code = ConvertMarkerToXML("", c.areaName.c_str(), c.marker.c_str(), c.output.c_str(), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(code, c.code) << c.marker;
+    EXPECT_EQ(GetLastErrorXML(), c.code);
+    EXPECT_EQ(GetLastDbErrorXML(), c.secondary);
+    EXPECT_EQ(LastErrorMessage(), c.message);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out, "") << "the walk never started";
+    EXPECT_FALSE(std::filesystem::exists(file));
+  }
+  EXPECT_EQ(ConvertMarkerToXML(nullptr, nullptr, nullptr, nullptr, nullptr), 5);
+}
+
+TEST(MarkerDocument, StorageAreaIsUsedWholeAndTheMarkerNameCutTo20) {
+  TempArea area;
+  const std::string deep = area.path() + "/a-storage-area-directory-with-a-long-name/and-another-level";
+  std::filesystem::create_directories(deep);
+  ASSERT_EQ(StoreMarker(deep, "ABCDEFGHIJKLMNOPQRST", HeaderOnly().Build()), 1);
+  const std::string file = area.File("out.xml");
+  EXPECT_EQ(ConvertMarkerToXML("", deep.c_str(), "ABCDEFGHIJKLMNOPQRSTUVWXYZ", file.c_str(), nullptr), 0)
+      << LastErrorMessage();
+
+  // A one-letter root is a drive: "Q:" + the area name.
+  setenv("TSLN2XML_DRIVE_Q", area.path().c_str(), 1);
+  EXPECT_EQ(ConvertMarkerToXML("Q", "a-storage-area-directory-with-a-long-name\\and-another-level",
+                               "abcdefghijklmnopqrst", file.c_str(), nullptr),
+            0)
+      << LastErrorMessage();
+  unsetenv("TSLN2XML_DRIVE_Q");
+}
+
+TEST(MarkerDocument, ExportsOnSeveralThreadsAtOnceWriteTheSameFiles) {
+  TempArea area;
+  MarkerBuilder big = DemoMarker();
+  big.rawKinds.clear();
+  for (size_t i = 0; i < 200; ++i) {
+    const PieceSpec piece = big.pieces[i % 3];
+    big.pieces.push_back(piece);
+  }
+  ASSERT_EQ(StoreMarker(area.path(), "BIG", big.Build()), 1);
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(ConvertMarkerToXML("", area.c_str(), "BIG", area.File("alone.xml").c_str(), nullptr), 0);
+  testing::internal::GetCapturedStdout();
+
+  std::vector<std::thread> threads;
+  std::vector<int> codes(6, -1);
+  for (size_t i = 0; i < codes.size(); ++i)
+    threads.emplace_back([&, i] {
+      const std::string file = area.File("t" + std::to_string(i) + ".xml");
+      codes[i] = ConvertMarkerToXML("", area.c_str(), "BIG", file.c_str(), InstalledMarkerSchema().c_str());
+    });
+  for (auto& t : threads) t.join();
+  const std::string alone = ReadFile(area.File("alone.xml"));
+  for (size_t i = 0; i < codes.size(); ++i) {
+    EXPECT_EQ(codes[i], 0);
+    EXPECT_EQ(ReadFile(area.File("t" + std::to_string(i) + ".xml")), alone) << i;
+  }
+}
+
+TEST(MarkerDocument, CommandLine) {
+  TempArea area;
+  const std::string cli = TSLN2XML_CLI_PATH;
+  const std::string file = area.File("demo.xml");
+  ASSERT_EQ(RunCommand(cli + " demo-marker " + area.path() + " DEMO"), 0);
+  std::string output;
+  EXPECT_EQ(RunCommand(cli + " marker " + area.path() + " DEMO -o " + file + " --schema", &output), 0) << output;
+  EXPECT_EQ(output, "Implement SLICE_MARK - 1 found\n");
+  const std::string written = ReadFile(file);
+  EXPECT_EQ(written.substr(0, 2), "\xFF\xFE");
+
+  // On standard output the document alone; the diagnostics go to the error stream.
+  EXPECT_EQ(RunCommand("(" + cli + " marker " + area.path() + " DEMO --schema " + InstalledMarkerSchema() +
+                           " 2>/dev/null)",
+                       &output),
+            0);
+  EXPECT_EQ(output, written);
+
+  EXPECT_EQ(RunCommand(cli + " marker " + area.path() + " NONE -o " + file, &output), 5);
+  EXPECT_EQ(output, "Error opening marker\n");
+  WriteFile(area.File("bad.xsd"), "not a schema");
+  EXPECT_EQ(RunCommand(cli + " marker " + area.path() + " DEMO -o " + file + " --schema " + area.File("bad.xsd"),
+                       &output),
+            1);
+  EXPECT_NE(output.find("error validating xml document"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

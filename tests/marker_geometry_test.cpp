@@ -1,0 +1,241 @@
+// Piece geometry blocks decoded from bytes written out by hand: the point
+// forms, the four coordinate modes with their signs, the reference points,
+// and what each section does when the bytes run out. Then the builder's
+// encoder against the decoder.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "framework/exception.h"
+#include "marker/piece_geometry.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+using marker::CoordinateMode;
+using marker::DecodePieceGeometry;
+using marker::GeometryPoint;
+using marker::PieceGeometry;
+using marker::PointForm;
+using marker::PointSpec;
+
+constexpr size_t kNoLimit = 1 << 20;
+
+PieceGeometry Decode(const std::vector<uint8_t>& block, int perimeter, int lines = 0, int8_t expanded = 0) {
+  return DecodePieceGeometry(block, perimeter, lines, expanded, kNoLimit);
+}
+
+// A first point at (1000, 2000) in short form, absolute.
+ByteBuilder Reference() { return std::move(ByteBuilder().U8(0x10).I32(1000).I32(2000)); }
+
+TEST(MarkerGeometry, CoordinateModesAndTheirSigns) {
+  const struct {
+    const char* what;
+    std::vector<uint8_t> point;  // the second point, after Reference()
+    int32_t x, y;
+  } cases[] = {
+      {"absolute ignores the reference", ByteBuilder().U8(0x10).I32(-123456).I32(7), -123456, 7},
+      {"12-bit: F0 FF gives dx -1", ByteBuilder().U8(0x30).U8(0xF0).U8(0xFF).U8(0x01), 999, 2001},
+      {"12-bit: largest and a negative dy", ByteBuilder().U8(0x30).U8(0x7F).U8(0xFF).U8(0x00), 3047, 1744},
+      {"12-bit: smallest", ByteBuilder().U8(0x30).U8(0x88).U8(0x00).U8(0x00), 1000 - 2048, 2000 - 2048},
+      {"16-bit offsets", ByteBuilder().U8(0x50).I16(-32768).I16(32767), 1000 - 32768, 2000 + 32767},
+      {"20-bit: all ones and the sign bit", ByteBuilder().U8(0x70).U16(0xFFFF).U16(0x0000).U8(0xF8), 999,
+       2000 - 524288},
+      {"20-bit: high nibbles", ByteBuilder().U8(0x70).U16(0x0001).U16(0x2345).U8(0x71), 1000 + 0x70001,
+       2000 + 0x12345},
+  };
+  for (const auto& c : cases) {
+    ByteBuilder block = Reference();
+    block.Bytes(c.point);
+    const PieceGeometry g = Decode(block, 2);
+    ASSERT_EQ(g.perimeter.size(), 2u) << c.what;
+    EXPECT_EQ(g.perimeter[1].rawX, c.x) << c.what;
+    EXPECT_EQ(g.perimeter[1].rawY, c.y) << c.what;
+    EXPECT_FLOAT_EQ(g.perimeter[1].x, static_cast<float>(c.x / 10000.0)) << c.what;
+    EXPECT_EQ(g.perimeter[1].id, -1) << c.what;
+  }
+}
+
+TEST(MarkerGeometry, PointFormsOptionsDeltasAndIds) {
+  const std::vector<uint8_t> block = ByteBuilder()
+      .U8(0x1B).I32(0).I32(0)                       // short: type 3, option flag (bit 3)
+      .U8(0x05).U8(0x1B).I32(-7).I32(8).I32(1).I32(2)  // long: type 5, option, deltas, notch 3
+      .U8(0x8F).U8(0x00).I32(3).I32(4).U16(65535)   // long: type 15, id 65535
+      .U8(0x9E).I32(5).I32(6).U16(0)                // short: type 6, option flag, id 0
+      .I8(13).I8(-1).I8(22);                        // the three option codes, in point order
+  const PieceGeometry g = Decode(block, 4);
+  ASSERT_TRUE(g.complete);
+  ASSERT_EQ(g.perimeter.size(), 4u);
+  const GeometryPoint& a = g.perimeter[0];
+  EXPECT_EQ(a.type, 3);
+  EXPECT_EQ(a.notchType, 0);
+  EXPECT_EQ(a.option, int8_t{13});
+  EXPECT_FALSE(a.hasDeltas);
+  const GeometryPoint& b = g.perimeter[1];
+  EXPECT_EQ(b.type, 5);
+  EXPECT_EQ(b.notchType, 3);
+  EXPECT_TRUE(b.hasDeltas);
+  EXPECT_EQ(b.deltaX, -7);
+  EXPECT_EQ(b.deltaY, 8);
+  EXPECT_EQ(b.rawX, 1);
+  EXPECT_EQ(b.option, int8_t{-1});
+  const GeometryPoint& c = g.perimeter[2];
+  EXPECT_EQ(c.type, 15);
+  EXPECT_EQ(c.id, 65535);
+  EXPECT_FALSE(c.option);
+  const GeometryPoint& d = g.perimeter[3];
+  EXPECT_EQ(d.type, 6);
+  EXPECT_EQ(d.id, 0);
+  EXPECT_EQ(d.option, int8_t{22});
+}
+
+TEST(MarkerGeometry, InternalLinesShareTheLastPointOfTheLineBefore) {
+  const std::vector<uint8_t> block = ByteBuilder()
+      .U8(4).U8(0).I16(2)                // line 1: type 4, two points
+      .U8(9).U8(0).I16(2)                // line 2: type 9, two points
+      .U8(0x10).I32(500).I32(500)        // perimeter point: not a reference for lines
+      .U8(0x50).I16(10).I16(20)          // line 1: from (0, 0)
+      .U8(0x50).I16(30).I16(40)          // line 1: from (0, 0) again, not from (10, 20)
+      .U8(0x50).I16(1).I16(1)            // line 2: from (30, 40), the last point of line 1
+      .U8(0x50).I16(2).I16(2)            // line 2: from (30, 40) too
+      .I16(71).I16(-72);                 // line ids
+  const PieceGeometry g = Decode(block, 1, 2);
+  ASSERT_EQ(g.lines.size(), 2u);
+  EXPECT_EQ(g.lines[0].type, 4);
+  EXPECT_EQ(g.lines[1].type, 9);
+  EXPECT_EQ(g.lines[0].points[0].rawX, 10);
+  EXPECT_EQ(g.lines[0].points[1].rawX, 30);
+  EXPECT_EQ(g.lines[0].points[1].rawY, 40);
+  EXPECT_EQ(g.lines[1].points[0].rawX, 31);
+  EXPECT_EQ(g.lines[1].points[1].rawX, 32);
+  EXPECT_EQ(g.lines[1].points[1].rawY, 42);
+  EXPECT_EQ(g.lines[0].id, 71);
+  EXPECT_EQ(g.lines[1].id, -72);
+}
+
+// What each section does when the block is too short.
+TEST(MarkerGeometry, RunningOutOfBytesSectionBySection) {
+  {  // Length 0 with three perimeter points: three zero points with id 0.
+    const PieceGeometry g = Decode({}, 3);
+    ASSERT_TRUE(g.complete);
+    ASSERT_EQ(g.perimeter.size(), 3u);
+    for (const auto& p : g.perimeter) {
+      EXPECT_EQ(p.rawX, 0);
+      EXPECT_EQ(p.type, 0);
+      EXPECT_EQ(p.id, 0);
+    }
+  }
+  {  // Section 1: heads only while four bytes are left.
+    const PieceGeometry g = Decode(ByteBuilder().U8(1).U8(0).I16(0).U8(2).U8(0).I16(0).U8(3), 0, 3);
+    EXPECT_EQ(g.lines.size(), 2u);
+  }
+  {  // Section 2: a point cut in its coordinates is a zero point, and so is
+     // every point after it.
+    const std::vector<uint8_t> block = ByteBuilder().U8(0x10).I32(100).I32(200).U8(0x50).I16(5);
+    const PieceGeometry g = Decode(block, 3);
+    ASSERT_EQ(g.perimeter.size(), 3u);
+    EXPECT_EQ(g.perimeter[0].rawX, 100);
+    EXPECT_EQ(g.perimeter[1].rawX, 0);
+    EXPECT_EQ(g.perimeter[1].id, 0);
+    EXPECT_EQ(g.perimeter[2].rawX, 0);
+    EXPECT_TRUE(g.complete);
+  }
+  {  // Section 2: a point cut in its id.
+    const PieceGeometry g = Decode(ByteBuilder().U8(0x90).I32(1).I32(2).U8(7), 1);
+    EXPECT_EQ(g.perimeter[0].rawX, 0);
+    EXPECT_EQ(g.perimeter[0].id, 0);
+  }
+  {  // Section 4: the last perimeter point's option byte is missing.
+    const PieceGeometry g = Decode(ByteBuilder().U8(0x18).I32(1).I32(1).U8(0x18).I32(2).I32(2).I8(4), 2);
+    EXPECT_FALSE(g.complete);
+  }
+  {  // Section 5: an internal point's option byte is missing.
+    const std::vector<uint8_t> block = ByteBuilder().U8(0).U8(0).I16(1).U8(0x18).I32(2).I32(2);
+    EXPECT_FALSE(Decode(block, 0, 1).complete);
+  }
+  {  // Section 6: extended notch types replace notch types while bytes last;
+     // a table that is not extended leaves the bytes to the line ids.
+    const std::vector<uint8_t> block = ByteBuilder()
+        .U8(0).U8(0).I16(1)
+        .U8(0x00).U8(0x02).I32(0).I32(0)   // perimeter, notch 2
+        .U8(0x00).U8(0x05).I32(0).I32(0)   // internal, notch 5
+        .U8(200);                          // one extended byte only
+    PieceGeometry g = Decode(block, 1, 1, 1);
+    EXPECT_EQ(g.perimeter[0].notchType, 200);
+    EXPECT_EQ(g.lines[0].points[0].notchType, 5);
+    EXPECT_EQ(g.lines[0].id, 0);
+    for (int8_t expanded : {0, -1}) {
+      g = Decode(ByteBuilder().Bytes(block).U8(1), 1, 1, expanded);
+      EXPECT_EQ(g.perimeter[0].notchType, 2);
+      EXPECT_EQ(g.lines[0].id, 200 + 256);
+    }
+  }
+  {  // Section 7: ids while two bytes are left.
+    const std::vector<uint8_t> block = ByteBuilder().U8(0).U8(0).I16(0).U8(0).U8(0).I16(0).I16(-9).U8(1);
+    const PieceGeometry g = Decode(block, 0, 2);
+    EXPECT_EQ(g.lines[0].id, -9);
+    EXPECT_EQ(g.lines[1].id, 0);
+  }
+}
+
+TEST(MarkerGeometry, CountsBeyondTheLimitFailInsteadOfMultiplyingZeroPoints) {
+  // Sixteen thousand heads of 32767 points each fit in 64 KB of heads.
+  ByteBuilder block;
+  for (int i = 0; i < 16000; ++i) block.U8(0).U8(0).I16(32767);
+  try {
+    DecodePieceGeometry(block.bytes(), 32767, 16000, 0, 1000000);
+    FAIL() << "no failure";
+  } catch (const Tsln2XmlException& e) {
+    EXPECT_EQ(e.Code(), 1);
+    EXPECT_STREQ(e.what(), "MARKER.PIECE: more points than the marker data can hold");
+  }
+  EXPECT_EQ(DecodePieceGeometry({}, 5, 0, 0, 5).perimeter.size(), 5u);
+}
+
+TEST(MarkerGeometry, EncodedPointsDecodeToWhatWasGiven) {
+  std::vector<PointSpec> perimeter = {
+      {.x = -5, .y = 7, .id = 3, .mode = CoordinateMode::kAbsolute},
+      {.x = -5 + 2047, .y = 7 - 2048, .type = 7, .option = 0, .mode = CoordinateMode::kOffset12},
+      {.x = 40000, .y = -40000, .type = 12, .notchType = 4, .deltas = std::pair{-1, 1}},
+      {.x = 40001, .y = -40001, .type = 1, .notchType = 1, .extendedNotchType = 250, .form = PointForm::kLong},
+      {.x = 40001 - 524288, .y = 40000, .option = -128},
+      {.x = 2147483647, .y = -2147483647 - 1},
+  };
+  std::vector<marker::LineSpec> lines = {
+      {.type = 2, .id = -1, .points = {{.x = 100, .y = 100}, {.x = -3000, .y = 100, .notchType = 2}}},
+      {.type = 255, .id = 32767, .points = {{.x = 0, .y = 0, .option = 5, .id = 9}}},
+  };
+  const auto block = marker::EncodePieceGeometry(perimeter, lines, 1);
+  const PieceGeometry g = Decode(block, 6, 2, 1);
+  ASSERT_TRUE(g.complete);
+  auto same = [](const PointSpec& s, const GeometryPoint& p, const std::string& where) {
+    EXPECT_EQ(p.rawX, s.x) << where;
+    EXPECT_EQ(p.rawY, s.y) << where;
+    EXPECT_EQ(p.type, s.type) << where;
+    EXPECT_EQ(p.notchType, s.notchType ? s.extendedNotchType.value_or(s.notchType) : 0) << where;
+    EXPECT_EQ(p.option, s.option) << where;
+    EXPECT_EQ(p.id, s.id ? *s.id : -1) << where;
+    EXPECT_EQ(p.hasDeltas, s.deltas.has_value()) << where;
+    if (s.deltas) {
+      EXPECT_EQ(std::pair(p.deltaX, p.deltaY), *s.deltas) << where;
+    }
+  };
+  for (size_t i = 0; i < perimeter.size(); ++i) same(perimeter[i], g.perimeter[i], "perimeter " + std::to_string(i));
+  for (size_t l = 0; l < lines.size(); ++l) {
+    EXPECT_EQ(g.lines[l].type, lines[l].type);
+    EXPECT_EQ(g.lines[l].id, lines[l].id);
+    for (size_t i = 0; i < lines[l].points.size(); ++i)
+      same(lines[l].points[i], g.lines[l].points[i], "line " + std::to_string(l));
+  }
+
+  // Values an encoding cannot carry are refused.
+  EXPECT_THROW(marker::EncodePieceGeometry({{.x = 2048, .mode = CoordinateMode::kOffset12}}, {}, 0),
+               std::invalid_argument);
+  EXPECT_THROW(marker::EncodePieceGeometry({{.notchType = 1, .form = PointForm::kShort}}, {}, 0),
+               std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

@@ -1,0 +1,116 @@
+// marker: a marker of a storage area as a UTF-16 XML document, optionally
+// checked against a schema file. demo-marker: stores the demo's marker.
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "marker/marker_builder.h"
+#include "platform/bstr.h"
+#include "platform/code_page.h"
+#include "tsln2xml/tsln2xml.h"
+
+namespace tsln2xml::cli {
+namespace {
+
+struct MarkerArgs {
+  std::string area, name, output;
+  std::string schema;
+  bool validate = false;
+};
+
+// The MARKER.XSD installed beside the tool (the build directory), or in the
+// installed share directory.
+std::string InstalledMarkerSchema() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "MARKER.XSD";
+  const auto dir = exe.parent_path();
+  for (const auto& candidate : {dir / "MARKER.XSD", dir / ".." / "share" / "tsln2xml" / "marker.xsd"})
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+  return (dir / "MARKER.XSD").string();
+}
+
+// The marker export writes nothing on the error stream itself.
+int Report(int code) {
+  if (code == 0) return 0;
+  BSTR text = nullptr;
+  GetLastErrorStringXML(&text);
+  std::cerr << platform::Utf16ToAnsi(platform::BstrView(text)) << std::endl;
+  SysFreeString(text);
+  return code;
+}
+
+int Export(const MarkerArgs& a, const std::string& file) {
+  const Area area = AreaFromDirectory(a.area);
+  const std::string schema = a.schema.empty() ? InstalledMarkerSchema() : a.schema;
+  return Report(ConvertMarkerToXML(area.root.c_str(), area.name.c_str(), a.name.c_str(), file.c_str(),
+                                   a.validate ? schema.c_str() : nullptr));
+}
+
+int RunMarker(const MarkerArgs& a) {
+  if (!a.output.empty() && a.output != "-") return Export(a, a.output);
+  // Standard output: the file's bytes, written to a temporary file first.
+  std::string path = (std::filesystem::temp_directory_path() / "tsln2xml-marker-XXXXXX").string();
+  const int fd = mkstemp(path.data());
+  if (fd < 0) {
+    std::cerr << "could not open output file" << std::endl;
+    return 1;
+  }
+  close(fd);
+  // The export's diagnostic lines go to the error stream while standard
+  // output carries the document.
+  std::cout.flush();
+  const int saved = dup(STDOUT_FILENO);
+  if (saved >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
+  const int code = Export(a, path);
+  std::cout.flush();
+  if (saved >= 0) {
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+  }
+  // A document that failed validation was still written: it goes out too.
+  std::string bytes;
+  ReadInput(path, bytes);
+  std::filesystem::remove(path);
+  if (!bytes.empty() && !WriteOutput("-", bytes) && code == 0) return 1;
+  return code;
+}
+
+int RunDemoMarker(const std::string& area, const std::string& name) {
+  const int32_t status = marker::StoreMarker(area, name, marker::DemoMarker().Build());
+  if (status == 1) return 0;
+  std::cerr << "Could not store the marker (store status " << status << ")" << std::endl;
+  return 5;
+}
+
+}  // namespace
+
+void RegisterMarkerCommands(CLI::App& app, Outcome& outcome) {
+  auto args = std::make_shared<MarkerArgs>();
+  auto* marker = app.add_subcommand(
+      "marker", "Export a marker as a UTF-16 XML document (standard output without -o)");
+  marker->add_option("AREA", args->area, "Storage area directory")->required();
+  marker->add_option("NAME", args->name, "Marker name (at most 20 characters)")->required();
+  marker->add_option("-o,--output", args->output, "Write the document to this file");
+  auto* schema = marker->add_option("--schema", args->schema,
+                                    "Validate the written document against this schema file "
+                                    "(the MARKER.XSD beside the tool when no file is given)");
+  schema->expected(0, 1);
+  marker->callback([args, schema, &outcome] {
+    args->validate = schema->count() > 0;
+    outcome.code = RunMarker(*args);
+  });
+
+  auto demoArea = std::make_shared<std::string>();
+  auto demoName = std::make_shared<std::string>();
+  auto* demo = app.add_subcommand("demo-marker", "Store the demo's marker (a few pieces) in a storage area");
+  demo->add_option("AREA", *demoArea, "Storage area directory")->required();
+  demo->add_option("NAME", *demoName, "Marker name")->required();
+  demo->callback([demoArea, demoName, &outcome] { outcome.code = RunDemoMarker(*demoArea, *demoName); });
+}
+
+}  // namespace tsln2xml::cli
