@@ -12,6 +12,7 @@
 #include "platform/byte_order.h"
 #include "platform/paths.h"
 #include "store/catalog.h"
+#include "store/item_lookup.h"
 #include "store/marker_file.h"
 #include "support/test_support.h"
 
@@ -156,6 +157,23 @@ TEST(MarkerFile, RawGetAndPutExchangeThePositionIndependentForm) {
   std::string message;
   EXPECT_EQ(RunCommand(cli + " raw get 9 " + area.path() + " NONE " + out, &message), 5);
   EXPECT_NE(message.find("no such item"), std::string::npos) << message;
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
+
+namespace tsln2xml::test {
+namespace {
+
+TEST(MarkerFile, ItemListsGiveTheSizeOfTheMarkerData) {
+  TempArea area;
+  const std::vector<uint8_t> data = SmallMarker();
+  ASSERT_EQ(store::PutMarker(Storage(area), "M", data), store::kMarkerOk);
+  store::ItemLookup lookup;
+  std::string name;
+  ASSERT_EQ(lookup.LookupItemData(9, Storage(area), name, "*", 0), store::kLookupDelivered);
+  EXPECT_EQ(name, "M");
+  EXPECT_EQ(lookup.ItemDataSize(), static_cast<int32_t>(data.size()));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "framework/data_types.h"
 #include "store/item_path.h"
 #include "store/item_store.h"
+#include "store/marker_file.h"
 
 namespace tsln2xml::store {
 namespace {
@@ -45,6 +46,7 @@ int32_t ItemLookup::LookupItemData(int code, std::string_view storagePath, std::
   if (continueFlag != 0) return Deliver(itemName);
 
   items_.clear();
+  code_ = code;
   next_ = 0;
   pattern_ = std::string(pattern);
   error_.clear();
@@ -67,6 +69,10 @@ int32_t ItemLookup::Deliver(std::string& itemName) {
     ItemAttributes& item = items_[next_++];
     if (!MatchesItemPattern(item.name, pattern_)) continue;
     current_ = std::move(item);
+    // A marker's size is the size of its data, without the container head
+    // that the catalog keeps in front of it.
+    if (code_ == kMarkerDataType && current_.size >= static_cast<int32_t>(kMarkerDataStart))
+      current_.size -= static_cast<int32_t>(kMarkerDataStart);
     itemName = current_.name;
     return kLookupDelivered;
   }

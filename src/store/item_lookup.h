@@ -57,6 +57,7 @@ class ItemLookup {
   int32_t Deliver(std::string& itemName);
 
   std::vector<ItemAttributes> items_;
+  int code_ = 0;
   size_t next_ = 0;
   std::string pattern_;
   ItemAttributes current_;
