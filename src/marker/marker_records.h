@@ -22,18 +22,15 @@
 #include "framework/exception.h"
 #include "marker/marker_codes.h"
 #include "marker/marker_element.h"
+#include "framework/record_io.h"
 #include "platform/byte_order.h"
 
 namespace tsln2xml::marker {
 
 // ---------------------------------------------------------------- walkers
 
-namespace detail {
-inline void CheckField(size_t offset, size_t width, size_t recordSize) {
-  if (offset + width > recordSize)
-    throw Tsln2XmlException(kStandardLibrary, "marker record field at " + std::to_string(offset) + " outside its record");
-}
-}  // namespace detail
+// Fields are checked against their record as store records are.
+namespace detail = tsln2xml::detail;
 
 class FieldDecoder {
  public:
