@@ -14,14 +14,6 @@ constexpr double kScale = 1000.0;  // X and Y are kept in 1/1000, not 1/10000
 const char* const kLoadFailure = "Unable to load Alteration library";
 const char* const kSaveFailure = "Error writing Alteration library";
 
-struct HeaderRecord {
-  static constexpr size_t kSize = 2;
-  template <class Io, class Count>
-  static void Walk(Io& io, Count& rules) {
-    io.Int(0, rules);
-  }
-};
-
 struct RuleRecord {
   static constexpr size_t kSize = 14;
   template <class Io, class R, class Count>
@@ -80,7 +72,7 @@ const xml::EnumNameTable<uint8_t>& AlterationTypeNames() {
 std::shared_ptr<AlterationLibrary> LoadAlterationLibrary(XMLDataItem& item) {
   auto library = std::make_shared<AlterationLibrary>();
   int16_t rules = 0;
-  if (!library::ReadRecord<HeaderRecord>(item, rules)) return nullptr;
+  if (!library::ReadRecord<library::ValueRecord<int16_t>>(item, rules)) return nullptr;
   if (!library::RecordsFit(item, rules, RuleRecord::kSize)) return nullptr;
   library->rules.reserve(static_cast<size_t>(rules));
   for (int16_t r = 0; r < rules; ++r) {
@@ -99,7 +91,7 @@ std::shared_ptr<AlterationLibrary> LoadAlterationLibrary(XMLDataItem& item) {
 void SaveAlterationLibrary(XMLDataItem& item, const AlterationLibrary& library) {
   const int16_t rules = Count16(library.rules.size(), "Alteration rules");
   for (const auto& rule : library.rules) Count16(rule->items.size(), "items in an Alteration rule");
-  library::WriteRecord<HeaderRecord>(item, kSaveFailure, rules);
+  library::WriteRecord<library::ValueRecord<int16_t>>(item, kSaveFailure, rules);
   for (const auto& rule : library.rules) {
     const int16_t items = static_cast<int16_t>(rule->items.size());
     library::WriteRecord<RuleRecord>(item, kSaveFailure, *rule, items);

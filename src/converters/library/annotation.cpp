@@ -39,14 +39,6 @@ struct EntryRecord {
   }
 };
 
-struct FormatRecord {
-  static constexpr size_t kSize = 1;
-  template <class Io, class Byte>
-  static void Walk(Io& io, Byte& format) {
-    io.Int(0, format);
-  }
-};
-
 struct SliceRecord {
   static constexpr size_t kSize = 2;
   template <class Io, class Byte>
@@ -56,18 +48,10 @@ struct SliceRecord {
   }
 };
 
-struct TextLengthRecord {
-  static constexpr size_t kSize = 2;
-  template <class Io, class Length>
-  static void Walk(Io& io, Length& length) {
-    io.Int(0, length);
-  }
-};
-
 // Reads one order; nullptr when the item ends inside it.
 std::shared_ptr<Order> LoadOrder(XMLDataItem& item, int8_t symbolNumber, int8_t symbolHeight) {
   uint8_t format = 0;
-  if (!library::ReadRecord<FormatRecord>(item, format)) return nullptr;
+  if (!library::ReadRecord<library::ValueRecord<uint8_t>>(item, format)) return nullptr;
   switch (KindOfAnnotationFormat(format)) {
     case AnnotationOrderKind::kFixed: {
       int8_t start = 0, end = 0;
@@ -76,7 +60,7 @@ std::shared_ptr<Order> LoadOrder(XMLDataItem& item, int8_t symbolNumber, int8_t 
     }
     case AnnotationOrderKind::kConstant: {
       int16_t length = 0;
-      if (!library::ReadRecord<TextLengthRecord>(item, length)) return nullptr;
+      if (!library::ReadRecord<library::ValueRecord<int16_t>>(item, length)) return nullptr;
       if (!library::RecordsFit(item, length, 1)) return nullptr;
       std::vector<uint8_t> bytes(static_cast<size_t>(length));
       if (!item.ReadExact(bytes.data(), bytes.size())) return nullptr;
@@ -98,7 +82,7 @@ class OrderRecords : public Entry::OrderVisitor {
     Format(order);
     const std::string& text = order.text.str();
     const int16_t length = static_cast<int16_t>(text.size());  // checked when the order was made
-    library::WriteRecord<TextLengthRecord>(item_, kSaveFailure, length);
+    library::WriteRecord<library::ValueRecord<int16_t>>(item_, kSaveFailure, length);
     item_.WriteExact(text.data(), text.size(), kSaveFailure);
   }
   void Visit(const FixedOrder& order) override {
@@ -109,7 +93,7 @@ class OrderRecords : public Entry::OrderVisitor {
   void Visit(const SimpleOrder& order) override { Format(order); }
 
  private:
-  void Format(const Order& order) { library::WriteRecord<FormatRecord>(item_, kSaveFailure, order.format); }
+  void Format(const Order& order) { library::WriteRecord<library::ValueRecord<uint8_t>>(item_, kSaveFailure, order.format); }
   XMLDataItem& item_;
 };
 
@@ -253,7 +237,7 @@ std::shared_ptr<AnnotationLibrary> LoadAnnotationLibrary(XMLDataItem& item) {
     int8_t symbolNumber = 0, symbolHeight = 0;
     int16_t orders = 0;
     if (!library::ReadRecord<EntryRecord>(item, entry.category, symbolNumber, symbolHeight, orders)) return nullptr;
-    if (!library::RecordsFit(item, orders, FormatRecord::kSize)) return nullptr;
+    if (!library::RecordsFit(item, orders, library::ValueRecord<uint8_t>::kSize)) return nullptr;
     entry.orders.reserve(static_cast<size_t>(orders));
     for (int16_t k = 0; k < orders; ++k) {
       auto order = LoadOrder(item, symbolNumber, symbolHeight);

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "framework/attribute_io.h"
@@ -53,6 +54,18 @@ inline bool RecordsFit(const XMLDataItem& item, int64_t count, size_t size) {
   const int64_t left = static_cast<int64_t>(item.ItemSize()) - item.Tell();
   return left >= 0 && count <= left / static_cast<int64_t>(size);
 }
+
+// A record holding one little-endian value of type T (a count, a length, a
+// format byte).
+template <class T>
+struct ValueRecord {
+  static constexpr size_t kSize = sizeof(T);
+  template <class Io, class V>
+  static void Walk(Io& io, V& value) {
+    static_assert(sizeof(std::remove_const_t<V>) == sizeof(T), "the value's width is the record's");
+    io.Int(0, value);
+  }
+};
 
 // The header of two comments of `Width` bytes each and a 16-bit count. The
 // comments are read upper-cased and not cleaned.

@@ -28,14 +28,6 @@ struct LegacyBlock {
   }
 };
 
-struct CountRecord {
-  static constexpr size_t kSize = 4;
-  template <class Io, class Count>
-  static void Walk(Io& io, Count& count) {
-    io.Int(0, count);
-  }
-};
-
 struct DefinitionRecord {
   static constexpr size_t kSize = 16;
   template <class Io, class Definition>
@@ -92,7 +84,7 @@ std::shared_ptr<DISK_NOTCH_TABLE_EX> LoadNotchTable(XMLDataItem& item) {
   // is not used; the table starts afresh.
   table = NewNotchTable();
   int32_t count = 0;
-  if (!library::ReadRecord<CountRecord>(item, count)) return nullptr;
+  if (!library::ReadRecord<library::ValueRecord<int32_t>>(item, count)) return nullptr;
   if (count < 0 || count > DISK_NOTCH_TABLE_EX::kCapacity) return nullptr;
   table->count = count;
   for (int32_t k = 0; k < count; ++k)
@@ -107,7 +99,7 @@ void SaveNotchTable(XMLDataItem& item, const DISK_NOTCH_TABLE_EX& table) {
   const int32_t count = std::clamp(table.count, 0, DISK_NOTCH_TABLE_EX::kCapacity);
   std::copy_n(table.definitions.begin(), std::min(count, kLegacyDefinitions), legacy.definitions.begin());
   library::WriteRecord<LegacyBlock>(item, kSaveFailure, legacy);
-  library::WriteRecord<CountRecord>(item, kSaveFailure, count);
+  library::WriteRecord<library::ValueRecord<int32_t>>(item, kSaveFailure, count);
   for (int32_t k = 0; k < count; ++k)
     library::WriteRecord<DefinitionRecord>(item, kSaveFailure, table.definitions[static_cast<size_t>(k)]);
 }
