@@ -11,6 +11,7 @@
 #include "tsln2xml/tsln2xml.h"
 #include "xml/attributes.h"
 #include "xml/document.h"
+#include "xml/element_content.h"
 #include "xml/enum_name_table.h"
 #include "xml/utf16_stream.h"
 
@@ -89,6 +90,47 @@ TEST(Attributes, NumbersIgnoreTheProcessLocale) {
   std::setlocale(LC_NUMERIC, saved.c_str());
   EXPECT_EQ(d, 1.5);
   EXPECT_EQ(written, "0.25");
+}
+
+// Raw item bytes in element text come back byte for byte through a serialised
+// and reparsed document, as text where they can, as base64 where they cannot.
+TEST(ElementBytes, SurviveTheDocumentText) {
+  const struct {
+    std::string bytes;
+    bool base64;
+  } cases[] = {
+      {"G01X10\r\nG02Y20\r\n*M0*", false},  // CRLF lines as character references
+      {"  \t lead and trail \n", false},
+      {"a&b<c>\x81\x8D\xE9", false},          // undefined 1252 bytes map to themselves
+      {std::string("N\0L", 3), true},        // characters XML 1.0 forbids
+      {"\x01\x1F\x7F", true},
+      {"", false},
+      {std::string("\xFF\x00\x10\x80", 4), true},
+  };
+  for (const auto& c : cases) {
+    Document doc;
+    Node e = doc.CreateElement("E", kNs);
+    doc.SetRoot(e);
+    SetElementBytes(e, c.bytes);
+    EXPECT_EQ(GetAttributeUtf8(e, "Encoding").has_value(), c.base64) << c.bytes;
+    Document back;
+    ASSERT_TRUE(back.LoadUtf8(doc.SerializeUtf8()));
+    std::string bytes;
+    ASSERT_TRUE(GetElementBytes(back.Root(), bytes));
+    EXPECT_EQ(bytes, c.bytes);
+  }
+}
+
+TEST(ElementBytes, Base64Forms) {
+  std::string out;
+  EXPECT_TRUE(Base64Decode(" TWFu\n TWE=\r\n", out));
+  EXPECT_EQ(out, "ManMa");
+  EXPECT_EQ(Base64Encode("ManMa"), "TWFuTWE=");
+  EXPECT_EQ(Base64Encode("M"), "TQ==");
+  for (std::string_view bad : {"TWF", "TW=u", "T===", "TWFu!", "TQ==TQ=="}) EXPECT_FALSE(Base64Decode(bad, out)) << bad;
+  Document doc;
+  ASSERT_TRUE(doc.LoadUtf8(R"(<E xmlns="urn:x" Encoding="hex">00</E>)"));
+  EXPECT_FALSE(GetElementBytes(doc.Root(), out));
 }
 
 TEST(Lookups, ChildrenByNameInTheNamespace) {

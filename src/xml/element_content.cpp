@@ -2,6 +2,7 @@
 
 #include "framework/exception.h"
 #include "platform/code_page.h"
+#include "xml/attributes.h"
 
 namespace tsln2xml::xml {
 
@@ -23,6 +24,104 @@ std::string GetElementText(Node element) {
   if (!element) return {};
   XmlCharPtr content(xmlNodeGetContent(element));
   return content ? platform::Utf8ToAnsi(C(content.get())) : std::string();
+}
+
+namespace {
+
+constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+int Base64Value(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+}  // namespace
+
+std::string Base64Encode(std::string_view bytes) {
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    const uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16 |
+                       static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8 |
+                       static_cast<uint8_t>(bytes[i + 2]);
+    out += kBase64Alphabet[v >> 18];
+    out += kBase64Alphabet[(v >> 12) & 63];
+    out += kBase64Alphabet[(v >> 6) & 63];
+    out += kBase64Alphabet[v & 63];
+  }
+  const size_t rest = bytes.size() - i;
+  if (rest > 0) {
+    uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16;
+    if (rest == 2) v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8;
+    out += kBase64Alphabet[v >> 18];
+    out += kBase64Alphabet[(v >> 12) & 63];
+    out += rest == 2 ? kBase64Alphabet[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+bool Base64Decode(std::string_view text, std::string& out) {
+  out.clear();
+  out.reserve(text.size() / 4 * 3);
+  uint32_t group = 0;
+  int inGroup = 0;
+  int padding = 0;
+  for (char c : text) {
+    if (IsXmlSpace(c)) continue;
+    if (c == '=') {
+      // Padding only completes the last group, after at least two characters.
+      if (inGroup < 2) return false;
+      ++padding;
+      group <<= 6;
+      if (++inGroup == 4) {
+        out += static_cast<char>(group >> 16);
+        if (padding == 1) out += static_cast<char>((group >> 8) & 0xFF);
+        inGroup = 0;
+      }
+      continue;
+    }
+    const int v = Base64Value(c);
+    if (v < 0 || padding > 0) return false;
+    group = (group << 6) | static_cast<uint32_t>(v);
+    if (++inGroup == 4) {
+      out += static_cast<char>(group >> 16);
+      out += static_cast<char>((group >> 8) & 0xFF);
+      out += static_cast<char>(group & 0xFF);
+      inGroup = 0;
+      group = 0;
+    }
+  }
+  return inGroup == 0;
+}
+
+void SetElementBytes(Node element, std::string_view bytes) {
+  if (!element) return;
+  const std::string utf8 = platform::AnsiToUtf8(bytes);
+  if (XmlCharactersOnly(utf8) == utf8 && platform::Utf8ToAnsi(utf8) == bytes) {
+    SetElementText(element, bytes);
+    return;
+  }
+  SetAttributeUtf8(element, "Encoding", "base64");
+  SetElementText(element, Base64Encode(bytes));
+}
+
+bool GetElementBytes(Node element, std::string& bytes) {
+  const std::optional<std::string> encoding = GetAttributeUtf8(element, "Encoding");
+  if (!encoding) {
+    bytes = GetElementText(element);
+    return true;
+  }
+  if (*encoding != "base64") return false;
+  XmlCharPtr content(xmlNodeGetContent(element));
+  return Base64Decode(content ? C(content.get()) : "", bytes);
 }
 
 std::vector<Node> ChildElements(Node parent, std::string_view nsUri) {

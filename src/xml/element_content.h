@@ -18,6 +18,22 @@ void SetElementText(Node element, std::string_view ansi);
 // page; "" for a null element.
 std::string GetElementText(Node element);
 
+// Element text that carries raw item bytes (NC data, labeller data, texts of
+// plot annotations). The bytes go out as plain text when they come back
+// unchanged through the code page and every character is one that XML 1.0
+// allows (a carriage return is written as a character reference, so CRLF
+// lines survive); otherwise the element gets Encoding="base64" and the bytes
+// in base64 on one line.
+void SetElementBytes(Node element, std::string_view bytes);
+// The bytes of such an element: decoded when its Encoding is "base64" (white
+// space ignored), else its text in the code page. False when the base64 is
+// malformed or the Encoding is another value.
+bool GetElementBytes(Node element, std::string& bytes);
+
+std::string Base64Encode(std::string_view bytes);
+// Standard alphabet with "=" padding; white space anywhere is skipped.
+bool Base64Decode(std::string_view text, std::string& out);
+
 // The child elements of `parent` in namespace `nsUri`, whatever their names,
 // in document order; none for a null parent.
 std::vector<Node> ChildElements(Node parent, std::string_view nsUri);
