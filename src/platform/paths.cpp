@@ -17,8 +17,10 @@ std::string TranslateStoragePath(std::string_view storagePath) {
   for (char& c : path)
     if (c == '\\') c = '/';
   if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-    const std::string var =
-        std::string("TSLN2XML_DRIVE_") + static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about
+    // operator+ of a literal and a character.
+    std::string var = "TSLN2XML_DRIVE_";
+    var.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
     const char* base = std::getenv(var.c_str());
     std::string result = (base && *base) ? base : "/";
     std::string rest = path.substr(2);
@@ -26,7 +28,10 @@ std::string TranslateStoragePath(std::string_view storagePath) {
     size_t skip = 0;
     while (skip < rest.size() && rest[skip] == '/') ++skip;
     rest.erase(0, skip);
-    return rest.empty() ? (result.empty() ? "/" : result) : result + "/" + rest;
+    if (rest.empty()) return result.empty() ? "/" : result;
+    result += '/';
+    result += rest;
+    return result;
   }
   return path;
 }
