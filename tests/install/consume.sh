@@ -41,4 +41,12 @@ check "$work/with-cmake/export_item"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 cc -std=c11 -Wall -Werror "$src/examples/c/export_item.c" $(pkg-config --cflags --libs tsln2xml) -o "$work/export_item_pc"
 check "$work/export_item_pc"
-echo "installed library consumed through find_package and pkg-config"
+# The Python module over the installed library: a copy through the document,
+# and a failure raised with the library's code and message.
+export TSLN2XML_LIBRARY=$libdir/libtsln2xml.so
+python3 "$src/examples/python/copy_item.py" 24 "$area" MISSES COPY > "$work/list.xml"
+grep -q 'Name="COPY"' "$work/list.xml" || { echo "python: COPY not listed"; cat "$work/list.xml"; exit 1; }
+status=0
+python3 "$src/examples/python/copy_item.py" 24 "$area" NOSUCH OTHER 2> "$work/err.txt" || status=$?
+[ "$status" = 5 ] && grep -q '^failed: .*(code 5' "$work/err.txt" || { echo "python: failure not raised ($status)"; cat "$work/err.txt"; exit 1; }
+echo "installed library consumed through find_package, pkg-config and Python"
