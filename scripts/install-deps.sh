@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libxml2-dev libxml2-utils libsqlite3-dev sqlite3
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev ccache python3
+  clang libclang-rt-14-dev ccache python3 man-db
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -92,7 +92,7 @@ TEST(CliList, Failures) {
     const char* message;
   } cases[] = {
       {"missing schema", "--schema " + Quote(area.File("none.xsd")), 1, "xmlFile failed to Load"},
-      {"unknown type", "--type Nothing", 2, "Unknown data type \"Nothing\""},
+      {"unknown type", "--type Nothing", 64, "Unknown data type \"Nothing\""},
       {"unwritable document", "--xml " + Quote(area.File("no/dir/list.xml")), 4, "COM Error Saving XML."},
   };
   for (const auto& c : cases) {
@@ -177,7 +177,7 @@ TEST(CliBatch, SingleItemFormsAndUsageErrors) {
       {"unknown type in a batch", "import Nothing AREA A -d D", "Unknown data type"},
   };
   for (const auto& u : usage) {
-    EXPECT_EQ(Cli(u.args, &out), 2) << u.what;
+    EXPECT_EQ(Cli(u.args, &out), 64) << u.what;
     EXPECT_TRUE(Contains(out, u.message)) << u.what << ": " << out;
   }
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "support/test_support.h"
 
 namespace tsln2xml::test {
@@ -42,7 +44,10 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
       {"import 24 " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 2, "XML Validation Error:"},
       {"import 24 " + Q(area.path()) + " A " + Q(area.File("none.xml")), 1, "xmlFile failed to Load"},
       {"import Piece " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 7, "Unimplemented data type"},
-      {"export NoSuchType " + Q(area.path()) + " A", 2, "Unknown data type"},
+      {"export NoSuchType " + Q(area.path()) + " A", 64, "Unknown data type"},
+      {"export", 64, "ARGS is required"},
+      {"frobnicate", 64, "subcommand is required"},
+      {"help frobnicate", 64, "Unknown command \"frobnicate\""},
       {"raw get 24 " + Q(area.path()) + " NONE -", 5, "Could not open file"},
   };
   for (const auto& c : cases) {
@@ -58,6 +63,30 @@ TEST(Cli, TypesListsTheTable) {
   EXPECT_NE(out.find("24    SizeCode"), std::string::npos) << out;
   EXPECT_NE(out.find("sizpt.ctl"), std::string::npos);
   EXPECT_EQ(out.find("\n10 "), std::string::npos);
+}
+
+// Every command that `help` lists has an example, and the manual page made
+// from the same text renders with every command in it.
+TEST(Cli, HelpAndManualDescribeEveryCommand) {
+  std::string top;
+  ASSERT_EQ(RunCommand(kTool + " help", &top), 0);
+  std::vector<std::string> commands;
+  const size_t list = top.find("Subcommands:\n");
+  ASSERT_NE(list, std::string::npos) << top;
+  std::istringstream lines(top.substr(list + 13));
+  for (std::string line; std::getline(lines, line) && !line.empty();)
+    if (line.rfind("  ", 0) == 0 && line[2] != ' ') commands.push_back(line.substr(2, line.find(' ', 2) - 2));
+  EXPECT_GE(commands.size(), 8u) << top;
+  EXPECT_NE(top.find("64   usage error"), std::string::npos);
+  std::string manual;
+  ASSERT_EQ(RunCommand("MANWIDTH=100 man -P cat -l " TSLN2XML_BINARY_DIR "/tsln2xml.1", &manual), 0) << manual;
+  EXPECT_NE(manual.find("EXIT STATUS"), std::string::npos) << manual;
+  for (const std::string& c : commands) {
+    std::string help;
+    EXPECT_EQ(RunCommand(kTool + " help " + c, &help), 0) << c;
+    EXPECT_NE(help.find("Example:\n  tsln2xml " + c), std::string::npos) << c << ": " << help;
+    EXPECT_NE(manual.find("tsln2xml " + c), std::string::npos) << c;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,10 @@
 
 namespace tsln2xml::cli {
 
+// The exit code of a usage error (an unknown command, type or option, or
+// missing arguments), as sysexits.h has it; the library's codes are 1 to 7.
+constexpr int kUsageError = 64;
+
 // Every subcommand stores its outcome here; main returns it.
 struct Outcome {
   int code = 0;
@@ -20,6 +24,8 @@ void RegisterRawCommands(CLI::App& app, Outcome& outcome);
 void RegisterTypesCommand(CLI::App& app, Outcome& outcome);
 void RegisterListCommand(CLI::App& app, Outcome& outcome);
 void RegisterMarkerCommands(CLI::App& app, Outcome& outcome);
+// Registered last: attaches an example to every command registered before.
+void RegisterHelpCommands(CLI::App& app, Outcome& outcome);
 
 // A data type by name or code; prints an error and returns nullopt otherwise.
 std::optional<int16_t> ParseTypeArgument(const std::string& text);

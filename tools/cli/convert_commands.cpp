@@ -34,7 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kUsageError = 2;
 constexpr int kItemOpenFailure = 5;  // the library's code for a store that cannot be read
 // Runs of at least this many items show their progress on a terminal.
 constexpr size_t kProgressMinItems = 20;

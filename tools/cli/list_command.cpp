@@ -66,7 +66,7 @@ int RunList(const ListArgs& a) {
   std::vector<int> codes;
   for (const auto& t : a.notTypes.empty() ? a.types : a.notTypes) {
     auto code = ParseTypeArgument(t);
-    if (!code) return 2;
+    if (!code) return kUsageError;
     codes.push_back(*code);
   }
   const TypeFilter filter =

@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "tsln2xml: converts the data items of a storage area (a directory) to XML documents and back.\n"
       "TYPE is a data type name or code (tsln2xml types); AREA is the storage area's directory."};
+  app.name("tsln2xml");
   app.require_subcommand(1);
   Outcome outcome;
   RegisterConvertCommands(app, outcome);
@@ -57,6 +58,16 @@ int main(int argc, char** argv) {
   RegisterTypesCommand(app, outcome);
   RegisterListCommand(app, outcome);
   RegisterMarkerCommands(app, outcome);
-  CLI11_PARSE(app, argc, argv);
+  RegisterHelpCommands(app, outcome);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kUsageError;
+  }
   return outcome.code;
 }

@@ -70,7 +70,7 @@ int RunPutMarker(const RawArgs& a, const std::string& bytes) {
 int RunGet(const RawArgs& a) {
   int16_t type = 0;
   auto control = ControlPath(a, type);
-  if (!control) return 2;
+  if (!control) return kUsageError;
   if (type == kMarkerDataType) return RunGetMarker(a);
   store::ItemHandle* handle = nullptr;
   const int32_t result =
@@ -88,7 +88,7 @@ int RunGet(const RawArgs& a) {
 int RunPut(const RawArgs& a) {
   int16_t type = 0;
   auto control = ControlPath(a, type);
-  if (!control) return 2;
+  if (!control) return kUsageError;
   std::string bytes;
   if (!ReadInput(a.file, bytes)) {
     std::cerr << "Could not read " << a.file << std::endl;
