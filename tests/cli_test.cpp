@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "support/test_support.h"
@@ -38,7 +39,7 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
   struct Case {
     std::string args;
     int code;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"export 24 " + Q(area.path()) + " NONE", 5, "Could not open file"},
       {"import 24 " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 2, "XML Validation Error:"},
@@ -48,6 +49,10 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
       {"export", 64, "ARGS is required"},
       {"frobnicate", 64, "subcommand is required"},
       {"help frobnicate", 64, "Unknown command \"frobnicate\""},
+      {"list " + Q(area.File("nowhere")), 5, "Storage area " + area.File("nowhere") + " does not exist"},
+      {"import --all " + Q(area.path()) + " -d " + Q(area.File("nodocs")), 1, "nodocs does not exist"},
+      {"export --all Marker " + Q(area.path()) + " -d " + Q(area.File("d")), 7, "tsln2xml marker AREA NAME"},
+      {"export Marker " + Q(area.path()) + " M", 7, "tsln2xml marker AREA NAME"},
       {"raw get 24 " + Q(area.path()) + " NONE -", 5, "Could not open file"},
   };
   for (const auto& c : cases) {
@@ -55,6 +60,19 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
     EXPECT_EQ(RunCommand(kTool + " " + c.args, &out), c.code) << c.args;
     EXPECT_NE(out.find(c.message), std::string::npos) << c.args << ": " << out;
   }
+}
+
+// A failed export into a file leaves what the file held; a good one replaces it.
+TEST(Cli, FailedExportKeepsTheFile) {
+  TempArea area;
+  const std::string doc = area.File("out.xml");
+  WriteFile(doc, "precious");
+  EXPECT_EQ(RunCommand(kTool + " export 24 " + Q(area.path()) + " NONE -o " + Q(doc)), 5);
+  EXPECT_EQ(ReadFile(doc), "precious");
+  area.PutItem(24, "MISSES", {0, 0});
+  EXPECT_EQ(RunCommand(kTool + " export 24 " + Q(area.path()) + " MISSES -o " + Q(doc)), 0);
+  EXPECT_NE(ReadFile(doc).find("<SizeCode"), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(area.path()), {}), 2);  // the catalog and out.xml
 }
 
 TEST(Cli, TypesListsTheTable) {

@@ -15,7 +15,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -35,6 +38,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kItemOpenFailure = 5;  // the library's code for a store that cannot be read
+constexpr int kUnimplementedType = 7;  // the library's code for a type without a converter
 // Runs of at least this many items show their progress on a terminal.
 constexpr size_t kProgressMinItems = 20;
 
@@ -222,39 +226,65 @@ bool BatchTypes(const std::vector<std::string>& args, bool all, std::vector<int1
   return true;
 }
 
+// A type without an XML export may have a command of its own.
+void HintForUnexportedType(int16_t type) {
+  if (type == kMarkerDataType) std::cerr << "Markers are exported with: tsln2xml marker AREA NAME" << std::endl;
+}
+
+// Exports into a file beside `target` that replaces it only on success: a
+// failed export leaves an existing document as it was and no partial one.
 // The library has already written its message on the error stream.
+// A failure of the file itself (not the library's) is described in `ownFailure`.
+int ExportReplacing(int16_t type, const Area& area, const std::string& item, const fs::path& target,
+                    std::string* ownFailure = nullptr) {
+  auto fileFailure = [&](const std::string& why) {
+    const std::string message = "Could not write " + target.string() + ": " + why;
+    std::cerr << message << std::endl;
+    if (ownFailure) *ownFailure = message;
+    return kItemOpenFailure;
+  };
+  std::error_code ec;
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return fileFailure(std::strerror(errno));
+  close(fd);
+  const int rc = ConvertDataItemToXMLFile(type, area.root.c_str(), area.name.c_str(), item.c_str(), temp.c_str(), 0);
+  if (rc != 0) {
+    fs::remove(temp, ec);
+    if (rc == kUnimplementedType) HintForUnexportedType(type);
+    return rc;
+  }
+  fs::rename(temp, target, ec);
+  if (ec) {
+    const std::string why = ec.message();
+    fs::remove(temp, ec);
+    return fileFailure(why);
+  }
+  return 0;
+}
+
 int ExportOne(int16_t type, const Area& area, const std::string& item, const std::string& output) {
-  if (!output.empty() && output != "-")
-    return ConvertDataItemToXMLFile(type, area.root.c_str(), area.name.c_str(), item.c_str(), output.c_str(), 0);
+  if (!output.empty() && output != "-") return ExportReplacing(type, area, item, output);
   BSTR xml = nullptr;
   const int rc = ConvertDataItemToXMLString(type, area.root.c_str(), area.name.c_str(), item.c_str(), &xml, 0);
-  if (rc != 0) return rc;
+  if (rc != 0) {
+    if (rc == kUnimplementedType) HintForUnexportedType(type);
+    return rc;
+  }
   const std::string text = platform::Utf16ToUtf8(platform::BstrView(xml));
   SysFreeString(xml);
   return WriteOutput("-", text) ? 0 : 1;
 }
 
-// Exports into a temporary file that replaces the document only on success:
-// a failed item leaves no partial document for a later import to pick up.
+// A failed item leaves no partial document for a later import to pick up.
 ItemResult ExportToDirectory(const Job& job, const Area& area) {
   std::error_code ec;
   fs::create_directories(job.document.parent_path(), ec);
-  const fs::path part = job.document.string() + ".part";
-  const int rc = ConvertDataItemToXMLFile(job.type, area.root.c_str(), area.name.c_str(), job.item.c_str(),
-                                          part.c_str(), 0);
-  if (rc != 0) {
-    const ItemResult result = LibraryResult(rc);
-    fs::remove(part, ec);
-    return result;
-  }
-  fs::rename(part, job.document, ec);
-  if (ec) {
-    fs::remove(part, ec);
-    const std::string message = "Could not write " + job.document.string();
-    std::cerr << message << std::endl;
-    return {1, message};
-  }
-  return {};
+  std::string ownFailure;
+  const int rc = ExportReplacing(job.type, area, job.item, job.document, &ownFailure);
+  if (rc == 0) return {};
+  return ownFailure.empty() ? LibraryResult(rc) : ItemResult{rc, ownFailure};
 }
 
 int RunExport(const ConvertArgs& a) {
@@ -278,6 +308,11 @@ int RunExport(const ConvertArgs& a) {
   NotAttempted notAttempted;
   for (int16_t type : types) {
     std::vector<std::string> names = items;
+    if (a.all && types.size() == 1 && !HasReader(type)) {
+      std::cerr << DataTypeName(type) << " items have no XML export" << std::endl;
+      HintForUnexportedType(type);
+      return kUnimplementedType;
+    }
     if (a.all && !ItemsOfType(areaDir, type, names)) ++notAttempted.unreadableCatalogs;
     // Items of a type without an XML export (markers have their own command)
     // are counted, not failed.
@@ -335,6 +370,11 @@ int RunImport(const ConvertArgs& a) {
   if (!BatchTypes(a.args, a.all, types, areaDir, items))
     return Usage(a.all ? "import --all: give [TYPE] AREA" : "import: give TYPE AREA ITEM...");
   if (a.all && !items.empty()) return Usage("import --all: give no item names");
+  std::error_code ec;
+  if (!fs::is_directory(a.dir, ec)) {
+    std::cerr << "Document directory " << a.dir << " does not exist" << std::endl;
+    return 1;
+  }
 
   std::vector<Job> jobs;
   for (int16_t type : types) {

@@ -2,6 +2,7 @@
 // list document of the enumeration calls.
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/commands.h"
@@ -71,6 +72,13 @@ int RunList(const ListArgs& a) {
   }
   const TypeFilter filter =
       !a.notTypes.empty() ? TypeFilter::kAllBut : (!a.types.empty() ? TypeFilter::kOnly : TypeFilter::kAll);
+  // The library lists a missing storage area as an empty one; a person who
+  // mistyped the directory should hear about it.
+  std::error_code ec;
+  if (!std::filesystem::is_directory(a.area, ec)) {
+    std::cerr << "Storage area " << a.area << " does not exist" << std::endl;
+    return 5;
+  }
   const Area area = AreaFromDirectory(a.area);
   const char* schema = a.schema.empty() ? nullptr : a.schema.c_str();
   const int count = static_cast<int>(codes.size());
