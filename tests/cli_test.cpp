@@ -75,6 +75,30 @@ TEST(Cli, FailedExportKeepsTheFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(area.path()), {}), 2);  // the catalog and out.xml
 }
 
+// Names and paths outside ASCII: an item named on the command line is the
+// same item as one named by a batch's file name, files and areas with such
+// names are found and made under their UTF-8 names, and a name the code page
+// cannot hold is a usage error rather than another name.
+TEST(Cli, NamesAndPathsOutsideAscii) {
+  TempArea area;
+  const std::string dir = area.File("caf\xC3\xA9");  // UTF-8 "café"
+  std::filesystem::create_directory(dir);
+  const std::string doc = area.File("entr\xC3\xA9" "e.xml");
+  WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
+  std::string out;
+  ASSERT_EQ(RunCommand(kTool + " import SizeCode " + Q(dir) + " CAF\xC3\x89 " + Q(doc), &out), 0) << out;
+  ASSERT_EQ(RunCommand(kTool + " export SizeCode " + Q(dir) + " caf\xC3\x89 -o " + Q(area.File("sortie_\xC3\xA9.xml")), &out), 0) << out;
+  EXPECT_TRUE(std::filesystem::exists(area.File("sortie_\xC3\xA9.xml")));
+  ASSERT_EQ(RunCommand(kTool + " export --all " + Q(dir) + " -d " + Q(area.File("docs")), &out), 0) << out;
+  EXPECT_TRUE(std::filesystem::exists(area.File("docs/SizeCode/CAF\xC3\x89.xml"))) << out;
+  ASSERT_EQ(RunCommand(kTool + " import --all " + Q(dir) + " -d " + Q(area.File("docs")), &out), 0) << out;
+  ASSERT_EQ(RunCommand(kTool + " list " + Q(dir), &out), 0);
+  EXPECT_NE(out.find("CAF\xC3\x89 "), std::string::npos) << out;
+  EXPECT_NE(out.find("1 item\n"), std::string::npos) << out;  // one item, whichever way it was named
+  EXPECT_EQ(RunCommand(kTool + " import SizeCode " + Q(dir) + " \xE5\x90\x8D " + Q(doc), &out), 64);
+  EXPECT_NE(out.find("cannot hold"), std::string::npos) << out;
+}
+
 TEST(Cli, TypesListsTheTable) {
   std::string out;
   ASSERT_EQ(RunCommand(kTool + " types", &out), 0);

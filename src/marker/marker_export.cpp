@@ -60,7 +60,7 @@ void NoteError(void* context, xmlErrorPtr error) {
 // reader cannot be set up.
 bool ReadThrough(const std::string& path, xmlSchemaPtr schema, ReadOutcome& outcome) {
   TextReaderPtr reader(
-      xmlReaderForFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
+      xmlReaderForFile(platform::HostPath(path).c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
   if (!reader) {
     outcome.notLoadable = true;
     return true;
@@ -87,7 +87,7 @@ int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schema
     if (targetNamespace && *targetNamespace) return 4;
 
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(xmlFileName, ec)) return 4;
+    if (!std::filesystem::is_regular_file(platform::HostPath(xmlFileName), ec)) return 4;
     ReadOutcome outcome;
     if (!ReadThrough(xmlFileName, schema->get(), outcome)) return 3;
     if (outcome.notLoadable) return 4;

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/code_page.h"
+
 namespace tsln2xml::platform {
 
 std::string StoragePath(std::string_view root, std::string_view name) {
@@ -11,6 +13,8 @@ std::string StoragePath(std::string_view root, std::string_view name) {
   path += name;
   return Truncate(path, 255);
 }
+
+std::string HostPath(std::string_view codePagePath) { return AnsiToUtf8(codePagePath); }
 
 std::string TranslateStoragePath(std::string_view storagePath) {
   std::string path(storagePath);

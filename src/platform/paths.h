@@ -16,6 +16,11 @@ std::string StoragePath(std::string_view root, std::string_view name);
 // "/" when that variable is unset.
 std::string TranslateStoragePath(std::string_view storagePath);
 
+// The file system's name (UTF-8) of a path given in the code page, as every
+// narrow path that crosses the C interface is. Every place that opens or
+// inspects a file or directory goes through here.
+std::string HostPath(std::string_view codePagePath);
+
 // `text` cut to at most `n` bytes.
 inline std::string Truncate(std::string_view text, size_t n) {
   return std::string(text.substr(0, n));

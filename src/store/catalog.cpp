@@ -1,5 +1,7 @@
 #include "store/catalog.h"
 
+#include "platform/paths.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,9 +57,10 @@ SqliteStatement Catalog::Prepare(const char* sql) {
 
 CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return CatalogStatus::kMissing;
+  const std::string host = platform::HostPath(path);
+  if (!std::filesystem::is_regular_file(host, ec)) return CatalogStatus::kMissing;
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+  const int rc = sqlite3_open_v2(host.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
   if (rc != SQLITE_OK) return out.Fail();
   sqlite3_busy_timeout(db, gBusyTimeoutMs);
@@ -66,11 +69,12 @@ CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
 
 CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
   std::error_code ec;
-  const auto dir = std::filesystem::path(path).parent_path();
+  const std::string host = platform::HostPath(path);
+  const auto dir = std::filesystem::path(host).parent_path();
   if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return CatalogStatus::kMissing;
   sqlite3* db = nullptr;
   const int rc =
-      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+      sqlite3_open_v2(host.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
   if (rc != SQLITE_OK) return out.Fail();
   sqlite3_busy_timeout(db, gBusyTimeoutMs);

@@ -53,7 +53,7 @@ int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_
     // The storage area must exist; it is never created on the way. Nothing
     // is touched until the commit.
     std::error_code ec;
-    const auto dir = std::filesystem::path(h->controlPath).parent_path();
+    const auto dir = std::filesystem::path(platform::HostPath(h->controlPath)).parent_path();
     if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return kNoStorageArea;
   }
   handle = h.release();
@@ -135,7 +135,7 @@ int32_t TranslateStoragePath(std::string_view storageDirectory, std::string& out
 int32_t RemoveItem(std::string_view controlPath, std::string_view itemName) {
   if (!ValidName(itemName)) return kBadItemName;
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(std::string(controlPath), ec)) return kItemNotFound;
+  if (!std::filesystem::is_regular_file(platform::HostPath(controlPath), ec)) return kItemNotFound;
   Catalog catalog;
   CatalogStatus status = Catalog::OpenForWriting(std::string(controlPath), catalog);
   if (status == CatalogStatus::kOk) status = catalog.Remove(itemName);

@@ -9,6 +9,7 @@
 
 #include "framework/data_types.h"
 #include "platform/byte_order.h"
+#include "platform/paths.h"
 #include "store/catalog.h"
 #include "store/item_path.h"
 
@@ -71,7 +72,7 @@ int32_t FromCatalog(CatalogStatus status) {
 
 bool AreaExists(std::string_view storageDesignation) {
   std::error_code ec;
-  return std::filesystem::is_directory(ItemDirectory(storageDesignation, kMarkerDataType), ec);
+  return std::filesystem::is_directory(platform::HostPath(ItemDirectory(storageDesignation, kMarkerDataType)), ec);
 }
 
 // Reads the container of a marker from its catalog.

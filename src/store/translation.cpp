@@ -23,7 +23,7 @@ std::string_view Trim(std::string_view s) {
 
 std::map<int, std::string> ReadMessages(const std::string& hostPath) {
   std::map<int, std::string> messages;
-  std::ifstream in(hostPath, std::ios::binary);
+  std::ifstream in(platform::HostPath(hostPath), std::ios::binary);
   std::string line;
   while (in && std::getline(in, line)) {
     const std::string_view text = Trim(line);

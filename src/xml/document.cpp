@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/code_page.h"
+#include "platform/paths.h"
 
 namespace tsln2xml::xml {
 
@@ -77,7 +78,7 @@ std::u16string Document::SerializeUtf16() const {
 
 bool Document::SaveFile(const std::string& path) const {
   const std::string text = SerializeUtf8();
-  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::FILE* f = std::fopen(platform::HostPath(path).c_str(), "wb");
   if (!f) return false;
   const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   return std::fclose(f) == 0 && written;
@@ -161,8 +162,9 @@ std::string LocalName(Node element) { return element && element->name ? C(elemen
 
 bool ReadFileBytes(const std::string& path, std::string& out) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
+  const std::string host = platform::HostPath(path);
+  if (!std::filesystem::is_regular_file(host, ec)) return false;
+  std::ifstream in(host, std::ios::binary);
   if (!in) return false;
   out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();

@@ -1,9 +1,11 @@
 #include "xml/utf16_stream.h"
 
+#include "platform/paths.h"
+
 namespace tsln2xml::xml {
 
 Utf16FileStream::Utf16FileStream(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "wb");
+  file_ = std::fopen(platform::HostPath(path).c_str(), "wb");
   if (!file_) {
     failed_ = true;
     return;

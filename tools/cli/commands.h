@@ -37,6 +37,14 @@ struct Area {
 };
 Area AreaFromDirectory(const std::string& directory);
 
+// Arguments are converted once, when the command starts, from UTF-8 to the
+// code page of the library's narrow strings; these convert back where the
+// command itself meets the file system (HostFile) or the terminal (Shown),
+// and bring a host path to the library (ToCodePage).
+std::string HostFile(const std::string& codePage);
+std::string Shown(const std::string& codePage);
+std::string ToCodePage(const std::string& utf8);
+
 // Reads a file ("-" for standard input) / writes one ("-" for standard output).
 bool ReadInput(const std::string& path, std::string& out);
 bool WriteOutput(const std::string& path, const std::string& bytes);

@@ -96,7 +96,7 @@ std::string ItemOfFileName(const std::string& stem) {
 }
 
 fs::path DocumentPath(const std::string& dir, int16_t type, const std::string& item) {
-  return fs::path(dir) / DataTypeName(type) / FileNameOf(item);
+  return fs::path(HostFile(dir)) / DataTypeName(type) / FileNameOf(item);
 }
 
 std::string LastMessage() {
@@ -249,7 +249,8 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
   const int fd = mkstemp(temp.data());
   if (fd < 0) return fileFailure(std::strerror(errno));
   close(fd);
-  const int rc = ConvertDataItemToXMLFile(type, area.root.c_str(), area.name.c_str(), item.c_str(), temp.c_str(), 0);
+  const int rc = ConvertDataItemToXMLFile(type, area.root.c_str(), area.name.c_str(), item.c_str(),
+                                          ToCodePage(temp).c_str(), 0);
   if (rc != 0) {
     fs::remove(temp, ec);
     if (rc == kUnimplementedType) HintForUnexportedType(type);
@@ -265,7 +266,7 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
 }
 
 int ExportOne(int16_t type, const Area& area, const std::string& item, const std::string& output) {
-  if (!output.empty() && output != "-") return ExportReplacing(type, area, item, output);
+  if (!output.empty() && output != "-") return ExportReplacing(type, area, item, HostFile(output));
   BSTR xml = nullptr;
   const int rc = ConvertDataItemToXMLString(type, area.root.c_str(), area.name.c_str(), item.c_str(), &xml, 0);
   if (rc != 0) {
@@ -343,7 +344,7 @@ int ImportOne(int16_t type, const Area& area, const std::string& item, const std
 // The documents of a type's folder, in file name order.
 std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type) {
   std::vector<Job> jobs;
-  const fs::path folder = fs::path(dir) / DataTypeName(type);
+  const fs::path folder = fs::path(HostFile(dir)) / DataTypeName(type);
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return jobs;
   for (const auto& entry : fs::directory_iterator(folder, ec)) {
@@ -371,8 +372,8 @@ int RunImport(const ConvertArgs& a) {
     return Usage(a.all ? "import --all: give [TYPE] AREA" : "import: give TYPE AREA ITEM...");
   if (a.all && !items.empty()) return Usage("import --all: give no item names");
   std::error_code ec;
-  if (!fs::is_directory(a.dir, ec)) {
-    std::cerr << "Document directory " << a.dir << " does not exist" << std::endl;
+  if (!fs::is_directory(HostFile(a.dir), ec)) {
+    std::cerr << "Document directory " << Shown(a.dir) << " does not exist" << std::endl;
     return 1;
   }
 
@@ -386,8 +387,9 @@ int RunImport(const ConvertArgs& a) {
   }
   const Area area = AreaFromDirectory(areaDir);
   return RunBatch(jobs, {}, {"imported", "importing", "<-"}, [&](const Job& job) {
-    return LibraryResult(ConvertXMLFileToDataItem(job.type, job.document.c_str(), 0, area.root.c_str(),
-                                                  area.name.c_str(), job.item.c_str()));
+    const std::string document = ToCodePage(job.document.string());
+    return LibraryResult(ConvertXMLFileToDataItem(job.type, document.c_str(), 0, area.root.c_str(), area.name.c_str(),
+                                                  job.item.c_str()));
   });
 }
 

@@ -75,8 +75,8 @@ int RunList(const ListArgs& a) {
   // The library lists a missing storage area as an empty one; a person who
   // mistyped the directory should hear about it.
   std::error_code ec;
-  if (!std::filesystem::is_directory(a.area, ec)) {
-    std::cerr << "Storage area " << a.area << " does not exist" << std::endl;
+  if (!std::filesystem::is_directory(HostFile(a.area), ec)) {
+    std::cerr << "Storage area " << Shown(a.area) << " does not exist" << std::endl;
     return 5;
   }
   const Area area = AreaFromDirectory(a.area);

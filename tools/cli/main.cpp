@@ -9,12 +9,18 @@
 
 #include "cli/commands.h"
 #include "framework/data_types.h"
+#include "platform/code_page.h"
+#include "platform/paths.h"
 
 namespace tsln2xml::cli {
 
+std::string HostFile(const std::string& codePage) { return platform::HostPath(codePage); }
+std::string Shown(const std::string& codePage) { return platform::AnsiToUtf8(codePage); }
+std::string ToCodePage(const std::string& utf8) { return platform::Utf8ToAnsi(utf8); }
+
 std::optional<int16_t> ParseTypeArgument(const std::string& text) {
   auto code = ParseDataType(text);
-  if (!code) std::cerr << "Unknown data type \"" << text << "\" (see: tsln2xml types)" << std::endl;
+  if (!code) std::cerr << "Unknown data type \"" << Shown(text) << "\" (see: tsln2xml types)" << std::endl;
   return code;
 }
 
@@ -25,7 +31,7 @@ bool ReadInput(const std::string& path, std::string& out) {
     out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     return !std::cin.bad();
   }
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(HostFile(path), std::ios::binary);
   if (!in) return false;
   out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
@@ -37,16 +43,40 @@ bool WriteOutput(const std::string& path, const std::string& bytes) {
     std::cout.flush();
     return static_cast<bool>(std::cout);
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(HostFile(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   return static_cast<bool>(out);
 }
 
+namespace {
+
+// The arguments in the code page; false (after saying which) when one holds a
+// character the code page cannot, which would otherwise name another item or
+// file than the one meant.
+bool ArgumentsInCodePage(int argc, char** argv, std::vector<std::string>& out) {
+  out.assign(argv, argv + argc);
+  for (int i = 1; i < argc; ++i) {
+    out[i] = ToCodePage(argv[i]);
+    if (Shown(out[i]) != argv[i]) {
+      std::cerr << "The argument \"" << argv[i] << "\" has characters that code page "
+                << tsln2xml::platform::ActiveCodePage() << " cannot hold (see TSLN2XML_CODEPAGE)" << std::endl;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 }  // namespace tsln2xml::cli
 
 int main(int argc, char** argv) {
   using namespace tsln2xml::cli;
+  std::vector<std::string> args;
+  if (!ArgumentsInCodePage(argc, argv, args)) return kUsageError;
+  std::vector<char*> argPointers;
+  for (std::string& a : args) argPointers.push_back(a.data());
   CLI::App app{
       "tsln2xml: converts the data items of a storage area (a directory) to XML documents and back.\n"
       "TYPE is a data type name or code (tsln2xml types); AREA is the storage area's directory."};
@@ -60,7 +90,7 @@ int main(int argc, char** argv) {
   RegisterMarkerCommands(app, outcome);
   RegisterHelpCommands(app, outcome);
   try {
-    app.parse(argc, argv);
+    app.parse(argc, argPointers.data());
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {

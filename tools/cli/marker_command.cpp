@@ -39,14 +39,14 @@ int Report(int code) {
   if (code == 0) return 0;
   BSTR text = nullptr;
   GetLastErrorStringXML(&text);
-  std::cerr << platform::Utf16ToAnsi(platform::BstrView(text)) << std::endl;
+  std::cerr << platform::Utf16ToUtf8(platform::BstrView(text)) << std::endl;
   SysFreeString(text);
   return code;
 }
 
 int Export(const MarkerArgs& a, const std::string& file) {
   const Area area = AreaFromDirectory(a.area);
-  const std::string schema = a.schema.empty() ? InstalledMarkerSchema() : a.schema;
+  const std::string schema = a.schema.empty() ? ToCodePage(InstalledMarkerSchema()) : a.schema;
   return Report(ConvertMarkerToXML(area.root.c_str(), area.name.c_str(), a.name.c_str(), file.c_str(),
                                    a.validate ? schema.c_str() : nullptr));
 }

@@ -55,7 +55,7 @@ int RunGetMarker(const RawArgs& a) {
   const int32_t result = store::GetMarker(platform::StoragePath("", a.area), a.item, data);
   if (result != store::kMarkerOk) return Fail("Error opening marker", result);
   if (!WriteOutput(a.file, std::string(data.begin(), data.end()))) {
-    std::cerr << "Could not write " << a.file << std::endl;
+    std::cerr << "Could not write " << Shown(a.file) << std::endl;
     return 1;
   }
   return 0;
@@ -79,7 +79,7 @@ int RunGet(const RawArgs& a) {
   const std::string bytes(handle->data.begin(), handle->data.end());
   store::CloseItem(*control, a.item, handle);
   if (!WriteOutput(a.file, bytes)) {
-    std::cerr << "Could not write " << a.file << std::endl;
+    std::cerr << "Could not write " << Shown(a.file) << std::endl;
     return 1;
   }
   return 0;
@@ -91,7 +91,7 @@ int RunPut(const RawArgs& a) {
   if (!control) return kUsageError;
   std::string bytes;
   if (!ReadInput(a.file, bytes)) {
-    std::cerr << "Could not read " << a.file << std::endl;
+    std::cerr << "Could not read " << Shown(a.file) << std::endl;
     return 1;
   }
   if (type == kMarkerDataType) return RunPutMarker(a, bytes);
