@@ -20,7 +20,7 @@ const char* const kSaveFailure = "Error writing LayLimit library";
 // The option flags shown in a document, bit 4 upwards; bits 0 to 3 are
 // neither shown nor written.
 constexpr orders::FlagBit kOptions[] = {
-    {"AllowInSplice", 4}, {"TiltInch", 5}, {"NoCut", 6},     {"NoInclude", 7},  {"NoPlot", 8},  {"OptionPiece", 9},
+    {"AllowInSplice", 4}, {"TiltInch", 5},  {"NoCut", 6},     {"NoInclude", 7},  {"NoPlot", 8},  {"OptionPiece", 9},
     {"FoldPiece", 10},    {"Rotate45", 11}, {"Rotate90", 12}, {"Rotate180", 13}, {"OneWay", 14}, {"Major", 15},
 };
 constexpr uint16_t kOptionBits = 0xFFF0;
@@ -97,9 +97,9 @@ const xml::EnumNameTable<uint8_t>& LayLimitBundlingNames() {
 
 const xml::EnumNameTable<uint8_t>& LayLimitFlipCodeNames() {
   static const xml::EnumNameTable<uint8_t> table{
-      {1, "Original"},          {2, "Rotate180cw"}, {3, "FlipX"},      {4, "Rotate180cwFlipX"},
-      {5, "Rotate90ccwFlipX"},  {6, "Rotate90ccw"}, {7, "Rotate90cw"}, {8, "Rotate90cwFlipX"},
-      {9, "Rotate45ccwFlipX"},  {10, "Rotate45ccw"}, {11, "Rotate45cw"}, {12, "Rotate45cwFlipX"},
+      {1, "Original"},         {2, "Rotate180cw"},  {3, "FlipX"},       {4, "Rotate180cwFlipX"},
+      {5, "Rotate90ccwFlipX"}, {6, "Rotate90ccw"},  {7, "Rotate90cw"},  {8, "Rotate90cwFlipX"},
+      {9, "Rotate45ccwFlipX"}, {10, "Rotate45ccw"}, {11, "Rotate45cw"}, {12, "Rotate45cwFlipX"},
   };
   return table;
 }

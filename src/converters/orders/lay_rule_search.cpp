@@ -14,9 +14,9 @@ const char* const kSaveFailure = "Error writing LayRuleSearch";
 // Bits 15 to 31 are neither shown nor written.
 constexpr orders::FlagBit kRootFlags[] = {{"AreaCompare", 11}, {"CopyDynamics", 12}, {"AllowOverrides", 13}};
 constexpr orders::FlagBit kCriteriaFlags[] = {
-    {"MarkerName", 0}, {"Description", 1}, {"OrderNumber", 2}, {"Width", 3},       {"LayLimits", 4},
-    {"BlockBuffer", 5}, {"Matching", 6},   {"NumberOfModels", 7}, {"ModelNames", 8}, {"Alteration", 9},
-    {"ActualSizes", 10}, {"ModelOptions", 14},
+    {"MarkerName", 0}, {"Description", 1}, {"OrderNumber", 2},  {"Width", 3},
+    {"LayLimits", 4},  {"BlockBuffer", 5}, {"Matching", 6},     {"NumberOfModels", 7},
+    {"ModelNames", 8}, {"Alteration", 9},  {"ActualSizes", 10}, {"ModelOptions", 14},
 };
 
 struct CriteriaRecord {
