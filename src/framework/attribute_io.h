@@ -35,6 +35,7 @@ class AttributeEmitter {
     xml::SetAttribute(element_, name, static_cast<int64_t>(value));
   }
   void Double(const char* name, const double& value) { xml::SetAttribute(element_, name, value); }
+  void Float(const char* name, const float& value) { xml::SetAttributeFloat(element_, name, value); }
   // A stored integer in units of 1/scale, written as a double.
   template <class T>
     requires std::is_integral_v<T>
@@ -68,6 +69,8 @@ class AttributeParser {
                                                     std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
   }
   void Double(const char* name, double& value) { value = xml::GetAttributeDouble(element_, name, value); }
+  // Beyond the float range: an overflow (code 4).
+  void Float(const char* name, float& value) { value = xml::GetAttributeFloat(element_, name, value); }
   // Read as a double, then scaled and truncated toward zero, so fractions of
   // the stored unit survive.
   template <class T>

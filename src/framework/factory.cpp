@@ -9,6 +9,9 @@
 #include "converters/library/notch.h"
 #include "converters/library/piece_list.h"
 #include "converters/library/size_code.h"
+#include "converters/orders/lay_limit.h"
+#include "converters/orders/lay_rule_search.h"
+#include "converters/orders/user_environment.h"
 
 namespace tsln2xml {
 namespace {
@@ -35,12 +38,12 @@ constexpr Row kConverters[] = {
     {2, Make<AnnotationReader, XMLReader>, Make<AnnotationWriter, XMLWriter>},
     {3, Make<BlockBufferReader, XMLReader>, Make<BlockBufferWriter, XMLWriter>},
     {4, nullptr, nullptr},
-    {6, nullptr, nullptr},
+    {6, Make<LayLimitReader, XMLReader>, Make<LayLimitWriter, XMLWriter>},
     {11, Make<MatchingReader, XMLReader>, Make<MatchingWriter, XMLWriter>},
     {12, nullptr, nullptr},
     {13, nullptr, nullptr},
-    {15, nullptr, nullptr},
-    {19, nullptr, nullptr},
+    {15, Make<LayRuleSearchReader, XMLReader>, Make<LayRuleSearchWriter, XMLWriter>},
+    {19, Make<UserEnvironmentReader, XMLReader>, Make<UserEnvironmentWriter, XMLWriter>},
     {20, nullptr, nullptr},
     {21, Make<PieceListReader, XMLReader>, Make<PieceListWriter, XMLWriter>},
     {22, nullptr, nullptr},

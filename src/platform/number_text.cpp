@@ -7,19 +7,36 @@
 
 namespace tsln2xml::platform {
 
-std::string FormatDouble(double value, int precision) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, precision);
-  std::string text(buf, res.ptr);
-  // Widen the exponent to at least three digits, as the Windows runtime does.
+namespace {
+// Widens the exponent to at least three digits, as the Windows runtime does.
+std::string WidenExponent(std::string text) {
   const auto e = text.find('e');
   if (e != std::string::npos) {
     size_t digits = e + 2;  // after 'e' and its sign
     const size_t count = text.size() - digits;
     if (count < 3) text.insert(digits, 3 - count, '0');
   }
+  return text;
+}
+}  // namespace
+
+std::string FormatDouble(double value, int precision) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, precision);
+  return WidenExponent(std::string(buf, res.ptr));
+}
+
+std::string FormatFloatShortest(float value) {
+  if (!std::isfinite(value)) return FormatDouble(value, 9);
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  std::string text = WidenExponent(std::string(buf, res.ptr));
+  // Readers take the text as a double and narrow it; should that ever land on
+  // another float, nine digits always come back to the same one.
+  const auto back = ParseDouble(text);
+  if (!back || static_cast<float>(*back) != value) return FormatDouble(value, 9);
   return text;
 }
 

@@ -15,6 +15,9 @@ namespace tsln2xml::platform {
 std::string FormatDouble(double value, int precision);
 // The attribute form of doubles: 24 significant digits.
 inline std::string FormatDouble24(double value) { return FormatDouble(value, 24); }
+// The shortest text that reads back as the same single-precision float (0.1f
+// is "0.1"), in the same notation; non-finite values as above.
+std::string FormatFloatShortest(float value);
 
 // Invariant-locale parsing of a whole text (surrounding XML white space
 // allowed). ParseDouble accepts the xs:double forms (leading "+", exponent,

@@ -46,6 +46,10 @@ void SetAttribute(Node element, const char* name, double value) {
   SetAttributeUtf8(element, name, platform::FormatDouble24(value));
 }
 
+void SetAttributeFloat(Node element, const char* name, float value) {
+  SetAttributeUtf8(element, name, platform::FormatFloatShortest(value));
+}
+
 void SetAttribute(Node element, const char* name, int64_t value) {
   SetAttributeUtf8(element, name, std::to_string(value));
 }
@@ -107,8 +111,14 @@ float GetAttributeFloat(Node element, const char* name, float defaultValue) {
   auto text = GetAttributeUtf8(element, name);
   if (!text) return defaultValue;
   const double v = ConvertToDouble(*text);
-  if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<float>::max())
+  // A value rounds to the largest float up to half a unit in the last place
+  // above it (so the text written for that float reads back); from there on
+  // it would become infinite, which is an overflow.
+  constexpr double kMax = std::numeric_limits<float>::max();
+  const double limit = std::ldexp(2.0 - std::ldexp(1.0, -24), 127);
+  if (std::isfinite(v) && std::fabs(v) >= limit)
     throw XmlServiceError(hresult::kOverflow, "Overflow converting \"" + *text + "\"");
+  if (std::isfinite(v) && std::fabs(v) > kMax) return static_cast<float>(v < 0 ? -kMax : kMax);
   return static_cast<float>(v);
 }
 

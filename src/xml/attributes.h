@@ -24,6 +24,8 @@ void SetAttributeUtf8(Node element, const char* name, std::string_view utf8);
 // A narrow text in the ANSI code page; leading and trailing spaces removed.
 void SetAttributeText(Node element, const char* name, std::string_view ansi);
 void SetAttribute(Node element, const char* name, double value);
+// A single-precision value as the shortest text that reads back as it.
+void SetAttributeFloat(Node element, const char* name, float value);
 void SetAttribute(Node element, const char* name, int64_t value);
 inline void SetAttribute(Node element, const char* name, int32_t value) {
   SetAttribute(element, name, static_cast<int64_t>(value));

@@ -1,0 +1,332 @@
+// Lay limit libraries, lay rule searches and user environments through the
+// exports and the store: byte-exact layouts both ways, the code tables and
+// flag bits, the tilt records that older items lack, the single-precision
+// area tolerance, the name check and the failures.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "converters/orders/lay_limit.h"
+#include "converters/orders/lay_rule_search.h"
+#include "converters/orders/user_environment.h"
+#include "support/library_support.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kLayLimit = 6;
+constexpr int16_t kLayRuleSearch = 15;
+constexpr int16_t kUserEnvironment = 19;
+
+// Exports `bytes` stored as ONE and imports the document as ONE again: the
+// lay rule search and user environment documents carry their item's name.
+std::optional<std::vector<uint8_t>> SameNameRoundTrip(int16_t type, const TempArea& area,
+                                                      const std::vector<uint8_t>& bytes, std::string* xml = nullptr) {
+  auto exported = ExportBytes(type, area, bytes);
+  if (xml) *xml = exported.xml;
+  if (exported.code != 0 || ImportFromString(type, area.path(), "ONE", exported.xml) != 0) {
+    ADD_FAILURE() << LastErrorMessage() << "\n" << exported.xml;
+    return std::nullopt;
+  }
+  return area.GetItem(type, "ONE");
+}
+
+ByteBuilder LayLimitHeader(const char* c1, const char* c2, uint8_t spread, uint8_t bundling, int16_t count) {
+  return ByteBuilder().Text(c1, 20).Text(c2, 20).U8(spread).U8(bundling).I16(count);
+}
+ByteBuilder& LayLimitEntry(ByteBuilder& b, const char* category, uint16_t flags, uint8_t flip, int16_t rule,
+                           int32_t tilt, uint8_t units) {
+  return b.Text(category, 20).U16(flags).U8(flip).U8(0).I16(rule).I32(tilt).U8(units).U8(0);
+}
+
+std::vector<uint8_t> Criteria(uint32_t flags, float tolerance, uint8_t sign = 0, int16_t tries = 0, int16_t util = 0) {
+  return ByteBuilder().U32(flags).F32(tolerance).U8(sign).U8(0).I16(tries).I16(util).Zeros(34);
+}
+
+std::vector<uint8_t> Environment(uint16_t word, int32_t seam = 0, int16_t notation = 0, int16_t precision = 0,
+                                 int16_t alteration = 0, int16_t bundle = 0, int32_t blockFuse = 0,
+                                 int32_t reduceFuse = 0) {
+  return ByteBuilder().I16(notation).I16(precision).I32(seam).I16(alteration).I16(bundle).U16(word).I32(blockFuse)
+      .I32(reduceFuse).Zeros(20);
+}
+
+const char* const kOptionsAllFalse =
+    R"(AllowInSplice="false" TiltInch="false" NoCut="false" NoInclude="false" NoPlot="false" OptionPiece="false" FoldPiece="false" Rotate45="false" Rotate90="false" Rotate180="false")";
+
+TEST(LayLimit, BothWaysByteExact) {
+  const std::string xml = std::string(R"(
+      <LayLimit xmlns="urn:tsln2xml:data/LayLimit" version="1" Name="ONE" Comment1="FIRST" Comment2="SECOND" Spread="Tubular" Bundling="SameSizeSameDirection">
+        <Entry Category="SLEEVE" FlipCode="Rotate45cwFlipX" BlockBufferRule="-3" CWTilt="2" CCWTilt="1" Units="Angular">
+          <Options )") + kOptionsAllFalse + R"( OneWay="true" Major="true"/></Entry>
+        <Entry Category="CUFF" FlipCode="FlipX" BlockBufferRule="32767" CWTilt="-0.5" CCWTilt="1.5" Units="Distance">
+          <Options )" + kOptionsAllFalse + R"( OneWay="false" Major="false"/></Entry>
+      </LayLimit>)";
+  ByteBuilder item = LayLimitHeader("FIRST", "SECOND", 3, 2, 2);
+  LayLimitEntry(item, "SLEEVE", 0xC000, 12, -3, 10000, 1);  // the smaller tilt in the entry record
+  LayLimitEntry(item, "CUFF", 0, 3, 32767, -5000, 0);
+  item.I32(20000).I32(10000).I32(-5000).I32(15000);
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kLayLimit, area.path(), "ONE", xml), 0) << LastErrorMessage();
+  EXPECT_EQ(area.GetItem(kLayLimit, "ONE"), item.bytes());
+  EXPECT_EQ(CompareXml(xml, ExportToString(kLayLimit, area.path(), "ONE").xml), "");
+
+  // Bits 0 to 3 are not shown and are cleared on the way back.
+  std::vector<uint8_t> lowBits = item;
+  lowBits[44 + 20] = 0x0F;
+  EXPECT_EQ(CompareXml(xml, ExportBytes(kLayLimit, area, lowBits).xml), "");
+  EXPECT_EQ(SameNameRoundTrip(kLayLimit, area, lowBits), item.bytes());
+
+  // An empty library is its header alone.
+  const std::vector<uint8_t> empty = LayLimitHeader("", "", 0, 0, 0);
+  EXPECT_EQ(SameNameRoundTrip(kLayLimit, area, empty), empty);
+}
+
+TEST(LayLimit, TiltRecordsAreOptional) {
+  ByteBuilder entries = LayLimitHeader("", "", 0, 0, 2);
+  LayLimitEntry(entries, "A", 0x10, 1, 0, 2500, 0);
+  LayLimitEntry(entries, "B", 0x20, 2, 0, -2500, 1);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> item, written;
+  } cases[] = {
+      {"without tilt records", entries, ByteBuilder(entries).I32(2500).I32(2500).I32(-2500).I32(-2500)},
+      {"second record cut", ByteBuilder(entries).I32(7500).I32(2500).I32(1), ByteBuilder(entries).I32(7500).I32(2500).I32(-2500).I32(-2500)},
+      {"both records", ByteBuilder(entries).I32(7500).I32(2500).I32(-2500).I32(0), ByteBuilder(entries).I32(7500).I32(2500).I32(-2500).I32(0)},
+  };
+  TempArea area;
+  for (const auto& c : cases) EXPECT_EQ(SameNameRoundTrip(kLayLimit, area, c.item), c.written) << c.what;
+
+  // Tilts are read as doubles and truncated toward zero at 1/10000.
+  const std::pair<const char*, int32_t> tilts[] = {
+      {"0.00015", 1}, {"-0.00019", -1}, {"1.23456", 12345}, {"214748.3647", 2147483647}, {"-214748.3648", -2147483647 - 1}};
+  for (const auto& [text, stored] : tilts) {
+    const std::string xml = std::string(R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">
+        <Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt=")") + text + R"(" CCWTilt=")" + text +
+        R"(" Units="Distance"><Options )" + kOptionsAllFalse + R"( OneWay="false" Major="false"/></Entry></LayLimit>)";
+    ASSERT_EQ(ImportFromString(kLayLimit, area.path(), "T", xml), 0) << text << ": " << LastErrorMessage();
+    ByteBuilder expected = LayLimitHeader("", "", 0, 0, 1);
+    LayLimitEntry(expected, "A", 0, 1, 0, stored, 0).I32(stored).I32(stored);
+    EXPECT_EQ(area.GetItem(kLayLimit, "T"), expected.bytes()) << text;
+  }
+}
+
+TEST(LayLimit, CodeTablesBothWays) {
+  TempArea area;
+  for (const auto& [flip, flipName] : LayLimitFlipCodeNames().Entries()) {
+    const uint8_t spread = flip % 4, bundling = flip % 3, units = flip % 2;
+    ByteBuilder item = LayLimitHeader("", "", spread, bundling, 1);
+    LayLimitEntry(item, "X", 0, flip, 0, 0, units).I32(0).I32(0);
+    std::string xml;
+    EXPECT_EQ(SameNameRoundTrip(kLayLimit, area, item, &xml), item.bytes()) << flipName;
+    for (auto name : {flipName, std::string(LayLimitSpreadNames().NameOf(spread)),
+                      std::string(LayLimitBundlingNames().NameOf(bundling)), std::string(LayLimitUnitsNames().NameOf(units))})
+      EXPECT_NE(xml.find("\"" + name + "\""), std::string::npos) << name;
+  }
+}
+
+TEST(LayLimit, Failures) {
+  ByteBuilder one = LayLimitHeader("", "", 0, 0, 1);
+  LayLimitEntry(one, "A", 0, 1, 0, 0, 0);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> item;
+  } unreadable[] = {
+      {"empty item", {}},
+      {"header cut short", std::vector<uint8_t>(43, 0)},
+      {"negative count", LayLimitHeader("", "", 0, 0, -1)},
+      {"count beyond the entries", ByteBuilder(one).PatchI32(40, 2 << 16)},
+      {"entry cut short", std::vector<uint8_t>(one.bytes().begin(), one.bytes().end() - 1)},
+  };
+  TempArea area;
+  for (const auto& c : unreadable) {
+    EXPECT_EQ(ExportBytes(kLayLimit, area, c.item).code, 1) << c.what;
+    EXPECT_EQ(LastErrorMessage(), "Unable to load LayLimit library") << c.what;
+  }
+  // Flip code 0 is not in the table: the document fails validation.
+  EXPECT_EQ(ExportBytes(kLayLimit, area, ByteBuilder(one).PatchI32(64, 0)).code, 2);
+
+  const std::string head = R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">)";
+  const std::string noOptions = R"(<Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt="0" CCWTilt="0" Units="Distance"/>)";
+  EXPECT_EQ(ImportFromString(kLayLimit, area.path(), "X", head + noOptions + "</LayLimit>"), 1);
+  EXPECT_EQ(LastErrorMessage(), "Missing required <Options> element");
+  const std::string overflow = R"(<Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt="214748.3648" CCWTilt="0" Units="Distance"><Options )" +
+                               std::string(kOptionsAllFalse) + R"( OneWay="false" Major="false"/></Entry>)";
+  EXPECT_EQ(ImportFromString(kLayLimit, area.path(), "X", head + overflow + "</LayLimit>"), 4);
+  EXPECT_FALSE(area.GetItem(kLayLimit, "X"));
+}
+
+TEST(LayRuleSearch, EachFlagBitAloneBothWays) {
+  const char* names[] = {"MarkerName", "Description", "OrderNumber",  "Width",      "LayLimits",
+                         "BlockBuffer", "Matching",   "NumberOfModels", "ModelNames", "Alteration",
+                         "ActualSizes", "AreaCompare", "CopyDynamics", "AllowOverrides", "ModelOptions"};
+  TempArea area;
+  for (unsigned bit = 0; bit < 15; ++bit) {
+    std::string xml;
+    // Bits 15 to 31 are not shown and are cleared on the way back.
+    EXPECT_EQ(SameNameRoundTrip(kLayRuleSearch, area, Criteria(0xFFFF8000u | 1u << bit, 0), &xml), Criteria(1u << bit, 0));
+    EXPECT_NE(xml.find(std::string(names[bit]) + "=\"true\""), std::string::npos) << bit;
+    EXPECT_EQ(xml.find("true"), xml.rfind("true")) << bit;
+  }
+  EXPECT_EQ(SameNameRoundTrip(kLayRuleSearch, area, Criteria(0xFFFFFFFF, 0)), Criteria(0x7FFF, 0));
+}
+
+TEST(LayRuleSearch, RecordLayoutAndAreaTolerance) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kLayRuleSearch, area.path(), "LRS", R"(
+      <LayRuleSearch xmlns="urn:tsln2xml:data/LayRuleSearch" Name="LRS" AreaSign="Minus" AreaTolerance="0.1" AreaCompare="false" CopyDynamics="true" AllowOverrides="false" AcceptableUtilization="Acceptable" MaxTries="-300">
+        <Criteria MarkerName="true" Description="false" OrderNumber="false" Width="false" LayLimits="false" BlockBuffer="false" Matching="false" NumberOfModels="false" ModelNames="false" Alteration="false" ActualSizes="false" ModelOptions="true"/>
+      </LayRuleSearch>)"), 0) << LastErrorMessage();
+  EXPECT_EQ(area.GetItem(kLayRuleSearch, "LRS"), Criteria(0x5001, 0.1f, 2, -300, 1));
+
+  // The float is written as the shortest text that reads back as it.
+  const std::pair<float, const char*> tolerances[] = {
+      {0.1f, "0.1"}, {-2.5f, "-2.5"}, {1e-5f, "1e-005"}, {3.4028235e38f, "3.4028235e+038"}, {16777216.0f, "16777216"},
+      {std::numeric_limits<float>::denorm_min(), "1e-045"}, {std::numeric_limits<float>::infinity(), "INF"},
+      {std::nanf(""), "NaN"}};
+  for (const auto& [value, text] : tolerances) {
+    std::string xml;
+    EXPECT_EQ(SameNameRoundTrip(kLayRuleSearch, area, Criteria(0, value), &xml), Criteria(0, value)) << text;
+    EXPECT_NE(xml.find(std::string("AreaTolerance=\"") + text + "\""), std::string::npos) << xml;
+  }
+  // Beyond the float range (what would round to infinity) is an overflow.
+  for (const char* text : {"3.4028236e38", "-1e39"}) {
+    const std::string xml = ReadFile(TSLN2XML_SOURCE_DIR "/examples/LayRuleSearch/DEFAULT.xml");
+    EXPECT_EQ(ImportFromString(kLayRuleSearch, area.path(), "DEFAULT",
+                               xml.substr(0, xml.find("0.1")) + text + xml.substr(xml.find("0.1") + 3)), 4) << text;
+  }
+}
+
+TEST(UserEnvironment, OptionWordFieldsBothWays) {
+  struct Case {
+    uint16_t word;
+    const char* attributes;  // Overwrite, IconMenu, LayRule, FillPiece, GradeMethod
+  } cases[] = {
+      {0x0000, R"(Overwrite="No" IconMenu="Off" LayRule="None" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x0001, R"(Overwrite="Yes" IconMenu="Off" LayRule="None" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x0002, R"(Overwrite="Prompt" IconMenu="Off" LayRule="None" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x0004, R"(Overwrite="No" IconMenu="On" LayRule="None" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x0008, R"(Overwrite="No" IconMenu="Off" LayRule="Force" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x0010, R"(Overwrite="No" IconMenu="Off" LayRule="Search" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x0200, R"(Overwrite="No" IconMenu="Off" LayRule="Slide" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x0400, R"(Overwrite="No" IconMenu="Off" LayRule="Category" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x0020, R"(Overwrite="No" IconMenu="Off" LayRule="None" FillPiece="On" GradeMethod="Cumulative")"},
+      {0x0040, R"(Overwrite="No" IconMenu="Off" LayRule="None" FillPiece="On" GradeMethod="Incremental")"},
+      {0x0080, R"(Overwrite="No" IconMenu="Off" LayRule="None" FillPiece="Off" GradeMethod="SmallToLarge")"},
+      {0x0205, R"(Overwrite="Yes" IconMenu="On" LayRule="Slide" FillPiece="On" GradeMethod="SmallToLarge")"},
+      {0x04C0, R"(Overwrite="No" IconMenu="Off" LayRule="Category" FillPiece="Off" GradeMethod="Incremental")"},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    const std::string xml = std::string(R"(<UserEnvironment xmlns="urn:tsln2xml:data/UserEnvironment" version="1" Name="ONE"
+        Precision="2" SeamAllowance="0.375" BlockFuseAmount="-1" ReduceFuseAmount="0.0625" Notation="Metric" Alteration="Cumulative" Bundle="Model" )") +
+                            c.attributes + "/>";
+    ASSERT_EQ(ImportFromString(kUserEnvironment, area.path(), "ONE", xml), 0) << c.attributes << ": " << LastErrorMessage();
+    const auto item = Environment(c.word, 3750, 0, 2, 1, 1, -10000, 625);
+    EXPECT_EQ(area.GetItem(kUserEnvironment, "ONE"), item) << c.attributes;
+    EXPECT_EQ(CompareXml(xml, ExportBytes(kUserEnvironment, area, item).xml), "") << c.attributes;
+    // Bits outside the fields are not shown and are cleared on the way back.
+    EXPECT_EQ(SameNameRoundTrip(kUserEnvironment, area, Environment(c.word | 0xF900, 3750, 0, 2, 1, 1, -10000, 625)),
+              item);
+  }
+}
+
+TEST(UserEnvironment, ValuesOutsideTheTablesAndDefaults) {
+  TempArea area;
+  // An overwrite field of 3 and two lay rules at once fail validation.
+  for (uint16_t word : {uint16_t{0x0003}, uint16_t{0x0018}, uint16_t{0x0060}})
+    EXPECT_EQ(ExportBytes(kUserEnvironment, area, Environment(word)).code, 2) << word;
+  // Fractional amounts survive; a product beyond 32 bits is refused.
+  const std::string head = R"(<UserEnvironment xmlns="urn:tsln2xml:data/UserEnvironment" Name="E" Precision="0" Notation="Imperial" Alteration="Nested" Bundle="Marker" Overwrite="No" IconMenu="Off" LayRule="None" FillPiece="On" GradeMethod="SmallToLarge" )";
+  ASSERT_EQ(ImportFromString(kUserEnvironment, area.path(), "E",
+                             head + R"(SeamAllowance="0.5" BlockFuseAmount="1" ReduceFuseAmount="-0.00019"/>)"), 0);
+  EXPECT_EQ(area.GetItem(kUserEnvironment, "E"), Environment(0, 5000, 1, 0, 0, 0, 10000, -1));
+  EXPECT_EQ(ImportFromString(kUserEnvironment, area.path(), "E",
+                             head + R"(SeamAllowance="214748.3648" BlockFuseAmount="1" ReduceFuseAmount="0"/>)"), 4);
+  // Absent attributes take the writer's defaults: Imperial, no lay rule.
+  const Outcome bare = ImportUnvalidated(kUserEnvironment, area.path(), "BARE",
+                                         R"(<UserEnvironment xmlns="urn:tsln2xml:data/UserEnvironment" Name="BARE"/>)");
+  ASSERT_EQ(bare.code, 0) << bare.message;
+  EXPECT_EQ(area.GetItem(kUserEnvironment, "BARE"), Environment(0, 0, 1));
+}
+
+// What the three writers do with a name other than the item's, a document of
+// another type and a store that refuses the records; and the short items
+// that no reader may take for sound ones.
+TEST(LayParameters, FailuresOfEveryType) {
+  struct Case {
+    int16_t code;
+    const char* root;
+    std::string document;  // the type's example, renamed "ITEM" below
+    size_t recordSize;
+    const char* loadFailure;
+    const char* writeFailure;
+  } cases[] = {
+      {kLayLimit, "LayLimit", ReadFile(TSLN2XML_SOURCE_DIR "/examples/LayLimit/STANDARD.xml"), 44, "Unable to load LayLimit library", "Error writing LayLimit library"},
+      {kLayRuleSearch, "LayRuleSearch", ReadFile(TSLN2XML_SOURCE_DIR "/examples/LayRuleSearch/DEFAULT.xml"), 48,
+       "Unable to load LayRuleSearch", "Error writing LayRuleSearch"},
+      {kUserEnvironment, "UserEnvironment", ReadFile(TSLN2XML_SOURCE_DIR "/examples/UserEnvironment/STANDARD.xml"), 42,
+       "Unable to load UserEnvironment", "Error writing UserEnvironment"},
+  };
+  TempArea area;
+  std::mt19937 random(20261206);
+  for (auto& c : cases) {
+    for (const char* name : {"DEFAULT\"", "STANDARD\""})
+      if (auto at = c.document.find(name); at != std::string::npos) c.document.replace(at, strlen(name), "ITEM\"");
+    EXPECT_EQ(ImportFromString(c.code, area.path(), "ITEM", c.document), 0) << LastErrorMessage();
+    const std::vector<uint8_t> good = *area.GetItem(c.code, "ITEM");
+
+    if (c.code != kLayLimit) {
+      for (const char* other : {"item", "ITEM2", "ITE"}) {
+        EXPECT_EQ(ImportFromString(c.code, area.path(), other, c.document), 1) << c.root << " as " << other;
+        EXPECT_EQ(LastErrorMessage(), "Inconsistent name supplied");
+      }
+      EXPECT_EQ(area.GetItem(c.code, "ITEM"), good);  // "item" is the same item to the store
+      EXPECT_FALSE(area.GetItem(c.code, "ITE"));
+    }
+    EXPECT_EQ(ImportFromString(c.code, area.path(), "X", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="X"/>)"), 1);
+    EXPECT_EQ(LastErrorMessage(), std::string("Missing required <") + c.root + "> element");
+    const Outcome refused = ConvertWithRefusedWrites(c.code, c.document);
+    EXPECT_EQ(refused.code, 1) << c.root;
+    EXPECT_EQ(refused.message, c.writeFailure);
+
+    // Every item shorter than the first record fails; mangled items either
+    // convert or fail with a code of their own, never otherwise.
+    for (size_t n = 0; n < c.recordSize; ++n) {
+      EXPECT_EQ(ExportBytes(c.code, area, std::vector<uint8_t>(good.begin(), good.begin() + static_cast<ptrdiff_t>(n))).code, 1);
+      EXPECT_EQ(LastErrorMessage(), c.loadFailure) << n;
+    }
+    for (int i = 0; i < 60; ++i) {
+      std::vector<uint8_t> bytes = good;
+      bytes.resize(bytes.size() + random() % 40, static_cast<uint8_t>(random()));
+      for (int k = 0; k < 4; ++k) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+      const int code = ExportBytes(c.code, area, bytes).code;
+      EXPECT_TRUE(code == 0 || code == 1 || code == 2) << c.root << " gave " << code << ": " << LastErrorMessage();
+    }
+  }
+  std::string many = R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">)";
+  for (int i = 0; i < 32768; ++i)
+    many += R"(<Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt="0" CCWTilt="0" Units="Distance"/>)";
+  EXPECT_EQ(ImportFromString(kLayLimit, area.path(), "X", many + "</LayLimit>"), 1);
+  EXPECT_EQ(LastErrorMessage(), "Too many LayLimit entries: 32768 (at most 32767)");
+}
+
+TEST(LayParameters, ExamplesGoThroughTheCommandLineUnchanged) {
+  TempArea area;
+  const std::string tool = TSLN2XML_CLI_PATH;
+  for (const char* file : {"LayLimit/STANDARD", "LayRuleSearch/DEFAULT", "UserEnvironment/STANDARD"}) {
+    const std::string path = std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + file + ".xml";
+    const std::string type(file, strchr(file, '/')), item(strchr(file, '/') + 1);
+    std::string out;
+    ASSERT_EQ(RunCommand(tool + " import " + type + " " + area.path() + " " + item + " " + path, &out), 0) << out;
+    ASSERT_EQ(RunCommand(tool + " export " + type + " " + area.path() + " " + item, &out), 0) << out;
+    EXPECT_EQ(CompareXml(ReadFile(path), out), "") << file;
+  }
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
