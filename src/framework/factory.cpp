@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "converters/grading/piece.h"
+#include "converters/grading/rule_table.h"
 #include "converters/library/alteration.h"
 #include "converters/library/annotation.h"
 #include "converters/library/block_buffer.h"
@@ -41,10 +43,10 @@ constexpr Row kConverters[] = {
     {13, nullptr, nullptr},
     {15, nullptr, nullptr},
     {19, nullptr, nullptr},
-    {20, nullptr, nullptr},
+    {20, Make<PieceReader, XMLReader>, nullptr},
     {21, Make<PieceListReader, XMLReader>, Make<PieceListWriter, XMLWriter>},
     {22, nullptr, nullptr},
-    {23, nullptr, nullptr},
+    {23, Make<RuleTableReader, XMLReader>, Make<RuleTableWriter, XMLWriter>},
     {24, Make<SizeCodeReader, XMLReader>, Make<SizeCodeWriter, XMLWriter>},
     {17, Make<NotchReader, XMLReader>, Make<NotchWriter, XMLWriter>},
     {14, nullptr, nullptr},
