@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 
 #include "converters/grading/piece.h"
@@ -302,6 +303,78 @@ TEST(PieceExport, Failures) {
     EXPECT_EQ(ExportToString(kPiece, c.area, c.name).code, c.code) << c.name;
     EXPECT_EQ(LastErrorMessage().substr(0, std::string_view(c.message).size()), c.message) << c.name;
   }
+}
+
+// The worked example of docs/piece-format.md: its bytes (the first code
+// block) and its document (the second).
+void WorkedExample(std::vector<uint8_t>& bytes, std::string& document) {
+  std::istringstream doc(ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/piece-format.md"));
+  std::string line;
+  int block = 0;
+  bool inside = false;
+  while (std::getline(doc, line)) {
+    if (line.starts_with("```")) {
+      inside = !inside;
+      if (inside) ++block;
+      continue;
+    }
+    if (!inside || block < 1) continue;
+    if (block == 2) {
+      document += line + "\n";
+      continue;
+    }
+    std::istringstream tokens(line);
+    std::string token;
+    bool first = line[0] != ' ';
+    while (tokens >> token) {
+      if (first) {
+        first = false;  // the offset
+        continue;
+      }
+      if (token.size() != 2 || !std::isxdigit(static_cast<unsigned char>(token[0])) ||
+          !std::isxdigit(static_cast<unsigned char>(token[1])))
+        break;
+      bytes.push_back(static_cast<uint8_t>(std::stoi(token, nullptr, 16)));
+    }
+  }
+}
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+TEST(PieceCli, RawPutOfTheDocumentedExampleAndExport) {
+  std::vector<uint8_t> bytes;
+  std::string document;
+  WorkedExample(bytes, document);
+  ASSERT_EQ(bytes.size(), 228u);
+  TempArea area;
+  const std::string tool = TSLN2XML_CLI_PATH;
+  WriteFile(area.File("piece.bin"), std::string(bytes.begin(), bytes.end()));
+  WriteFile(area.File("long.bin"), std::string(bytes.begin(), bytes.end()) + '\0');
+  std::string out;
+  ASSERT_EQ(RunCommand(tool + " raw put Piece " + Q(area.path()) + " EXAMPLE " + Q(area.File("piece.bin")), &out), 0) << out;
+  ASSERT_EQ(RunCommand(tool + " export Piece " + Q(area.path()) + " EXAMPLE", &out), 0) << out;
+  EXPECT_EQ(CompareXml(document, out), "");
+  ASSERT_EQ(RunCommand(tool + " raw get 20 " + Q(area.path()) + " EXAMPLE " + Q(area.File("back.bin"))), 0);
+  EXPECT_EQ(ReadFile(area.File("back.bin")), ReadFile(area.File("piece.bin")));
+
+  EXPECT_EQ(RunCommand(tool + " raw put Piece " + Q(area.path()) + " LONG " + Q(area.File("long.bin")), &out), 5);
+  EXPECT_NE(out.find("Unable to load Piece"), std::string::npos) << out;
+  EXPECT_FALSE(area.GetItem(kPiece, "LONG"));
+}
+
+TEST(PieceCli, DemoPieceAndAWholeAreaThroughADocumentDirectory) {
+  TempArea from, to, docs;
+  const std::string tool = TSLN2XML_CLI_PATH;
+  std::string out;
+  ASSERT_EQ(RunCommand(tool + " demo-piece " + Q(from.path()) + " FRONT", &out), 0) << out;
+  ASSERT_EQ(RunCommand(tool + " import Grading " + Q(from.path()) + " MISSES " +
+                           Q(std::string(TSLN2XML_SOURCE_DIR) + "/examples/Grading/MISSES.xml"), &out), 0) << out;
+  ASSERT_EQ(RunCommand(tool + " export --all " + Q(from.path()) + " -d " + Q(docs.path()), &out), 0) << out;
+  EXPECT_NE(out.find("exported Piece FRONT -> "), std::string::npos) << out;
+  EXPECT_NE(out.find("2 exported, 0 failed"), std::string::npos) << out;
+  ASSERT_EQ(RunCommand(tool + " import --all " + Q(to.path()) + " -d " + Q(docs.path()), &out), 0) << out;
+  EXPECT_NE(out.find("1 imported, 0 failed, 1 skipped"), std::string::npos) << out;
+  EXPECT_EQ(to.GetItem(23, "MISSES"), from.GetItem(23, "MISSES"));
 }
 
 }  // namespace

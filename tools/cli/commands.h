@@ -20,6 +20,7 @@ void RegisterRawCommands(CLI::App& app, Outcome& outcome);
 void RegisterTypesCommand(CLI::App& app, Outcome& outcome);
 void RegisterListCommand(CLI::App& app, Outcome& outcome);
 void RegisterMarkerCommands(CLI::App& app, Outcome& outcome);
+void RegisterPieceCommands(CLI::App& app, Outcome& outcome);
 
 // A data type by name or code; prints an error and returns nullopt otherwise.
 std::optional<int16_t> ParseTypeArgument(const std::string& text);

@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
   RegisterTypesCommand(app, outcome);
   RegisterListCommand(app, outcome);
   RegisterMarkerCommands(app, outcome);
+  RegisterPieceCommands(app, outcome);
   CLI11_PARSE(app, argc, argv);
   return outcome.code;
 }
