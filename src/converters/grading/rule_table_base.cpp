@@ -46,14 +46,17 @@ const PointFlag* FindFlag(uint8_t ch) {
 
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 // The NotchIndex text that goes into the code: a text of one or two
 // characters as it stands, a longer one (the schema allows "0099") by the
-// digits of its value; spaces never reach the code.
+// digits of its value; the white space around an integer never reaches the
+// code.
 std::string NotchText(xml::Node point) {
   auto text = xml::GetAttributeUtf8(point, "NotchIndex");
   if (!text || text->empty()) return {};
   std::string notch = text->size() <= 2 ? *text : std::to_string(xml::ConvertToInteger(*text, 0, 99));
-  std::erase(notch, ' ');
+  std::erase_if(notch, IsXmlSpace);
   return notch;
 }
 
@@ -180,11 +183,10 @@ PointCode RuleTableBaseWriter::ParsePoint(xml::Node point) { return BuildPointCo
 
 RuleNode RuleTableBaseWriter::ParseRule(xml::Node element, int16_t numBreaks) {
   RuleNode rule;
-  const std::string comment = xml::GetAttributeText(element, "Comment");
-  if (!comment.empty()) {
-    rule.hasComment = true;
-    rule.comment.FromText(comment, Tessaline::kAsIs);
-  }
+  // An empty comment (or one of spaces, which the reader would give back
+  // empty) means none.
+  rule.comment.FromText(xml::GetAttributeText(element, "Comment"), Tessaline::kAsIs);
+  rule.hasComment = !rule.comment.empty();
   rule.id = xml::GetAttributeInt16(element, "RuleId", 0);
   xml::Node point = SelectSingleNode(element, "Point");
   if (!point) Fail("Missing required <Point> element");
