@@ -116,8 +116,6 @@ constexpr size_t kMinInternal = InternalLayout::kSize + 2;
 
 class PieceEncoder {
  public:
-  static constexpr bool kDecoding = false;
-
   template <class Layout, class... Fields>
   void Record(const Fields&... fields) {
     const size_t at = bytes_.size();
@@ -163,7 +161,6 @@ class PieceEncoder {
 
 class PieceDecoder {
  public:
-  static constexpr bool kDecoding = true;
   explicit PieceDecoder(std::span<const uint8_t> bytes) : cursor_(bytes, kNotOurLayout) {}
 
   template <class Layout, class... Fields>
