@@ -209,8 +209,15 @@ TEST(MarkerPlotEnvironment, DocumentToExactRecordsAndBack) {
   std::string failure;
   EXPECT_EQ(RoundTrip(kMarkerPlot, area, b, &failure), b.bytes()) << failure;
 
-  // Defaults of a document the schema did not check, and the -1 of a stored
-  // splice length.
+  // Stored lengths come back exactly, where the scaled double lands just
+  // below the stored integer too.
+  for (int32_t v : {3, 6, 12, 29, -6, 2097151, INT32_MAX, INT32_MIN}) {
+    ByteBuilder values = b;
+    values.PatchI32(48, v).PatchI32(56, v).PatchI32(60, v).PatchI32(64, v);
+    EXPECT_EQ(RoundTrip(kMarkerPlot, area, values, &failure), values.bytes()) << v << " " << failure;
+  }
+
+  // Defaults of a document the schema did not check.
   auto outcome = ImportUnvalidated(kMarkerPlot, area.path(), "BARE", R"(
       <MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment"><Options/><Annotation/><Splice/></MarkerPlotEnvironment>)");
   ASSERT_EQ(outcome.code, 0) << outcome.message;
@@ -261,6 +268,40 @@ TEST(PiecePlotEnvironment, DocumentToExactRecordsAndBack) {
                              doc.substr(0, at) + R"(<LabelToolMap Label="999" Tool="Pen"/>)" + doc.substr(at)), 1);
   EXPECT_EQ(LastErrorMessage(), "Too many LabelToolMap entries: 128 (at most 127)");
   EXPECT_FALSE(area.GetItem(kPiecePlot, "MANY"));
+}
+
+// Documents outside each type's table, each a small change to its example.
+TEST(CutterPlotEnvironments, SchemasRefuseDocumentsOutsideTheirTables) {
+  std::string cutterTools;
+  for (int k = 0; k < 42; ++k) cutterTools += R"(<InternalToolMap Internal="C" Tool="Pen"/>)";
+  struct Case {
+    int16_t type;
+    const char* example;
+    std::string from, to;
+  } cases[] = {
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", R"(CutSmallSlow="80")", R"(CutSmallSlow="50")"},
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", R"(ScaleY="100.5")", R"(ScaleY="0.5")"},
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", R"(Internal="12")", R"(Internal="17")"},
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", "<PiecePriority>", cutterTools + "<PiecePriority>"},
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", R"(<Bundling BundleType="Alphanumeric" FirstBundle="AA"/>)", ""},
+      {kMarkerPlot, "MarkerPlotEnvironment/FULLSCALE.xml", R"(Rotation="90")", R"(Rotation="45")"},
+      {kMarkerPlot, "MarkerPlotEnvironment/FULLSCALE.xml", R"(FirstBundle="A")", R"(FirstBundle="ABCD")"},
+      {kMarkerPlot, "MarkerPlotEnvironment/FULLSCALE.xml", R"(Label="7")", R"(Label="1")"},
+      {kMarkerPlot, "MarkerPlotEnvironment/FULLSCALE.xml", R"(PerimeterTool="Pen")", R"(PerimeterTool="Drill1")"},
+      {kPiecePlot, "PiecePlotEnvironment/CHECKPLOT.xml", R"(Rotation="-90")", R"(Rotation="180")"},
+      {kPiecePlot, "PiecePlotEnvironment/CHECKPLOT.xml", R"(<Size Name="M"/>)", R"(<Size Name="S"/>)"},
+      {kPiecePlot, "PiecePlotEnvironment/CHECKPLOT.xml", R"(Label="9")", R"(Label="2")"},
+      {kPiecePlot, "PiecePlotEnvironment/CHECKPLOT.xml", R"(ScaleY="250")", R"(ScaleY="501")"},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    std::string doc = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + c.example);
+    ASSERT_NE(doc.find(c.from), std::string::npos) << c.from;
+    doc.replace(doc.find(c.from), c.from.size(), c.to);
+    EXPECT_EQ(ImportFromString(c.type, area.path(), "X", doc), 2) << c.to;
+    EXPECT_EQ(LastErrorMessage().rfind("XML Validation Error:", 0), 0u) << LastErrorMessage();
+    EXPECT_FALSE(area.GetItem(c.type, "X"));
+  }
 }
 
 std::vector<std::filesystem::path> Examples(const char* type) {
