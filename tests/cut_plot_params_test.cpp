@@ -58,7 +58,9 @@ TEST(CutterEnvironment, DocumentToExactRecordsAndBack) {
         <PiecePriority><Category>a</Category><Category>bb</Category><Category>ccc</Category></PiecePriority>
         <PiecePriority/>
         <DrillSizeMap InternalId="-2" Diameter="0.25"/>
-      </CutterEnvironment>)"), 0) << LastErrorMessage();
+      </CutterEnvironment>)"),
+            0)
+      << LastErrorMessage();
   ByteBuilder b;
   b.I16(2).I16(0).I16(1).Text("ABC", 4).I32(3).I32(-6).I16(1).I32(15000).Text("NOTCH", 22).I16(5).I16(95).I16(1);
   b.I32(20000).I32(INT32_MIN);
@@ -88,7 +90,9 @@ TEST(CutterEnvironment, DocumentToExactRecordsAndBack) {
         <PiecePriority><Category>A</Category><Category>BB</Category><Category>CCC</Category></PiecePriority>
         <PiecePriority/>
         <DrillSizeMap InternalId="-2" Diameter="0.2500"/>
-      </CutterEnvironment>)", exported.xml), "");
+      </CutterEnvironment>)",
+                       exported.xml),
+            "");
 }
 
 TEST(CutterEnvironment, StoredFormsReadBackAsTheWriterStoresThem) {
@@ -199,7 +203,9 @@ TEST(MarkerPlotEnvironment, DocumentToExactRecordsAndBack) {
         <Splice MinimumLength="-1" MaximumLength="2.5" Margin="0.0029" Separation="0.0012" Location="Inside" Annotate="true"/>
         <LabelToolMap Label="-7" Tool="Pen"/>
         <LabelToolMap Label="300" Tool="Knife"/>
-      </MarkerPlotEnvironment>)"), 0) << LastErrorMessage();
+      </MarkerPlotEnvironment>)"),
+            0)
+      << LastErrorMessage();
   ByteBuilder b;
   b.I16(-90).I16(999).I16(5000).Text("Notch", 22).U16(0x0057).I16(14).I16(3).I16(1).I16(7).I16(1).Text("abc", 4);
   b.I16(5).I16(1).I32(12).I32(-1).I32(25000).I32(29).I32(3).I16(1).I16(4).I16(2);
@@ -226,8 +232,7 @@ TEST(MarkerPlotEnvironment, DocumentToExactRecordsAndBack) {
 
 TEST(MarkerPlotEnvironment, MissingElementsAndUnnamedCodes) {
   TempArea area;
-  const std::string open =
-      R"(<MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment">)";
+  const std::string open = R"(<MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment">)";
   for (const auto& [body, message] : {std::pair{"<Annotation/><Splice/>", "Missing required <Options> element"},
                                       std::pair{"<Options/><Splice/>", "Missing required <Annotation> element"},
                                       std::pair{"<Options/><Annotation/>", "Missing required <Splice> element"}}) {
@@ -264,7 +269,8 @@ TEST(PiecePlotEnvironment, DocumentToExactRecordsAndBack) {
   // One label more than the signed count holds.
   const size_t at = doc.find("<Size");
   EXPECT_EQ(ImportFromString(kPiecePlot, area.path(), "MANY",
-                             doc.substr(0, at) + R"(<LabelToolMap Label="999" Tool="Pen"/>)" + doc.substr(at)), 1);
+                             doc.substr(0, at) + R"(<LabelToolMap Label="999" Tool="Pen"/>)" + doc.substr(at)),
+            1);
   EXPECT_EQ(LastErrorMessage(), "Too many LabelToolMap entries: 128 (at most 127)");
   EXPECT_FALSE(area.GetItem(kPiecePlot, "MANY"));
 }
@@ -329,7 +335,8 @@ TEST(CutterPlotEnvironments, RefusalsAndShortItems) {
     const Outcome refused = ConvertWithRefusedWrites(type.code, doc);
     EXPECT_EQ(refused.code, 1);
     EXPECT_EQ(refused.message, type.saveFailure);
-    EXPECT_EQ(ImportFromString(type.code, area.path(), "X", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 1);
+    EXPECT_EQ(
+        ImportFromString(type.code, area.path(), "X", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 1);
     EXPECT_EQ(LastErrorMessage(), std::string("Missing required <") + type.name + "> element");
     EXPECT_FALSE(area.GetItem(type.code, "X"));
 
@@ -382,7 +389,10 @@ TEST(CutterPlotEnvironments, ImpossibleCountsFail) {
   EXPECT_EQ(ExportBytes(kCutter, area, withCounts(0, 0, 2).Zeros(8)).code, 2);  // extra codes 0: no name
   EXPECT_EQ(ExportBytes(kMarkerPlot, area, ByteBuilder().Bytes(marker).I16(1).I16(1).I16(6)).code, 0)
       << LastErrorMessage();
-  EXPECT_EQ(ExportBytes(kPiecePlot, area, ByteBuilder().Bytes(piece).I16(0).I8(0).I8(4).I8(1).I8(1).Zeros(2).I16(1).I8(4)).code, 0)
+  EXPECT_EQ(
+      ExportBytes(kPiecePlot, area, ByteBuilder().Bytes(piece).I16(0).I8(0).I8(4).I8(1).I8(1).Zeros(2).I16(1).I8(4))
+          .code,
+      0)
       << LastErrorMessage();
 }
 

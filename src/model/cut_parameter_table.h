@@ -56,9 +56,9 @@ class CutParameterTable {
   bool bidirectionalCutMirror = false;
   int16_t scaleX = 0;  // tenths of a percent; 0 means 100 %
   int16_t scaleY = 0;
-  bool flag190 = false;     // carried, not in the document
+  bool flag190 = false;       // carried, not in the document
   uint8_t cutOptionBits = 0;  // NoOvercutOpenInternals, NCPlus, ASTM
-  uint8_t value198 = 0;     // carried, not in the document
+  uint8_t value198 = 0;       // carried, not in the document
 
   // Internal marking code (a character) -> tool code.
   std::map<uint16_t, int16_t> internalTools;

@@ -249,19 +249,18 @@ const xml::EnumNameTable<int16_t>& BundleTypeNames() {
 
 const xml::EnumNameTable<int16_t>& CutterToolNames() {
   // "Labeler" has no tool code of its own: it is stored as 0, read as "None".
-  static const xml::EnumNameTable<int16_t> table{{0, "None"},  {1, "Drill1"}, {2, "Drill2"},  {3, "OpStop"},
+  static const xml::EnumNameTable<int16_t> table{{0, "None"},  {1, "Drill1"}, {2, "Drill2"}, {3, "OpStop"},
                                                  {4, "Knife"}, {5, "Pen"},    {0, "Labeler"}};
   return table;
 }
 
 const xml::EnumNameTable<uint16_t>& InternalCodeNames() {
   static const xml::EnumNameTable<uint16_t> table{
-      {'0', "0"},  {'1', "1"},  {'2', "2"},  {'3', "3"},  {'4', "4"},  {'5', "5"},  {'6', "6"},  {'7', "7"},
-      {'8', "8"},  {'9', "9"},  {':', "10"}, {';', "11"}, {'<', "12"}, {'=', "13"}, {'>', "14"}, {'?', "15"},
-      {'@', "16"}, {'C', "C"},  {'D', "D"},  {'E', "E"},  {'F', "F"},  {'G', "G"},  {'H', "H"},  {'I', "I"},
-      {'J', "J"},  {'K', "K"},  {'L', "L"},  {'M', "M"},  {'N', "N"},  {'O', "O"},  {'P', "P"},  {'Q', "Q"},
-      {'R', "R"},  {'S', "S"},  {'T', "T"},  {'U', "U"},  {'V', "V"},  {'W', "W"},  {'X', "X"},  {'Y', "Y"},
-      {'Z', "Z"},
+      {'0', "0"}, {'1', "1"},  {'2', "2"},  {'3', "3"},  {'4', "4"},  {'5', "5"},  {'6', "6"},  {'7', "7"},  {'8', "8"},
+      {'9', "9"}, {':', "10"}, {';', "11"}, {'<', "12"}, {'=', "13"}, {'>', "14"}, {'?', "15"}, {'@', "16"}, {'C', "C"},
+      {'D', "D"}, {'E', "E"},  {'F', "F"},  {'G', "G"},  {'H', "H"},  {'I', "I"},  {'J', "J"},  {'K', "K"},  {'L', "L"},
+      {'M', "M"}, {'N', "N"},  {'O', "O"},  {'P', "P"},  {'Q', "Q"},  {'R', "R"},  {'S', "S"},  {'T', "T"},  {'U', "U"},
+      {'V', "V"}, {'W', "W"},  {'X', "X"},  {'Y', "Y"},  {'Z', "Z"},
   };
   return table;
 }

@@ -152,16 +152,17 @@ const xml::EnumNameTable<int16_t>& PlotPiecesNames() {
 }
 
 const xml::EnumNameTable<int16_t>& PlotMatchingNames() {
-  static const xml::EnumNameTable<int16_t> table{{0, "None"},       {1, "Both"},     {2, "Plaid"},     {3, "Stripe"},
-                                                 {4, "BottomLeft"}, {5, "BothFull"}, {6, "PlaidFull"}, {7, "StripeFull"}};
+  static const xml::EnumNameTable<int16_t> table{{0, "None"},      {1, "Both"},       {2, "Plaid"},
+                                                 {3, "Stripe"},    {4, "BottomLeft"}, {5, "BothFull"},
+                                                 {6, "PlaidFull"}, {7, "StripeFull"}};
   return table;
 }
 
 const xml::EnumNameTable<int16_t>& MarkerLocationNames() {
   static const xml::EnumNameTable<int16_t> table{
-      {0, "None"},          {1, "BottomLeftIn"}, {2, "BottomLeftOut"}, {3, "BottomRightIn"}, {4, "BottomRightOut"},
-      {5, "TopLeftIn"},     {6, "TopLeftOut"},   {7, "TopRightIn"},    {8, "TopRightOut"},   {9, "EndLeftIn"},
-      {10, "EndLeftOut"},   {11, "EndRightIn"},  {12, "EndRightOut"},  {13, "BothEndIn"},    {14, "BothEndOut"}};
+      {0, "None"},        {1, "BottomLeftIn"}, {2, "BottomLeftOut"}, {3, "BottomRightIn"}, {4, "BottomRightOut"},
+      {5, "TopLeftIn"},   {6, "TopLeftOut"},   {7, "TopRightIn"},    {8, "TopRightOut"},   {9, "EndLeftIn"},
+      {10, "EndLeftOut"}, {11, "EndRightIn"},  {12, "EndRightOut"},  {13, "BothEndIn"},    {14, "BothEndOut"}};
   return table;
 }
 

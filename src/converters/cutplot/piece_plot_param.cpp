@@ -112,7 +112,8 @@ void LabelToolAttributes(Io& io, LabelTool& entry) {
 }  // namespace
 
 const xml::EnumNameTable<int16_t>& TitleBlockLocationNames() {
-  static const xml::EnumNameTable<int16_t> table{{1, "BottomLeft"}, {2, "TopLeft"}, {3, "BottomRight"}, {4, "TopRight"}};
+  static const xml::EnumNameTable<int16_t> table{
+      {1, "BottomLeft"}, {2, "TopLeft"}, {3, "BottomRight"}, {4, "TopRight"}};
   return table;
 }
 
