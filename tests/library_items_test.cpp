@@ -1,4 +1,4 @@
-// The six library data types together: their example documents through the
+// The library and the cutting and plotting parameter data types together: their example documents through the
 // command line, hostile items fed to every reader, and scaled values that
 // must come back to the same stored integer.
 
@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <random>
 
+#include "converters/cutplot/cutter_param.h"
+#include "converters/cutplot/marker_plot_param.h"
+#include "converters/cutplot/piece_plot_param.h"
 #include "converters/library/alteration.h"
 #include "converters/library/annotation.h"
 #include "converters/library/block_buffer.h"
@@ -60,6 +63,9 @@ const LibraryType kLibraryTypes[] = {
     {11, "Matching", ReadInMemory<MatchingReader>},
     {17, "NotchEnvironment", ReadInMemory<NotchReader>},
     {21, "PieceList", ReadInMemory<PieceListReader>},
+    {14, "CutterEnvironment", ReadInMemory<CutterParamReader>},
+    {16, "MarkerPlotEnvironment", ReadInMemory<MarkerPlotParamReader>},
+    {18, "PiecePlotEnvironment", ReadInMemory<PiecePlotParamReader>},
 };
 
 std::vector<std::filesystem::path> Examples(const char* type) {

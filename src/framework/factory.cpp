@@ -2,6 +2,9 @@
 
 #include <map>
 
+#include "converters/cutplot/cutter_param.h"
+#include "converters/cutplot/marker_plot_param.h"
+#include "converters/cutplot/piece_plot_param.h"
 #include "converters/grading/piece.h"
 #include "converters/grading/rule_table.h"
 #include "converters/library/alteration.h"
@@ -52,10 +55,10 @@ constexpr Row kConverters[] = {
     {23, Make<RuleTableReader, XMLReader>, Make<RuleTableWriter, XMLWriter>},
     {24, Make<SizeCodeReader, XMLReader>, Make<SizeCodeWriter, XMLWriter>},
     {17, Make<NotchReader, XMLReader>, Make<NotchWriter, XMLWriter>},
-    {14, nullptr, nullptr},
+    {14, Make<CutterParamReader, XMLReader>, Make<CutterParamWriter, XMLWriter>},
     {9, nullptr, nullptr},
-    {18, nullptr, nullptr},
-    {16, nullptr, nullptr},
+    {18, Make<PiecePlotParamReader, XMLReader>, Make<PiecePlotParamWriter, XMLWriter>},
+    {16, Make<MarkerPlotParamReader, XMLReader>, Make<MarkerPlotParamWriter, XMLWriter>},
 };
 static_assert(std::size(kConverters) == 20);
 

@@ -1,0 +1,400 @@
+// Cutter, marker plot and piece plot environments through the exports and the
+// store: byte-exact records, round trips, scaled values that must come back
+// to the same stored integer, the limits of the narrow counts, and unusable
+// items and documents.
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <tuple>
+
+#include "support/library_support.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kCutter = 14;
+constexpr int16_t kMarkerPlot = 16;
+constexpr int16_t kPiecePlot = 18;
+constexpr std::string_view kSlotLetters = "CIOUDJPVEKQWFLRXGMSYHNTZ";
+
+const std::string kCutterOpen =
+    R"(<CutterEnvironment xmlns="urn:tsln2xml:data/CutterEnvironment" Name="X" NotchEnvironmentName="" ScaleX="100" ScaleY="100" PerimeterTool="Knife">)"
+    R"(<CutterTable Type="Static" BiteLength="0" VariableBite="false" Width="0" Length="0"/>)"
+    R"(<Bundling BundleType="Numeric" FirstBundle=""/>)"
+    R"(<CutOptions BidirectionalCut="false" BidirectionalCutMirror="false" CutSmallFirst="false" CutNetParts="false" Automatch="false" NoOvercutOpenInternals="false" NCPlus="false" ASTM="false" CutSmallSlow="0" MaxMove="0" EdgeTolerance="0" FoldOvercut="0"/>)"
+    R"(<BiteOptions Clip="0" ParkHead="0"/>)";
+const std::string kCutterClose = "</CutterEnvironment>";
+
+// A 210-byte cutter record: the fields a test sets, zeros elsewhere, the 24
+// slot letters in place; `tools` gives a slot's tool by letter.
+struct CutterRecord {
+  int16_t type = 0, perimeterTool = 4, scaleX = 1000, scaleY = 1000;
+  std::string tools = std::string(24, '\0');
+  int8_t sequences = 0, drills = 0, extras = 0;
+  uint16_t size194 = 210;
+  std::vector<uint8_t> Bytes() const {
+    ByteBuilder b;
+    b.I16(type).Zeros(44).I16(perimeterTool).Zeros(12);
+    for (size_t k = 0; k < 24; ++k) b.U8(static_cast<uint8_t>(kSlotLetters[k])).U8(0).I16(tools[k]);
+    b.Zeros(30).I16(scaleX).I16(scaleY).Zeros(3).I8(sequences).U16(size194).I8(drills).I8(extras).Zeros(12);
+    return b;
+  }
+};
+
+TEST(CutterEnvironment, DocumentToExactRecordsAndBack) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kCutter, area.path(), "CUT", R"(
+      <CutterEnvironment xmlns="urn:tsln2xml:data/CutterEnvironment" Name="X" NotchEnvironmentName="notch" ScaleX="99.95" ScaleY="100" PerimeterTool="Pen">
+        <CutterTable Type="FixedBite" BiteLength="1.5" VariableBite="true" Width="0.0003" Length="-0.0006"/>
+        <Bundling BundleType="Alphanumeric" FirstBundle="abcd"/>
+        <CutOptions BidirectionalCut="true" BidirectionalCutMirror="true" CutSmallFirst="true" CutNetParts="true" Automatch="true" NoOvercutOpenInternals="true" NCPlus="false" ASTM="true" CutSmallSlow="95" MaxMove="0.0012" EdgeTolerance="0.0029" FoldOvercut="214748.3647"/>
+        <BiteOptions Clip="-214748.3648" ParkHead="2"/>
+        <InternalToolMap Internal="5" Tool="Pen"/>
+        <InternalToolMap Internal="C" Tool="Labeler"/>
+        <InternalToolMap Internal="Z" Tool="Drill2"/>
+        <InternalToolMap Internal="Z" Tool="Knife"/>
+        <PiecePriority><Category>a</Category><Category>bb</Category><Category>ccc</Category></PiecePriority>
+        <PiecePriority/>
+        <DrillSizeMap InternalId="-2" Diameter="0.25"/>
+      </CutterEnvironment>)"),
+            0)
+      << LastErrorMessage();
+  ByteBuilder b;
+  b.I16(2).I16(0).I16(1).Text("ABC", 4).I32(3).I32(-6).I16(1).I32(15000).Text("NOTCH", 22).I16(5).I16(95).I16(1);
+  b.I32(20000).I32(INT32_MIN);
+  for (char letter : kSlotLetters) b.U8(static_cast<uint8_t>(letter)).U8(0).I16(letter == 'Z' ? 2 : 0);
+  b.I32(29).I32(12).I32(INT32_MAX).U8(1).U8(0).Zeros(12).I16(1).U8(1).U8(1).I16(999).I16(1000).I16(0).U8(0x05);
+  // Two sequences; 210 + (4 + 2 + 3 + 4) + 4 at 194.
+  b.I8(2).U16(227).I8(1).I8(1).Zeros(12);
+  b.I16(9).Text("A,BB,CCC", 9).I16(1).U8(0);
+  b.I16(-2).I32(2500).Zeros(6);
+  b.U8('5').U8(0).I16(5);
+  EXPECT_EQ(area.GetItem(kCutter, "CUT"), b.bytes());
+
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kCutter, area, b, &failure), b.bytes()) << failure;
+  auto exported = ExportToString(kCutter, area.path(), "CUT");
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  // Lengths with four decimals; "C" mapped to "Labeler" is stored as tool 0
+  // and not read back; "Z" keeps its first tool.
+  EXPECT_EQ(CompareXml(R"(
+      <CutterEnvironment xmlns="urn:tsln2xml:data/CutterEnvironment" version="1" Name="CUT" NotchEnvironmentName="NOTCH" ScaleX="99.9000000000000056843419" ScaleY="100" PerimeterTool="Pen">
+        <CutterTable Type="FixedBite" BiteLength="1.5000" VariableBite="true" Width="0.0003" Length="-0.0006"/>
+        <Bundling BundleType="Alphanumeric" FirstBundle="ABC"/>
+        <CutOptions BidirectionalCut="true" BidirectionalCutMirror="true" CutSmallFirst="true" CutNetParts="true" Automatch="true" NoOvercutOpenInternals="true" NCPlus="false" ASTM="true" CutSmallSlow="95" MaxMove="0.0012" EdgeTolerance="0.0029" FoldOvercut="214748.3647"/>
+        <BiteOptions Clip="-214748.3648" ParkHead="2.0000"/>
+        <InternalToolMap Internal="5" Tool="Pen"/>
+        <InternalToolMap Internal="Z" Tool="Drill2"/>
+        <PiecePriority><Category>A</Category><Category>BB</Category><Category>CCC</Category></PiecePriority>
+        <PiecePriority/>
+        <DrillSizeMap InternalId="-2" Diameter="0.2500"/>
+      </CutterEnvironment>)",
+                       exported.xml),
+            "");
+}
+
+TEST(CutterEnvironment, StoredFormsReadBackAsTheWriterStoresThem) {
+  // Types 3 and 4 come back as 0 and 1; a scale of 0 as 100 %; a sequence of
+  // length 0 as an empty one (written back as its closing zero byte).
+  CutterRecord in;
+  in.type = 3;
+  in.scaleX = 0;
+  in.sequences = 1;
+  CutterRecord out = in;
+  out.type = 0;
+  out.scaleX = 1000;
+  out.size194 = 214;
+  TempArea area;
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kCutter, area, ByteBuilder().Bytes(in.Bytes()).I16(0), &failure),
+            ByteBuilder().Bytes(out.Bytes()).I16(1).U8(0).bytes())
+      << failure;
+  in.type = 4;
+  out.type = 1;
+  EXPECT_EQ(RoundTrip(kCutter, area, ByteBuilder().Bytes(in.Bytes()).I16(1).U8(0), &failure),
+            ByteBuilder().Bytes(out.Bytes()).I16(1).U8(0).bytes())
+      << failure;
+
+  // Every one of the 41 internal codes keeps its tool.
+  CutterRecord all;
+  all.tools = std::string(24, '\1');
+  all.extras = 17;
+  ByteBuilder allBytes;
+  allBytes.Bytes(all.Bytes());
+  for (char code : std::string_view("0123456789:;<=>?@")) allBytes.U8(static_cast<uint8_t>(code)).U8(0).I16(3);
+  EXPECT_EQ(RoundTrip(kCutter, area, allBytes, &failure), allBytes.bytes()) << failure;
+}
+
+TEST(CutterEnvironment, WriterLimits) {
+  const std::string category20 = "<Category>ABCDEFGHIJKLMNOPQRST</Category>";
+  auto sequences = [&](int count, int categories) {
+    std::string one = "<PiecePriority>";
+    for (int k = 0; k < categories; ++k) one += category20;
+    one += "</PiecePriority>";
+    std::string all;
+    for (int k = 0; k < count; ++k) all += one;
+    return all;
+  };
+  std::string drills;
+  for (int k = 0; k < 128; ++k) drills += R"(<DrillSizeMap InternalId="1" Diameter="1"/>)";
+  struct Case {
+    std::string body;
+    int code;
+    const char* message;
+  } cases[] = {
+      {sequences(128, 1), 1, "Too many piece-priority sequences: 128 (at most 127)"},
+      {sequences(1, 1600), 1, "Too many bytes in a piece-priority sequence: 33600 (at most 32767)"},
+      {drills, 1, "Too many drill sizes: 128 (at most 127)"},
+      {"<PiecePriority><Category>A,B</Category></PiecePriority>", 1,
+       "Invalid Category \"A,B\": a category cannot hold \",\""},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImportFromString(kCutter, area.path(), "X", kCutterOpen + c.body + kCutterClose), c.code);
+    EXPECT_EQ(LastErrorMessage(), c.message);
+    EXPECT_FALSE(area.GetItem(kCutter, "X"));
+  }
+  // The value at 194 keeps the low 16 bits of 210 + 4 * (4 + 800 * 21).
+  ASSERT_EQ(ImportFromString(kCutter, area.path(), "BIG", kCutterOpen + sequences(4, 800) + kCutterClose), 0)
+      << LastErrorMessage();
+  const auto big = *area.GetItem(kCutter, "BIG");
+  EXPECT_EQ(big[194] | big[195] << 8, (210 + 4 * (4 + 800 * 21)) & 0xFFFF);
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kCutter, area, big, &failure), big) << failure;
+}
+
+// Each length and scaled value of a document that no field can hold.
+TEST(CutterPlotEnvironments, UnholdableValuesFailWithCode4) {
+  const std::string marker =
+      R"(<MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment" Name="X" NotchEnvironmentName="" Rotation="0" ScaleX="100" ScaleY="100" PerimeterTool="Pen" Separation="%S">
+      <Options DieCutBlocks="false" Grain="false" Unplaced="false" MarkerBorder="None" Pieces="All" Matching="None"/>
+      <Annotation MarkerLocation="None" AllPieces="false" PieceLocation="Center" BundleCodes="Numeric" FirstBundle="1" UseScale="false" PdsPiece="false" BundlePrompt="false"/>
+      <Splice MinimumLength="%M" MaximumLength="-1" Margin="-1" Separation="%P" Location="None" Annotate="false"/>
+      </MarkerPlotEnvironment>)";
+  auto fill = [](std::string text, const std::string& slot, const std::string& value) {
+    for (const char* s : {"%S", "%M", "%P", "%W"}) {
+      const size_t at = text.find(s);
+      if (at != std::string::npos) text.replace(at, 2, s == slot ? value : "1");
+    }
+    return text;
+  };
+  std::string cutter = kCutterOpen;
+  cutter.replace(cutter.find(R"(Width="0")"), 9, R"(Width="%W")");
+  cutter += kCutterClose;
+  TempArea area;
+  for (const char* value : {"NaN", "INF", "-INF", "214748.3648", "-214748.3649", "1e300"}) {
+    for (const auto& [type, text, slot] : {std::tuple{kMarkerPlot, marker, "%S"}, std::tuple{kMarkerPlot, marker, "%M"},
+                                           std::tuple{kMarkerPlot, marker, "%P"}, std::tuple{kCutter, cutter, "%W"}}) {
+      EXPECT_EQ(ImportFromString(type, area.path(), "X", fill(text, slot, value)), 4) << slot << "=" << value;
+      EXPECT_FALSE(area.GetItem(type, "X"));
+    }
+  }
+  EXPECT_EQ(ImportFromString(kMarkerPlot, area.path(), "X", fill(marker, "", "")), 0) << LastErrorMessage();
+}
+
+TEST(MarkerPlotEnvironment, DocumentToExactRecordsAndBack) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kMarkerPlot, area.path(), "MP", R"(
+      <MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment" Name="X" NotchEnvironmentName="Notch" Rotation="-90" ScaleX="99.95" ScaleY="500" PerimeterTool="Knife" Separation="0.0003">
+        <Options DieCutBlocks="true" Grain="true" Unplaced="false" MarkerBorder="Bottom" Pieces="Blocks" Matching="StripeFull"/>
+        <Annotation MarkerLocation="BothEndOut" AllPieces="true" PieceLocation="Grain" BundleCodes="Alphanumeric" FirstBundle="abc" UseScale="false" PdsPiece="true" BundlePrompt="true"/>
+        <Splice MinimumLength="-1" MaximumLength="2.5" Margin="0.0029" Separation="0.0012" Location="Inside" Annotate="true"/>
+        <LabelToolMap Label="-7" Tool="Pen"/>
+        <LabelToolMap Label="300" Tool="Knife"/>
+      </MarkerPlotEnvironment>)"),
+            0)
+      << LastErrorMessage();
+  ByteBuilder b;
+  b.I16(-90).I16(999).I16(5000).Text("Notch", 22).U16(0x0057).I16(14).I16(3).I16(1).I16(7).I16(1).Text("abc", 4);
+  b.I16(5).I16(1).I32(12).I32(-1).I32(25000).I32(29).I32(3).I16(1).I16(4).I16(2);
+  b.I16(-7).I16(6).I16(300).I16(4);
+  EXPECT_EQ(area.GetItem(kMarkerPlot, "MP"), b.bytes());
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kMarkerPlot, area, b, &failure), b.bytes()) << failure;
+
+  // Stored lengths come back exactly, where the scaled double lands just
+  // below the stored integer too.
+  for (int32_t v : {3, 6, 12, 29, -6, 2097151, INT32_MAX, INT32_MIN}) {
+    ByteBuilder values = b;
+    values.PatchI32(48, v).PatchI32(56, v).PatchI32(60, v).PatchI32(64, v);
+    EXPECT_EQ(RoundTrip(kMarkerPlot, area, values, &failure), values.bytes()) << v << " " << failure;
+  }
+
+  // Defaults of a document the schema did not check.
+  auto outcome = ImportUnvalidated(kMarkerPlot, area.path(), "BARE", R"(
+      <MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment"><Options/><Annotation/><Splice/></MarkerPlotEnvironment>)");
+  ASSERT_EQ(outcome.code, 0) << outcome.message;
+  EXPECT_EQ(area.GetItem(kMarkerPlot, "BARE"),
+            ByteBuilder().I16(0).I16(1000).I16(1000).Zeros(42).I32(40000).Zeros(12).I32(40000).Zeros(6).bytes());
+}
+
+TEST(MarkerPlotEnvironment, MissingElementsAndUnnamedCodes) {
+  TempArea area;
+  const std::string open = R"(<MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment">)";
+  for (const auto& [body, message] : {std::pair{"<Annotation/><Splice/>", "Missing required <Options> element"},
+                                      std::pair{"<Options/><Splice/>", "Missing required <Annotation> element"},
+                                      std::pair{"<Options/><Annotation/>", "Missing required <Splice> element"}}) {
+    auto outcome = ImportUnvalidated(kMarkerPlot, area.path(), "X", open + body + "</MarkerPlotEnvironment>");
+    EXPECT_EQ(outcome.code, 1);
+    EXPECT_EQ(outcome.message, message);
+  }
+  // A perimeter tool 5 and a label tool 5 have no name: empty attributes,
+  // which the schema refuses.
+  ByteBuilder record;
+  record.I16(0).I16(1000).I16(1000).Zeros(34).Text("1", 4).Zeros(26).I16(5);
+  EXPECT_EQ(ExportBytes(kMarkerPlot, area, ByteBuilder().Bytes(record).I16(0)).code, 2);
+  EXPECT_NE(LastErrorMessage().find("PerimeterTool"), std::string::npos) << LastErrorMessage();
+}
+
+TEST(PiecePlotEnvironment, DocumentToExactRecordsAndBack) {
+  TempArea area;
+  std::string labels;
+  for (int k = 0; k < 127; ++k) labels += R"(<LabelToolMap Label=")" + std::to_string(k - 60) + R"(" Tool="Pen"/>)";
+  const std::string doc =
+      R"(<PiecePlotEnvironment xmlns="urn:tsln2xml:data/PiecePlotEnvironment" Name="X" NotchEnvironmentName="n" Rotation="90" ScaleX="1" ScaleY="250" PointAnnotation="true" GradingAnnotation="false" ConnectGradePoints="true" PieceAnnotation="Grain" PlotSizes="Single" PerimeterTool="Knife">
+        <TitleBlockAnnotation Name="true" Date="false" Category="true" Description="false" GradingName="true" Area="false" Perimeter="true" Sizes="true" Labels="true" Location="TopRight"/>)" +
+      labels + R"(<Size Name="ABCDEFGHIJK"/><Size Name="M"/></PiecePlotEnvironment>)";
+  ASSERT_EQ(ImportFromString(kPiecePlot, area.path(), "PP", doc), 0) << LastErrorMessage();
+  ByteBuilder b;
+  b.Text("n", 22).I16(90).I16(10).I16(2500).I8(1).I8(0).I8(1).I8(1).I8(0).I8(1).I8(0).I8(1).I8(0).I8(1).I8(4).U8(0);
+  b.I16(2).I8(1).I8(4).I8(127).I8(2).U8(0x03).U8(0);
+  b.Text("ABCDEFGHI", 9).Text("M", 9);
+  for (int k = 0; k < 127; ++k) b.I16(static_cast<int16_t>(k - 60)).I8(6);
+  EXPECT_EQ(area.GetItem(kPiecePlot, "PP"), b.bytes());
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kPiecePlot, area, b, &failure), b.bytes()) << failure;
+
+  // One label more than the signed count holds.
+  const size_t at = doc.find("<Size");
+  EXPECT_EQ(ImportFromString(kPiecePlot, area.path(), "MANY",
+                             doc.substr(0, at) + R"(<LabelToolMap Label="999" Tool="Pen"/>)" + doc.substr(at)),
+            1);
+  EXPECT_EQ(LastErrorMessage(), "Too many LabelToolMap entries: 128 (at most 127)");
+  EXPECT_FALSE(area.GetItem(kPiecePlot, "MANY"));
+}
+
+// Documents outside each type's table, each a small change to its example.
+TEST(CutterPlotEnvironments, SchemasRefuseDocumentsOutsideTheirTables) {
+  std::string cutterTools;
+  for (int k = 0; k < 42; ++k) cutterTools += R"(<InternalToolMap Internal="C" Tool="Pen"/>)";
+  struct Case {
+    int16_t type;
+    const char* example;
+    std::string from, to;
+  } cases[] = {
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", R"(CutSmallSlow="80")", R"(CutSmallSlow="50")"},
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", R"(ScaleY="100.5")", R"(ScaleY="0.5")"},
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", R"(Internal="12")", R"(Internal="17")"},
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", "<PiecePriority>", cutterTools + "<PiecePriority>"},
+      {kCutter, "CutterEnvironment/CONVEYOR.xml", R"(<Bundling BundleType="Alphanumeric" FirstBundle="AA"/>)", ""},
+      {kMarkerPlot, "MarkerPlotEnvironment/FULLSCALE.xml", R"(Rotation="90")", R"(Rotation="45")"},
+      {kMarkerPlot, "MarkerPlotEnvironment/FULLSCALE.xml", R"(FirstBundle="A")", R"(FirstBundle="ABCD")"},
+      {kMarkerPlot, "MarkerPlotEnvironment/FULLSCALE.xml", R"(Label="7")", R"(Label="1")"},
+      {kMarkerPlot, "MarkerPlotEnvironment/FULLSCALE.xml", R"(PerimeterTool="Pen")", R"(PerimeterTool="Drill1")"},
+      {kPiecePlot, "PiecePlotEnvironment/CHECKPLOT.xml", R"(Rotation="-90")", R"(Rotation="180")"},
+      {kPiecePlot, "PiecePlotEnvironment/CHECKPLOT.xml", R"(<Size Name="M"/>)", R"(<Size Name="S"/>)"},
+      {kPiecePlot, "PiecePlotEnvironment/CHECKPLOT.xml", R"(Label="9")", R"(Label="2")"},
+      {kPiecePlot, "PiecePlotEnvironment/CHECKPLOT.xml", R"(ScaleY="250")", R"(ScaleY="501")"},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    std::string doc = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + c.example);
+    ASSERT_NE(doc.find(c.from), std::string::npos) << c.from;
+    doc.replace(doc.find(c.from), c.from.size(), c.to);
+    EXPECT_EQ(ImportFromString(c.type, area.path(), "X", doc), 2) << c.to;
+    EXPECT_EQ(LastErrorMessage().rfind("XML Validation Error:", 0), 0u) << LastErrorMessage();
+    EXPECT_FALSE(area.GetItem(c.type, "X"));
+  }
+}
+
+struct ParamType {
+  int16_t code;
+  const char* name;
+  const char* example;
+  const char* loadFailure;
+  const char* saveFailure;
+};
+const ParamType kParamTypes[] = {
+    {kCutter, "CutterEnvironment", "CutterEnvironment/CONVEYOR.xml", "Unable to load Cutter Parameter Table",
+     "Error writing Cutter Parameter Table"},
+    {kMarkerPlot, "MarkerPlotEnvironment", "MarkerPlotEnvironment/FULLSCALE.xml",
+     "Unable to load Marker Plot Parameter Table", "Error writing Marker Plot Parameter Table"},
+    {kPiecePlot, "PiecePlotEnvironment", "PiecePlotEnvironment/CHECKPLOT.xml",
+     "Unable to load Piece Plot Parameter Table", "Error writing Piece Plot Parameter Table"},
+};
+
+// A store that refuses the records, a document of another type, and the
+// example's item less its last byte. (The examples through the command line
+// and hostile items are with the library types.)
+TEST(CutterPlotEnvironments, RefusalsAndShortItems) {
+  TempArea area;
+  for (const auto& type : kParamTypes) {
+    const std::string doc = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + type.example);
+    const Outcome refused = ConvertWithRefusedWrites(type.code, doc);
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.message, type.saveFailure);
+    EXPECT_EQ(
+        ImportFromString(type.code, area.path(), "X", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 1);
+    EXPECT_EQ(LastErrorMessage(), std::string("Missing required <") + type.name + "> element");
+    EXPECT_FALSE(area.GetItem(type.code, "X"));
+
+    ASSERT_EQ(ImportFromString(type.code, area.path(), "GOOD", doc), 0) << LastErrorMessage();
+    std::vector<uint8_t> bytes = *area.GetItem(type.code, "GOOD");
+    bytes.pop_back();
+    EXPECT_EQ(ExportBytes(type.code, area, bytes).code, 1);
+    EXPECT_EQ(LastErrorMessage(), type.loadFailure);
+  }
+}
+
+// Counts that are negative or reach past the item's end.
+TEST(CutterPlotEnvironments, ImpossibleCountsFail) {
+  auto withCounts = [](int8_t sequences, int8_t drills, int8_t extras) {
+    CutterRecord r;
+    r.sequences = sequences;
+    r.drills = drills;
+    r.extras = extras;
+    return ByteBuilder().Bytes(r.Bytes());
+  };
+  ByteBuilder marker;
+  marker.I16(0).I16(1000).I16(1000).Zeros(34).Text("1", 4).Zeros(26).I16(4);
+  ByteBuilder piece;
+  piece.Text("N", 22).I16(0).I16(1000).I16(1000).Zeros(10).I8(1).U8(0);
+  struct Case {
+    int16_t type;
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {kCutter, "negative sequence count", withCounts(-1, 0, 0)},
+      {kCutter, "negative drill count", withCounts(0, -1, 0)},
+      {kCutter, "negative extra count", withCounts(0, 0, -128)},
+      {kCutter, "negative sequence length", withCounts(1, 0, 0).I16(-1)},
+      {kCutter, "sequence length past the end", withCounts(1, 0, 0).I16(32767).Zeros(100)},
+      {kCutter, "drills past the end", withCounts(0, 127, 0).Zeros(12 * 126)},
+      {kCutter, "extras past the end", withCounts(0, 0, 2).Zeros(7)},
+      {kMarkerPlot, "negative label count", ByteBuilder().Bytes(marker).I16(-1)},
+      {kMarkerPlot, "labels past the end", ByteBuilder().Bytes(marker).I16(32767).Zeros(400)},
+      {kPiecePlot, "negative size count", ByteBuilder().Bytes(piece).I16(-1).I8(0).I8(4).I8(0).I8(1).Zeros(2)},
+      {kPiecePlot, "negative label count", ByteBuilder().Bytes(piece).I16(0).I8(0).I8(4).I8(-1).I8(1).Zeros(2)},
+      {kPiecePlot, "sizes past the end", ByteBuilder().Bytes(piece).I16(3).I8(0).I8(4).I8(0).I8(1).Zeros(2).Zeros(26)},
+      {kPiecePlot, "labels past the end", ByteBuilder().Bytes(piece).I16(0).I8(0).I8(4).I8(2).I8(1).Zeros(2).Zeros(5)},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExportBytes(c.type, area, c.bytes).code, 1) << c.what;
+    EXPECT_EQ(LastErrorMessage().rfind("Unable to load ", 0), 0u) << c.what << ": " << LastErrorMessage();
+  }
+  // The same records with counts that fit convert.
+  EXPECT_EQ(ExportBytes(kCutter, area, withCounts(0, 0, 2).Zeros(8)).code, 2);  // extra codes 0: no name
+  EXPECT_EQ(ExportBytes(kMarkerPlot, area, ByteBuilder().Bytes(marker).I16(1).I16(1).I16(6)).code, 0)
+      << LastErrorMessage();
+  EXPECT_EQ(
+      ExportBytes(kPiecePlot, area, ByteBuilder().Bytes(piece).I16(0).I8(0).I8(4).I8(1).I8(1).Zeros(2).I16(1).I8(4))
+          .code,
+      0)
+      << LastErrorMessage();
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
