@@ -9,6 +9,8 @@
 #include "converters/library/notch.h"
 #include "converters/library/piece_list.h"
 #include "converters/library/size_code.h"
+#include "converters/orders/model.h"
+#include "converters/orders/order.h"
 
 namespace tsln2xml {
 namespace {
@@ -37,8 +39,8 @@ constexpr Row kConverters[] = {
     {4, nullptr, nullptr},
     {6, nullptr, nullptr},
     {11, Make<MatchingReader, XMLReader>, Make<MatchingWriter, XMLWriter>},
-    {12, nullptr, nullptr},
-    {13, nullptr, nullptr},
+    {12, Make<ModelReader, XMLReader>, Make<ModelWriter, XMLWriter>},
+    {13, Make<OrderReader, XMLReader>, Make<OrderWriter, XMLWriter>},
     {15, nullptr, nullptr},
     {19, nullptr, nullptr},
     {20, nullptr, nullptr},
