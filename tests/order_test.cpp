@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "converters/orders/order.h"
@@ -141,6 +142,22 @@ TEST(Order, EmptyOrder) {
   EXPECT_EQ(RoundTrip(kOrder, area, empty, &failure), again.bytes()) << failure;
 }
 
+// Every lay rule type both ways; a code outside the table fails validation.
+TEST(Order, LayRuleTypes) {
+  TempArea area;
+  std::vector<uint8_t> item = SpringItem(false);
+  for (const auto& [code, name] : LayRuleTypeNames().Entries()) {
+    item[248] = code;
+    auto exported = ExportBytes(kOrder, area, item);
+    ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+    EXPECT_NE(exported.xml.find("LayRuleType=\"" + name + "\""), std::string::npos) << name;
+    ASSERT_EQ(ImportFromString(kOrder, area.path(), "TWO", exported.xml), 0) << LastErrorMessage();
+    EXPECT_EQ(area.GetItem(kOrder, "TWO"), item) << name;
+  }
+  item[248] = 5;
+  EXPECT_EQ(ExportBytes(kOrder, area, item).code, 2);
+}
+
 TEST(Order, ItemsThatDoNotConvert) {
   TempArea area;
   ByteBuilder negativeOptions = Header(1, 0);
@@ -221,6 +238,27 @@ TEST(Order, WriterFailures) {
   const Outcome refused = ConvertWithRefusedWrites(kOrder, sound);
   EXPECT_EQ(refused.code, 1);
   EXPECT_EQ(refused.message, "Error writing Order");
+}
+
+// The demo's model and order go through the command line and come back as
+// they are.
+TEST(Order, ExamplesGoThroughTheCommandLineUnchanged) {
+  TempArea area;
+  const std::string tool = TSLN2XML_CLI_PATH;
+  for (const char* type : {"Model", "Order"}) {
+    const std::string dir = std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + type;
+    int documents = 0;
+    for (const auto& file : std::filesystem::directory_iterator(dir)) {
+      const std::string item = file.path().stem().string();
+      std::string out;
+      ASSERT_EQ(RunCommand(tool + " import " + type + " " + area.path() + " " + item + " " + file.path().string(), &out), 0)
+          << out;
+      ASSERT_EQ(RunCommand(tool + " export " + type + " " + area.path() + " " + item, &out), 0) << out;
+      EXPECT_EQ(CompareXml(ReadFile(file.path().string()), out), "") << item;
+      ++documents;
+    }
+    EXPECT_GT(documents, 0) << type;
+  }
 }
 
 TEST(Order, HostileItemsFailCleanly) {
