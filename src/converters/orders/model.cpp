@@ -160,12 +160,12 @@ bool ReadEntryGroups(XMLDataItem& item, int16_t count, std::vector<Entry>& entri
   return true;
 }
 
+// A refused seek fails the save like a refused record.
 void Seek(XMLDataItem& item, int32_t offset, int origin) {
   if (item.Seek(offset, origin) != 0) Fail(kSaveFailure);
 }
 
-// Element and attribute walks of one entry, shared by the model-level
-// entries and those of the options.
+// The Entry elements of the model or of one option, in both directions.
 void AppendEntries(XMLReader& reader, xml::Node parent, std::vector<Entry>& entries) {
   for (Entry& entry : entries) {
     xml::Node element = reader.AppendElement(parent, "Entry");
