@@ -23,34 +23,6 @@
 namespace tsln2xml::test {
 namespace {
 
-// A reader whose item is `bytes` held in memory, so that thousands of items
-// can be read without a store around them.
-template <class Reader>
-class InMemory : public Reader {
- public:
-  explicit InMemory(const std::vector<uint8_t>& bytes) : Reader("", "/nowhere", "MEMORY"), bytes_(bytes) {}
-  void Open() override {
-    auto* handle = new store::ItemHandle;
-    handle->data = bytes_;
-    handle->size = static_cast<int32_t>(bytes_.size());
-    this->handle_ = handle;
-    this->dataStart_ = 0;
-  }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
-
-template <class Reader>
-Outcome ReadInMemory(const std::vector<uint8_t>& bytes) {
-  try {
-    InMemory<Reader>(bytes).ToString();
-    return {};
-  } catch (const Tsln2XmlException& e) {
-    return {e.Code(), e.what()};
-  }
-}
-
 struct LibraryType {
   int16_t code;
   const char* name;

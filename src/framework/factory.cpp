@@ -17,6 +17,8 @@
 #include "converters/orders/lay_limit.h"
 #include "converters/orders/lay_rule_search.h"
 #include "converters/orders/user_environment.h"
+#include "converters/orders/model.h"
+#include "converters/orders/order.h"
 
 namespace tsln2xml {
 namespace {
@@ -45,8 +47,8 @@ constexpr Row kConverters[] = {
     {4, nullptr, nullptr},
     {6, Make<LayLimitReader, XMLReader>, Make<LayLimitWriter, XMLWriter>},
     {11, Make<MatchingReader, XMLReader>, Make<MatchingWriter, XMLWriter>},
-    {12, nullptr, nullptr},
-    {13, nullptr, nullptr},
+    {12, Make<ModelReader, XMLReader>, Make<ModelWriter, XMLWriter>},
+    {13, Make<OrderReader, XMLReader>, Make<OrderWriter, XMLWriter>},
     {15, Make<LayRuleSearchReader, XMLReader>, Make<LayRuleSearchWriter, XMLWriter>},
     {19, Make<UserEnvironmentReader, XMLReader>, Make<UserEnvironmentWriter, XMLWriter>},
     {20, Make<PieceReader, XMLReader>, nullptr},

@@ -1,6 +1,8 @@
 #include "framework/xml_data_item.h"
 
+#include <cstdio>
 #include <iostream>
+#include <limits>
 
 #include "platform/code_page.h"
 #include "platform/paths.h"
@@ -37,8 +39,14 @@ void XMLDataItem::Close() {
 
 int32_t XMLDataItem::Tell() const { return handle_ ? store::TellItem(handle_) - dataStart_ : 0; }
 
+// Only a position from the start is moved by the data start; one from the
+// current position or the end is already where the caller means. Without an
+// item there is nothing to seek in.
 int32_t XMLDataItem::Seek(int32_t offset, int origin) {
-  return handle_ ? store::SeekItem(handle_, dataStart_ + offset, origin) : 0;
+  if (!handle_) return -1;
+  const int64_t target = origin == SEEK_SET ? int64_t{dataStart_} + offset : offset;
+  if (target > std::numeric_limits<int32_t>::max()) return -1;
+  return store::SeekItem(handle_, static_cast<int32_t>(target), origin);
 }
 
 size_t XMLDataItem::Read(void* buffer, size_t bytes) { return handle_ ? store::ReadItem(buffer, 1, bytes, handle_) : 0; }
@@ -47,7 +55,7 @@ size_t XMLDataItem::Write(const void* buffer, size_t bytes) {
   return handle_ ? store::WriteItem(buffer, 1, bytes, handle_) : 0;
 }
 
-int32_t XMLDataItem::ItemSize() const { return handle_ ? handle_->size : 0; }
+int32_t XMLDataItem::ItemSize() const { return handle_ ? handle_->size - dataStart_ : 0; }
 
 void XMLDataItem::Run() {
   try {

@@ -36,6 +36,8 @@ class XMLDataItem {
 
   // Item access, relative to the item's data start; 0 without an open item.
   int32_t Tell() const;
+  // As fseek (origins SEEK_SET, SEEK_CUR, SEEK_END): 0 when moved, -1 when
+  // refused or without an open item.
   int32_t Seek(int32_t offset, int origin);
   size_t Read(void* buffer, size_t bytes);
   size_t Write(const void* buffer, size_t bytes);

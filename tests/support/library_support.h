@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/exception.h"
+#include "store/item_store.h"
 #include "support/test_support.h"
 
 namespace tsln2xml::test {
@@ -17,6 +19,35 @@ struct Outcome {
   int code = 0;
   std::string message;
 };
+
+// A reader whose item is `bytes` held in memory, so that thousands of items
+// can be read without a store around them.
+template <class Reader>
+class InMemory : public Reader {
+ public:
+  explicit InMemory(const std::vector<uint8_t>& bytes) : Reader("", "/nowhere", "MEMORY"), bytes_(bytes) {}
+  void Open() override {
+    auto* handle = new store::ItemHandle;
+    handle->data = bytes_;
+    handle->size = static_cast<int32_t>(bytes_.size());
+    this->handle_ = handle;
+    this->dataStart_ = 0;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// The outcome of reading `bytes` with Reader, validation included.
+template <class Reader>
+Outcome ReadInMemory(const std::vector<uint8_t>& bytes) {
+  try {
+    InMemory<Reader>(bytes).ToString();
+    return {};
+  } catch (const Tsln2XmlException& e) {
+    return {e.Code(), e.what()};
+  }
+}
 
 // Imports a document without validating it first, as a caller that bypassed
 // the schema would: the writer's own handling of unexpected values shows.

@@ -1,0 +1,313 @@
+// Models through the exports and the store: the three entry-group sizes, the
+// option table written by seeking back, format versions 0 to 2, code tables
+// and counts, the failures, hostile items, and seeking with a data start.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+
+#include "converters/orders/model.h"
+#include "platform/code_page.h"
+#include "store/item_store.h"
+#include "support/library_support.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kModel = 12;
+
+ByteBuilder Header(std::string_view c1, int16_t entries, int16_t defaults, int16_t options, int8_t version,
+                   uint8_t measure = 0) {
+  ByteBuilder b;
+  b.Text(c1, 40).Text("", 40).I16(entries).I16(defaults).I16(options).I8(version).U8(measure).Zeros(12);
+  return b;
+}
+
+// A 29-byte entry record; "+" entries go on with PieceType (and Quantity).
+ByteBuilder& EntryRecord(ByteBuilder& b, char condition, char operation, std::string_view size, std::string_view piece) {
+  return b.U8(static_cast<uint8_t>(condition)).U8(static_cast<uint8_t>(operation)).Text(size, 7).Text(piece, 20);
+}
+
+ByteBuilder& Quantity(ByteBuilder& b, std::array<int8_t, 4> counts, uint8_t half, int8_t split, uint8_t add,
+                      std::string_view fabric) {
+  for (int8_t c : counts) b.I8(c);
+  return b.U8(half).I8(split).U8(add).Text(fabric, 4);
+}
+
+ByteBuilder& Option(ByteBuilder& b, std::string_view name, int16_t entries, int32_t position) {
+  return b.Text(name, 8).I16(entries).I32(position);
+}
+
+ByteBuilder& Shrink(ByteBuilder& b, double x, double y) { return b.F64(x).F64(y).Zeros(10); }
+
+ByteBuilder& Names(ByteBuilder& b, std::string_view layLimit, std::string_view blockBuffer, std::string_view sizeCode,
+                   std::string_view alteration) {
+  return b.Text(layLimit, 21).Text(blockBuffer, 21).Text(sizeCode, 21).Text(alteration, 21);
+}
+
+constexpr const char* kShirt = R"(
+  <Model xmlns="urn:tsln2xml:data/Model" version="1" Name="ONE" Comment1="MEN'S SHIRT" Comment2=""
+         ShrinkStretchMeasure="Linear" AlterationName="ALT" BlockBufferName="BB" LayLimitName="LL" SizeCodeName="SC">
+    <DefaultOption>SHORT</DefaultOption>
+    <Entry Condition="EqualTo" Size="" Operation="Add" PieceName="FRONT" PieceType="Normal" FabricType="SL"
+           CountAsInput="1" CountMirrorX="-1" CountMirrorY="127" CountMirrorXY="-56" HalfPiece="Any"
+           DynamicSplitLimit="3" AddPiece="true" ShrinkX="1.5" ShrinkY="-0.25"/>
+    <Option Name="A">
+      <Entry Condition="LessThan" Size="M" Operation="Remove" PieceName="SLEEVE" PieceType="Normal" FabricType=""
+             CountAsInput="0" CountMirrorX="0" CountMirrorY="0" CountMirrorXY="0" HalfPiece="None"
+             DynamicSplitLimit="0" AddPiece="false" ShrinkX="0" ShrinkY="0"/>
+      <Entry Condition="EqualTo" Size="" Operation="Add" PieceName="LABEL" PieceType="Paste" FabricType=""
+             CountAsInput="0" CountMirrorX="0" CountMirrorY="0" CountMirrorXY="0" HalfPiece="None"
+             DynamicSplitLimit="0" AddPiece="false" ShrinkX="0" ShrinkY="0"/>
+    </Option>
+    <Option Name="B"/>
+    <Option Name="C">
+      <Entry Condition="GreaterThan" Size="L" Operation="Add" PieceName="GUSSET" PieceType="Normal" FabricType="ABCD"
+             CountAsInput="2" CountMirrorX="0" CountMirrorY="0" CountMirrorXY="0" HalfPiece="Same"
+             DynamicSplitLimit="-1" AddPiece="false" ShrinkX="2" ShrinkY="3"/>
+    </Option>
+  </Model>)";
+
+// The item of kShirt: entry groups of 41, 29, 30 and 41 bytes; option B has
+// no entries and the position of C's first group.
+std::vector<uint8_t> ShirtItem() {
+  ByteBuilder b = Header("MEN'S SHIRT", 1, 1, 3, 2, 1);
+  EntryRecord(b, '=', '+', "", "FRONT").U8(0);
+  Quantity(b, {1, -1, 127, -56}, 2, 3, 1, "SL");
+  b.Text("SHORT", 7);
+  Option(b, "A", 2, 0);
+  Option(b, "B", 0, 59);
+  Option(b, "C", 1, 59);
+  EntryRecord(b, '<', '-', "M", "SLEEVE");
+  EntryRecord(b, '=', '+', "", "LABEL").U8(3);
+  EntryRecord(b, '>', '+', "L", "GUSSET").U8(0);
+  Quantity(b, {2, 0, 0, 0}, 1, -1, 0, "ABCD");
+  Shrink(b, 1.5, -0.25);
+  Shrink(Shrink(b, 0, 0), 0, 0);
+  Shrink(b, 2, 3);
+  return Names(b, "LL", "BB", "SC", "ALT");
+}
+
+TEST(Model, DocumentAndItemBothWays) {
+  TempArea area;
+  // Model-level entries are stored as "=", no size, "+"; texts upper-cased.
+  std::string document = kShirt;
+  auto replace = [&document](std::string_view from, std::string_view to) {
+    document.replace(document.find(from), from.size(), to);
+  };
+  replace(R"(Condition="EqualTo" Size="" Operation="Add" PieceName="FRONT")",
+          R"(Condition="LessThan" Size="m" Operation="Remove" PieceName="front")");
+  replace("MEN'S SHIRT", "men's shirt");
+  replace(R"(Name="A")", R"(Name="a")");
+  ASSERT_EQ(ImportFromString(kModel, area.path(), "SHIRT", document), 0) << LastErrorMessage();
+  EXPECT_EQ(area.GetItem(kModel, "SHIRT"), ShirtItem());
+
+  auto exported = ExportBytes(kModel, area, ShirtItem());
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(kShirt, exported.xml), "");
+}
+
+// Versions 0 and 1 lack the names record, version 0 the shrink records as
+// well; bytes after the last record are ignored. Every readable item is
+// written back as version 2.
+TEST(Model, FormatVersions) {
+  struct Case {
+    int8_t version;
+    bool shrink, names;
+    size_t trailing;
+    bool readable;
+  } cases[] = {
+      {0, false, false, 0, true}, {1, true, false, 0, true},  {2, true, true, 0, true},  {-3, false, false, 0, true},
+      {0, false, false, 9, true}, {2, true, true, 30, true},  {3, true, true, 0, true},  {1, false, false, 0, false},
+      {2, true, false, 0, false}, {2, false, false, 0, false},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    ByteBuilder item = Header("", 1, 0, 0, c.version);
+    EntryRecord(item, '=', '+', "", "P").U8(3);
+    if (c.shrink) Shrink(item, 0.5, 2);
+    if (c.names) Names(item, "L", "B", "S", "A");
+    item.Zeros(c.trailing);
+    std::string failure;
+    const auto written = RoundTrip(kModel, area, item, &failure);
+    if (!c.readable) {
+      EXPECT_FALSE(written) << int{c.version};
+      EXPECT_EQ(failure, "export: Unable to load Model");
+      continue;
+    }
+    ByteBuilder expected = Header("", 1, 0, 0, 2);
+    EntryRecord(expected, '=', '+', "", "P").U8(3);
+    Shrink(expected, c.version >= 1 ? 0.5 : 0, c.version >= 1 ? 2 : 0);
+    if (c.version >= 2)
+      Names(expected, "L", "B", "S", "A");
+    else
+      Names(expected, "", "", "", "");
+    EXPECT_EQ(written, expected.bytes()) << int{c.version} << " " << failure;
+  }
+}
+
+// Codes outside their tables give empty attributes, which validation
+// refuses; a counted item the bytes cannot hold is unreadable.
+TEST(Model, ItemsThatDoNotConvert) {
+  TempArea area;
+  auto normal = [](uint8_t condition, uint8_t operation, uint8_t pieceType, uint8_t half, uint8_t measure) {
+    ByteBuilder b = Header("", 1, 0, 0, 0, measure);
+    b.U8(condition).U8(operation).Text("", 7).Text("P", 20);
+    if (operation == '+') b.U8(pieceType);
+    if (operation == '+' && pieceType == 0) Quantity(b, {0, 0, 0, 0}, half, 0, 0, "");
+    return b;
+  };
+  ByteBuilder negativeOption = Header("", 0, 0, 1, 0);
+  Option(negativeOption, "O", -1, 0);
+  ByteBuilder optionCut = Header("", 0, 0, 1, 0);
+  EntryRecord(Option(optionCut, "O", 2, 0), '=', '-', "", "P");
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> item;
+    int code;
+  } cases[] = {
+      {"condition 0", normal(0, '+', 0, 0, 0), 2},
+      {"operation *", normal('=', '*', 0, 0, 0), 2},
+      {"piece type 1", normal('=', '+', 1, 0, 0), 2},
+      {"half piece 3", normal('=', '+', 0, 3, 0), 2},
+      {"measure 2", normal('=', '+', 0, 0, 2), 2},
+      {"negative entry count", Header("", -1, 0, 0, 0), 1},
+      {"negative default count", Header("", 0, -1, 0, 0), 1},
+      {"negative option count", Header("", 0, 0, -2, 0), 1},
+      {"more entries than bytes", Header("", 2, 0, 0, 0).Zeros(41), 1},
+      {"negative entries in an option", negativeOption, 1},
+      {"option entries cut", optionCut, 1},
+  };
+  for (const auto& c : cases) {
+    auto exported = ExportBytes(kModel, area, c.item);
+    EXPECT_EQ(exported.code, c.code) << c.what;
+    if (c.code == 1) {
+      EXPECT_EQ(LastErrorMessage(), "Unable to load Model") << c.what;
+    }
+  }
+}
+
+TEST(Model, WriterFailures) {
+  TempArea area;
+  const std::string open =
+      R"(<Model xmlns="urn:tsln2xml:data/Model" Name="M" Comment1="" Comment2="" ShrinkStretchMeasure="Percentage"
+             AlterationName="" BlockBufferName="" LayLimitName="" SizeCodeName="">)";
+  auto repeated = [](std::string_view element, int n) {
+    std::string xml;
+    for (int i = 0; i < n; ++i) xml += element;
+    return xml;
+  };
+  const std::string entry =
+      R"(<Entry Condition="EqualTo" Size="" Operation="Add" PieceName="P" PieceType="Normal" FabricType=""
+           CountAsInput="COUNT" CountMirrorX="0" CountMirrorY="0" CountMirrorXY="0" HalfPiece="None"
+           DynamicSplitLimit="0" AddPiece="false" ShrinkX="0" ShrinkY="0"/>)";
+  auto withCount = [&](std::string_view count) {
+    std::string e = entry;
+    return e.replace(e.find("COUNT"), 5, count);
+  };
+  struct Case {
+    std::string xml;
+    int code;
+    const char* message;
+  } cases[] = {
+      {R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)", 1, "Missing required <Model> element"},
+      {open + withCount("200") + "</Model>", 4, nullptr},
+      {open + withCount("-129") + "</Model>", 4, nullptr},
+      {open + repeated("<DefaultOption>D</DefaultOption>", 32768) + "</Model>", 1,
+       "Too many Model default options: 32768 (at most 32767)"},
+      {open + repeated(R"(<Option Name="O"/>)", 32768) + "</Model>", 1, "Too many Model options: 32768 (at most 32767)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImportFromString(kModel, area.path(), "X", c.xml), c.code) << c.xml.substr(0, 200);
+    if (c.message) {
+      EXPECT_EQ(LastErrorMessage(), c.message);
+    }
+  }
+  EXPECT_FALSE(area.GetItem(kModel, "X"));
+
+  const std::string shirt = open + withCount("1") + R"(<Option Name="O">)" + withCount("2") + "</Option></Model>";
+  const Outcome refused = ConvertWithRefusedWrites(kModel, shirt);
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.message, "Error writing Model");
+
+  // Past validation: fabric letters with blanks, five of them; unknown names
+  // give code 0.
+  auto outcome = ImportUnvalidated(kModel, area.path(), "ODD", R"(
+      <Model xmlns="urn:tsln2xml:data/Model"><Option Name="o">
+        <Entry Condition="Above" Operation="Add" PieceName="p" PieceType="Normal" FabricType=" a b  c d e"/>
+      </Option></Model>)");
+  ASSERT_EQ(outcome.code, 0) << outcome.message;
+  ByteBuilder expected = Header("", 0, 0, 1, 2);
+  Option(expected, "O", 1, 0);
+  EntryRecord(expected, '\0', '+', "", "P").U8(0);
+  Quantity(expected, {0, 0, 0, 0}, 0, 0, 0, "ABCD");
+  Shrink(expected, 0, 0);
+  EXPECT_EQ(area.GetItem(kModel, "ODD"), Names(expected, "", "", "", "").bytes());
+}
+
+// Fabric letters are read every one in order, blanks and zero bytes skipped.
+TEST(Model, FabricLettersSkipBlanksAndZeros) {
+  TempArea area;
+  const std::pair<std::string_view, const char*> cases[] = {
+      {std::string_view("a\0b\0", 4), "AB"}, {std::string_view(" \0 c", 4), "C"},
+      {std::string_view("\0\0\0\0", 4), ""}, {std::string_view("wxyz", 4), "WXYZ"}};
+  for (const auto& [field, letters] : cases) {
+    ByteBuilder b = Header("", 1, 0, 0, 0);
+    EntryRecord(b, '=', '+', "", "P").U8(0);
+    Quantity(b, {0, 0, 0, 0}, 0, 0, 0, field);
+    auto exported = ExportBytes(kModel, area, b);
+    ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+    EXPECT_NE(exported.xml.find(std::string("FabricType=\"") + letters + "\""), std::string::npos) << letters;
+  }
+}
+
+// Every prefix of a real item and random damage: converted or refused with
+// the model's own message, never a crash or a read past the item.
+TEST(Model, HostileItemsFailCleanly) {
+  const std::vector<uint8_t> good = ShirtItem();
+  std::mt19937 random(1206);
+  std::vector<std::vector<uint8_t>> hostile;
+  for (size_t n = 0; n < good.size(); ++n) hostile.emplace_back(good.begin(), good.begin() + static_cast<ptrdiff_t>(n));
+  for (int i = 0; i < 2000; ++i) {
+    std::vector<uint8_t> bytes = good;
+    for (int c = 0; c < 3; ++c) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    hostile.push_back(std::move(bytes));
+  }
+  for (const auto& bytes : hostile) {
+    const Outcome result = ReadInMemory<ModelReader>(bytes);
+    ASSERT_TRUE(result.code == 0 || result.code == 1 || result.code == 2) << result.code << " " << result.message;
+    if (result.code == 1) {
+      EXPECT_EQ(result.message, "Unable to load Model");
+    }
+  }
+}
+
+// A writer whose records start after bytes of the store's own: seeking from
+// the start is relative to the data start, seeking from the current position
+// or the end is not moved by it.
+class DataStartWriter : public ModelWriter {
+ public:
+  using ModelWriter::ModelWriter;
+  void Open() override {
+    ModelWriter::Open();
+    const char prefix[] = "STORE HEAD";
+    store::WriteItem(prefix, 1, sizeof prefix, handle_);
+    dataStart_ = store::TellItem(handle_);
+  }
+};
+
+TEST(Model, OptionTableWithADataStart) {
+  TempArea area;
+  DataStartWriter writer("", area.path(), "SHIRT");
+  writer.FromString(platform::Utf8ToUtf16(kShirt));
+  const auto item = area.GetItem(kModel, "SHIRT");
+  ASSERT_TRUE(item);
+  const std::vector<uint8_t> expected = ShirtItem();
+  ASSERT_EQ(item->size(), expected.size() + 11);
+  EXPECT_EQ(std::vector<uint8_t>(item->begin() + 11, item->end()), expected);
+}
+
+}  // namespace
+}  // namespace tsln2xml::test

@@ -1,0 +1,284 @@
+// Orders through the exports and the store: interleaved axes, the first
+// model record's point and flags, renumbered positions, corner order,
+// messages with entry annotation only, the empty order, the failures and
+// hostile items.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "converters/orders/order.h"
+#include "support/library_support.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kOrder = 13;
+
+ByteBuilder Header(int16_t models, int16_t constructs, bool fiveStar = true) {
+  ByteBuilder b;
+  b.Text("M1", 21).Text("SPRING, PLAID", 21).Text("A-1", 22).I32(2500000).I32(605000).U16(852);
+  b.I32(10000).I32(5000).I32(12500).I32(-5000).I32(20000).I32(0).I32(0).I32(0).I32(30000).I32(0).I32(0).I32(0);
+  b.Text("LL", 21).Text("AN", 21).Text("BB", 21).Text("MA", 21).Text("NE", 21).Text("BF", 21);
+  return b.U8(3).Text("LR", 21).U8(fiveStar ? 1 : 0).U8(0).I16(models).I16(constructs);
+}
+
+// A 128-byte model record.
+ByteBuilder& ModelRecord(ByteBuilder& b, std::string_view name, uint16_t position, uint16_t bundle, int16_t entries,
+                         std::string_view fabric, int16_t options, int32_t x = 0, int32_t y = 0, uint8_t flags = 0) {
+  b.Text(name, 21).Text(name.empty() ? "" : "AL", 21).Text(name.empty() ? "" : "DA", 21).Text(name.empty() ? "" : "SC", 21);
+  return b.U16(position).U16(bundle).I16(entries).Text(fabric, 4).Zeros(2).I16(options).I32(x).I32(y).U8(flags).Zeros(21);
+}
+
+ByteBuilder& EntryRecord(ByteBuilder& b, std::string_view size, int16_t quantity, std::string_view cutDown,
+                         std::string_view half, int16_t direction) {
+  return b.Text(size, 8).I16(quantity).Text(cutDown, 7).Text(half, 7).Text("M", 8).I16(direction).Zeros(16);
+}
+
+// The item of kSpring with entry annotation on or off.
+std::vector<uint8_t> SpringItem(bool annotation) {
+  ByteBuilder b = Header(2, 1);
+  ModelRecord(b, "SHIRT", 1, 1, 2, "SL", 2, 15000, -20000, annotation ? 3 : 1);
+  b.Text("LONG", 7).Text("X", 7);
+  EntryRecord(b, "S", 2, "", "", 1);
+  EntryRecord(b, "M", 32767, "C", "H", 2);
+  ModelRecord(b, "PANTS", 2, 0, 1, "", 0);
+  EntryRecord(b, "L", 0, "", "", 0);
+  // Corners stored lower left, upper right, upper left, lower right, repeat.
+  b.Text("SEL", 21).Zeros(28).U8(1).U8(0).U8(0);
+  for (int32_t v : {10000, 20000, 70000, 80000, 30000, 40000, 50000, 60000, 90000, 100000}) b.I32(v);
+  b.Zeros(12);
+  if (annotation) b.Text("LOT 7", 21).Text("", 21).Text("", 21);
+  return b;
+}
+
+std::string Spring(bool annotation, std::string_view plaids, std::string_view stripes, bool messages) {
+  const std::string model = R"(
+    <Model Name="SHIRT" SizeCodeName="SC" AlterationName="AL" DynamicAlterationName="DA" Fabric="SL" AddPieceBundle="true">
+      <Option Name="LONG"/><Option Name="X"/>
+      <Entry Size="S" BaseSize="M" Quantity="2" CutDown="" HalfPiece="" PieceDirection="Left" MESSAGE1/>
+      <Entry Size="M" BaseSize="M" Quantity="32767" CutDown="C" HalfPiece="H" PieceDirection="Right" MESSAGE2/>
+    </Model>
+    <Model Name="PANTS" SizeCodeName="SC" AlterationName="AL" DynamicAlterationName="DA" Fabric="" AddPieceBundle="false">
+      <Entry Size="L" BaseSize="M" Quantity="0" CutDown="" HalfPiece="" PieceDirection="None" MESSAGE2/>
+    </Model>)";
+  std::string xml = std::string(R"(
+  <Order xmlns="urn:tsln2xml:data/Order" version="1" Name="ONE" MarkerName="M1" Description="SPRING, PLAID" Number="A-1"
+         LayLimitName="LL" AnnotationName="AN" BlockBufferName="BB" BlockFuseName="BF" NotchEnvironmentName="NE"
+         MatchingName="MA" LayRuleName="LR" FiveStarMatching="true" Width="60.5" TargetLength="250"
+         TargetUtilization="UTILIZATION" LayRuleType="Slide" ShrinkStretchUsage="Model" EntryAnnotation=")") +
+                    (annotation ? "true" : "false") + R"(">)" + std::string(plaids) + std::string(stripes) +
+                    R"(<ShrinkStretch X="1.5" Y="-2"/>)" + model + R"(
+    <Construct Name="SEL" Plot="true" Cut="false">
+      <LowerLeft X="1" Y="2"/><UpperLeft X="3" Y="4"/><LowerRight X="5" Y="6"/><UpperRight X="7" Y="8"/><Repeat X="9" Y="10"/>
+    </Construct>
+  </Order>)";
+  auto replace = [&xml](std::string_view from, std::string_view to) { xml.replace(xml.find(from), from.size(), to); };
+  replace("MESSAGE1", messages ? R"(Message="LOT 7")" : "");
+  for (int i = 0; i < 2; ++i) replace("MESSAGE2", messages ? R"(Message="")" : "");
+  return xml;
+}
+
+TEST(Order, DocumentAndItemBothWays) {
+  const std::string fivePlaids = R"(<Plaid Repeat="1" Offset="0.5"/><Plaid Repeat="2" Offset="0"/><Plaid Repeat="3" Offset="0"/>
+      <Plaid Repeat="4" Offset="4"/><Plaid Repeat="5" Offset="5"/>)";
+  const std::string threePlaids = R"(<Plaid Repeat="1" Offset="0.5"/><Plaid Repeat="2" Offset="0"/><Plaid Repeat="3" Offset="0"/>)";
+  const std::string oneStripe = R"(<Stripe Repeat="1.25" Offset="-0.5"/>)";
+  const std::string threeStripes = oneStripe + R"(<Stripe Repeat="0" Offset="0"/><Stripe Repeat="0" Offset="0"/>)";
+  TempArea area;
+  for (bool annotation : {true, false}) {
+    // Read with lower-case texts, five plaids, one stripe and messages given
+    // even where annotation is off; 85.25 percent is stored as 852 tenths.
+    std::string document = Spring(annotation, fivePlaids, oneStripe, true);
+    document.replace(document.find("UTILIZATION"), 11, "85.25");
+    document.replace(document.find(R"("SPRING, PLAID")"), 15, R"("spring, plaid")");
+    document.replace(document.find("LOT 7"), 5, "lot 7");
+    ASSERT_EQ(ImportFromString(kOrder, area.path(), "SPRING", document), 0) << LastErrorMessage();
+    EXPECT_EQ(area.GetItem(kOrder, "SPRING"), SpringItem(annotation)) << annotation;
+
+    auto exported = ExportBytes(kOrder, area, SpringItem(annotation));
+    ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+    std::string expected = Spring(annotation, threePlaids, threeStripes, annotation);
+    expected.replace(expected.find("UTILIZATION"), 11, "85.2000000000000028421709");
+    EXPECT_EQ(CompareXml(expected, exported.xml), "") << annotation;
+  }
+}
+
+// Model positions are 1, 2, ... in document order, whatever was stored.
+TEST(Order, PositionsAreRenumbered) {
+  TempArea area;
+  std::vector<uint8_t> item = SpringItem(false);
+  item[276 + 84] = 7;             // first model record's position
+  item[276 + 128 + 14 + 100 + 84] = 0;  // second's
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kOrder, area, item, &failure), SpringItem(false)) << failure;
+}
+
+// Without models, one empty model record carries the point and the flags; it
+// reads back as one empty Model (position 0, written again as 1).
+TEST(Order, EmptyOrder) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kOrder, area.path(), "EMPTY", R"(
+      <Order xmlns="urn:tsln2xml:data/Order" Name="EMPTY" MarkerName="M1" Description="SPRING, PLAID" Number="A-1"
+             LayLimitName="LL" AnnotationName="AN" BlockBufferName="BB" BlockFuseName="BF" NotchEnvironmentName="NE"
+             MatchingName="MA" LayRuleName="LR" FiveStarMatching="false" Width="60.5" TargetLength="250"
+             TargetUtilization="85.2" LayRuleType="Slide" ShrinkStretchUsage="Order" EntryAnnotation="true">
+        <Plaid Repeat="1" Offset="0.5"/><Plaid Repeat="2" Offset="0"/><Plaid Repeat="3" Offset="0"/>
+        <Stripe Repeat="1.25" Offset="-0.5"/><ShrinkStretch X="0" Y="0.0001"/>
+      </Order>)"), 0) << LastErrorMessage();
+  ByteBuilder empty = Header(1, 0, false);
+  ModelRecord(empty, "", 0, 0, 0, "", 0, 0, 1, 2);
+  EXPECT_EQ(area.GetItem(kOrder, "EMPTY"), empty.bytes());
+
+  auto exported = ExportToString(kOrder, area.path(), "EMPTY");
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_NE(exported.xml.find(R"(<Model Name="" SizeCodeName="" AlterationName="" DynamicAlterationName="" Fabric="" AddPieceBundle="false"/>)"),
+            std::string::npos) << exported.xml;
+  ByteBuilder again = Header(1, 0, false);
+  ModelRecord(again, "", 1, 0, 0, "", 0, 0, 1, 2);
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kOrder, area, empty, &failure), again.bytes()) << failure;
+}
+
+// Every lay rule type both ways; a code outside the table fails validation.
+TEST(Order, LayRuleTypes) {
+  TempArea area;
+  std::vector<uint8_t> item = SpringItem(false);
+  for (const auto& [code, name] : LayRuleTypeNames().Entries()) {
+    item[248] = code;
+    auto exported = ExportBytes(kOrder, area, item);
+    ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+    EXPECT_NE(exported.xml.find("LayRuleType=\"" + name + "\""), std::string::npos) << name;
+    ASSERT_EQ(ImportFromString(kOrder, area.path(), "TWO", exported.xml), 0) << LastErrorMessage();
+    EXPECT_EQ(area.GetItem(kOrder, "TWO"), item) << name;
+  }
+  item[248] = 5;
+  EXPECT_EQ(ExportBytes(kOrder, area, item).code, 2);
+}
+
+TEST(Order, ItemsThatDoNotConvert) {
+  TempArea area;
+  ByteBuilder negativeOptions = Header(1, 0);
+  ModelRecord(negativeOptions, "A", 1, 0, 0, "", -1);
+  ByteBuilder negativeEntries = Header(1, 0);
+  ModelRecord(negativeEntries, "A", 1, 0, -1, "", 0);
+  std::vector<uint8_t> messagesCut = SpringItem(true);
+  messagesCut.resize(messagesCut.size() - 1);
+  ByteBuilder negativeConstructs = Header(1, -1);
+  ModelRecord(negativeConstructs, "A", 1, 0, 0, "", 0);
+  ByteBuilder badDirection = Header(1, 0);
+  EntryRecord(ModelRecord(badDirection, "A", 1, 0, 1, "", 0), "S", 1, "", "", 3);
+  ByteBuilder negativeQuantity = Header(1, 0);
+  EntryRecord(ModelRecord(negativeQuantity, "A", 1, 0, 1, "", 0), "S", -1, "", "", 0);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> item;
+    int code;
+  } cases[] = {
+      {"negative model count", Header(-1, 0), 1},
+      {"negative construct count", negativeConstructs, 1},
+      {"more models than bytes", Header(3, 0).Zeros(300), 1},
+      {"negative option count", negativeOptions, 1},
+      {"negative entry count", negativeEntries, 1},
+      {"a message record cut", messagesCut, 1},
+      {"piece direction 3", badDirection, 2},
+      {"negative quantity", negativeQuantity, 2},
+  };
+  for (const auto& c : cases) {
+    auto exported = ExportBytes(kOrder, area, c.item);
+    EXPECT_EQ(exported.code, c.code) << c.what;
+    if (c.code == 1) {
+      EXPECT_EQ(LastErrorMessage(), "Unable to load Order") << c.what;
+    }
+  }
+}
+
+TEST(Order, WriterFailures) {
+  TempArea area;
+  std::string sound = Spring(true, "", "", true);
+  sound.replace(sound.find("UTILIZATION"), 11, "50");
+  auto with = [&sound](std::string_view from, std::string_view to) {
+    std::string xml = sound;
+    return xml.replace(xml.find(from), from.size(), to);
+  };
+  auto repeated = [](std::string_view element, int n) {
+    std::string xml;
+    for (int i = 0; i < n; ++i) xml += element;
+    return xml;
+  };
+  const std::string emptyModel =
+      R"(<Model Name="" SizeCodeName="" AlterationName="" DynamicAlterationName="" Fabric="" AddPieceBundle="false"/>)";
+  struct Case {
+    std::string xml;
+    int code;
+    const char* message;
+  } cases[] = {
+      {R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)", 1, "Missing required <Order> element"},
+      {with(R"(Width="60.5")", R"(Width="214748.3648")"), 4, nullptr},
+      {with(R"(X="1.5")", R"(X="-214748.3649")"), 4, nullptr},
+      {with(R"(<LowerLeft X="1")", R"(<LowerLeft X="1e300")"), 4, nullptr},
+      {with(R"(<ShrinkStretch)", R"(<Plaid Repeat="0" Offset="300000"/><ShrinkStretch)"), 4, nullptr},
+      {with("<Model ", repeated(emptyModel, 32766) + "<Model "), 1, "Too many Order models: 32768 (at most 32767)"},
+      {with(R"(<Option Name="X"/>)", repeated(R"(<Option Name="X"/>)", 32767)), 1,
+       "Too many options in an Order model: 32768 (at most 32767)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImportFromString(kOrder, area.path(), "X", c.xml), c.code) << c.xml.substr(0, 300);
+    if (c.message) {
+      EXPECT_EQ(LastErrorMessage(), c.message);
+    }
+  }
+  EXPECT_FALSE(area.GetItem(kOrder, "X"));
+  // The largest values that fit are kept.
+  ASSERT_EQ(ImportFromString(kOrder, area.path(), "X", with(R"(Width="60.5")", R"(Width="214748.3647")")), 0)
+      << LastErrorMessage();
+
+  const Outcome refused = ConvertWithRefusedWrites(kOrder, sound);
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.message, "Error writing Order");
+}
+
+// The demo's model and order go through the command line and come back as
+// they are.
+TEST(Order, ExamplesGoThroughTheCommandLineUnchanged) {
+  TempArea area;
+  const std::string tool = TSLN2XML_CLI_PATH;
+  for (const char* type : {"Model", "Order"}) {
+    const std::string dir = std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + type;
+    int documents = 0;
+    for (const auto& file : std::filesystem::directory_iterator(dir)) {
+      const std::string item = file.path().stem().string();
+      std::string out;
+      ASSERT_EQ(RunCommand(tool + " import " + type + " " + area.path() + " " + item + " " + file.path().string(), &out), 0)
+          << out;
+      ASSERT_EQ(RunCommand(tool + " export " + type + " " + area.path() + " " + item, &out), 0) << out;
+      EXPECT_EQ(CompareXml(ReadFile(file.path().string()), out), "") << item;
+      ++documents;
+    }
+    EXPECT_GT(documents, 0) << type;
+  }
+}
+
+TEST(Order, HostileItemsFailCleanly) {
+  const std::vector<uint8_t> good = SpringItem(true);
+  std::mt19937 random(1207);
+  std::vector<std::vector<uint8_t>> hostile;
+  for (size_t n = 0; n < good.size(); ++n) hostile.emplace_back(good.begin(), good.begin() + static_cast<ptrdiff_t>(n));
+  for (int i = 0; i < 2000; ++i) {
+    std::vector<uint8_t> bytes = good;
+    for (int c = 0; c < 3; ++c) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    hostile.push_back(std::move(bytes));
+  }
+  for (const auto& bytes : hostile) {
+    const Outcome result = ReadInMemory<OrderReader>(bytes);
+    ASSERT_TRUE(result.code == 0 || result.code == 1 || result.code == 2) << result.code << " " << result.message;
+    if (result.code == 1) {
+      EXPECT_EQ(result.message, "Unable to load Order");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
