@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "converters/cutplot/cut.h"
 #include "converters/library/alteration.h"
 #include "converters/library/annotation.h"
 #include "converters/library/block_buffer.h"
@@ -34,7 +35,7 @@ constexpr Row kConverters[] = {
     {1, Make<AlterationReader, XMLReader>, Make<AlterationWriter, XMLWriter>},
     {2, Make<AnnotationReader, XMLReader>, Make<AnnotationWriter, XMLWriter>},
     {3, Make<BlockBufferReader, XMLReader>, Make<BlockBufferWriter, XMLWriter>},
-    {4, nullptr, nullptr},
+    {4, Make<CutReader, XMLReader>, Make<CutWriter, XMLWriter>},
     {6, nullptr, nullptr},
     {11, Make<MatchingReader, XMLReader>, Make<MatchingWriter, XMLWriter>},
     {12, nullptr, nullptr},
