@@ -5,6 +5,7 @@
 // address space).
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 
 #include <filesystem>
 #include <fstream>

@@ -1,5 +1,7 @@
 #include "xml/libxml.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <mutex>
 
@@ -55,6 +57,20 @@ void BoundedStartElement(void* ctx, const xmlChar* localname, const xmlChar* pre
   if (state->elementLines && ctxt->input) state->elementLines->push_back(ctxt->input->line);
 }
 
+struct MemoryInput {
+  const char* data;
+  size_t left;
+};
+
+int ReadMemoryInput(void* context, char* buffer, int len) {
+  auto* input = static_cast<MemoryInput*>(context);
+  const size_t n = std::min(input->left, static_cast<size_t>(std::max(len, 0)));
+  std::memcpy(buffer, input->data, n);
+  input->data += n;
+  input->left -= n;
+  return static_cast<int>(n);
+}
+
 }  // namespace
 
 void EnsureInitialised() {
@@ -81,7 +97,10 @@ DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, std::
   int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
   if (encoding) options |= XML_PARSE_IGNORE_ENC;
   xmlCtxtUseOptions(ctxt.get(), options);
-  DocPtr doc(xmlCtxtReadMemory(ctxt.get(), data, static_cast<int>(size), nullptr, encoding, options));
+  // Read through a callback in pieces: libxml2 copies a memory input whole
+  // before parsing it, and keeps pieces only as long as it needs them.
+  MemoryInput input{data, size};
+  DocPtr doc(xmlCtxtReadIO(ctxt.get(), ReadMemoryInput, nullptr, &input, nullptr, encoding, options));
   ctxt->_private = nullptr;
   if (!doc || !ctxt->wellFormed || state.refused || xmlDocGetRootElement(doc.get()) == nullptr) return nullptr;
   return doc;

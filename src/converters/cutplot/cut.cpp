@@ -360,6 +360,7 @@ void CutReader::Convert() {
   buffer_ = std::make_unique<ItemBuffer>(std::move(bytes), read);
   if (read != size) Fail(platform::kReadPastEnd);
   CutFile cut = LoadCutFile(*buffer_);
+  buffer_.reset();  // the model holds what it needs: the item is not kept twice
 
   xml::SetElementBytes(AppendElement(root, "NCData"), cut.ncData);
   xml::Node report = AppendElement(root, "Report");
