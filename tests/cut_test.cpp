@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <random>
 
 #include "converters/cutplot/cut.h"
 #include "framework/exception.h"
@@ -276,6 +277,15 @@ TEST(Cut, HostileItems) {
     const Outcome result = Load(bytes);
     EXPECT_EQ(result.code, 1) << c.what;
     EXPECT_EQ(result.message, "Error reading past end of file.") << c.what;
+  }
+
+  // Bytes overwritten at random: converted or refused, never read past the end.
+  std::mt19937 random(4);
+  for (int i = 0; i < 3000; ++i) {
+    std::vector<uint8_t> bytes = item;
+    for (int c = 0; c < 3; ++c) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    const int code = Load(bytes).code;
+    EXPECT_TRUE(code == 0 || code == 1) << code;
   }
 
   // The first terminator splits the item; an item without one fails to export.
