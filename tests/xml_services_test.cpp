@@ -198,6 +198,29 @@ TEST(Loading, HostileInputIsRefused) {
   EXPECT_FALSE(area.GetItem(24, "X"));
 }
 
+// Text nodes may be of any length; the other limits stay.
+TEST(Loading, BoundsBesideLongText) {
+  auto nested = [](int depth) {
+    std::string xml;
+    for (int i = 0; i < depth; ++i) xml += "<a>";
+    for (int i = 0; i < depth; ++i) xml += "</a>";
+    return xml;
+  };
+  struct Case {
+    const char* what;
+    std::string xml;
+    bool loads;
+  } cases[] = {
+      {"256 levels", nested(256), true},
+      {"257 levels", nested(257), false},
+      {"a text of 12 MB", "<a>" + std::string(12u << 20, 'x') + "</a>", true},
+      {"an element name of 50,001", "<" + std::string(50001, 'e') + "/>", false},
+      {"an attribute name of 50,001", "<a " + std::string(50001, 'n') + "=\"1\"/>", false},
+      {"an attribute of 10,000,001 bytes", "<a n=\"" + std::string(10'000'001, 'v') + "\"/>", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Document().LoadBytes(c.xml), c.loads) << c.what;
+}
+
 TEST(Loading, HugeAttributeIsRefused) {
   TempArea area;
   const std::string path = area.File("huge.xml");

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "converters/cutplot/cut.h"
 #include "converters/cutplot/cutter_param.h"
 #include "converters/cutplot/marker_plot_param.h"
 #include "converters/cutplot/piece_plot_param.h"
@@ -44,7 +45,7 @@ constexpr Row kConverters[] = {
     {1, Make<AlterationReader, XMLReader>, Make<AlterationWriter, XMLWriter>},
     {2, Make<AnnotationReader, XMLReader>, Make<AnnotationWriter, XMLWriter>},
     {3, Make<BlockBufferReader, XMLReader>, Make<BlockBufferWriter, XMLWriter>},
-    {4, nullptr, nullptr},
+    {4, Make<CutReader, XMLReader>, Make<CutWriter, XMLWriter>},
     {6, Make<LayLimitReader, XMLReader>, Make<LayLimitWriter, XMLWriter>},
     {11, Make<MatchingReader, XMLReader>, Make<MatchingWriter, XMLWriter>},
     {12, Make<ModelReader, XMLReader>, Make<ModelWriter, XMLWriter>},

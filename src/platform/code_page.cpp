@@ -314,13 +314,14 @@ std::string AnsiToUtf8(std::string_view ansi) {
   std::string out;
   out.reserve(ansi.size() + 8);
   for (size_t i = 0; i < ansi.size();) {
-    const auto b = static_cast<uint8_t>(ansi[i]);
-    if (b < 0x80 && t.single[b] == b) {
-      out.push_back(static_cast<char>(b));
-      ++i;
-    } else {
-      AppendUtf8(out, DecodeAnsi(t, ansi, i));
-    }
+    // Runs of bytes that stand for themselves are copied at once.
+    size_t run = i;
+    while (run < ansi.size() && static_cast<uint8_t>(ansi[run]) < 0x80 &&
+           t.single[static_cast<uint8_t>(ansi[run])] == static_cast<uint8_t>(ansi[run]))
+      ++run;
+    out.append(ansi.data() + i, run - i);
+    i = run;
+    if (i < ansi.size()) AppendUtf8(out, DecodeAnsi(t, ansi, i));
   }
   return out;
 }
@@ -330,13 +331,13 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<uint8_t>(utf8[i]);
-    if (b < 0x80 && t.reverse[b] == b) {
-      out.push_back(static_cast<char>(b));
-      ++i;
-    } else {
-      EncodeAnsi(t, DecodeUtf8(utf8, i), out);
-    }
+    size_t run = i;
+    while (run < utf8.size() && static_cast<uint8_t>(utf8[run]) < 0x80 &&
+           t.reverse[static_cast<uint8_t>(utf8[run])] == static_cast<uint8_t>(utf8[run]))
+      ++run;
+    out.append(utf8.data() + i, run - i);
+    i = run;
+    if (i < utf8.size()) EncodeAnsi(t, DecodeUtf8(utf8, i), out);
   }
   return out;
 }

@@ -76,11 +76,24 @@ std::u16string Document::SerializeUtf16() const {
   return platform::Utf8ToUtf16(utf8);
 }
 
+namespace {
+
+int WriteToFile(void* context, const char* buffer, int len) {
+  return std::fwrite(buffer, 1, static_cast<size_t>(len), static_cast<std::FILE*>(context)) == static_cast<size_t>(len)
+             ? len
+             : -1;
+}
+
+}  // namespace
+
 bool Document::SaveFile(const std::string& path) const {
-  const std::string text = SerializeUtf8();
+  if (!doc_) return false;
   std::FILE* f = std::fopen(platform::HostPath(path).c_str(), "wb");
   if (!f) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  // Written as it is serialised (the same text as SerializeUtf8), so a large
+  // document is never held twice. The output buffer does not close the file.
+  xmlOutputBufferPtr out = xmlOutputBufferCreateIO(WriteToFile, nullptr, f, xmlFindCharEncodingHandler("UTF-8"));
+  const bool written = out && xmlSaveFormatFileTo(out, doc_.get(), "UTF-8", 1) >= 0;
   return std::fclose(f) == 0 && written;
 }
 
@@ -166,7 +179,9 @@ bool ReadFileBytes(const std::string& path, std::string& out) {
   if (!std::filesystem::is_regular_file(host, ec)) return false;
   std::ifstream in(host, std::ios::binary);
   if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  out.clear();
+  char chunk[1 << 16];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) out.append(chunk, static_cast<size_t>(in.gcount()));
   return !in.bad();
 }
 

@@ -6,18 +6,38 @@
 
 namespace tsln2xml::xml {
 
-void SetElementText(Node element, std::string_view ansi) {
-  if (!element) return;
-  const std::string utf8 = platform::AnsiToUtf8(ansi);
+namespace {
+
+// Replaces the element's content by one text node holding `utf8`.
+void SetTextUtf8(Node element, std::string_view utf8) {
   // xmlNodeSetContent would read entity references in the text; a text node
   // keeps "&" and "<" as they are and escapes them when serialised.
   xmlNodeSetContent(element, nullptr);
   if (utf8.empty()) return;
-  Node text = xmlNewDocTextLen(element->doc, X(utf8.c_str()), static_cast<int>(utf8.size()));
+  Node text = xmlNewDocTextLen(element->doc, X(utf8.data()), static_cast<int>(utf8.size()));
   if (!text || !xmlAddChild(element, text)) {
     xmlFreeNode(text);
     throw XmlServiceError(hresult::kOutOfMemory, "Out of memory setting an element's text");
   }
+}
+
+// Whether every character of `utf8` is one that XML 1.0 allows (the test of
+// XmlCharactersOnly, without the copy).
+bool OnlyXmlCharacters(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<uint8_t>(utf8[i]);
+    if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return false;
+    if (b == 0xEF && i + 2 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) == 0xBF &&
+        (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetElementText(Node element, std::string_view ansi) {
+  if (element) SetTextUtf8(element, platform::AnsiToUtf8(ansi));
 }
 
 std::string GetElementText(Node element) {
@@ -105,8 +125,8 @@ bool Base64Decode(std::string_view text, std::string& out) {
 void SetElementBytes(Node element, std::string_view bytes) {
   if (!element) return;
   const std::string utf8 = platform::AnsiToUtf8(bytes);
-  if (XmlCharactersOnly(utf8) == utf8 && platform::Utf8ToAnsi(utf8) == bytes) {
-    SetElementText(element, bytes);
+  if (OnlyXmlCharacters(utf8) && platform::Utf8ToAnsi(utf8) == bytes) {
+    SetTextUtf8(element, utf8);
     return;
   }
   SetAttributeUtf8(element, "Encoding", "base64");
@@ -115,11 +135,17 @@ void SetElementBytes(Node element, std::string_view bytes) {
 
 bool GetElementBytes(Node element, std::string& bytes) {
   const std::optional<std::string> encoding = GetAttributeUtf8(element, "Encoding");
+  // One text node (the usual form) is read in place, not copied first.
+  const Node only = element && element->children && !element->children->next &&
+                            element->children->type == XML_TEXT_NODE
+                        ? element->children
+                        : nullptr;
   if (!encoding) {
-    bytes = GetElementText(element);
+    bytes = only ? platform::Utf8ToAnsi(only->content ? C(only->content) : "") : GetElementText(element);
     return true;
   }
   if (*encoding != "base64") return false;
+  if (only) return Base64Decode(only->content ? C(only->content) : "", bytes);
   XmlCharPtr content(xmlNodeGetContent(element));
   return Base64Decode(content ? C(content.get()) : "", bytes);
 }

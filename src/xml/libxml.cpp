@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <mutex>
 
@@ -11,12 +12,65 @@
 namespace tsln2xml::xml {
 namespace {
 
+// XML_PARSE_HUGE lets a text node grow past 10,000,000 bytes (a large NC
+// program is one text). It also lifts libxml2's other limits, which are kept
+// here instead: the nesting depth, the length of attribute values and of
+// names. Its entity amplification guard is not needed: a document type
+// declaration is refused before any entity can be declared, so only the
+// predefined entities and character references exist.
+constexpr int kMaxDepth = 256;
+constexpr size_t kMaxAttributeValue = 10'000'000;
+constexpr size_t kMaxName = 50'000;
+
+struct ParseState {
+  startElementNsSAX2Func startElement = nullptr;
+  bool refused = false;
+  std::vector<long>* elementLines = nullptr;
+};
+
+void Refuse(xmlParserCtxtPtr ctxt) {
+  static_cast<ParseState*>(ctxt->_private)->refused = true;
+  xmlStopParser(ctxt);
+}
+
 // A document type declaration is refused outright: entity declarations left
 // in the tree would be expanded later, during validation.
 void RefuseDoctype(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+  Refuse(static_cast<xmlParserCtxtPtr>(ctx));
+}
+
+// Checks the bounds before the element is built. The attributes come as
+// five pointers each: local name, prefix, URI, value, end of value.
+void BoundedStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                         int nbNamespaces, const xmlChar** namespaces, int nbAttributes, int nbDefaulted,
+                         const xmlChar** attributes) {
   auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-  ctxt->_private = reinterpret_cast<void*>(1);
-  xmlStopParser(ctxt);
+  bool fits = ctxt->nameNr < kMaxDepth && xmlStrlen(localname) <= static_cast<int>(kMaxName);
+  for (int i = 0; fits && i < nbAttributes; ++i) {
+    const xmlChar* const* a = attributes + 5 * i;
+    fits = xmlStrlen(a[0]) <= static_cast<int>(kMaxName) && static_cast<size_t>(a[4] - a[3]) <= kMaxAttributeValue;
+  }
+  if (!fits) {
+    Refuse(ctxt);
+    return;
+  }
+  auto* state = static_cast<ParseState*>(ctxt->_private);
+  state->startElement(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted, attributes);
+  if (state->elementLines && ctxt->input) state->elementLines->push_back(ctxt->input->line);
+}
+
+struct MemoryInput {
+  const char* data;
+  size_t left;
+};
+
+int ReadMemoryInput(void* context, char* buffer, int len) {
+  auto* input = static_cast<MemoryInput*>(context);
+  const size_t n = std::min(input->left, static_cast<size_t>(std::max(len, 0)));
+  std::memcpy(buffer, input->data, n);
+  input->data += n;
+  input->left -= n;
+  return static_cast<int>(n);
 }
 
 }  // namespace
@@ -49,19 +103,27 @@ void EnsureInitialised() {
   });
 }
 
-DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding) {
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, std::vector<long>* elementLines) {
   EnsureInitialised();
   if (size > static_cast<size_t>(std::numeric_limits<int>::max())) return nullptr;
   ParserCtxtPtr ctxt(xmlNewParserCtxt());
-  if (!ctxt) return nullptr;
+  if (!ctxt || !ctxt->sax) return nullptr;
+  ParseState state;
+  state.startElement = ctxt->sax->startElementNs;
+  state.elementLines = elementLines;
   ctxt->sax->internalSubset = RefuseDoctype;
-  ctxt->_private = nullptr;
-  int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES;
+  ctxt->sax->startElementNs = BoundedStartElement;
+  ctxt->_private = &state;
+  // HUGE only together with the two refusals above (see ParseState).
+  int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
   if (encoding) options |= XML_PARSE_IGNORE_ENC;
   xmlCtxtUseOptions(ctxt.get(), options);
-  DocPtr doc(xmlCtxtReadMemory(ctxt.get(), data, static_cast<int>(size), nullptr, encoding, options));
-  if (!doc || !ctxt->wellFormed || ctxt->_private != nullptr || xmlDocGetRootElement(doc.get()) == nullptr)
-    return nullptr;
+  // Read through a callback in pieces: libxml2 copies a memory input whole
+  // before parsing it, and keeps pieces only as long as it needs them.
+  MemoryInput input{data, size};
+  DocPtr doc(xmlCtxtReadIO(ctxt.get(), ReadMemoryInput, nullptr, &input, nullptr, encoding, options));
+  ctxt->_private = nullptr;
+  if (!doc || !ctxt->wellFormed || state.refused || xmlDocGetRootElement(doc.get()) == nullptr) return nullptr;
   return doc;
 }
 

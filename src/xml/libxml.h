@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tsln2xml::xml {
 
@@ -61,10 +62,16 @@ class GenericErrorCapture {
   std::string text_;
 };
 
-// Parses untrusted text: no network, no DTD loading, no entity substitution,
-// no huge-document switch; a document type declaration stops the parse.
+// Parses untrusted text: no network, no DTD loading, no entity substitution;
+// a document type declaration stops the parse. Text nodes may be of any
+// length; nesting is bounded to 256 levels, attribute values to 10,000,000
+// bytes and names to 50,000.
 // `encoding` forces the input encoding (nullptr: detect it from the text).
 // Returns nullptr when the text is not a well-formed document.
-DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding);
+// `elementLines`, when given, receives the line of each element's start tag
+// (where it ends), in document order; the tree keeps lines past 65535 only
+// approximately.
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding,
+                      std::vector<long>* elementLines = nullptr);
 
 }  // namespace tsln2xml::xml

@@ -110,6 +110,7 @@ struct FirstError {
   int line = 0;
   int column = 0;
   std::string message;
+  xmlNodePtr node = nullptr;
 };
 
 void CaptureError(void* ctx, xmlErrorPtr error) {
@@ -119,6 +120,7 @@ void CaptureError(void* ctx, xmlErrorPtr error) {
   first->code = error->code;
   first->line = error->line;
   first->column = error->int2;
+  first->node = static_cast<xmlNodePtr>(error->node);
   first->message = error->message ? error->message : "unknown error";
   if (first->message.empty() || first->message.back() != '\n') first->message += '\n';
 }
@@ -295,6 +297,55 @@ FirstError ValidateText(const std::string& text, const SchemaSet& set) {
   return error;
 }
 
+// Stream validation collects an element's text by appending each piece the
+// parser hands over (a few hundred bytes) to everything before it, measuring
+// that again each time: a text of megabytes takes minutes. Text of that
+// size is located instead by validating the tree parsed back from the
+// serialised text, which gives the line of the node at fault.
+constexpr size_t kStreamTextLimit = 64 * 1024;
+
+// The longest run of characters between a ">" and the next "<".
+size_t LongestTextRun(std::string_view text) {
+  size_t longest = 0;
+  for (size_t close = text.find('>'); close != std::string_view::npos;) {
+    const size_t open = text.find('<', close + 1);
+    longest = std::max(longest, (open == std::string_view::npos ? text.size() : open) - close - 1);
+    if (open == std::string_view::npos) break;
+    close = text.find('>', open);
+  }
+  return longest;
+}
+
+FirstError ValidateParsedBack(const std::string& text, const SchemaSet& set) {
+  FirstError error;
+  std::vector<long> lines;
+  DocPtr doc = ParseUntrusted(text.data(), text.size(), "UTF-8", &lines);
+  if (!doc) return error;
+  SchemaValidCtxtPtr vctxt(xmlSchemaNewValidCtxt(set.get()));
+  if (!vctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlSchemaSetValidStructuredErrors(vctxt.get(), CaptureError, &error);
+  xmlSchemaValidateDoc(vctxt.get(), doc.get());
+  // The line of the element at fault, found by its place in document order.
+  xmlNodePtr at = error.node;
+  while (at && at->type != XML_ELEMENT_NODE) at = at->parent;
+  size_t index = 0;
+  for (xmlNodePtr n = xmlDocGetRootElement(doc.get()); at && n;) {
+    if (n == at) {
+      if (index < lines.size()) error.line = static_cast<int>(lines[index]);
+      break;
+    }
+    ++index;
+    if (xmlNodePtr child = xmlFirstElementChild(n)) {
+      n = child;
+      continue;
+    }
+    while (n && !xmlNextElementSibling(n)) n = n->parent && n->parent->type == XML_ELEMENT_NODE ? n->parent : nullptr;
+    if (n) n = xmlNextElementSibling(n);
+  }
+  error.node = nullptr;  // it belongs to the tree freed here
+  return error;
+}
+
 // Position of `line` (1-based) and the text of that line.
 void LocateLine(const std::string& text, int line, long& lineStart, std::string& lineText) {
   size_t start = 0;
@@ -307,6 +358,14 @@ void LocateLine(const std::string& text, int line, long& lineStart, std::string&
   if (end == std::string::npos) end = text.size();
   lineText = text.substr(start, end - start);
   while (!lineText.empty() && (lineText.back() == '\r')) lineText.pop_back();
+  // A line of megabytes (a long text on one line) is cut for the report,
+  // after whole UTF-8 characters.
+  constexpr size_t kMaxSource = 4096;
+  if (lineText.size() > kMaxSource) {
+    size_t cut = kMaxSource;
+    while (cut > 0 && (static_cast<unsigned char>(lineText[cut]) & 0xC0) == 0x80) --cut;
+    lineText.resize(cut);
+  }
   lineStart = static_cast<long>(start);
 }
 
@@ -325,11 +384,13 @@ std::optional<std::string> FindValidationError(const Document& doc, const Schema
   // The document is invalid: find the first error again in the serialised
   // text, where it has a line and a position.
   const std::string text = doc.SerializeUtf8();
-  FirstError error = ValidateText(text, set);
+  FirstError error = LongestTextRun(text) <= kStreamTextLimit ? ValidateText(text, set) : ValidateParsedBack(text, set);
   if (!error.set) error = domError;
   long lineStart = 0;
   std::string source;
   LocateLine(text, error.line, lineStart, source);
+  // A tree gives no position on the line: the start of the line's markup.
+  if (error.column <= 0) error.column = static_cast<int>(std::min(source.find_first_not_of(" \t"), source.size())) + 1;
   const std::u16string before = platform::Utf8ToUtf16(std::string_view(text).substr(0, lineStart));
   const long filePos = static_cast<long>(before.size()) + error.column;
   return ValidationReport(platform::Utf8ToAnsi(error.message), error.code, error.line, error.column, filePos,

@@ -1,0 +1,354 @@
+// Cut files: the byte layout of every record kind both ways, raw NC and
+// labeller bytes, the 8-bit header fields, the writer's refusals, hostile
+// items, and NC data over the parser's former 10 MB text limit.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include "converters/cutplot/cut.h"
+#include "framework/exception.h"
+#include "support/library_support.h"
+#include "support/test_support.h"
+#include "xml/schema.h"
+
+namespace tsln2xml::test {
+namespace {
+
+constexpr int16_t kCut = 4;
+const std::string kNs = R"(xmlns="urn:tsln2xml:data/Cut")";
+
+struct Counts {
+  int16_t overrides = 1, attributes = 2, labels = 1, models = 1;
+};
+
+ByteBuilder Header(Counts c = {}) {
+  ByteBuilder b;
+  b.Text("MARKER1", 21).Text("ORD-7", 21).Text("Spring line", 21).Text("M20 TEXT", 33).F64(60.5).F64(1234.25);
+  b.U8(200).U8(255).Text("CUTTER", 21).Text("NOTCHES", 21).Text("12", 4).Text("34", 3).I8(-1);
+  for (int i = 0; i < 12; ++i) b.F64(0.5 + i);
+  b.Text("LAY", 21).Text("MATCH", 21).Text("ANNOT", 21).Text("BLOCK", 21);
+  b.I16(1).I16(2).I16(3).I16(4).I16(5).I16(6);
+  return b.I16(c.overrides).I16(c.attributes).I16(c.labels).I16(c.models);
+}
+
+ByteBuilder ModelRecord(int16_t sizes, int16_t options) {
+  ByteBuilder b;
+  b.Text("SHIRT", 21).Text("ALT", 21).Text("DYN", 21).Text("MISSES", 21).I16(7).I16(-2).I16(sizes).Text("DENI", 6);
+  return b.I16(options).I32(-100000).I32(250).I8(-3).Zeros(21);
+}
+
+const std::string kNc = "N1\r\nG01X1Y2\r\n*M0*";
+
+// An item in the writer's form with one record of every kind and labeller
+// data that holds an escape character (base64 in the document). The offsets
+// of the record boundaries go to `boundaries`.
+std::vector<uint8_t> FullItem(std::vector<size_t>* boundaries = nullptr) {
+  ByteBuilder b;
+  auto mark = [&] {
+    if (boundaries) boundaries->push_back(b.size());
+  };
+  b.Raw(kNc.data(), kNc.size());
+  mark();
+  b.Bytes(Header());
+  mark();
+  b.I16(65).I16(10);
+  mark();
+  b.I16(66).I16(-4);
+  mark();
+  b.Text("A", 2).I16(3).I16(9);
+  mark();
+  b.Text("FRONT", 21).Text("L", 2).Text("FLIP", 12).Text("M", 7).Text("SHIRT", 21).Zeros(7);
+  mark();
+  b.Bytes(ModelRecord(2, 1));
+  mark();
+  b.Text("OPT1", 7);
+  mark();
+  b.Text("S", 8).I16(12).Text("CD", 7).Text("HP", 7).Text("M", 8).I16(-1).Zeros(16);
+  mark();
+  b.Text("L", 8).I16(0).Text("", 7).Text("", 7).Text("M", 8).I16(1).Zeros(16);
+  mark();
+  b.Raw("\x1B" "LBL\r\n", 6);
+  return b;
+}
+
+const std::string kFullDocument = R"(<Cut )" + kNs + R"( version="1" Name="ONE">
+  <NCData>N1&#13;
+G01X1Y2&#13;
+*M0*</NCData>
+  <Report MarkerName="MARKER1" OrderNumber="ORD-7" Description="Spring line" M20="M20 TEXT" ClothWidth="60.5"
+          ClothLength="1234.25" Labeler="200" OpStop="255" CutParam="CUTTER" NotchParam="NOTCHES" EstTimeM="12"
+          EstTimeS="34" Complete="-1" Utilization="0.5" PieceArea="1.5" PlaidRepeat="2.5" PlaidOffset="3.5"
+          StripeRepeat="4.5" StripeOffset="5.5" TotalPerimeter="6.5" TotalStraightPerimeter="7.5"
+          TotalCurvedPerimeter="8.5" TotalInternalLength="9.5" TotalStraightInternalLength="10.5"
+          TotalCurvedInternalLength="11.5" LayLimits="LAY" Matching="MATCH" Annotation="ANNOT" BlockBuffer="BLOCK"
+          Notch1Ct="1" Notch2Ct="2" Notch3Ct="3" Notch4Ct="4" Notch5Ct="5" TotalSizes="6">
+    <Attribute AttributeChar="65" TotalNum="10"/>
+    <Attribute AttributeChar="66" TotalNum="-4"/>
+    <Label LabelChar="A" TotalNum="3" ToolNum="9"/>
+    <Override Piece="FRONT" LeftRight="L" OverrideType="FLIP" Size="M" Model="SHIRT"/>
+    <OrderModel ModName="SHIRT" AltName="ALT" DynAltName="DYN" SizeCode="MISSES" ModelNumber="7" AddPieceBundle="-2"
+                FabricType="DENI" ShStX="-100000" ShStY="250" OrderFlags="-3">
+      <ModelOption Name="OPT1"/>
+      <ModelList Size="S" Quant="12" Cutdown="CD" Halfpiece="HP" BaseSize="M" Direction="-1"/>
+      <ModelList Size="L" Quant="0" Cutdown="" Halfpiece="" BaseSize="M" Direction="1"/>
+    </OrderModel>
+  </Report>
+  <LabellerData Encoding="base64">G0xCTA0K</LabellerData>
+</Cut>)";
+
+TEST(Cut, EveryRecordKindBothWays) {
+  TempArea area;
+  const std::vector<uint8_t> item = FullItem();
+  auto exported = ExportBytes(kCut, area, item);
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(kFullDocument, exported.xml), "");
+  ASSERT_EQ(ImportFromString(kCut, area.path(), "TWO", kFullDocument), 0) << LastErrorMessage();
+  EXPECT_EQ(area.GetItem(kCut, "TWO"), item);
+}
+
+TEST(Cut, ExampleComesBackUnchanged) {
+  TempArea area;
+  const std::string example = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/examples/Cut/SHIRT01.xml");
+  ASSERT_EQ(ImportFromString(kCut, area.path(), "SHIRT01", example), 0) << LastErrorMessage();
+  auto exported = ExportToString(kCut, area.path(), "SHIRT01");
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(example, exported.xml), "");
+}
+
+// The writer's defaults and cuts: without a report the header is zero, a
+// label keeps its first character, texts keep what their field holds.
+TEST(Cut, WriterForms) {
+  struct Case {
+    const char* what;
+    std::string report;  // the Report element, or "" for none
+    std::vector<uint8_t> expected;  // after the NC data, before "LBL"
+  } cases[] = {
+      {"no report", "", std::vector<uint8_t>(364, 0)},
+      {"two-character label",
+       R"(<Report MarkerName="" OrderNumber="" Description="" M20="" ClothWidth="0" ClothLength="0" Labeler="0" OpStop="0"
+           CutParam="" NotchParam="" EstTimeM="" EstTimeS="" Complete="0" Utilization="0" PieceArea="0" PlaidRepeat="0"
+           PlaidOffset="0" StripeRepeat="0" StripeOffset="0" TotalPerimeter="0" TotalStraightPerimeter="0"
+           TotalCurvedPerimeter="0" TotalInternalLength="0" TotalStraightInternalLength="0" TotalCurvedInternalLength="0"
+           LayLimits="" Matching="" Annotation="" BlockBuffer="" Notch1Ct="0" Notch2Ct="0" Notch3Ct="0" Notch4Ct="0"
+           Notch5Ct="0" TotalSizes="0"><Label LabelChar="AB" TotalNum="1" ToolNum="2"/></Report>)",
+       ByteBuilder().Zeros(360).I16(1).I16(0).Text("A", 2).I16(1).I16(2)},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    const std::string xml = "<Cut " + kNs + R"( Name="C"><NCData>G1&#13;
+*M0*</NCData>)" + c.report + "<LabellerData>LBL</LabellerData></Cut>";
+    ASSERT_EQ(ImportUnvalidated(kCut, area.path(), "C", xml).code, 0) << c.what << LastErrorMessage();
+    ByteBuilder expected;
+    expected.Raw("G1\r\n*M0*", 8).Bytes(c.expected).Raw("LBL", 3);
+    EXPECT_EQ(area.GetItem(kCut, "C"), expected.bytes()) << c.what;
+  }
+}
+
+// Documents the writer refuses; the storage area keeps no item.
+TEST(Cut, WriterRefusals) {
+  const std::string report = R"(<Report MarkerName="" OrderNumber="" Description="" M20="" ClothWidth="0" ClothLength="0"
+      Labeler="0" OpStop="0" CutParam="" NotchParam="" EstTimeM="" EstTimeS="" Complete="0" Utilization="0" PieceArea="0"
+      PlaidRepeat="0" PlaidOffset="0" StripeRepeat="0" StripeOffset="0" TotalPerimeter="0" TotalStraightPerimeter="0"
+      TotalCurvedPerimeter="0" TotalInternalLength="0" TotalStraightInternalLength="0" TotalCurvedInternalLength="0"
+      LayLimits="" Matching="" Annotation="" BlockBuffer="" Notch1Ct="0" Notch2Ct="0" Notch3Ct="0" Notch4Ct="0"
+      Notch5Ct="0" TotalSizes="0">)";
+  auto doc = [&](const std::string& nc, const std::string& lists = "") {
+    return "<Cut " + kNs + R"( Name="C">)" + nc + report + lists + "</Report><LabellerData/></Cut>";
+  };
+  auto with = [](std::string xml, std::string_view from, std::string_view to) {
+    return xml.replace(xml.find(from), from.size(), to);
+  };
+  const std::string empty = doc("<NCData>*M0*</NCData>");
+  std::string attributes;
+  for (int i = 0; i < 32768; ++i) attributes += R"(<Attribute AttributeChar="1" TotalNum="1"/>)";
+  struct Case {
+    const char* what;
+    std::string xml;
+    int code;
+    const char* message;
+  } cases[] = {
+      {"no terminator", doc("<NCData>G1</NCData>"), 1, "NC terminator '*M0*' missing at the end of <NCData>"},
+      {"text after the terminator", doc("<NCData>*M0*G1</NCData>"), 1,
+       "NC terminator '*M0*' missing at the end of <NCData>"},
+      {"terminator twice", doc("<NCData>G1*M0*G2*M0*</NCData>"), 1,
+       "<NCData> holds the NC terminator '*M0*' before its end"},
+      {"overlapping terminators", doc("<NCData>*M0*M0*</NCData>"), 1,
+       "<NCData> holds the NC terminator '*M0*' before its end"},
+      {"bad base64", doc(R"(<NCData Encoding="base64">Kk0wKg=</NCData>)"), 1, "Invalid base64 content in <NCData>"},
+      {"too many attributes", doc("<NCData>*M0*</NCData>", attributes), 1,
+       "Too many Cut attributes: 32768 (at most 32767)"},
+      {"no NC data", "<Cut " + kNs + R"( Name="C">)" + report + "</Report><LabellerData/></Cut>", 2, nullptr},
+      {"Labeler over 255", with(empty, R"(Labeler="0")", R"(Labeler="256")"), 2, nullptr},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImportFromString(kCut, area.path(), "C", c.xml), c.code) << c.what;
+    if (c.message) {
+      EXPECT_EQ(LastErrorMessage(), c.message) << c.what;
+    }
+  }
+  // Values outside the 8-bit fields fail in the writer too, past the schema.
+  EXPECT_EQ(ImportUnvalidated(kCut, area.path(), "C", with(empty, R"(Labeler="0")", R"(Labeler="256")")).code, 4);
+  EXPECT_EQ(ImportUnvalidated(kCut, area.path(), "C", with(empty, R"(Complete="0")", R"(Complete="200")")).code, 4);
+  EXPECT_EQ(ImportUnvalidated(kCut, area.path(), "C", "<Cut " + kNs + R"( Name="C"/>)").message,
+            "Missing required <NCData> element");
+  EXPECT_FALSE(area.GetItem(kCut, "C"));
+
+  const Outcome refused = ConvertWithRefusedWrites(kCut, doc("<NCData>*M0*</NCData>"));
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.message, "Error writing Cut");
+}
+
+// The schema refuses documents outside its table.
+TEST(Cut, SchemaRefusesForeignDocuments) {
+  std::string good = kFullDocument;
+  struct Case {
+    const char* what;
+    const char* from;
+    const char* to;
+  } cases[] = {
+      {"an encoding other than base64", R"(Encoding="base64")", R"(Encoding="hex")"},
+      {"Complete outside int8", R"(Complete="-1")", R"(Complete="128")"},
+      {"LeftRight empty", R"(LeftRight="L")", R"(LeftRight="")"},
+      {"FabricType of five", R"(FabricType="DENI")", R"(FabricType="DENIM")"},
+      {"a label before an attribute", R"(<Attribute AttributeChar="65" TotalNum="10"/>)",
+       R"(<Label LabelChar="A" TotalNum="3" ToolNum="9"/><Attribute AttributeChar="65" TotalNum="10"/>)"},
+      {"a size before an option", R"(<ModelOption Name="OPT1"/>)", R"(<ModelList Size="S" Quant="12" Cutdown="CD"
+          Halfpiece="HP" BaseSize="M" Direction="-1"/><ModelOption Name="OPT1"/>)"},
+      {"no labeller data", R"(<LabellerData Encoding="base64">G0xCTA0K</LabellerData>)", ""},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    std::string xml = good;
+    const size_t at = xml.find(c.from);
+    ASSERT_NE(at, std::string::npos) << c.what;
+    xml.replace(at, std::strlen(c.from), c.to);
+    EXPECT_EQ(ImportFromString(kCut, area.path(), "C", xml), 2) << c.what;
+  }
+  EXPECT_FALSE(area.GetItem(kCut, "C"));
+}
+
+Outcome Load(const std::vector<uint8_t>& bytes) {
+  auto owned = std::make_shared<uint8_t[]>(bytes.size());
+  std::copy(bytes.begin(), bytes.end(), owned.get());
+  ItemBuffer buffer(owned, bytes.size());
+  try {
+    LoadCutFile(buffer);
+    return {};
+  } catch (const Tsln2XmlException& e) {
+    return {e.Code(), e.what()};
+  }
+}
+
+// Every prefix of an item that ends inside its records, negative counts and
+// counts beyond the item fail with code 1; none reads past the end.
+TEST(Cut, HostileItems) {
+  std::vector<size_t> boundaries;
+  const std::vector<uint8_t> item = FullItem(&boundaries);
+  const size_t recordsEnd = boundaries.back();
+  for (size_t n = 0; n < recordsEnd; ++n) {
+    const Outcome result = Load(std::vector<uint8_t>(item.begin(), item.begin() + static_cast<ptrdiff_t>(n)));
+    EXPECT_EQ(result.code, 1) << n;
+    EXPECT_EQ(result.message, n < kNc.size() ? "NC terminator '*M0*' missing" : "Error reading past end of file.") << n;
+  }
+  for (size_t n = recordsEnd; n <= item.size(); ++n)
+    EXPECT_EQ(Load(std::vector<uint8_t>(item.begin(), item.begin() + static_cast<ptrdiff_t>(n))).code, 0) << n;
+
+  const size_t header = kNc.size();
+  const size_t model = boundaries[5];
+  struct Case {
+    const char* what;
+    size_t offset;
+    int16_t value;
+  } cases[] = {
+      {"negative overrides", header + 356, -1}, {"negative attributes", header + 358, -1},
+      {"negative labels", header + 360, -2},    {"negative models", header + 362, -32768},
+      {"negative sizes", model + 88, -1},       {"negative options", model + 96, -1},
+      {"attributes beyond the item", header + 358, 32767}, {"sizes beyond the item", model + 88, 3},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> bytes = item;
+    bytes[c.offset] = static_cast<uint8_t>(c.value);
+    bytes[c.offset + 1] = static_cast<uint8_t>(static_cast<uint16_t>(c.value) >> 8);
+    const Outcome result = Load(bytes);
+    EXPECT_EQ(result.code, 1) << c.what;
+    EXPECT_EQ(result.message, "Error reading past end of file.") << c.what;
+  }
+
+  // Bytes overwritten at random: converted or refused, never read past the end.
+  std::mt19937 random(4);
+  for (int i = 0; i < 3000; ++i) {
+    std::vector<uint8_t> bytes = item;
+    for (int c = 0; c < 3; ++c) bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    const int code = Load(bytes).code;
+    EXPECT_TRUE(code == 0 || code == 1) << code;
+  }
+
+  // The first terminator splits the item; an item without one fails to export.
+  TempArea area;
+  EXPECT_EQ(ExportBytes(kCut, area, ByteBuilder().Raw("G1*M0", 5).Zeros(400)).code, 1);
+  EXPECT_EQ(LastErrorMessage(), "NC terminator '*M0*' missing");
+}
+
+// A reader whose store hands over fewer bytes than the item's size.
+class ShortReadCutReader : public CutReader {
+ public:
+  ShortReadCutReader() : CutReader("", "/nowhere", "SHORT") {}
+  void Open() override {
+    auto* handle = new store::ItemHandle;
+    handle->data = FullItem();
+    handle->size = static_cast<int32_t>(handle->data.size() + 1);
+    handle_ = handle;
+    dataStart_ = 0;
+  }
+};
+
+TEST(Cut, ShortReadOfTheWholeItemFails) {
+  try {
+    ShortReadCutReader().ToString();
+    ADD_FAILURE() << "a short read was converted";
+  } catch (const Tsln2XmlException& e) {
+    EXPECT_EQ(e.Code(), 1);
+    EXPECT_STREQ(e.what(), "Error reading past end of file.");
+  }
+}
+
+// 12 MB of NC data in CRLF lines, over libxml2's default 10 MB text limit,
+// goes out and comes back; an invalid document holding it reports its error
+// at once, on the right line.
+TEST(Cut, LargeNcData) {
+  std::string nc;
+  nc.reserve(12u << 20);
+  for (int i = 0; nc.size() < (12u << 20); ++i) nc += "G01X" + std::to_string(i) + "Y" + std::to_string(i % 997) + "\r\n";
+  nc += "*M0*";
+  ByteBuilder b;
+  b.Raw(nc.data(), nc.size()).Bytes(Header({0, 0, 0, 0}));
+  const std::vector<uint8_t> item = b;
+  TempArea area;
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kCut, area, item, &failure), item) << failure.substr(0, 300);
+
+  auto exported = ExportBytes(kCut, area, item);
+  ASSERT_EQ(exported.code, 0);
+  std::string invalid = exported.xml;
+  invalid.replace(invalid.find(R"(Labeler="200")"), 13, R"(Labeler="-1")");
+  xml::Document doc;
+  ASSERT_TRUE(doc.LoadUtf8(invalid));
+  const auto start = std::chrono::steady_clock::now();
+  const auto report = xml::FindValidationError(doc, *xml::SchemaSetForNamespace("urn:tsln2xml:data/Cut"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  ASSERT_TRUE(report);
+  const std::string text = doc.SerializeUtf8();
+  const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(text.find("<Report")), '\n');
+  EXPECT_NE(report->find("\nline: " + std::to_string(line) + "\n"), std::string::npos) << report->substr(0, 400);
+  const size_t source = report->find("\nSource: ");
+  ASSERT_NE(source, std::string::npos) << report->substr(0, 400);
+  EXPECT_EQ(report->find_first_not_of(' ', source + 9), report->find("<Report MarkerName=", source)) << report->substr(0, 400);
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
