@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "converters/cutplot/plot.h"
 #include "converters/library/alteration.h"
 #include "converters/library/annotation.h"
 #include "converters/library/block_buffer.h"
@@ -43,7 +44,7 @@ constexpr Row kConverters[] = {
     {19, nullptr, nullptr},
     {20, nullptr, nullptr},
     {21, Make<PieceListReader, XMLReader>, Make<PieceListWriter, XMLWriter>},
-    {22, nullptr, nullptr},
+    {22, Make<PlotReader, XMLReader>, Make<PlotWriter, XMLWriter>},
     {23, nullptr, nullptr},
     {24, Make<SizeCodeReader, XMLReader>, Make<SizeCodeWriter, XMLWriter>},
     {17, Make<NotchReader, XMLReader>, Make<NotchWriter, XMLWriter>},
