@@ -12,6 +12,9 @@ namespace tsln2xml::xml {
 Document::Document() {
   EnsureInitialised();
   doc_.reset(xmlNewDoc(X("1.0")));
+  // Element and attribute names are kept once in the document's dictionary,
+  // as a parsed document keeps them, rather than copied into every node.
+  if (doc_) doc_->dict = xmlDictCreate();
 }
 
 bool Document::LoadUtf8(std::string_view utf8) {
@@ -76,10 +79,15 @@ std::u16string Document::SerializeUtf16() const {
 }
 
 bool Document::SaveFile(const std::string& path) const {
-  const std::string text = SerializeUtf8();
+  // Written out as it is serialised: a large document's text is never held
+  // beside its tree.
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  bool written = false;
+  if (doc_) {
+    xmlOutputBufferPtr out = xmlOutputBufferCreateFile(f, xmlFindCharEncodingHandler("UTF-8"));
+    written = out && xmlSaveFormatFileTo(out, doc_.get(), "UTF-8", 1) >= 0;
+  }
   return std::fclose(f) == 0 && written;
 }
 
