@@ -256,6 +256,39 @@ TEST(Plot, RawTextsAndSectionSizes) {
   EXPECT_EQ(CompareXml(exported.xml, again.xml), "");
 }
 
+TEST(Plot, TextFieldsAreReadWithinTheirWidth) {
+  TempArea area;
+  std::vector<uint8_t> item = Header(0, 0, 0);
+  item[4 + 7] = 'X';                                  // no NUL after the signature
+  std::fill(item.begin() + 12, item.begin() + 33, 'A');  // 21 bytes of plot name
+  auto exported = ExportBytes(kPlot, area, item);
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_NE(exported.xml.find(R"(Signature="GENPTV1" PlotName=")" + std::string(20, 'A') + '"'), std::string::npos)
+      << exported.xml;
+}
+
+TEST(Plot, UnknownTagsOfKnownTypesAreRefused) {
+  TempArea area;
+  const std::string box = R"(<PieceBoundingBox MinX="0" MinY="0" MaxX="0" MaxY="0" PieceOffset="0"/>)";
+  for (unsigned type : {0xEFBE, 0x0100, 0x01FF, 0x0200, 0x0201, 0x0202, 0x02FF, 0x0300, 0x0500, 0x05FF, 0x0600, 0x0601,
+                        0x0602, 0x0603, 0x06FF, 0xFFFF}) {
+    EXPECT_EQ(ImportFromString(kPlot, area.path(), "X", Document("<UnknownTag TagType=\"" + std::to_string(type) + "\"/>")), 1)
+        << type;
+  }
+  for (unsigned type : {0x0301, 0x0302, 0x0303, 0x0304, 0x0305, 0x03FF, 0x0400, 0x0401, 0x0410}) {
+    EXPECT_EQ(ImportFromString(kPlot, area.path(), "X",
+                               Document("<Piece>" + box + "<UnknownTag TagType=\"" + std::to_string(type) + "\"/></Piece>")), 1)
+        << type;
+  }
+  // Types the reader keeps as unknown where they stand are written, and their
+  // data is limited by the 16-bit size.
+  ASSERT_EQ(ImportFromString(kPlot, area.path(), "X", Document("<Piece>" + box + R"(<UnknownTag TagType="768"/></Piece>
+      <UnknownTag TagType="1024">)" + std::string(2 * 65535, 'a') + "</UnknownTag>")), 0) << LastErrorMessage();
+  EXPECT_EQ(ImportFromString(kPlot, area.path(), "X", Document(R"(<UnknownTag TagType="7">)" + std::string(2 * 65536, '0') +
+                                                               "</UnknownTag>")), 1);
+  EXPECT_EQ(LastErrorMessage(), "Too many bytes in an <UnknownTag>: 65536 (at most 65535)");
+}
+
 TEST(Plot, UnusableItemsFail) {
   const EveryTag t = MakeEveryTag();
   const std::vector<uint8_t>& full = t.bytes.bytes();
