@@ -172,7 +172,15 @@ bool ReadFileBytes(const std::string& path, std::string& out) {
   if (!std::filesystem::is_regular_file(path, ec)) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // Read in one go into a buffer of the file's size (a large document is not
+  // copied through a growing buffer); whatever the file gained since follows.
+  const auto size = std::filesystem::file_size(path, ec);
+  out.resize(ec ? 0 : static_cast<size_t>(size));
+  in.read(out.data(), static_cast<std::streamsize>(out.size()));
+  out.resize(static_cast<size_t>(in.gcount()));
+  if (in.bad()) return false;
+  in.clear();
+  out.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
 }
 
