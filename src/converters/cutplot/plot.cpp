@@ -354,6 +354,31 @@ struct ModelSizeLayout {
   }
 };
 
+// The piece records that hold a point list: a uint16 count, for some two
+// bytes (each an attribute, or a byte not converted), then the points.
+struct PointRecord {
+  uint16_t tag;
+  const char* element;
+  const char* byte1;
+  const char* byte2;
+};
+constexpr PointRecord kPointRecords[] = {
+    {kTagBoxPoint, "BoxPoint", "Flags", "InternalType"},
+    {kTagPieceConnect, "PieceConnect", "InternalType", nullptr},
+    {kTagStartPos, "StartPos", nullptr, nullptr},
+    {kTagLiftPlunge, "LiftPlunge", nullptr, nullptr},
+};
+const PointRecord* PointRecordOfTag(uint16_t tag) {
+  for (const PointRecord& r : kPointRecords)
+    if (r.tag == tag) return &r;
+  return nullptr;
+}
+const PointRecord* PointRecordOfElement(std::string_view name) {
+  for (const PointRecord& r : kPointRecords)
+    if (name == r.element) return &r;
+  return nullptr;
+}
+
 // ---------------------------------------------------------------- reading
 
 std::string HexOf(std::span<const uint8_t> bytes) {
@@ -524,34 +549,27 @@ class PlotStreamReader {
           }
           break;
         }
-        case kTagBoxPoint: {
-          const uint16_t count = cursor_.U16();
-          xml::Node box = Append(piece, "BoxPoint");
-          xml::SetAttribute(box, "Flags", int64_t{cursor_.U8()});
-          xml::SetAttribute(box, "InternalType", int64_t{cursor_.U8()});
-          Points(box, count);
-          break;
-        }
-        case kTagPieceConnect: {
-          const uint16_t count = cursor_.U16();
-          xml::Node connect = Append(piece, "PieceConnect");
-          xml::SetAttribute(connect, "InternalType", int64_t{cursor_.U8()});
-          cursor_.Skip(1);
-          Points(connect, count);
-          break;
-        }
-        case kTagStartPos:
-        case kTagLiftPlunge: {
-          const uint16_t count = cursor_.U16();
-          Points(Append(piece, type == kTagStartPos ? "StartPos" : "LiftPlunge"), count);
-          break;
-        }
         case kTagSelectPen: Append(piece, "SelectPen"); break;
         case kTagSelectKnife: Append(piece, "SelectKnife"); break;
         case kTagLineTypeSel: xml::SetAttribute(Append(piece, "LineTypeSel"), "Value", int64_t{cursor_.I8()}); break;
-        default: Unknown(piece, type, size); break;
+        default:
+          if (const PointRecord* kind = PointRecordOfTag(type))
+            PointRecordElement(piece, *kind);
+          else
+            Unknown(piece, type, size);
+          break;
       }
     }
+  }
+
+  // A count, the record's two prefix bytes when it has them, the points.
+  void PointRecordElement(xml::Node piece, const PointRecord& kind) {
+    const uint16_t count = cursor_.U16();
+    xml::Node element = Append(piece, kind.element);
+    if (kind.byte1) xml::SetAttribute(element, kind.byte1, int64_t{cursor_.U8()});
+    if (kind.byte2) xml::SetAttribute(element, kind.byte2, int64_t{cursor_.U8()});
+    if (kind.byte1 && !kind.byte2) cursor_.Skip(1);
+    Points(element, count);
   }
 
   // The models of the current report: as many as its page 1 says.
@@ -893,23 +911,13 @@ class PlotStreamWriter {
       }
       return;
     }
-    const uint16_t tag = kind == "BoxPoint"       ? kTagBoxPoint
-                         : kind == "PieceConnect" ? kTagPieceConnect
-                         : kind == "StartPos"     ? kTagStartPos
-                         : kind == "LiftPlunge"   ? kTagLiftPlunge
-                                                  : 0;
-    if (!tag) return;  // nothing else belongs in a piece
+    const PointRecord* record = PointRecordOfElement(kind);
+    if (!record) return;  // nothing else belongs in a piece
     const auto points = Points(child, "PlotPoint elements in a <" + kind + ">");
-    const bool twoBytes = tag == kTagBoxPoint || tag == kTagPieceConnect;
-    sink_.Head(tag, (twoBytes ? 4 : 2) + kPointSize * points.size());
+    sink_.Head(record->tag, (record->byte1 ? 4 : 2) + kPointSize * points.size());
     sink_.Put(static_cast<uint16_t>(points.size()));
-    if (tag == kTagBoxPoint) {
-      sink_.Put(xml::GetAttributeUInt8(child, "Flags", 0));
-      sink_.Put(xml::GetAttributeUInt8(child, "InternalType", 0));
-    } else if (tag == kTagPieceConnect) {
-      sink_.Put(xml::GetAttributeUInt8(child, "InternalType", 0));
-      sink_.Put(uint8_t{0});
-    }
+    if (record->byte1) sink_.Put(xml::GetAttributeUInt8(child, record->byte1, 0));
+    if (record->byte1) sink_.Put(record->byte2 ? xml::GetAttributeUInt8(child, record->byte2, 0) : uint8_t{0});
     PutPoints(points);
   }
 
