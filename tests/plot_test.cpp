@@ -413,8 +413,14 @@ TEST(Plot, SchemaLimits) {
   for (const char* body : invalid) EXPECT_EQ(ImportFromString(kPlot, area.path(), "X", Document(body)), 2) << body;
   EXPECT_EQ(ImportFromString(kPlot, area.path(), "X", Document(report + R"( PtAttrCnt=")" + Counts(14, {1}) + "\"/>")), 2);
   EXPECT_EQ(ImportFromString(kPlot, area.path(), "X", Document("").replace(Document("").find("GENPTV1"), 7, "GENPTV12")), 2);
-  // A report without its second page.
-  EXPECT_EQ(ImportFromString(kPlot, area.path(), "X", Document(report + "/>")), 0) << LastErrorMessage();
+  // A report without its second page's values: missing counts are 0.
+  ASSERT_EQ(ImportFromString(kPlot, area.path(), "X", Document(report + R"( PtAttrCnt="7 65535"/>)")), 0)
+      << LastErrorMessage();
+  const auto stored = *area.GetItem(kPlot, "X");
+  const size_t counts = 144 + 3 * 4 + 4 + 146 + 4 + 266;  // the header, 3 end markers, page 1, page 2's head
+  ASSERT_GT(stored.size(), counts + 26);
+  EXPECT_EQ(std::vector<uint8_t>(stored.begin() + counts, stored.begin() + counts + 26),
+            ByteBuilder().U16(7).U16(65535).Zeros(22).bytes());
 }
 
 }  // namespace
