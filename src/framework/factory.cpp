@@ -6,6 +6,7 @@
 #include "converters/cutplot/cutter_param.h"
 #include "converters/cutplot/marker_plot_param.h"
 #include "converters/cutplot/piece_plot_param.h"
+#include "converters/cutplot/plot.h"
 #include "converters/grading/piece.h"
 #include "converters/grading/rule_table.h"
 #include "converters/library/alteration.h"
@@ -54,7 +55,7 @@ constexpr Row kConverters[] = {
     {19, Make<UserEnvironmentReader, XMLReader>, Make<UserEnvironmentWriter, XMLWriter>},
     {20, Make<PieceReader, XMLReader>, nullptr},
     {21, Make<PieceListReader, XMLReader>, Make<PieceListWriter, XMLWriter>},
-    {22, nullptr, nullptr},
+    {22, Make<PlotReader, XMLReader>, Make<PlotWriter, XMLWriter>},
     {23, Make<RuleTableReader, XMLReader>, Make<RuleTableWriter, XMLWriter>},
     {24, Make<SizeCodeReader, XMLReader>, Make<SizeCodeWriter, XMLWriter>},
     {17, Make<NotchReader, XMLReader>, Make<NotchWriter, XMLWriter>},

@@ -13,6 +13,9 @@ namespace tsln2xml::xml {
 Document::Document() {
   EnsureInitialised();
   doc_.reset(xmlNewDoc(X("1.0")));
+  // Element and attribute names are kept once in the document's dictionary,
+  // as a parsed document keeps them, rather than copied into every node.
+  if (doc_) doc_->dict = xmlDictCreate();
 }
 
 bool Document::LoadUtf8(std::string_view utf8) {
@@ -179,9 +182,15 @@ bool ReadFileBytes(const std::string& path, std::string& out) {
   if (!std::filesystem::is_regular_file(host, ec)) return false;
   std::ifstream in(host, std::ios::binary);
   if (!in) return false;
-  out.clear();
-  char chunk[1 << 16];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) out.append(chunk, static_cast<size_t>(in.gcount()));
+  // Read in one go into a buffer of the file's size (a large document is not
+  // copied through a growing buffer); whatever the file gained since follows.
+  const auto size = std::filesystem::file_size(host, ec);
+  out.resize(ec ? 0 : static_cast<size_t>(size));
+  in.read(out.data(), static_cast<std::streamsize>(out.size()));
+  out.resize(static_cast<size_t>(in.gcount()));
+  if (in.bad()) return false;
+  in.clear();
+  out.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
 }
 
