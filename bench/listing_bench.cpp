@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/data_types.h"
+#include "core/data_types.h"
 #include "store/catalog.h"
 #include "store/item_lookup.h"
 #include "tsln2xml/tsln2xml.h"

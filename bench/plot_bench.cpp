@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/data_types.h"
+#include "core/data_types.h"
 #include "tsln2xml/tsln2xml.h"
 #include "platform/byte_order.h"
 #include "store/catalog.h"

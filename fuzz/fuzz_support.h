@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/data_types.h"
-#include "framework/factory.h"
+#include "core/data_types.h"
+#include "converters/registry.h"
 
 namespace tsln2xml::fuzz {
 

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "converters/cutplot/cut.h"
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "support/library_support.h"
 #include "support/test_support.h"
 #include "xml/schema.h"

@@ -16,7 +16,7 @@
 #include "converters/library/matching.h"
 #include "converters/library/notch.h"
 #include "converters/library/piece_list.h"
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "support/library_support.h"
 #include "support/test_support.h"
 

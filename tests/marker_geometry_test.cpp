@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "marker/piece_geometry.h"
 #include "support/test_support.h"
 

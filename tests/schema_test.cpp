@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "platform/code_page.h"
 #include "support/test_support.h"
 #include "xml/document.h"

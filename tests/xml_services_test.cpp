@@ -6,7 +6,7 @@
 #include <clocale>
 #include <functional>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "support/test_support.h"
 #include "tsln2xml/tsln2xml.h"
 #include "xml/attributes.h"

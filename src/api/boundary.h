@@ -9,7 +9,7 @@
 #include <string>
 
 #include "api/last_error.h"
-#include "framework/exception.h"
+#include "core/exception.h"
 
 namespace tsln2xml {
 

@@ -4,8 +4,8 @@
 
 #include "api/boundary.h"
 #include "api/last_error.h"
-#include "framework/factory.h"
-#include "framework/item_enumeration.h"
+#include "converters/registry.h"
+#include "api/item_lists.h"
 #include "marker/marker_export.h"
 #include "platform/bstr.h"
 #include "tsln2xml/tsln2xml.h"

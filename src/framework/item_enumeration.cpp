@@ -4,9 +4,8 @@
 #include <ctime>
 #include <new>
 
-#include "api/boundary.h"
-#include "framework/data_types.h"
-#include "framework/exception.h"
+#include "core/data_types.h"
+#include "core/exception.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
 #include "store/item_lookup.h"
@@ -147,10 +146,6 @@ xml::Document BuildItemList(const TypeSelection& selection, std::string_view are
   }
 }
 
-namespace {
-std::string_view Arg(const char* s) { return s ? std::string_view(s) : std::string_view(); }
-}  // namespace
-
 TypeSelection SelectDataTypes(TypeFilter filter, std::span<const int32_t> codes) {
   switch (filter) {
     case TypeFilter::kAll: return AllDataTypes();
@@ -158,28 +153,6 @@ TypeSelection SelectDataTypes(TypeFilter filter, std::span<const int32_t> codes)
     case TypeFilter::kAllBut: return AllDataTypesBut(codes);
   }
   return {};
-}
-
-int32_t EnumerateItemsToFile(TypeFilter filter, const int* codes, int count, const char* areaRoot,
-                             const char* areaName, const char* xmlFileName, const char* schemaFileName) {
-  return RunAtBoundary([&] {
-    const xml::Document doc = BuildItemList(SelectDataTypes(filter, CallerCodes(codes, count)), Arg(areaRoot),
-                                            Arg(areaName), schemaFileName);
-    if (!doc.SaveFile(std::string(Arg(xmlFileName))))
-      throw Tsln2XmlException(kXmlServiceFailure, hresult::kAccessDenied, "COM Error Saving XML.");
-  });
-}
-
-int32_t EnumerateItemsToString(TypeFilter filter, const int* codes, int count, const char* areaRoot,
-                               const char* areaName, platform::Bstr* xml, const char* schemaFileName) {
-  return RunAtBoundary([&] {
-    const xml::Document doc = BuildItemList(SelectDataTypes(filter, CallerCodes(codes, count)), Arg(areaRoot),
-                                            Arg(areaName), schemaFileName);
-    if (!xml) return;
-    platform::Bstr text = platform::AllocBstr(doc.SerializeUtf16());
-    if (!text) throw std::bad_alloc();
-    *xml = text;
-  });
 }
 
 }  // namespace tsln2xml

@@ -11,7 +11,7 @@
 //
 // Types are listed in ascending code order (code 10 never), the items of one
 // type in catalog order (by name, without regard to ASCII case). The five
-// Enumerate* exports call the functions at the end of this file.
+// Enumerate* exports run BuildItemList through api/item_lists.h.
 
 #include <cstdint>
 #include <map>
@@ -19,7 +19,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/bstr.h"
 #include "xml/document.h"
 
 namespace tsln2xml {
@@ -56,16 +55,5 @@ xml::Document BuildItemList(const TypeSelection& selection, std::string_view are
 // or all but the caller's codes.
 enum class TypeFilter { kAll, kOnly, kAllBut };
 TypeSelection SelectDataTypes(TypeFilter filter, std::span<const int32_t> codes);
-
-// The exported calls: the list of the types that `filter` picks with the
-// caller's `codes` (`count` of them; none when null or `count` <= 0) saved to
-// `xmlFileName` or handed out as UTF-16 text. They return 0 or the failure's
-// code, after writing its message on the error stream and recording it as the
-// last error; on failure nothing is saved or handed out. A null `xml` still
-// builds and checks the list.
-int32_t EnumerateItemsToFile(TypeFilter filter, const int* codes, int count, const char* areaRoot,
-                             const char* areaName, const char* xmlFileName, const char* schemaFileName);
-int32_t EnumerateItemsToString(TypeFilter filter, const int* codes, int count, const char* areaRoot,
-                               const char* areaName, platform::Bstr* xml, const char* schemaFileName);
 
 }  // namespace tsln2xml

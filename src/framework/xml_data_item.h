@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/data_types.h"
-#include "framework/exception.h"
+#include "core/data_types.h"
+#include "core/exception.h"
 #include "store/item_store.h"
 #include "xml/attributes.h"
 #include "xml/document.h"

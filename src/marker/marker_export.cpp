@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "marker/marker_output.h"
 #include "marker/marker_writer.h"
 #include "platform/paths.h"

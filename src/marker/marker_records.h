@@ -19,10 +19,10 @@
 #include <string>
 #include <type_traits>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "marker/marker_codes.h"
 #include "marker/marker_element.h"
-#include "framework/record_io.h"
+#include "model/record_io.h"
 #include "platform/byte_order.h"
 
 namespace tsln2xml::marker {

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "marker/piece_geometry.h"
 #include "store/marker_file.h"
 

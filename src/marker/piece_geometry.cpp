@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "platform/byte_cursor.h"
 
 namespace tsln2xml::marker {

@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "platform/byte_order.h"
 
 namespace tsln2xml::platform {

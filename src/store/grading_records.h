@@ -2,7 +2,7 @@
 // The grading records that rule tables and pieces share: the 10-byte size
 // record, the 26-byte rule record with its growth pairs, and the size id types
 // that decide how a size name is encoded. Each layout is described once and
-// walked by the record decoder and encoder (framework/record_io.h).
+// walked by the record decoder and encoder (model/record_io.h).
 
 #include <array>
 #include <cstdint>

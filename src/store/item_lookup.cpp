@@ -1,6 +1,6 @@
 #include "store/item_lookup.h"
 
-#include "framework/data_types.h"
+#include "core/data_types.h"
 #include "store/item_path.h"
 #include "store/item_store.h"
 #include "store/marker_file.h"

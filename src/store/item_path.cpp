@@ -1,6 +1,6 @@
 #include "store/item_path.h"
 
-#include "framework/data_types.h"
+#include "core/data_types.h"
 #include "platform/paths.h"
 
 namespace tsln2xml::store {

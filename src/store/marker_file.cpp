@@ -7,7 +7,7 @@
 #include <map>
 #include <mutex>
 
-#include "framework/data_types.h"
+#include "core/data_types.h"
 #include "platform/byte_order.h"
 #include "platform/paths.h"
 #include "store/catalog.h"

@@ -7,7 +7,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "framework/record_io.h"
+#include "model/record_io.h"
 #include "platform/byte_cursor.h"
 #include "store/grading_library.h"
 

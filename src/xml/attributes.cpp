@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "platform/code_page.h"
 #include "platform/number_text.h"
 

@@ -1,6 +1,6 @@
 #include "xml/element_content.h"
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "platform/code_page.h"
 #include "xml/attributes.h"
 

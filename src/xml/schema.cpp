@@ -7,7 +7,7 @@
 #include <map>
 #include <mutex>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "platform/code_page.h"
 
 namespace tsln2xml::xml {

@@ -1,7 +1,7 @@
 #include "support/library_support.h"
 
-#include "framework/exception.h"
-#include "framework/factory.h"
+#include "core/exception.h"
+#include "converters/registry.h"
 #include "platform/code_page.h"
 
 namespace tsln2xml::test {

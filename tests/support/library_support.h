@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "store/item_store.h"
 #include "support/test_support.h"
 

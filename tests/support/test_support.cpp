@@ -13,7 +13,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "framework/data_types.h"
+#include "core/data_types.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"

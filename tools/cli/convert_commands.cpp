@@ -23,8 +23,8 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "framework/data_types.h"
-#include "framework/factory.h"
+#include "core/data_types.h"
+#include "converters/registry.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"

@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "framework/item_enumeration.h"
+#include "api/item_lists.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "tsln2xml/tsln2xml.h"

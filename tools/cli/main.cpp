@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "cli/commands.h"
-#include "framework/data_types.h"
+#include "core/data_types.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
 

@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "framework/data_types.h"
+#include "core/data_types.h"
 #include "platform/paths.h"
 #include "store/grading_library.h"
 #include "store/item_path.h"

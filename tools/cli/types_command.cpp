@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "framework/data_types.h"
-#include "framework/factory.h"
+#include "core/data_types.h"
+#include "converters/registry.h"
 
 namespace tsln2xml::cli {
 

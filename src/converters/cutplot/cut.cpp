@@ -7,7 +7,7 @@
 
 #include "converters/library/library_records.h"
 #include "framework/attribute_io.h"
-#include "framework/record_io.h"
+#include "model/record_io.h"
 #include "platform/byte_cursor.h"
 #include "xml/element_content.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // Field forms that the cutting and plotting parameter records share, for the
-// record and attribute walkers of framework/record_io.h and attribute_io.h:
+// record and attribute walkers of model/record_io.h and framework/attribute_io.h:
 // flags kept as integers, codes kept in narrower integers than the model's,
 // single bits of an option word, and the signed 8-bit counts.
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/item_buffer.h"
-#include "framework/record_io.h"
+#include "model/record_io.h"
 #include "model/plot_file.h"
 #include "platform/byte_cursor.h"
 #include "platform/byte_order.h"

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "framework/attribute_io.h"
-#include "framework/record_io.h"
+#include "model/record_io.h"
 #include "framework/xml_data_item.h"
 #include "model/fixed_text.h"
 

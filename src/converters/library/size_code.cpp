@@ -3,7 +3,7 @@
 #include <array>
 
 #include "framework/attribute_io.h"
-#include "framework/record_io.h"
+#include "model/record_io.h"
 
 namespace tsln2xml {
 namespace {

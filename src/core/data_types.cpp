@@ -1,4 +1,4 @@
-#include "framework/data_types.h"
+#include "core/data_types.h"
 
 #include <algorithm>
 #include <cctype>

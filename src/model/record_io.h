@@ -19,7 +19,7 @@
 #include <string>
 #include <type_traits>
 
-#include "framework/exception.h"
+#include "core/exception.h"
 #include "model/fixed_text.h"
 #include "platform/byte_order.h"
 

@@ -1,4 +1,4 @@
-#include "framework/factory.h"
+#include "converters/registry.h"
 
 #include <map>
 
