@@ -42,6 +42,9 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
     std::string message;
   } cases[] = {
       {"export 24 " + Q(area.path()) + " NONE", 5, "Could not open file"},
+      {"export 24 " + Q(area.path()) + " NONE", 5, "\n  SizeCode item \"NONE\" in the storage area " + area.path()},
+      {"raw put 24 " + Q(area.File("nowhere")) + " X " + Q(area.File("bad.xml")), 5,
+       "\n  the storage area " + area.File("nowhere") + " does not exist"},
       {"import 24 " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 2, "XML Validation Error:"},
       {"import 24 " + Q(area.path()) + " A " + Q(area.File("none.xml")), 1, "xmlFile failed to Load"},
       {"import Piece " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 7, "Unimplemented data type"},

@@ -219,6 +219,25 @@ TEST(SchemaFile, IncludesAreLocalFilesOnly) {
   }
 }
 
+// The schema files callers are given, copied under their upper-case names
+// alone, still find each other.
+TEST(SchemaFile, UpperCaseCopiesIncludeEachOther) {
+  TempArea area;
+  size_t copied = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(TSLN2XML_BINARY_DIR)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() != ".XSD") continue;
+    std::filesystem::copy_file(entry.path(), area.File(name));
+    ++copied;
+  }
+  EXPECT_GE(copied, 20u);
+  for (const auto& entry : std::filesystem::directory_iterator(area.path())) {
+    if (entry.path().filename().string().ends_with("BASE.XSD")) continue;  // included pieces, not schemas of their own
+    SchemaFileStatus status;
+    EXPECT_NE(LoadSchemaFile(entry.path().string(), status), nullptr) << entry.path();
+  }
+}
+
 TEST(Validation, ReportLocatesTheOffendingElementInTheSerialisedDocument) {
   TempArea area;
   // The input's own layout does not matter: lines count in the serialised text.

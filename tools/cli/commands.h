@@ -46,6 +46,11 @@ std::string HostFile(const std::string& codePage);
 std::string Shown(const std::string& codePage);
 std::string ToCodePage(const std::string& utf8);
 
+// After a failure to open, create or save an item (the library's code 5): a
+// second line naming the item, its type and the storage area, or saying that
+// the storage area itself does not exist. Returns `code`.
+int ExplainItemFailure(int code, int16_t type, const std::string& areaDir, const std::string& item);
+
 // Reads a file ("-" for standard input) / writes one ("-" for standard output).
 bool ReadInput(const std::string& path, std::string& out);
 bool WriteOutput(const std::string& path, const std::string& bytes);

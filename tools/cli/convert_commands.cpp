@@ -241,7 +241,7 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
     const std::string message = "Could not write " + target.string() + ": " + why;
     std::cerr << message << std::endl;
     if (ownFailure) *ownFailure = message;
-    return kItemOpenFailure;
+    return 1;
   };
   std::error_code ec;
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -294,7 +294,8 @@ int RunExport(const ConvertArgs& a) {
     if (a.args.size() != 3) return Usage("export: give TYPE AREA ITEM, or several items with -d DIR");
     auto type = ParseTypeArgument(a.args[0]);
     if (!type) return kUsageError;
-    return ExportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.output);
+    return ExplainItemFailure(ExportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.output), *type, a.args[1],
+                              a.args[2]);
   }
   if (a.dir.empty()) return Usage("export --all: give the document directory with -d DIR");
   if (!a.output.empty()) return Usage("export: -o names one document; a batch writes into -d DIR");
@@ -362,7 +363,8 @@ int RunImport(const ConvertArgs& a) {
     if (a.args.size() != 4) return Usage("import: give TYPE AREA ITEM FILE, or several items with -d DIR");
     auto type = ParseTypeArgument(a.args[0]);
     if (!type) return kUsageError;
-    return ImportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.args[3]);
+    return ExplainItemFailure(ImportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.args[3]), *type, a.args[1],
+                              a.args[2]);
   }
   if (a.dir.empty()) return Usage("import --all: give the document directory with -d DIR");
   std::vector<int16_t> types;

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -17,6 +18,17 @@ namespace tsln2xml::cli {
 std::string HostFile(const std::string& codePage) { return platform::HostPath(codePage); }
 std::string Shown(const std::string& codePage) { return platform::AnsiToUtf8(codePage); }
 std::string ToCodePage(const std::string& utf8) { return platform::Utf8ToAnsi(utf8); }
+
+int ExplainItemFailure(int code, int16_t type, const std::string& areaDir, const std::string& item) {
+  if (code != 5) return code;
+  std::error_code ec;
+  if (!std::filesystem::is_directory(HostFile(areaDir), ec))
+    std::cerr << "  the storage area " << Shown(areaDir) << " does not exist" << std::endl;
+  else
+    std::cerr << "  " << DataTypeName(type) << " item \"" << Shown(item) << "\" in the storage area " << Shown(areaDir)
+              << std::endl;
+  return code;
+}
 
 std::optional<int16_t> ParseTypeArgument(const std::string& text) {
   auto code = ParseDataType(text);

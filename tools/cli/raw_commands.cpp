@@ -79,7 +79,7 @@ int RunGet(const RawArgs& a) {
   store::ItemHandle* handle = nullptr;
   const int32_t result =
       store::OpenItem(*control, a.item, store::kModeRead, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);
-  if (result != store::kStoreOk) return Fail("Could not open file", result);
+  if (result != store::kStoreOk) return ExplainItemFailure(Fail("Could not open file", result), type, a.area, a.item);
   const std::string bytes(handle->data.begin(), handle->data.end());
   store::CloseItem(*control, a.item, handle);
   if (!WriteOutput(a.file, bytes)) {
@@ -109,7 +109,7 @@ int RunPut(const RawArgs& a) {
   store::ItemHandle* handle = nullptr;
   int32_t result =
       store::OpenItem(*control, a.item, store::kModeCreate, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);
-  if (result != store::kStoreOk) return Fail("Could not create file", result);
+  if (result != store::kStoreOk) return ExplainItemFailure(Fail("Could not create file", result), type, a.area, a.item);
   if (store::WriteItem(bytes.data(), 1, bytes.size(), handle) != bytes.size() && !bytes.empty()) {
     store::CloseItem(*control, a.item, handle);
     std::cerr << "Error writing item" << std::endl;
