@@ -102,6 +102,19 @@ TEST(Cli, NamesAndPathsOutsideAscii) {
   EXPECT_NE(out.find("cannot hold"), std::string::npos) << out;
 }
 
+// A marker document that its schema file refuses: the library's message, then
+// the validator's first error with its line.
+TEST(Cli, MarkerSchemaFailureSaysWhere) {
+  TempArea area;
+  WriteFile(area.File("other.xsd"), R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="other"/></xs:schema>)");
+  ASSERT_EQ(RunCommand(kTool + " demo-marker " + Q(area.path()) + " M"), 0);
+  std::string out;
+  EXPECT_EQ(RunCommand(kTool + " marker " + Q(area.path()) + " M -o " + Q(area.File("m.xml")) + " --schema " +
+                           Q(area.File("other.xsd")), &out), 2);
+  EXPECT_NE(out.find("error validating xml document"), std::string::npos) << out;
+  EXPECT_NE(out.find("\n  line 2: Element 'marker'"), std::string::npos) << out;
+}
+
 TEST(Cli, TypesListsTheTable) {
   std::string out;
   ASSERT_EQ(RunCommand(kTool + " types", &out), 0);

@@ -43,13 +43,21 @@ using TextReaderPtr = std::unique_ptr<xmlTextReader, xml::Deleter<xmlFreeTextRea
 struct ReadOutcome {
   bool notLoadable = false;
   bool invalid = false;
+  std::string firstInvalidity;  // "line N: message" of the first schema error
 };
 
 void NoteError(void* context, xmlErrorPtr error) {
   if (!error) return;
   auto* outcome = static_cast<ReadOutcome*>(context);
-  if (error->domain == XML_FROM_SCHEMASV)
+  if (error->domain == XML_FROM_SCHEMASV) {
+    if (!outcome->invalid && error->message) {
+      std::string message = error->message;
+      while (!message.empty() && message.back() == '\n') message.pop_back();
+      if (message.size() > 300) message = message.substr(0, 300) + "...";
+      outcome->firstInvalidity = "line " + std::to_string(error->line) + ": " + message;
+    }
     outcome->invalid = true;
+  }
   else if (error->level >= XML_ERR_ERROR)
     outcome->notLoadable = true;
 }
@@ -99,6 +107,19 @@ int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schema
     return text.notLoadable ? 4 : 2;
   } catch (const XmlServiceError&) {
     return 3;
+  }
+}
+
+std::string FirstValidationError(const std::string& xmlFileName, const std::string& schemaFileName) {
+  try {
+    xml::SchemaFileStatus status;
+    auto schema = xml::LoadSchemaFile(schemaFileName, status);
+    if (!schema) return {};
+    ReadOutcome outcome;
+    if (!ReadThrough(xmlFileName, schema->get(), outcome)) return {};
+    return outcome.firstInvalidity;
+  } catch (const XmlServiceError&) {
+    return {};
   }
 }
 

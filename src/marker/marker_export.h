@@ -29,4 +29,9 @@ void ExportMarker(std::string_view areaRoot, std::string_view areaName, std::str
 // namespace (it does not compile, or it has a target namespace).
 int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schemaFileName);
 
+// The first error of a written marker document against a schema file, as
+// "line N: message" (cut to a few hundred characters), or "" when the
+// validator finds none or cannot run. For the command's second line.
+std::string FirstValidationError(const std::string& xmlFileName, const std::string& schemaFileName);
+
 }  // namespace tsln2xml::marker

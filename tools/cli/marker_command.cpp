@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "marker/marker_builder.h"
+#include "marker/marker_export.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "tsln2xml/tsln2xml.h"
@@ -47,8 +48,14 @@ int Report(int code) {
 int Export(const MarkerArgs& a, const std::string& file) {
   const Area area = AreaFromDirectory(a.area);
   const std::string schema = a.schema.empty() ? ToCodePage(InstalledMarkerSchema()) : a.schema;
-  return Report(ConvertMarkerToXML(area.root.c_str(), area.name.c_str(), a.name.c_str(), file.c_str(),
-                                   a.validate ? schema.c_str() : nullptr));
+  const int code = Report(ConvertMarkerToXML(area.root.c_str(), area.name.c_str(), a.name.c_str(), file.c_str(),
+                                             a.validate ? schema.c_str() : nullptr));
+  // The document was written but is not valid: say where.
+  if (code == 2) {
+    const std::string first = marker::FirstValidationError(file, schema);
+    if (!first.empty()) std::cerr << "  " << first << std::endl;
+  }
+  return code;
 }
 
 int RunMarker(const MarkerArgs& a) {
