@@ -43,5 +43,7 @@ echo "== Building the demo marker (a few pieces) in $AREA and exporting it"
 echo "exported Marker DEMO  -> $OUT/Marker-DEMO.xml (UTF-16, checked against $BUILD_DIR/MARKER.XSD)"
 echo "== Its first lines:"
 iconv -f UTF-16 -t UTF-8 "$OUT/Marker-DEMO.xml" | head -n 20
+"$TOOL" render Marker "$AREA" DEMO -o "$OUT/DEMO.svg"
+echo "drew Marker DEMO      -> $OUT/DEMO.svg (open it in a web browser)"
 echo "== The items of $AREA"
 "$TOOL" list "$AREA"
