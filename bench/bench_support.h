@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -58,6 +60,32 @@ double Seconds(F&& f) {
   const auto start = std::chrono::steady_clock::now();
   f();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Runs a program to its end with its output and errors discarded and returns the peak
+// resident memory of its own (VmHWM since its exec, read while it runs), in
+// bytes; -1 when it could not be started or failed.
+inline long PeakMemoryOf(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  int status = 0;
+  long peak = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(file, line);)
+      if (line.rfind("VmHWM:", 0) == 0) peak = std::max(peak, std::stol(line.substr(6)) * 1024L);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
 }
 
 }  // namespace tsln2xml::bench

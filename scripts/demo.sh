@@ -45,5 +45,9 @@ echo "== Its first lines:"
 iconv -f UTF-16 -t UTF-8 "$OUT/Marker-DEMO.xml" | head -n 20
 "$TOOL" render Marker "$AREA" DEMO -o "$OUT/DEMO.svg"
 echo "drew Marker DEMO      -> $OUT/DEMO.svg (open it in a web browser)"
+echo "== Storing the demo piece in $AREA and exporting it (layout: docs/piece-format.md)"
+"$TOOL" demo-piece "$AREA" FRONT
+"$TOOL" export Piece "$AREA" FRONT -o "$OUT/Piece-FRONT.xml"
+echo "exported Piece FRONT  -> $OUT/Piece-FRONT.xml"
 echo "== The items of $AREA"
 "$TOOL" list "$AREA"

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <map>
 
 #include "framework/exception.h"
@@ -175,6 +177,44 @@ TEST(SchemaFile, ValidationAgainstACallersSchemaFile) {
     } catch (const Tsln2XmlException& e) {
       EXPECT_EQ(e.Code(), c.code) << c.schema;
       EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << c.schema << ": " << e.what();
+    }
+  }
+}
+
+// A caller's schema file includes and imports local files only, found
+// relative to it; other schemes are never fetched, and no loader message
+// reaches the error stream.
+TEST(SchemaFile, IncludesAreLocalFilesOnly) {
+  TempArea area;
+  std::filesystem::create_directory(area.File("sub dir"));
+  WriteFile(area.File("sub dir/types.xsd"), R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+    <xs:simpleType name="small"><xs:restriction base="xs:int"><xs:maxInclusive value="9"/></xs:restriction></xs:simpleType>
+  </xs:schema>)");
+  auto schemaIncluding = [](const std::string& location) {
+    return R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:include schemaLocation=")" + location +
+           R"("/><xs:element name="List"><xs:complexType><xs:attribute name="N" type="small"/></xs:complexType></xs:element></xs:schema>)";
+  };
+  const struct {
+    std::string location;
+    bool compiles;
+  } cases[] = {
+      {"sub%20dir/types.xsd", true},  // a space, escaped as a reference has it
+      {"file://" + area.File("sub%20dir/types.xsd"), true},
+      {"missing.xsd", false},
+      {"http://127.0.0.1:9/types.xsd", false},
+      {"ftp://127.0.0.1:9/types.xsd", false},
+  };
+  Document doc;
+  ASSERT_TRUE(doc.LoadUtf8(R"(<List N="3"/>)"));
+  for (const auto& c : cases) {
+    WriteFile(area.File("caller.xsd"), schemaIncluding(c.location));
+    testing::internal::CaptureStderr();
+    SchemaFileStatus status;
+    auto set = LoadSchemaFile(area.File("caller.xsd"), status);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.location;
+    EXPECT_EQ(set != nullptr, c.compiles) << c.location;
+    if (set) {
+      EXPECT_NO_THROW(ValidateAgainst(doc, *set)) << c.location;
     }
   }
 }

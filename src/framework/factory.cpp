@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "converters/grading/piece.h"
+#include "converters/grading/rule_table.h"
 #include "converters/library/alteration.h"
 #include "converters/library/annotation.h"
 #include "converters/library/block_buffer.h"
@@ -44,10 +46,10 @@ constexpr Row kConverters[] = {
     {13, nullptr, nullptr},
     {15, Make<LayRuleSearchReader, XMLReader>, Make<LayRuleSearchWriter, XMLWriter>},
     {19, Make<UserEnvironmentReader, XMLReader>, Make<UserEnvironmentWriter, XMLWriter>},
-    {20, nullptr, nullptr},
+    {20, Make<PieceReader, XMLReader>, nullptr},
     {21, Make<PieceListReader, XMLReader>, Make<PieceListWriter, XMLWriter>},
     {22, nullptr, nullptr},
-    {23, nullptr, nullptr},
+    {23, Make<RuleTableReader, XMLReader>, Make<RuleTableWriter, XMLWriter>},
     {24, Make<SizeCodeReader, XMLReader>, Make<SizeCodeWriter, XMLWriter>},
     {17, Make<NotchReader, XMLReader>, Make<NotchWriter, XMLWriter>},
     {14, nullptr, nullptr},

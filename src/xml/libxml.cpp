@@ -1,5 +1,8 @@
 #include "xml/libxml.h"
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <limits>
 #include <mutex>
 
@@ -17,6 +20,25 @@ void RefuseDoctype(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
 }
 
 }  // namespace
+
+GenericErrorCapture::GenericErrorCapture()
+    : previous_(xmlGenericError), previousContext_(xmlGenericErrorContext) {
+  xmlSetGenericErrorFunc(this, &GenericErrorCapture::Collect);
+}
+
+GenericErrorCapture::~GenericErrorCapture() { xmlSetGenericErrorFunc(previousContext_, previous_); }
+
+void GenericErrorCapture::Collect(void* self, const char* format, ...) {
+  auto* capture = static_cast<GenericErrorCapture*>(self);
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  // Kept short: a message that quotes what it failed on must not carry a
+  // whole file or value along.
+  if (n > 0 && capture->text_.size() < 2048) capture->text_.append(buffer, std::min<size_t>(n, sizeof buffer - 1));
+}
 
 void EnsureInitialised() {
   static std::once_flag once;

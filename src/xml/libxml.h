@@ -7,6 +7,7 @@
 #include <libxml/xmlschemas.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlschemastypes.h>
+#include <libxml/uri.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
@@ -40,6 +41,25 @@ using XmlCharPtr = std::unique_ptr<xmlChar, Deleter<FreeXmlChar>>;
 
 inline const xmlChar* X(const char* s) { return reinterpret_cast<const xmlChar*>(s); }
 inline const char* C(const xmlChar* s) { return reinterpret_cast<const char*>(s); }
+
+// While alive, libxml2's generic messages on this thread (those without a
+// parser or validator context of their own, such as a loader's warnings) are
+// collected here instead of being printed on the host's error stream. The
+// previous handler is restored on destruction.
+class GenericErrorCapture {
+ public:
+  GenericErrorCapture();
+  ~GenericErrorCapture();
+  GenericErrorCapture(const GenericErrorCapture&) = delete;
+  GenericErrorCapture& operator=(const GenericErrorCapture&) = delete;
+  const std::string& Text() const { return text_; }
+
+ private:
+  static void Collect(void* self, const char* format, ...);
+  xmlGenericErrorFunc previous_;
+  void* previousContext_;
+  std::string text_;
+};
 
 // Parses untrusted text: no network, no DTD loading, no entity substitution,
 // no huge-document switch; a document type declaration stops the parse.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <mutex>
 
@@ -46,9 +47,45 @@ class Embedded : public SchemaResources {
 // this thread.
 thread_local const SchemaResources* tActiveResources = nullptr;
 
-xmlExternalEntityLoader gPreviousLoader = nullptr;
+// True when `url` names a scheme other than "file:" (http:, ftp:, ...).
+bool HasOtherScheme(std::string_view url) {
+  const size_t colon = url.find(':');
+  if (colon == std::string_view::npos || colon < 2) return false;
+  for (size_t i = 0; i < colon; ++i) {
+    const char c = url[i];
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return false;
+  }
+  return !EqualsNoCase(url.substr(0, colon), "file");
+}
+
+// What a caller's schema file includes or imports: a local file only, read
+// here rather than by libxml2's own loader, so that no other scheme is ever
+// fetched and no loader message reaches the error stream.
+xmlParserInputPtr LocalFileInput(const char* url, xmlParserCtxtPtr ctxt) {
+  if (!url || HasOtherScheme(url)) return nullptr;
+  std::string path(url);
+  if (path.size() > 7 && EqualsNoCase(path.substr(0, 7), "file://")) path.erase(0, 7);
+  std::string bytes;
+  if (!ReadFileBytes(path, bytes)) {
+    // A resolved reference has characters such as spaces escaped.
+    XmlCharPtr unescaped(reinterpret_cast<xmlChar*>(xmlURIUnescapeString(path.c_str(), 0, nullptr)));
+    if (!unescaped || !ReadFileBytes(C(unescaped.get()), bytes)) return nullptr;
+  }
+  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return nullptr;
+  xmlParserInputBufferPtr buffer =
+      xmlParserInputBufferCreateMem(bytes.data(), static_cast<int>(bytes.size()), XML_CHAR_ENCODING_NONE);
+  if (!buffer) return nullptr;
+  xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE);
+  if (!input) {
+    xmlFreeParserInputBuffer(buffer);
+    return nullptr;
+  }
+  input->filename = C(xmlStrdup(X(url)));
+  return input;
+}
 
 xmlParserInputPtr SchemaEntityLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
+  (void)id;
   if (url && std::string_view(url).starts_with(kUrlScheme)) {
     const SchemaResources& resources = tActiveResources ? *tActiveResources : EmbeddedSchemas();
     auto bytes = resources.Find(std::string_view(url).substr(kUrlScheme.size()));
@@ -64,7 +101,7 @@ xmlParserInputPtr SchemaEntityLoader(const char* url, const char* id, xmlParserC
     input->filename = C(xmlStrdup(X(url)));
     return input;
   }
-  return gPreviousLoader ? gPreviousLoader(url, id, ctxt) : nullptr;
+  return LocalFileInput(url, ctxt);
 }
 
 struct FirstError {
@@ -164,10 +201,7 @@ std::string SchemaSet::AssembledText() const {
   return Document(DocPtr(xmlCopyDoc(mainDoc_.get(), 1))).SerializeUtf8();
 }
 
-void InstallSchemaEntityLoader() {
-  gPreviousLoader = xmlGetExternalEntityLoader();
-  xmlSetExternalEntityLoader(SchemaEntityLoader);
-}
+void InstallSchemaEntityLoader() { xmlSetExternalEntityLoader(SchemaEntityLoader); }
 
 std::shared_ptr<const SchemaSet> AssembleSchemaSet(const SchemaResources& resources, std::string_view ns) {
   EnsureInitialised();
@@ -315,6 +349,7 @@ void ValidateDocument(const Document& doc) {
 
 std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status) {
   EnsureInitialised();
+  GenericErrorCapture quiet;
   std::string bytes;
   if (!ReadFileBytes(schemaPath, bytes)) {
     status = SchemaFileStatus::kUnreadable;

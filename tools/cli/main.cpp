@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
   RegisterTypesCommand(app, outcome);
   RegisterListCommand(app, outcome);
   RegisterMarkerCommands(app, outcome);
+  RegisterPieceCommands(app, outcome);
   RegisterRenderCommand(app, outcome);
   RegisterHelpCommands(app, outcome);
   try {

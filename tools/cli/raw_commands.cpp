@@ -1,19 +1,23 @@
 // raw get / raw put: an item's bytes as they are stored, for backups and
 // test fixtures. put goes through the same transactional commit as imports.
 // Markers (type 9) are exchanged in their position-independent form, whatever
-// container the storage area keeps them in.
+// container the storage area keeps them in. Pieces (type 20) are put only when
+// the bytes are one piece in the layout of docs/piece-format.md.
 
 #include <iostream>
 
 #include "cli/commands.h"
 #include "framework/data_types.h"
 #include "platform/paths.h"
+#include "store/grading_library.h"
 #include "store/item_path.h"
 #include "store/item_store.h"
 #include "store/marker_file.h"
 
 namespace tsln2xml::cli {
 namespace {
+
+constexpr int16_t kPieceDataType = 20;
 
 struct RawArgs {
   std::string type, area, item, file;
@@ -95,6 +99,13 @@ int RunPut(const RawArgs& a) {
     return 1;
   }
   if (type == kMarkerDataType) return RunPutMarker(a, bytes);
+  if (type == kPieceDataType) {
+    grading::PIECE piece;
+    if (!grading::DecodePiece({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, piece)) {
+      std::cerr << "Unable to load Piece" << std::endl;
+      return 5;
+    }
+  }
   store::ItemHandle* handle = nullptr;
   int32_t result =
       store::OpenItem(*control, a.item, store::kModeCreate, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);

@@ -1,0 +1,46 @@
+#pragma once
+// Pieces (data type 20), exported only: the piece is taken from our grading
+// library at its base size (not opened as an item), copied, smoothed and
+// aligned, and written as a "Piece" document with the shared grading data.
+
+#include <memory>
+
+#include "converters/grading/rule_table_base.h"
+#include "store/grading_library.h"
+
+namespace tsln2xml {
+
+class PieceReader : public RuleTableBaseReader {
+ public:
+  PieceReader(std::string_view areaRoot, std::string_view areaName, std::string_view itemName);
+  // The grading library opens and releases the piece itself.
+  void Open() override {}
+  void Close() override {}
+  void Convert() override;
+
+ private:
+  std::shared_ptr<grading::PIECE> ObtainPiece();
+};
+
+const xml::EnumNameTable<uint8_t>& PieceTypeNames();
+const xml::EnumNameTable<uint8_t>& RuleSourceTypeNames();
+const xml::EnumNameTable<uint8_t>& PointTypeNames();
+
+// Curve points for every stretch of smooth points of the perimeter and of
+// each internal (lists of more than two points), walked up to the first
+// closure point or the end: each stretch's curve, by repeated halving of the
+// polygon from the point before the stretch to the point after it, is
+// attached to the point before it (the stretch's own first point at the start
+// of a list), replacing its curve points. Storage that cannot be obtained
+// fails with code 5 "Piece smoothing error.".
+void SmoothPiece(grading::PIECE& piece);
+
+// Turns the piece about the middle of its first internal, by at most 90
+// degrees either way, so that the line through its first two points marked
+// with an attribute of kind 3 (perimeter first, then the internals) is level;
+// curve points turn too. Unturned
+// without two such points, without an internal with points, or when the two
+// points coincide. A shown coordinate that leaves 32 bits fails with code 1.
+void AlignPiece(grading::PIECE& piece);
+
+}  // namespace tsln2xml

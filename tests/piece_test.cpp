@@ -1,0 +1,381 @@
+// Pieces: our layout both ways and its hostile shapes, smoothing, alignment
+// on the reader's copy, the base-size text and the exported document.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+
+#include "converters/grading/piece.h"
+#include "store/piece_builder.h"
+#include "support/test_support.h"
+
+namespace tsln2xml::test {
+namespace {
+
+using namespace grading;
+
+constexpr int16_t kPiece = 20;
+
+// A small piece written field by field as docs/piece-format.md describes it.
+ByteBuilder SmallPieceBytes() {
+  ByteBuilder b;
+  b.Text("TPCE", 4).U16(1).Text("CAT", 20).Text("desc", 20).U8(2).I16(0).I16(12).Zeros(6).I16(-3).U8(0).I8(-2).U8(1)
+      .Text("SRC", 20).I16(40).I16(7).I16(14).Zeros(6);
+  b.I16(1).I16(12).Zeros(6).U8(1).U8(0);                                           // one size
+  b.I16(1).I16(5).Text("XSA ", 4).U8(1).Text("note", 18).U8(0).I32(-1).I32(30000);  // one rule, one pair
+  b.I16(3);                                                                         // perimeter
+  b.I16(1).I32(0).I32(0).U8(0).U8(2).U8(3).U8(9).I16(1).I32(5).I32(6);
+  b.I16(2).I32(10000).I32(0).U8(1).U8(1).U8(3).I16(0);
+  b.I16(3).I32(10000).I32(10000).U8(2).U8(0).I16(0);
+  b.I16(1);  // one internal with both records
+  b.I16(4).I16(1).I16(2).I16(3).I16(4).I8(-1).U8(3);
+  b.I16(1).I16(1).I32(5000).I32(-5000).U8(6).U8(0).I16(0);
+  b.Text("GRAIN", 12).I32(12345).I32(-1).I32(0).I32(25005);
+  b.U8(7).U8(200).U8(255);
+  return b;
+}
+
+PIECE SmallPiece() {
+  PIECE p;
+  p.category.FromText("CAT", Tessaline::kAsIs);
+  p.description.FromText("desc", Tessaline::kAsIs);
+  p.pieceType = 2;
+  p.numBreaks = 0;
+  p.baseSize = NumericSizeName(12);
+  p.baseIndex = -3;
+  p.sizeIncrement = -2;
+  p.ruleSourceType = 1;
+  p.ruleSourceName.FromText("SRC", Tessaline::kAsIs);
+  p.nextPointId = 40;
+  p.nextInternalId = 7;
+  p.digitizedSize = NumericSizeName(14);
+  p.sizes = {{NumericSizeName(12), 1}};
+  p.rules = {MakeRule(5, "XSA ", "note", {{-1, 30000}})};
+  p.perimeter = {MakePoint(1, 0, 0, 0, {3, 9}), MakePoint(2, 10000, 0, 1, {3}), MakePoint(3, 10000, 10000, 2)};
+  p.perimeter[0].curve = {{5, 6}};
+  PieceInternal in;
+  in.id = 4;
+  in.type = 1;
+  in.perimeterLineNumber = 2;
+  in.styleLineNumber = 3;
+  in.index = 4;
+  in.hideLineFlag = -1;
+  in.points = {MakePoint(1, 5000, -5000, 6)};
+  in.lineName.emplace();
+  in.lineName->name.FromText("GRAIN", Tessaline::kAsIs);
+  in.lineName->startX = 12345;
+  in.lineName->startY = -1;
+  in.lineName->deltaY = 25005;
+  in.internal1 = Internal1Record{7, 200, 255};
+  p.internals = {in};
+  return p;
+}
+
+TEST(PieceLayout, EncodesAndDecodesFieldByField) {
+  const std::vector<uint8_t> bytes = SmallPieceBytes();
+  EXPECT_EQ(EncodePiece(SmallPiece()), bytes);
+  PIECE decoded;
+  ASSERT_TRUE(DecodePiece(bytes, decoded));
+  EXPECT_EQ(EncodePiece(decoded), bytes);
+  EXPECT_EQ(decoded.rules[0].comment.str(), "note");
+  EXPECT_EQ(decoded.internals[0].lineName->name.str(), "GRAIN");
+
+  const PIECE demo = DemoPiece();
+  PIECE again;
+  ASSERT_TRUE(DecodePiece(EncodePiece(demo), again));
+  EXPECT_EQ(EncodePiece(again), EncodePiece(demo));
+}
+
+TEST(PieceLayout, RejectsEveryShapeThatIsNotOnePiece) {
+  const std::vector<uint8_t> bytes = SmallPieceBytes();
+  PIECE out;
+  for (size_t cut = 0; cut < bytes.size(); ++cut)
+    EXPECT_FALSE(DecodePiece(std::span(bytes).first(cut), out)) << "cut at " << cut;
+  auto patched = [&](size_t at, std::vector<uint8_t> with) {
+    auto b = bytes;
+    std::copy(with.begin(), with.end(), b.begin() + static_cast<ptrdiff_t>(at));
+    return b;
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"trailing byte", [&] { auto b = bytes; b.push_back(0); return b; }()},
+      {"wrong magic", patched(0, {'T', 'P', 'C', 'F'})},
+      {"format version 2", patched(4, {2, 0})},
+      {"negative size count", patched(94, {0xFF, 0xFF})},
+      {"size count past the end", patched(94, {0xFF, 0x7F})},
+      {"attribute count past the end", patched(96 + 10 + 2 + 26 + 8 + 2 + 11, {0xFF})},
+      {"unknown internal record bit", patched(bytes.size() - 3 - 28 - 2 - 14 - 1, {7})},
+  };
+  for (const auto& c : cases) EXPECT_FALSE(DecodePiece(c.bytes, out)) << c.what;
+
+  PIECE bad = SmallPiece();
+  bad.numBreaks = 1;
+  EXPECT_THROW(EncodePiece(bad), std::invalid_argument);
+  bad = SmallPiece();
+  bad.perimeter.resize(32768);
+  EXPECT_THROW(EncodePiece(bad), std::invalid_argument);
+}
+
+TEST(PieceLayout, BaseSizeText) {
+  struct Case {
+    uint8_t type;
+    SizeName name;
+    const char* text;
+  } cases[] = {
+      {kNumeric, NumericSizeName(12), "    12"},
+      {kNumeric, NumericSizeName(-32768), "-32768"},
+      {kAlpha, TextSizeName("M"), "M"},
+      {kLongAlpha, TextSizeName("LONGNAM8"), "LONGNAM"},
+  };
+  for (const auto& c : cases) {
+    PIECE p;
+    p.sizeIdType = c.type;
+    p.baseSize = c.name;
+    EXPECT_EQ(BaseSizeText(p), c.text);
+  }
+}
+
+TEST(PieceSmoothing, CurvesAttachToTheStartOfEachStretch) {
+  // A closed outline: stretches of smooth points after points 1 and 4, then
+  // the closure point, after which nothing is walked.
+  PIECE p;
+  p.perimeter = {MakePoint(1, 0, 0, 0),        MakePoint(2, 100000, 0, kSmoothPoint),
+                 MakePoint(3, 200000, 0, kSmoothPoint), MakePoint(4, 300000, 0, 0),
+                 MakePoint(5, 300000, 100000, kSmoothPoint), MakePoint(6, 300000, 200000, kClosurePoint),
+                 MakePoint(7, 0, 200000, kSmoothPoint), MakePoint(8, 0, 0, 0)};
+  p.perimeter[0].curve = {{1, 1}};
+  p.perimeter[6].curve = {{7, 7}};
+  // An internal without a closure point, starting with a smooth stretch of
+  // thousands of points, and an internal of two points that is left alone.
+  PieceInternal longLine, shortLine;
+  for (int i = 0; i < 20000; ++i) longLine.points.push_back(MakePoint(1, i * 1000, (i % 7) * 1000, kSmoothPoint));
+  shortLine.points = {MakePoint(1, 0, 0, kSmoothPoint), MakePoint(2, 100000, 0, kSmoothPoint)};
+  p.internals = {longLine, shortLine};
+  SmoothPiece(p);
+
+  auto within = [](const std::vector<CurvePoint>& curve, int32_t minX, int32_t maxX) {
+    return std::all_of(curve.begin(), curve.end(), [&](const CurvePoint& c) { return c.x >= minX && c.x <= maxX; });
+  };
+  EXPECT_FALSE(p.perimeter[0].curve.empty());
+  EXPECT_NE(p.perimeter[0].curve, (std::vector<CurvePoint>{{1, 1}}));
+  EXPECT_TRUE(within(p.perimeter[0].curve, 0, 300000));
+  EXPECT_FALSE(p.perimeter[3].curve.empty());
+  for (size_t k : {1, 2, 4, 5, 7}) EXPECT_TRUE(p.perimeter[k].curve.empty()) << k;
+  EXPECT_EQ(p.perimeter[6].curve, (std::vector<CurvePoint>{{7, 7}}));
+
+  const auto& curve = p.internals[0].points[0].curve;
+  EXPECT_GE(curve.size(), 20000u - 2);
+  EXPECT_LE(curve.size(), 32767u);
+  EXPECT_TRUE(within(curve, 0, 19999000));
+  EXPECT_TRUE(p.internals[1].points[0].curve.empty());
+}
+
+struct AlignCase {
+  const char* what;
+  std::vector<PiecePoint> perimeter;  // carries the marks
+  std::optional<std::vector<PiecePoint>> internal;  // the first internal's points, or no internal
+  CurvePoint probe;                   // a perimeter point added last
+  std::optional<CurvePoint> expected; // where it goes; nullopt: the export fails
+};
+
+PiecePoint Marked(int32_t x, int32_t y) { return MakePoint(1, x, y, 0, {1, kAlignmentMark}); }
+
+TEST(PieceAlignment, TurnsAsTheMarkedPointsSay) {
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+  const PiecePoint origin = MakePoint(9, 0, 0, 0);
+  const AlignCase cases[] = {
+      {"no marked points", {origin, origin}, {{origin}}, {12345, 678}, CurvePoint{12345, 678}},
+      {"-45 degrees about (10000, 0)", {Marked(0, 0), Marked(10000, 10000)}, {{MakePoint(1, 0, 0, 0), MakePoint(2, 20000, 0, 0)}},
+       {0, 0}, CurvePoint{2929, 7071}},
+      {"vertical upwards: -90", {Marked(5, 0), Marked(5, 10)}, {{origin}}, {12345, 6789}, CurvePoint{6789, -12345}},
+      {"vertical downwards: +90", {Marked(5, 10), Marked(5, 0)}, {{origin}}, {12345, 6789}, CurvePoint{-6789, 12345}},
+      {"135 degrees becomes +45", {Marked(0, 0), Marked(-10000, 10000)}, {{origin}}, {10000, 0}, CurvePoint{7071, 7071}},
+      {"level line right to left is no turn", {Marked(0, 0), Marked(-10000, 0)}, {{origin}}, {12345, -678}, CurvePoint{12345, -678}},
+      {"coincident marks give no direction", {Marked(7, 7), Marked(7, 7)}, {{origin}}, {12345, 678}, CurvePoint{12345, 678}},
+      {"no internal points give no centre", {Marked(0, 0), Marked(0, 10)}, std::vector<PiecePoint>{}, {12345, 678},
+       CurvePoint{12345, 678}},
+      {"no internal", {Marked(0, 0), Marked(0, 10)}, std::nullopt, {12345, 678}, CurvePoint{12345, 678}},
+      {"second mark in the internal", {Marked(0, 0)}, {{Marked(0, 10)}}, {12345, 678}, CurvePoint{668, -12335}},
+      {"centre of extreme points in 64 bits", {Marked(kMax - 1, kMax - 1), Marked(kMax - 1, kMax - 2)},
+       {{MakePoint(1, kMax, kMax, 0), MakePoint(2, kMax - 2, kMax - 2, 0)}}, {kMax, kMax - 1}, CurvePoint{kMax - 1, kMax}},
+      {"a turned point leaves 32 bits", {Marked(0, 0), Marked(0, 10)}, {{origin}}, {kMin, 0}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    PIECE p;
+    p.perimeter = c.perimeter;
+    p.perimeter.push_back(MakePoint(2, c.probe.x, c.probe.y, 0));
+    p.perimeter.back().curve = {{kMax, kMin}};  // curve points turn too, and never fail
+    if (c.internal) {
+      p.internals.emplace_back();
+      p.internals.back().points = *c.internal;
+    }
+    if (!c.expected) {
+      try {
+        AlignPiece(p);
+        ADD_FAILURE() << c.what;
+      } catch (const Tsln2XmlException& e) {
+        EXPECT_EQ(e.Code(), 1);
+        EXPECT_STREQ(e.what(), "Piece coordinate out of range after alignment");
+      }
+      continue;
+    }
+    AlignPiece(p);
+    EXPECT_EQ(p.perimeter.back().x, c.expected->x) << c.what;
+    EXPECT_EQ(p.perimeter.back().y, c.expected->y) << c.what;
+  }
+}
+
+TEST(PieceExport, DemoPieceDocument) {
+  TempArea area;
+  ASSERT_EQ(StorePiece(area.path(), "FRONT", DemoPiece()), 1);
+  auto result = ExportToString(kPiece, area.path(), "front");
+  ASSERT_EQ(result.code, 0) << LastErrorMessage();
+  EXPECT_EQ(CompareXml(R"(
+      <Piece xmlns="urn:tsln2xml:data/Piece" version="1" Name="front" Description="Front" Category="SHIRT"
+             PieceType="Regular" SizeIdType="Alpha" NumBreaks="1" NumSizes="4" BaseIndex="1" SizeIncrement="1"
+             RuleSourceType="RuleTable" RuleSourceName="MISSES" NextPointId="10" NextInternalId="3">
+        <GradingRule Comment="Side seam" RuleId="10">
+          <Point Smoothing="On" NotchIndex="3"/>
+          <Growth GrowthX="0.25" GrowthY="0.125"/><Growth GrowthX="0.5" GrowthY="0.25"/>
+        </GradingRule>
+        <GradingRule RuleId="20">
+          <Point LiftAndPlunge="true" Entry="true" Grading="FixedNext"/>
+          <Growth GrowthX="0" GrowthY="-0.125"/><Growth GrowthX="0" GrowthY="-0.25"/>
+        </GradingRule>
+        <PieceSize BreakFlag="NonGrading"><Name Value="S" Type="Alpha"/></PieceSize>
+        <PieceSize BreakFlag="Grading"><Name Value="M" Type="Alpha"/></PieceSize>
+        <PieceSize BreakFlag="NonGrading"><Name Value="L" Type="Alpha"/></PieceSize>
+        <PieceSize BreakFlag="Grading"><Name Value="XL" Type="Alpha"/></PieceSize>
+        <BaseSize Value="M" Type="Alpha"/>
+        <DigitizedSize Value="M" Type="Alpha"/>
+        <PiecePoint PointId="1" X="0" Y="0" PointType="Grade"/>
+        <PiecePoint PointId="2" X="10" Y="0" PointType="NonGrade"/>
+        <PiecePoint PointId="3" X="20" Y="0" PointType="Grade"/>
+        <PiecePoint PointId="4" X="20" Y="10" PointType="Smooth"/>
+        <PiecePoint PointId="5" X="21" Y="20" PointType="Smooth"/>
+        <PiecePoint PointId="6" X="20" Y="30" PointType="Grade"/>
+        <PiecePoint PointId="7" X="10" Y="31" PointType="Smooth"/>
+        <PiecePoint PointId="8" X="0" Y="30" PointType="Grade"/>
+        <PiecePoint PointId="9" X="0" Y="0" PointType="Closure"/>
+        <PieceInternal InternalId="1" InternalType="1" PerimeterLineNumber="0" StyleLineNumber="2" Index="0" HideLineFlag="0">
+          <PiecePoint PointId="1" X="10" Y="5" PointType="Grade"/>
+          <PiecePoint PointId="2" X="10" Y="15" PointType="Smooth"/>
+          <PiecePoint PointId="3" X="10" Y="25" PointType="Grade"/>
+          <LineName LineName="GRAIN" StartX="1.23449999999999993072208" StartY="50" DeltaX="0" DeltaY="2.50050000000000016697754"/>
+          <Internal1 InternalObjectId="7" IllustrationNumber="2" PenNumber="1"/>
+        </PieceInternal>
+        <PieceInternal InternalId="2" InternalType="3" PerimeterLineNumber="0" StyleLineNumber="0" Index="0" HideLineFlag="-1">
+          <PiecePoint PointId="1" X="15" Y="15" PointType="Mark"/>
+        </PieceInternal>
+      </Piece>)", result.xml), "");
+}
+
+TEST(PieceExport, Failures) {
+  TempArea area;
+  PIECE oddSizes = DemoPiece();
+  oddSizes.sizeIdType = 3;
+  PIECE twoPoints = DemoPiece();
+  twoPoints.perimeter.resize(2);
+  ASSERT_EQ(StorePiece(area.path(), "ODD", oddSizes), 1);
+  ASSERT_EQ(StorePiece(area.path(), "TWO", twoPoints), 1);
+  std::vector<uint8_t> bytes = EncodePiece(DemoPiece());
+  bytes.push_back(0);
+  area.PutItem(kPiece, "LONG", bytes);
+  struct Case {
+    std::string area;
+    const char* name;
+    int code;
+    const char* message;
+  } cases[] = {
+      {area.path(), "NONE", 5, "Could not open file"},
+      {area.path() + "/missing", "ODD", 5, "Could not open file"},
+      {area.path(), "LONG", 5, "Unable to load Piece"},
+      {area.path(), "ODD", 1, "PIECE: Invalid size_id_type"},
+      {area.path(), "TWO", 2, "XML Validation Error:"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExportToString(kPiece, c.area, c.name).code, c.code) << c.name;
+    EXPECT_EQ(LastErrorMessage().substr(0, std::string_view(c.message).size()), c.message) << c.name;
+  }
+}
+
+// The worked example of docs/piece-format.md: its bytes (the first code
+// block) and its document (the second).
+void WorkedExample(std::vector<uint8_t>& bytes, std::string& document) {
+  std::istringstream doc(ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/piece-format.md"));
+  std::string line;
+  int block = 0;
+  bool inside = false;
+  while (std::getline(doc, line)) {
+    if (line.starts_with("```")) {
+      inside = !inside;
+      if (inside) ++block;
+      continue;
+    }
+    if (!inside || block < 1) continue;
+    if (block == 2) {
+      document += line + "\n";
+      continue;
+    }
+    std::istringstream tokens(line);
+    std::string token;
+    bool first = line[0] != ' ';
+    while (tokens >> token) {
+      if (first) {
+        first = false;  // the offset
+        continue;
+      }
+      if (token.size() != 2 || !std::isxdigit(static_cast<unsigned char>(token[0])) ||
+          !std::isxdigit(static_cast<unsigned char>(token[1])))
+        break;
+      bytes.push_back(static_cast<uint8_t>(std::stoi(token, nullptr, 16)));
+    }
+  }
+}
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+TEST(PieceCli, RawPutOfTheDocumentedExampleAndExport) {
+  std::vector<uint8_t> bytes;
+  std::string document;
+  WorkedExample(bytes, document);
+  ASSERT_EQ(bytes.size(), 228u);
+  TempArea area;
+  const std::string tool = TSLN2XML_CLI_PATH;
+  WriteFile(area.File("piece.bin"), std::string(bytes.begin(), bytes.end()));
+  WriteFile(area.File("long.bin"), std::string(bytes.begin(), bytes.end()) + '\0');
+  std::string out;
+  ASSERT_EQ(RunCommand(tool + " raw put Piece " + Q(area.path()) + " EXAMPLE " + Q(area.File("piece.bin")), &out), 0) << out;
+  ASSERT_EQ(RunCommand(tool + " export Piece " + Q(area.path()) + " EXAMPLE", &out), 0) << out;
+  EXPECT_EQ(CompareXml(document, out), "");
+  ASSERT_EQ(RunCommand(tool + " raw get 20 " + Q(area.path()) + " EXAMPLE " + Q(area.File("back.bin"))), 0);
+  EXPECT_EQ(ReadFile(area.File("back.bin")), ReadFile(area.File("piece.bin")));
+
+  EXPECT_EQ(RunCommand(tool + " raw put Piece " + Q(area.path()) + " LONG " + Q(area.File("long.bin")), &out), 5);
+  EXPECT_NE(out.find("Unable to load Piece"), std::string::npos) << out;
+  EXPECT_FALSE(area.GetItem(kPiece, "LONG"));
+}
+
+TEST(PieceCli, DemoPieceAndAWholeAreaThroughADocumentDirectory) {
+  TempArea from, to, docs;
+  const std::string tool = TSLN2XML_CLI_PATH;
+  std::string out;
+  ASSERT_EQ(RunCommand(tool + " demo-piece " + Q(from.path()) + " FRONT", &out), 0) << out;
+  ASSERT_EQ(RunCommand(tool + " import Grading " + Q(from.path()) + " MISSES " +
+                           Q(std::string(TSLN2XML_SOURCE_DIR) + "/examples/Grading/MISSES.xml"), &out), 0) << out;
+  ASSERT_EQ(RunCommand(tool + " export --all " + Q(from.path()) + " -d " + Q(docs.path()), &out), 0) << out;
+  EXPECT_NE(out.find("exported Piece FRONT -> "), std::string::npos) << out;
+  EXPECT_NE(out.find("2 exported, 0 failed"), std::string::npos) << out;
+  ASSERT_EQ(RunCommand(tool + " import --all " + Q(to.path()) + " -d " + Q(docs.path()), &out), 0) << out;
+  EXPECT_NE(out.find("1 imported, 0 failed, 1 skipped"), std::string::npos) << out;
+  EXPECT_EQ(to.GetItem(23, "MISSES"), from.GetItem(23, "MISSES"));
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
