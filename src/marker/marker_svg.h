@@ -16,6 +16,7 @@
 // box, which is then moved to the cartoon's centre.
 
 #include <array>
+#include <cstdint>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -82,9 +83,5 @@ class MarkerPicture : public ElementSink {
 // Returns the number of coordinates left out of the picture.
 size_t RenderMarker(std::string_view areaRoot, std::string_view areaName, std::string_view markerName,
                     const std::string& svgFileName);
-
-// Writes `bytes` to the file `path` (code page) through a file beside it
-// that replaces it only when everything was written; code 5 otherwise.
-void WriteFileReplacing(const std::string& path, std::string_view bytes);
 
 }  // namespace tsln2xml::marker

@@ -1,6 +1,6 @@
-// Marker pictures, drawn by a real SVG renderer (rsvg-convert) and checked
-// pixel by pixel: piece fills where the placed pieces are, the fabric where
-// none is, the page outside the fabric's frame.
+// Pictures of markers and pieces, drawn by a real SVG renderer (rsvg-convert)
+// and checked pixel by pixel: piece fills where the pieces are, the fabric
+// where none is, the page outside the fabric's frame or the piece.
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <regex>
 
+#include "converters/grading/piece_svg.h"
 #include "marker/marker_svg.h"
+#include "store/piece_builder.h"
 #include "support/marker_test_support.h"
 #include "tsln2xml/tsln2xml.h"
 #include "xml/document.h"
@@ -130,7 +132,7 @@ Drawn Draw(const TempArea& area, const MarkerData& data) {
   return d;
 }
 
-TEST(MarkerSvg, PiecesFabricAndPageAreWhereTheMarkerPutsThem) {
+TEST(Picture, PiecesFabricAndPageAreWhereTheMarkerPutsThem) {
   TempArea area;
   const Rendered r = Render(Draw(area, TwoPieces().Build()).file);
   const struct {
@@ -153,7 +155,7 @@ TEST(MarkerSvg, PiecesFabricAndPageAreWhereTheMarkerPutsThem) {
 }
 
 // Bad input still gives a picture of what could be read.
-TEST(MarkerSvg, BadInputDrawsWhatWasRead) {
+TEST(Picture, BadInputDrawsWhatWasRead) {
   MarkerBuilder shortCartoons = TwoPieces();
   MarkerData cut = shortCartoons.Build();
   cut.bytes.resize(cut.bytes.size() - 50);  // the last cartoon runs past the end
@@ -194,9 +196,40 @@ TEST(MarkerSvg, BadInputDrawsWhatWasRead) {
   }
 }
 
-TEST(MarkerSvg, TheCommandWritesWholeFilesOrNone) {
+// A 20 by 20 square whose marks on two opposite corners turn it by -45
+// degrees about the middle of its grain line (10, 10): a diamond, as the
+// piece export shows it.
+TEST(Picture, APieceIsDrawnAsItsDocumentShowsIt) {
+  using grading::MakePoint;
+  grading::PIECE piece = grading::DemoPiece();
+  piece.perimeter = {MakePoint(1, 0, 0, 0, {grading::kAlignmentMark}), MakePoint(2, 200000, 0, 0),
+                     MakePoint(3, 200000, 200000, 0, {grading::kAlignmentMark}), MakePoint(4, 0, 200000, 0)};
+  piece.internals[0].points = {MakePoint(1, 100000, 20000, 0), MakePoint(2, 100000, 180000, 0)};  // GRAIN
+  piece.internals[1].points = {MakePoint(1, 50000, 100000, 6)};                                   // a drill hole
   TempArea area;
+  ASSERT_EQ(grading::StorePiece(area.path(), "SQ", piece), 1);
+  RenderPiece("", area.path(), "SQ", area.File("sq.svg"));
+  const Rendered r = Render(area.File("sq.svg"));
+  const struct {
+    double x, y;
+    bool filled;
+  } cases[] = {
+      {10, 22, true}, {20, 10, true}, {1, 1, false}, {24.5, 10, false}, {10, -4.5, false},  // the diamond
+  };
+  for (const auto& c : cases) EXPECT_EQ(r.At(c.x, c.y), c.filled ? kPieceFillColour : kPiecePageColour) << c.x << "," << c.y;
+  EXPECT_NE(r.At(7, 7), kPieceFillColour) << "the grain line, turned";
+  EXPECT_NE(r.At(6.46, 13.54), kPieceFillColour) << "the drill hole, turned";
+  for (const char* layer : {"outline", "internal", "drill", "notches", "grain", "name", "size"})
+    EXPECT_NE(r.svg.find("<g id=\"" + std::string(layer) + "\""), std::string::npos) << layer;
+}
+
+TEST(Picture, TheCommandWritesWholeFilesOrNone) {
+  TempArea area;
+  ASSERT_EQ(grading::StorePiece(area.path(), "FRONT", grading::DemoPiece()), 1);
   ASSERT_EQ(StoreMarker(area.path(), "M", TwoPieces().Build()), 1);
+  MarkerBuilder lost = TwoPieces();
+  lost.cartoons[0].centerY = INFINITY;
+  ASSERT_EQ(StoreMarker(area.path(), "LOST", lost.Build()), 1);
   const std::string tool = std::string(TSLN2XML_CLI_PATH) + " render ";
   const std::string dir = " '" + area.path() + "' ";
   WriteFile(area.File("kept.svg"), "precious");
@@ -207,10 +240,13 @@ TEST(MarkerSvg, TheCommandWritesWholeFilesOrNone) {
     std::string message;
   } cases[] = {
       {"Marker" + dir + "M -o " + area.File("m.svg"), 0, ""},
+      {"Marker" + dir + "LOST -o " + area.File("lost.svg"), 0, "Left out of the picture: 4 coordinates"},
       {"Marker" + dir + "NONE -o " + area.File("kept.svg"), 5, "No marker \"NONE\" in storage area"},
       {"Marker" + dir + "M -o " + area.File("taken.svg"), 5, "Is a directory"},
       {"Marker" + dir + "M -o " + area.File("no/dir.svg"), 5, "No such file or directory"},
-      {"SizeCode" + dir + "M -o " + area.File("kept.svg"), 7, "render draws markers"},
+      {"Piece" + dir + "FRONT -o " + area.File("front.svg"), 0, ""},
+      {"Piece" + dir + "BACK -o " + area.File("kept.svg"), 5, "No piece \"BACK\" in storage area"},
+      {"SizeCode" + dir + "M -o " + area.File("kept.svg"), 7, "render draws markers and pieces"},
   };
   for (const auto& c : cases) {
     std::string out;
