@@ -49,5 +49,7 @@ echo "== Storing the demo piece in $AREA and exporting it (layout: docs/piece-fo
 "$TOOL" demo-piece "$AREA" FRONT
 "$TOOL" export Piece "$AREA" FRONT -o "$OUT/Piece-FRONT.xml"
 echo "exported Piece FRONT  -> $OUT/Piece-FRONT.xml"
+"$TOOL" render Piece "$AREA" FRONT -o "$OUT/FRONT.svg"
+echo "drew Piece FRONT      -> $OUT/FRONT.svg"
 echo "== The items of $AREA"
 "$TOOL" list "$AREA"
