@@ -28,6 +28,10 @@ int RunRender(const RenderArgs& a) {
     std::cerr << "render draws markers and pieces: tsln2xml render Marker|Piece AREA NAME -o FILE.svg" << std::endl;
     return kUnimplemented;
   }
+  if (a.output == "-") {
+    std::cerr << "render writes a file: give -o FILE.svg" << std::endl;
+    return kUsageError;
+  }
   const Area area = AreaFromDirectory(a.area);
   try {
     if (*type == kPieceDataType) {
