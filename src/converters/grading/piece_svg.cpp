@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "converters/grading/piece.h"
+#include "framework/exception.h"
 #include "platform/paths.h"
 #include "platform/replace_file.h"
 #include "xml/svg_text.h"
