@@ -43,9 +43,13 @@ echo "== Building the demo marker (a few pieces) in $AREA and exporting it"
 echo "exported Marker DEMO  -> $OUT/Marker-DEMO.xml (UTF-16, checked against $BUILD_DIR/MARKER.XSD)"
 echo "== Its first lines:"
 iconv -f UTF-16 -t UTF-8 "$OUT/Marker-DEMO.xml" | head -n 20
+"$TOOL" render Marker "$AREA" DEMO -o "$OUT/DEMO.svg"
+echo "drew Marker DEMO      -> $OUT/DEMO.svg (open it in a web browser)"
 echo "== Storing the demo piece in $AREA and exporting it (layout: docs/piece-format.md)"
 "$TOOL" demo-piece "$AREA" FRONT
 "$TOOL" export Piece "$AREA" FRONT -o "$OUT/Piece-FRONT.xml"
 echo "exported Piece FRONT  -> $OUT/Piece-FRONT.xml"
+"$TOOL" render Piece "$AREA" FRONT -o "$OUT/FRONT.svg"
+echo "drew Piece FRONT      -> $OUT/FRONT.svg"
 echo "== The items of $AREA"
 "$TOOL" list "$AREA"

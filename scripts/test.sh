@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds, and runs every test.
+# Installs the dependencies, builds, and runs every test; then runs the whole
+# suite again built with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer (scripts/sanitize.sh), and builds once more in
+# Release with clang, warnings as errors (scripts/release-build.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2
+./scripts/sanitize.sh
+./scripts/release-build.sh

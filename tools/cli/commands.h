@@ -25,6 +25,7 @@ void RegisterTypesCommand(CLI::App& app, Outcome& outcome);
 void RegisterListCommand(CLI::App& app, Outcome& outcome);
 void RegisterMarkerCommands(CLI::App& app, Outcome& outcome);
 void RegisterPieceCommands(CLI::App& app, Outcome& outcome);
+void RegisterRenderCommand(CLI::App& app, Outcome& outcome);
 // Registered last: attaches an example to every command registered before.
 void RegisterHelpCommands(CLI::App& app, Outcome& outcome);
 

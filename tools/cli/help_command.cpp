@@ -32,7 +32,9 @@ const std::map<std::string, std::string>& Examples() {
       {"marker", "tsln2xml marker /tmp/area DEMO -o /tmp/DEMO.xml --schema"},
       {"demo-marker", "tsln2xml demo-marker /tmp/area DEMO"},
       {"demo-piece", "tsln2xml demo-piece /tmp/area DEMO"},
-      {"render", "tsln2xml render Marker /tmp/area DEMO -o /tmp/DEMO.svg"},
+      {"render",
+       "tsln2xml render Marker /tmp/area DEMO -o /tmp/DEMO.svg\n"
+       "tsln2xml render Piece /tmp/area FRONT -o /tmp/FRONT.svg"},
       {"help", "tsln2xml help export"},
   };
   return examples;

@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
   RegisterListCommand(app, outcome);
   RegisterMarkerCommands(app, outcome);
   RegisterPieceCommands(app, outcome);
+  RegisterRenderCommand(app, outcome);
   RegisterHelpCommands(app, outcome);
   try {
     app.parse(argc, argPointers.data());

@@ -250,10 +250,15 @@ std::shared_ptr<PIECE> PieceReader::ObtainPiece() {
   return std::shared_ptr<PIECE>(new PIECE(*delivered), grading::PieceDeleter());
 }
 
-void PieceReader::Convert() {
+std::shared_ptr<PIECE> PieceReader::PreparedPiece() {
   std::shared_ptr<PIECE> piece = ObtainPiece();
   SmoothPiece(*piece);
   AlignPiece(*piece);
+  return piece;
+}
+
+void PieceReader::Convert() {
+  std::shared_ptr<PIECE> piece = PreparedPiece();
 
   xml::Node root = AppendRoot("Piece");
   AttributeEmitter head(root);

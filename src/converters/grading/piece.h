@@ -17,6 +17,9 @@ class PieceReader : public RuleTableBaseReader {
   void Open() override {}
   void Close() override {}
   void Convert() override;
+  // The piece as the document shows it: obtained from the grading library,
+  // smoothed and aligned. Pictures of the piece draw this same value.
+  std::shared_ptr<grading::PIECE> PreparedPiece();
 
  private:
   std::shared_ptr<grading::PIECE> ObtainPiece();

@@ -1,0 +1,38 @@
+#pragma once
+// Pictures of pieces: an SVG drawing of a piece as its document shows it
+// (obtained, smoothed and aligned by PieceReader), in the piece's own
+// coordinates, y growing upwards, under one viewBox and one flip. Each layer
+// is a group of its own:
+//   outline   the perimeter up to its first Closure point, smooth stretches
+//             drawn through their curve points, filled;
+//   internal  the internals of two or more points, likewise through curves;
+//   drill     drill holes: internals of one point, and Mark points;
+//   notches   a tick into the piece at every TemporaryNotch point of the
+//             perimeter;
+//   grain     the internal whose line name is GRAIN, with arrowheads;
+//   name, size  the piece's name and base size at its middle;
+//   page, scale the background and a scale bar in the piece's units.
+// A perimeter of fewer than three points is drawn as a line.
+
+#include <string>
+#include <string_view>
+
+#include "store/grading_library.h"
+
+namespace tsln2xml {
+
+inline constexpr const char* kPiecePageColour = "#ffffff";
+inline constexpr const char* kPieceFillColour = "#cfe3f1";
+
+// The picture of `piece`, named `name`.
+std::string DrawPiece(const grading::PIECE& piece, std::string_view name);
+
+// Writes the picture of the piece `itemName` of a storage area to
+// `svgFileName` (code page), through a file beside it that is renamed into
+// place. Failures throw Tsln2XmlException as the piece export does (code 5
+// "Could not open file", "Unable to load Piece", ...), and code 5 "could not
+// write output file" with the errno as secondary code.
+void RenderPiece(std::string_view areaRoot, std::string_view areaName, std::string_view itemName,
+                 const std::string& svgFileName);
+
+}  // namespace tsln2xml

@@ -1,0 +1,250 @@
+#include "marker/marker_svg.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "core/exception.h"
+#include "marker/marker_export.h"
+#include "platform/number_text.h"
+#include "platform/paths.h"
+#include "platform/replace_file.h"
+#include "xml/svg_text.h"
+
+namespace tsln2xml::marker {
+namespace {
+
+using xml::SvgBounds;
+using xml::SvgEscaped;
+using xml::SvgNumber;
+using xml::SvgPointList;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+const MarkerElement* Child(const MarkerElement& e, std::string_view name) {
+  for (const auto& c : e.Children())
+    if (c.Name() == name) return &c;
+  return nullptr;
+}
+
+double Number(const std::string& text) {
+  const auto v = platform::ParseDouble(text);
+  return v ? *v : kNaN;
+}
+
+double ChildNumber(const MarkerElement& e, std::string_view name) {
+  const MarkerElement* c = Child(e, name);
+  return c ? Number(c->Text()) : kNaN;
+}
+
+double AttributeNumber(const MarkerElement& e, std::string_view name) {
+  for (const auto& [key, value] : e.Attributes())
+    if (key == name) return Number(value);
+  return kNaN;
+}
+
+// The points of a perimeter line or an internal line.
+std::vector<MarkerPicture::Point> PointsOf(const MarkerElement& line, std::string_view pointName) {
+  std::vector<MarkerPicture::Point> points;
+  for (const auto& p : line.Children()) {
+    if (p.Name() != pointName) continue;
+    const double notch = ChildNumber(p, "notchtype");
+    points.push_back({AttributeNumber(p, "X"), AttributeNumber(p, "Y"), notch != 0 && !std::isnan(notch)});
+  }
+  return points;
+}
+
+double SignedArea(const std::vector<MarkerPicture::Point>& points) {
+  double twice = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const auto& a = points[i];
+    const auto& b = points[(i + 1) % points.size()];
+    twice += a.x * b.y - b.x * a.y;
+  }
+  return twice / 2;
+}
+
+bool Usable(double v) { return std::isfinite(v) && std::fabs(v) <= kLargestCoordinate; }
+
+SvgBounds BoundsOf(const std::vector<MarkerPicture::Point>& points) {
+  SvgBounds b{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (const auto& p : points) b.Add(p.x, p.y);
+  return b;
+}
+
+struct PlacedPiece {
+  size_t index = 0;
+  const MarkerPicture::Piece* piece = nullptr;
+  std::vector<MarkerPicture::Point> outline;
+  std::vector<std::vector<MarkerPicture::Point>> lines;
+};
+
+}  // namespace
+
+void MarkerPicture::Append(MarkerElement element) {
+  const std::string& name = element.Name();
+  if (name == "width") {
+    width_ = Number(element.Text());
+  } else if (name == "length") {
+    length_ = Number(element.Text());
+  } else if (name == "name") {
+    if (!element.Text().empty()) name_ = element.Text();
+  } else if (name == "markerpiece") {
+    Piece piece;
+    if (const MarkerElement* n = Child(element, "name")) piece.name = n->Text();
+    for (const auto& c : element.Children()) {
+      if (c.Name() == "perimeterline") piece.outline = PointsOf(c, "perimeterpoint");
+      if (c.Name() == "internalline") piece.lines.push_back(PointsOf(c, "internalpoint"));
+    }
+    pieces_.push_back(std::move(piece));
+  } else if (name == "cartoon") {
+    Placement placement;
+    const double index = ChildNumber(element, "pieceindex");
+    if (std::isfinite(index)) placement.piece = static_cast<int32_t>(index);
+    if (const MarkerElement* centre = Child(element, "center")) {
+      placement.centreX = AttributeNumber(*centre, "X");
+      placement.centreY = AttributeNumber(*centre, "Y");
+    }
+    placement.rotation = ChildNumber(element, "rotation");
+    placements_.push_back(placement);
+  }
+}
+
+Picture MarkerPicture::Draw() const {
+  Picture picture;
+  auto dimension = [&](double v) {
+    if (!Usable(v)) {
+      ++picture.skippedValues;
+      return 0.0;
+    }
+    return std::max(v, 0.0);
+  };
+  const double width = dimension(width_), length = dimension(length_);
+
+  // Place the pieces, leaving out the points that do not come out usable.
+  SvgBounds bounds{0, 0, width, length};
+  std::vector<PlacedPiece> placed;
+  for (const Placement& at : placements_) {
+    if (at.piece < 0 || static_cast<size_t>(at.piece) >= pieces_.size()) continue;
+    const Piece& piece = pieces_[static_cast<size_t>(at.piece)];
+    const SvgBounds own = piece.outline.empty() ? SvgBounds{} : BoundsOf(piece.outline);
+    const double cx = (own.minX + own.maxX) / 2, cy = (own.minY + own.maxY) / 2;
+    const double turn = at.rotation * std::numbers::pi / 180;
+    const double cosT = std::cos(turn), sinT = std::sin(turn);
+    auto place = [&](const std::vector<Point>& from) {
+      std::vector<Point> to;
+      for (const auto& p : from) {
+        const double x = at.centreX + cosT * (p.x - cx) - sinT * (p.y - cy);
+        const double y = at.centreY + sinT * (p.x - cx) + cosT * (p.y - cy);
+        if (!Usable(x) || !Usable(y)) {
+          ++picture.skippedValues;
+          continue;
+        }
+        bounds.Add(x, y);
+        to.push_back({x, y, p.notch});
+      }
+      return to;
+    };
+    PlacedPiece out{static_cast<size_t>(at.piece), &piece, place(piece.outline), {}};
+    for (const auto& line : piece.lines) out.lines.push_back(place(line));
+    placed.push_back(std::move(out));
+  }
+
+  const xml::SvgPage page(bounds, 0.07, 0.07);
+  const double e = page.Extent();
+  std::string& s = picture.svg;
+  s = page.Begin(SvgEscaped(name_), kPageColour);
+  s += "<g id=\"fabric\"><rect x=\"0\" y=\"0\" width=\"" + SvgNumber(width) + "\" height=\"" + SvgNumber(length) +
+       "\" fill=\"" + kFabricColour + "\" stroke=\"#6e6a5e\" stroke-width=\"" + SvgNumber(0.002 * e) + "\"/></g>\n";
+
+  double pieceArea = 0;
+  s += "<g id=\"outline\" stroke=\"#2e2e2e\" stroke-width=\"" + SvgNumber(0.0015 * e) +
+       "\" stroke-linejoin=\"round\">\n";
+  for (const auto& p : placed) {
+    const char* fill = kPieceFills[p.index % kPieceFills.size()];
+    if (p.outline.size() >= 3) {
+      pieceArea += std::fabs(SignedArea(p.outline));
+      s += "<polygon points=\"" + SvgPointList(p.outline) + "\" fill=\"" + fill + "\"/>\n";
+    } else if (p.outline.size() == 2) {
+      s += "<polyline points=\"" + SvgPointList(p.outline) + "\" fill=\"none\"/>\n";
+    } else if (p.outline.size() == 1) {
+      s += "<circle cx=\"" + SvgNumber(p.outline[0].x) + "\" cy=\"" + SvgNumber(p.outline[0].y) + "\" r=\"" +
+           SvgNumber(0.004 * e) + "\" fill=\"" + fill + "\"/>\n";
+    }
+  }
+  s += "</g>\n";
+
+  s += "<g id=\"internal\" fill=\"none\" stroke=\"#4a4a4a\" stroke-width=\"" + SvgNumber(0.001 * e) + "\">\n";
+  for (const auto& p : placed) {
+    for (const auto& line : p.lines) {
+      if (line.size() >= 2)
+        s += "<polyline points=\"" + SvgPointList(line) + "\"/>\n";
+      else if (line.size() == 1)
+        s += "<circle cx=\"" + SvgNumber(line[0].x) + "\" cy=\"" + SvgNumber(line[0].y) + "\" r=\"" +
+             SvgNumber(0.003 * e) + "\"/>\n";
+    }
+  }
+  s += "</g>\n";
+
+  // A notch is a short tick from its outline point into the piece, across
+  // the outline's direction there.
+  std::string ticks;
+  for (const auto& p : placed) {
+    const size_t n = p.outline.size();
+    const double inward = SignedArea(p.outline) >= 0 ? 1 : -1;
+    for (size_t i = 0; i < n; ++i) {
+      if (!p.outline[i].notch || n < 3) continue;
+      const auto& before = p.outline[(i + n - 1) % n];
+      const auto& after = p.outline[(i + 1) % n];
+      const double tx = after.x - before.x, ty = after.y - before.y, len = std::hypot(tx, ty);
+      if (len == 0) continue;
+      const double depth = 0.015 * e * inward / len;
+      ticks += "M" + SvgNumber(p.outline[i].x) + " " + SvgNumber(p.outline[i].y) + "l" + SvgNumber(-ty * depth) +
+               " " + SvgNumber(tx * depth);
+    }
+  }
+  s += "<g id=\"notches\" fill=\"none\" stroke=\"#b03a2e\" stroke-width=\"" + SvgNumber(0.002 * e) + "\">";
+  if (!ticks.empty()) s += "<path d=\"" + ticks + "\"/>";
+  s += "</g>\n";
+
+  s += "<g id=\"names\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(0.02 * e) +
+       "\" text-anchor=\"middle\" fill=\"#1a1a1a\">\n";
+  for (const auto& p : placed) {
+    if (p.outline.empty() || p.piece->name.empty()) continue;
+    const SvgBounds b = BoundsOf(p.outline);
+    s += xml::SvgLabel((b.minX + b.maxX) / 2, (b.minY + b.maxY) / 2, SvgEscaped(p.piece->name), "dy=\"0.35em\"");
+  }
+  s += "</g>\n";
+  s += page.ScaleBar();
+
+  const double fabricArea = width * length;
+  std::string utilisation = "none";
+  if (fabricArea > 0 && std::isfinite(fabricArea)) {
+    char buf[64];
+    const double percent = 100 * pieceArea / fabricArea;
+    const auto res = std::to_chars(buf, buf + sizeof buf, percent, std::chars_format::fixed, 1);
+    utilisation = std::string(buf, res.ptr) + "%";
+  }
+  s += "<g id=\"title\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(0.035 * e) + "\" fill=\"#1a1a1a\">\n";
+  s += xml::SvgLabel(bounds.minX, bounds.maxY + 0.055 * e,
+                     SvgEscaped(name_) + " - width " + SvgNumber(width) + ", length " + SvgNumber(length) +
+                         ", utilisation " + utilisation);
+  s += "</g>\n" + xml::SvgPage::End();
+  return picture;
+}
+
+size_t RenderMarker(std::string_view areaRoot, std::string_view areaName, std::string_view markerName,
+                    const std::string& svgFileName) {
+  const std::string_view name = markerName.substr(0, kMaxMarkerName);
+  MarkerWriter writer(platform::StoragePath(areaRoot, areaName), name);
+  writer.Load();
+  MarkerPicture picture{std::string(name)};
+  writer.Walk(picture);
+  const Picture drawn = picture.Draw();
+  if (const int error = platform::ReplaceFile(platform::HostPath(svgFileName), drawn.svg))
+    throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
+  return drawn.skippedValues;
+}
+
+}  // namespace tsln2xml::marker
