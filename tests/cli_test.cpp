@@ -11,25 +11,23 @@
 namespace tsln2xml::test {
 namespace {
 
-const std::string kTool = TSLN2XML_CLI_PATH;
-
-std::string Q(const std::string& s) { return "'" + s + "'"; }
+std::string Q(const std::string& s) { return Quote(s); }
 
 TEST(Cli, ImportExportAndRawBytes) {
   TempArea area;
   const std::string doc = area.File("in.xml");
   WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
   std::string out;
-  ASSERT_EQ(RunCommand(kTool + " import SizeCode " + Q(area.path()) + " MISSES " + Q(doc), &out), 0) << out;
-  ASSERT_EQ(RunCommand(kTool + " export 24 " + Q(area.path()) + " misses", &out), 0) << out;
+  ASSERT_EQ(RunTool("import SizeCode " + Q(area.path()) + " MISSES " + Q(doc), &out), 0) << out;
+  ASSERT_EQ(RunTool("export 24 " + Q(area.path()) + " misses", &out), 0) << out;
   EXPECT_EQ(CompareXml(R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="misses">
                             <Entry ActualSize="8" OrderedSize="S"/></SizeCode>)", out), "");
-  ASSERT_EQ(RunCommand(kTool + " export sizecode " + Q(area.path()) + " MISSES -o " + Q(area.File("out.xml")), &out), 0);
+  ASSERT_EQ(RunTool("export sizecode " + Q(area.path()) + " MISSES -o " + Q(area.File("out.xml")), &out), 0);
   EXPECT_EQ(ReadFile(area.File("out.xml")).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
 
-  ASSERT_EQ(RunCommand(kTool + " raw get 24 " + Q(area.path()) + " MISSES " + Q(area.File("item.bin"))), 0);
+  ASSERT_EQ(RunTool("raw get 24 " + Q(area.path()) + " MISSES " + Q(area.File("item.bin"))), 0);
   EXPECT_EQ(ReadFile(area.File("item.bin")), std::string("\x01\x00" "8\0\0\0\0\0" "S\0\0\0\0\0" "\0\0", 16));
-  ASSERT_EQ(RunCommand(kTool + " raw put SizeCode " + Q(area.path()) + " COPY " + Q(area.File("item.bin"))), 0);
+  ASSERT_EQ(RunTool("raw put SizeCode " + Q(area.path()) + " COPY " + Q(area.File("item.bin"))), 0);
   EXPECT_EQ(area.GetItem(24, "COPY"), area.GetItem(24, "MISSES"));
 }
 
@@ -43,8 +41,6 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
   } cases[] = {
       {"export 24 " + Q(area.path()) + " NONE", 5, "Could not open file"},
       {"import 24 " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 2, "XML Validation Error:"},
-      {"import 24 " + Q(area.path()) + " A " + Q(area.File("none.xml")), 1, "xmlFile failed to Load"},
-      {"import Piece " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 7, "Unimplemented data type"},
       {"export NoSuchType " + Q(area.path()) + " A", 64, "Unknown data type"},
       {"export", 64, "ARGS is required"},
       {"frobnicate", 64, "subcommand is required"},
@@ -57,7 +53,7 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
   };
   for (const auto& c : cases) {
     std::string out;
-    EXPECT_EQ(RunCommand(kTool + " " + c.args, &out), c.code) << c.args;
+    EXPECT_EQ(RunTool("" + c.args, &out), c.code) << c.args;
     EXPECT_NE(out.find(c.message), std::string::npos) << c.args << ": " << out;
   }
 }
@@ -67,10 +63,10 @@ TEST(Cli, FailedExportKeepsTheFile) {
   TempArea area;
   const std::string doc = area.File("out.xml");
   WriteFile(doc, "precious");
-  EXPECT_EQ(RunCommand(kTool + " export 24 " + Q(area.path()) + " NONE -o " + Q(doc)), 5);
+  EXPECT_EQ(RunTool("export 24 " + Q(area.path()) + " NONE -o " + Q(doc)), 5);
   EXPECT_EQ(ReadFile(doc), "precious");
   area.PutItem(24, "MISSES", {0, 0});
-  EXPECT_EQ(RunCommand(kTool + " export 24 " + Q(area.path()) + " MISSES -o " + Q(doc)), 0);
+  EXPECT_EQ(RunTool("export 24 " + Q(area.path()) + " MISSES -o " + Q(doc)), 0);
   EXPECT_NE(ReadFile(doc).find("<SizeCode"), std::string::npos);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(area.path()), {}), 2);  // the catalog and out.xml
 }
@@ -86,32 +82,35 @@ TEST(Cli, NamesAndPathsOutsideAscii) {
   const std::string doc = area.File("entr\xC3\xA9" "e.xml");
   WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
   std::string out;
-  ASSERT_EQ(RunCommand(kTool + " import SizeCode " + Q(dir) + " CAF\xC3\x89 " + Q(doc), &out), 0) << out;
-  ASSERT_EQ(RunCommand(kTool + " export SizeCode " + Q(dir) + " caf\xC3\x89 -o " + Q(area.File("sortie_\xC3\xA9.xml")), &out), 0) << out;
+  ASSERT_EQ(RunTool("import SizeCode " + Q(dir) + " CAF\xC3\x89 " + Q(doc), &out), 0) << out;
+  ASSERT_EQ(RunTool("export SizeCode " + Q(dir) + " caf\xC3\x89 -o " + Q(area.File("sortie_\xC3\xA9.xml")), &out), 0) << out;
   EXPECT_TRUE(std::filesystem::exists(area.File("sortie_\xC3\xA9.xml")));
-  ASSERT_EQ(RunCommand(kTool + " export --all " + Q(dir) + " -d " + Q(area.File("docs")), &out), 0) << out;
+  ASSERT_EQ(RunTool("export --all " + Q(dir) + " -d " + Q(area.File("docs")), &out), 0) << out;
   EXPECT_TRUE(std::filesystem::exists(area.File("docs/SizeCode/CAF\xC3\x89.xml"))) << out;
-  ASSERT_EQ(RunCommand(kTool + " import --all " + Q(dir) + " -d " + Q(area.File("docs")), &out), 0) << out;
-  ASSERT_EQ(RunCommand(kTool + " list " + Q(dir), &out), 0);
+  ASSERT_EQ(RunTool("import --all " + Q(dir) + " -d " + Q(area.File("docs")), &out), 0) << out;
+  ASSERT_EQ(RunTool("list " + Q(dir), &out), 0);
   EXPECT_NE(out.find("CAF\xC3\x89 "), std::string::npos) << out;
   EXPECT_NE(out.find("1 item\n"), std::string::npos) << out;  // one item, whichever way it was named
-  EXPECT_EQ(RunCommand(kTool + " import SizeCode " + Q(dir) + " \xE5\x90\x8D " + Q(doc), &out), 64);
+  EXPECT_EQ(RunTool("import SizeCode " + Q(dir) + " \xE5\x90\x8D " + Q(doc), &out), 64);
   EXPECT_NE(out.find("cannot hold"), std::string::npos) << out;
 }
 
 TEST(Cli, TypesListsTheTable) {
   std::string out;
-  ASSERT_EQ(RunCommand(kTool + " types", &out), 0);
-  EXPECT_NE(out.find("24    SizeCode"), std::string::npos) << out;
-  EXPECT_NE(out.find("sizpt.ctl"), std::string::npos);
-  EXPECT_EQ(out.find("\n10 "), std::string::npos);
+  ASSERT_EQ(RunTool("types", &out), 0);
+  const size_t row = out.find("SizeCode");
+  ASSERT_NE(row, std::string::npos) << out;
+  const std::string line = out.substr(out.rfind('\n', row) + 1, out.find('\n', row) - out.rfind('\n', row) - 1);
+  EXPECT_EQ(line.rfind("24 ", 0), 0u) << line;
+  EXPECT_NE(line.find("sizpt.ctl"), std::string::npos) << line;
+  EXPECT_EQ(out.find("\n10 "), std::string::npos);  // no row for a code without a type
 }
 
 // Every command that `help` lists has an example, and the manual page made
 // from the same text renders with every command in it.
 TEST(Cli, HelpAndManualDescribeEveryCommand) {
   std::string top;
-  ASSERT_EQ(RunCommand(kTool + " help", &top), 0);
+  ASSERT_EQ(RunTool("help", &top), 0);
   std::vector<std::string> commands;
   const size_t list = top.find("Subcommands:\n");
   ASSERT_NE(list, std::string::npos) << top;
@@ -125,7 +124,7 @@ TEST(Cli, HelpAndManualDescribeEveryCommand) {
   EXPECT_NE(manual.find("EXIT STATUS"), std::string::npos) << manual;
   for (const std::string& c : commands) {
     std::string help;
-    EXPECT_EQ(RunCommand(kTool + " help " + c, &help), 0) << c;
+    EXPECT_EQ(RunTool("help " + c, &help), 0) << c;
     EXPECT_NE(help.find("Example:\n  tsln2xml " + c), std::string::npos) << c << ": " << help;
     EXPECT_NE(manual.find("tsln2xml " + c), std::string::npos) << c;
   }

@@ -90,26 +90,6 @@ TEST(ItemLookup, TypesAndAreasWithoutItemsDeliverNothing) {
   EXPECT_EQ(Names(area.path(), 9), std::vector<std::string>{"MARKER1"});
 }
 
-TEST(ItemLookup, NamePatterns) {
-  const struct {
-    const char* name;
-    const char* pattern;
-    bool matches;
-  } cases[] = {
-      {"MISSES", "*", true},       {"", "*", true},           {"", "", true},
-      {"MISSES", "misses", true},  {"MISSES", "MISS", false}, {"MISSES", "M?SSES", true},
-      {"MISSES", "*ES", true},     {"MISSES", "*S*S*", true}, {"MISSES", "*X*", false},
-      {"MISSES", "M*S*E*S", true}, {"MISSES", "?", false},    {"a*b", "a*b", true},
-      {"aXb", "a?b", true},        {"ab", "a?b", false},      {"aaaaaaaaaaaaaaaaaaab", "*a*a*a*a*b", true},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(store::MatchesItemPattern(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
-
-  TempArea area;
-  for (const char* name : {"KIDS", "MISSES", "MENS"}) PutItemAt(area.path(), kSizeCode, name);
-  EXPECT_EQ(Names(area.path(), kSizeCode, "M*"), (std::vector<std::string>{"MENS", "MISSES"}));
-}
-
 TEST(ItemLookup, UnreadableCatalogIsAnErrorNotAnEmptyType) {
   TempArea area;
   const struct {
