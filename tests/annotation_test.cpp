@@ -226,20 +226,5 @@ TEST_F(Annotation, OrdersThatDoNotMatchTheirFormatAreRefused) {
   }
 }
 
-TEST_F(Annotation, InvalidDocuments) {
-  struct Invalid {
-    const char* what;
-    const char* entries;
-  } invalid[] = {
-      {"entry without orders", R"(<Entry Category="E"/>)"},
-      {"symbol number over 99", R"(<Entry Category="E"><OrderSymbol Format="Symbol" Number="100" Height="1"/></Entry>)"},
-      {"constant without its text", R"(<Entry Category="E"><OrderVariable Format="Constant"/></Entry>)"},
-      {"category over 20", R"(<Entry Category="ABCDEFGHIJKLMNOPQRSTU"><Order Format="Date"/></Entry>)"},
-      {"start beyond 8 bits", R"(<Entry Category="E"><OrderFixed Format="Bundle" Start="128" End="1"/></Entry>)"},
-  };
-  for (const auto& c : invalid) EXPECT_EQ(ImportFromString(kAnnotation, area.path(), "X", Document(c.entries)), 2) << c.what;
-  EXPECT_FALSE(area.GetItem(kAnnotation, "X"));
-}
-
 }  // namespace
 }  // namespace tsln2xml::test

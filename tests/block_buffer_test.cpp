@@ -123,26 +123,5 @@ TEST(BlockBuffer, UnknownCodesAndNames) {
 
 }
 
-TEST(BlockBuffer, IncludedBaseSchemaIsPartOfTheNamespace) {
-  TempArea area;
-  struct Case {
-    const char* what;
-    const char* rule;
-  } invalid[] = {
-      {"units outside the base enumeration", R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left Amount="1" Units="percent"/></Static></Rule>)"},
-      {"rule type outside the base enumeration", R"(<Rule RuleNumber="1" RuleType="Wall"/>)"},
-      {"sides out of order", R"(<Rule RuleNumber="1" RuleType="Block"><Static><Top Amount="1" Units="Distance"/><Left Amount="1" Units="Distance"/></Static></Rule>)"},
-      {"side without units", R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left Amount="1"/></Static></Rule>)"},
-      {"methods out of order", R"(<Rule RuleNumber="1" RuleType="Block"><Dynamic/><Static/></Rule>)"},
-      {"side in no namespace", R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left xmlns="" Amount="1" Units="Distance"/></Static></Rule>)"},
-  };
-  for (const auto& c : invalid) {
-    const std::string xml = std::string(R"(<BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="A" Comment1="" Comment2="">)") +
-                            c.rule + "</BlockBuffer>";
-    EXPECT_EQ(ImportFromString(kBlockBuffer, area.path(), "BAD", xml), 2) << c.what;
-  }
-  EXPECT_FALSE(area.GetItem(kBlockBuffer, "BAD"));
-}
-
 }  // namespace
 }  // namespace tsln2xml::test

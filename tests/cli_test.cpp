@@ -11,23 +11,22 @@
 namespace tsln2xml::test {
 namespace {
 
-std::string Q(const std::string& s) { return Quote(s); }
 
 TEST(Cli, ImportExportAndRawBytes) {
   TempArea area;
   const std::string doc = area.File("in.xml");
   WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
   std::string out;
-  ASSERT_EQ(RunTool("import SizeCode " + Q(area.path()) + " MISSES " + Q(doc), &out), 0) << out;
-  ASSERT_EQ(RunTool("export 24 " + Q(area.path()) + " misses", &out), 0) << out;
+  ASSERT_EQ(RunTool("import SizeCode " + Quote(area.path()) + " MISSES " + Quote(doc), &out), 0) << out;
+  ASSERT_EQ(RunTool("export 24 " + Quote(area.path()) + " misses", &out), 0) << out;
   EXPECT_EQ(CompareXml(R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="misses">
                             <Entry ActualSize="8" OrderedSize="S"/></SizeCode>)", out), "");
-  ASSERT_EQ(RunTool("export sizecode " + Q(area.path()) + " MISSES -o " + Q(area.File("out.xml")), &out), 0);
+  ASSERT_EQ(RunTool("export sizecode " + Quote(area.path()) + " MISSES -o " + Quote(area.File("out.xml")), &out), 0);
   EXPECT_EQ(ReadFile(area.File("out.xml")).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
 
-  ASSERT_EQ(RunTool("raw get 24 " + Q(area.path()) + " MISSES " + Q(area.File("item.bin"))), 0);
+  ASSERT_EQ(RunTool("raw get 24 " + Quote(area.path()) + " MISSES " + Quote(area.File("item.bin"))), 0);
   EXPECT_EQ(ReadFile(area.File("item.bin")), std::string("\x01\x00" "8\0\0\0\0\0" "S\0\0\0\0\0" "\0\0", 16));
-  ASSERT_EQ(RunTool("raw put SizeCode " + Q(area.path()) + " COPY " + Q(area.File("item.bin"))), 0);
+  ASSERT_EQ(RunTool("raw put SizeCode " + Quote(area.path()) + " COPY " + Quote(area.File("item.bin"))), 0);
   EXPECT_EQ(area.GetItem(24, "COPY"), area.GetItem(24, "MISSES"));
 }
 
@@ -39,17 +38,17 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
     int code;
     std::string message;
   } cases[] = {
-      {"export 24 " + Q(area.path()) + " NONE", 5, "Could not open file"},
-      {"import 24 " + Q(area.path()) + " A " + Q(area.File("bad.xml")), 2, "XML Validation Error:"},
-      {"export NoSuchType " + Q(area.path()) + " A", 64, "Unknown data type"},
+      {"export 24 " + Quote(area.path()) + " NONE", 5, "Could not open file"},
+      {"import 24 " + Quote(area.path()) + " A " + Quote(area.File("bad.xml")), 2, "XML Validation Error:"},
+      {"export NoSuchType " + Quote(area.path()) + " A", 64, "Unknown data type"},
       {"export", 64, "ARGS is required"},
       {"frobnicate", 64, "subcommand is required"},
       {"help frobnicate", 64, "Unknown command \"frobnicate\""},
-      {"list " + Q(area.File("nowhere")), 5, "Storage area " + area.File("nowhere") + " does not exist"},
-      {"import --all " + Q(area.path()) + " -d " + Q(area.File("nodocs")), 1, "nodocs does not exist"},
-      {"export --all Marker " + Q(area.path()) + " -d " + Q(area.File("d")), 7, "tsln2xml marker AREA NAME"},
-      {"export Marker " + Q(area.path()) + " M", 7, "tsln2xml marker AREA NAME"},
-      {"raw get 24 " + Q(area.path()) + " NONE -", 5, "Could not open file"},
+      {"list " + Quote(area.File("nowhere")), 5, "Storage area " + area.File("nowhere") + " does not exist"},
+      {"import --all " + Quote(area.path()) + " -d " + Quote(area.File("nodocs")), 1, "nodocs does not exist"},
+      {"export --all Marker " + Quote(area.path()) + " -d " + Quote(area.File("d")), 7, "tsln2xml marker AREA NAME"},
+      {"export Marker " + Quote(area.path()) + " M", 7, "tsln2xml marker AREA NAME"},
+      {"raw get 24 " + Quote(area.path()) + " NONE -", 5, "Could not open file"},
   };
   for (const auto& c : cases) {
     std::string out;
@@ -63,10 +62,10 @@ TEST(Cli, FailedExportKeepsTheFile) {
   TempArea area;
   const std::string doc = area.File("out.xml");
   WriteFile(doc, "precious");
-  EXPECT_EQ(RunTool("export 24 " + Q(area.path()) + " NONE -o " + Q(doc)), 5);
+  EXPECT_EQ(RunTool("export 24 " + Quote(area.path()) + " NONE -o " + Quote(doc)), 5);
   EXPECT_EQ(ReadFile(doc), "precious");
   area.PutItem(24, "MISSES", {0, 0});
-  EXPECT_EQ(RunTool("export 24 " + Q(area.path()) + " MISSES -o " + Q(doc)), 0);
+  EXPECT_EQ(RunTool("export 24 " + Quote(area.path()) + " MISSES -o " + Quote(doc)), 0);
   EXPECT_NE(ReadFile(doc).find("<SizeCode"), std::string::npos);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(area.path()), {}), 2);  // the catalog and out.xml
 }
@@ -82,16 +81,16 @@ TEST(Cli, NamesAndPathsOutsideAscii) {
   const std::string doc = area.File("entr\xC3\xA9" "e.xml");
   WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
   std::string out;
-  ASSERT_EQ(RunTool("import SizeCode " + Q(dir) + " CAF\xC3\x89 " + Q(doc), &out), 0) << out;
-  ASSERT_EQ(RunTool("export SizeCode " + Q(dir) + " caf\xC3\x89 -o " + Q(area.File("sortie_\xC3\xA9.xml")), &out), 0) << out;
+  ASSERT_EQ(RunTool("import SizeCode " + Quote(dir) + " CAF\xC3\x89 " + Quote(doc), &out), 0) << out;
+  ASSERT_EQ(RunTool("export SizeCode " + Quote(dir) + " caf\xC3\x89 -o " + Quote(area.File("sortie_\xC3\xA9.xml")), &out), 0) << out;
   EXPECT_TRUE(std::filesystem::exists(area.File("sortie_\xC3\xA9.xml")));
-  ASSERT_EQ(RunTool("export --all " + Q(dir) + " -d " + Q(area.File("docs")), &out), 0) << out;
+  ASSERT_EQ(RunTool("export --all " + Quote(dir) + " -d " + Quote(area.File("docs")), &out), 0) << out;
   EXPECT_TRUE(std::filesystem::exists(area.File("docs/SizeCode/CAF\xC3\x89.xml"))) << out;
-  ASSERT_EQ(RunTool("import --all " + Q(dir) + " -d " + Q(area.File("docs")), &out), 0) << out;
-  ASSERT_EQ(RunTool("list " + Q(dir), &out), 0);
+  ASSERT_EQ(RunTool("import --all " + Quote(dir) + " -d " + Quote(area.File("docs")), &out), 0) << out;
+  ASSERT_EQ(RunTool("list " + Quote(dir), &out), 0);
   EXPECT_NE(out.find("CAF\xC3\x89 "), std::string::npos) << out;
   EXPECT_NE(out.find("1 item\n"), std::string::npos) << out;  // one item, whichever way it was named
-  EXPECT_EQ(RunTool("import SizeCode " + Q(dir) + " \xE5\x90\x8D " + Q(doc), &out), 64);
+  EXPECT_EQ(RunTool("import SizeCode " + Quote(dir) + " \xE5\x90\x8D " + Quote(doc), &out), 64);
   EXPECT_NE(out.find("cannot hold"), std::string::npos) << out;
 }
 

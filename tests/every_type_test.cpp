@@ -36,6 +36,12 @@ namespace tsln2xml::test {
 namespace {
 
 constexpr size_t kNone = SIZE_MAX;
+constexpr const char* kComments = R"( Comment1="" Comment2="")";
+
+struct Count {
+  size_t at;
+  size_t width = 2;
+};
 
 struct TypeRow {
   int16_t code;
@@ -44,43 +50,45 @@ struct TypeRow {
   const char* otherFailure;         // a second message some short items give
   std::vector<size_t> validLengths;  // proper prefixes that are items in their own right (an older layout, ...)
   size_t validFrom;                 // ... and every prefix from here on, where the rest is optional
-  std::vector<size_t> counts;       // offsets of counts in the example's item, 16 bits wide ...
-  bool count32;                     // ... or 32
+  std::vector<Count> counts;        // counts in the example's item
   bool negativeCountFails;          // false where a negative count reads nothing
   size_t emptyItem;                 // zero bytes of an empty library, or kNone where the type has no such form
+  std::vector<std::pair<size_t, uint8_t>> unknownCodes{};  // a stored code outside its table, at its offset
 };
 
 const TypeRow kTypes[] = {
-    {1, ReadInMemory<AlterationReader>, "Unable to load Alteration library", nullptr, {}, kNone, {0, 14}, false, true, 2},
-    {2, ReadInMemory<AnnotationReader>, "Unable to load Annotation library", nullptr, {}, kNone, {40, 64}, false, true, 42},
-    {3, ReadInMemory<BlockBufferReader>, "Unable to load BlockBuffer library", nullptr, {}, kNone, {40}, false, true, 42},
+    {1, ReadInMemory<AlterationReader>, "Unable to load Alteration library", nullptr, {}, kNone, {{0}, {14}}, true, 2,
+     {{12, 3}, {16, 5}}},
+    {2, ReadInMemory<AnnotationReader>, "Unable to load Annotation library", nullptr, {}, kNone, {{40}, {64}}, true, 42},
+    {3, ReadInMemory<BlockBufferReader>, "Unable to load BlockBuffer library", nullptr, {}, kNone, {{40}}, true, 42, {{44, 2}}},
     // The labeller data runs to the item's end.
-    {4, ReadInMemory<CutReader>, "Error reading past end of file.", "NC terminator '*M0*' missing", {}, 914, {}, false,
-     true, kNone},
+    {4, ReadInMemory<CutReader>, "Error reading past end of file.", "NC terminator '*M0*' missing", {}, 914,
+     {{524}, {526}, {528}, {530}}, true, kNone},
     // The tilt records are optional.
-    {6, ReadInMemory<LayLimitReader>, "Unable to load LayLimit library", nullptr, {}, 140, {42}, false, true, kNone},
-    {11, ReadInMemory<MatchingReader>, "Unable to load Matching library", nullptr, {}, kNone, {40}, false, true, 42},
-    {12, ReadInMemory<ModelReader>, "Unable to load Model", nullptr, {}, kNone, {80, 82, 84}, false, true, kNone},
-    {13, ReadInMemory<OrderReader>, "Unable to load Order", nullptr, {}, kNone, {272, 274}, false, true, kNone},
-    {14, ReadInMemory<CutterParamReader>, "Unable to load Cutter Parameter Table", nullptr, {}, kNone, {}, false, true,
-     kNone},
-    {15, ReadInMemory<LayRuleSearchReader>, "Unable to load LayRuleSearch", nullptr, {}, kNone, {}, false, true, kNone},
-    {16, ReadInMemory<MarkerPlotParamReader>, "Unable to load Marker Plot Parameter Table", nullptr, {}, kNone, {},
-     false, true, kNone},
+    {6, ReadInMemory<LayLimitReader>, "Unable to load LayLimit library", nullptr, {}, 140, {{42}}, true, kNone, {{66, 0}}},
+    {11, ReadInMemory<MatchingReader>, "Unable to load Matching library", nullptr, {}, kNone, {{40}}, true, 42},
+    {12, ReadInMemory<ModelReader>, "Unable to load Model", nullptr, {}, kNone, {{80}, {82}, {84}}, true, kNone},
+    {13, ReadInMemory<OrderReader>, "Unable to load Order", nullptr, {}, kNone, {{272}, {274}}, true, kNone, {{248, 5}}},
+    {14, ReadInMemory<CutterParamReader>, "Unable to load Cutter Parameter Table", nullptr, {}, kNone,
+     {{193, 1}, {196, 1}, {197, 1}}, true, kNone},
+    {15, ReadInMemory<LayRuleSearchReader>, "Unable to load LayRuleSearch", nullptr, {}, kNone, {}, true, kNone},
+    {16, ReadInMemory<MarkerPlotParamReader>, "Unable to load Marker Plot Parameter Table", nullptr, {}, kNone,
+     {{72}}, true, kNone},
     // The legacy layout is the first 60 bytes.
-    {17, ReadInMemory<NotchReader>, "Unable to load NotchEnvironment", nullptr, {60}, kNone, {60}, true, true, kNone},
-    {18, ReadInMemory<PiecePlotParamReader>, "Unable to load Piece Plot Parameter Table", nullptr, {}, kNone, {}, false,
-     true, kNone},
-    {19, ReadInMemory<UserEnvironmentReader>, "Unable to load UserEnvironment", nullptr, {}, kNone, {}, false, true,
-     kNone},
-    {21, ReadInMemory<PieceListReader>, "Unable to load PieceList library", nullptr, {}, kNone, {80}, false, true, 82},
+    {17, ReadInMemory<NotchReader>, "Unable to load NotchEnvironment", nullptr, {60}, kNone, {{60, 4}}, true, kNone,
+     {{64, 8}, {64, 0xFF}}},
+    {18, ReadInMemory<PiecePlotParamReader>, "Unable to load Piece Plot Parameter Table", nullptr, {}, kNone,
+     {{40}, {44, 1}}, true, kNone},
+    {19, ReadInMemory<UserEnvironmentReader>, "Unable to load UserEnvironment", nullptr, {}, kNone, {}, true, kNone},
+    {21, ReadInMemory<PieceListReader>, "Unable to load PieceList library", nullptr, {}, kNone, {{80}}, true, 82},
     // A plot ends after any whole record.
     {22, ReadInMemory<PlotReader>, "Error reading past end of file.", "Error invalid plot file.",
-     {144, 204, 278, 282, 328, 352, 380, 384, 617, 660, 664, 814, 1224, 1292, 1531, 1535, 1542}, kNone, {}, false, true,
+     {144, 204, 278, 282, 328, 352, 380, 384, 617, 660, 664, 814, 1224, 1292, 1531, 1535, 1542}, kNone, {}, true,
      kNone},
-    {23, ReadInMemory<RuleTableReader>, "Unable to load Grading rule table", nullptr, {}, kNone, {80, 82, 88}, false,
+    // Negative counts read nothing.
+    {23, ReadInMemory<RuleTableReader>, "Unable to load Grading rule table", nullptr, {}, kNone, {{80}, {82}, {88}},
      false, kNone},
-    {24, ReadInMemory<SizeCodeReader>, "Unable to load SizeCode library", nullptr, {}, kNone, {0, 14}, false, true, 2},
+    {24, ReadInMemory<SizeCodeReader>, "Unable to load SizeCode library", nullptr, {}, kNone, {{0}, {14}}, true, 2},
 };
 
 std::string Name(const TypeRow& t) { return std::string(DataTypeName(t.code)); }
@@ -141,13 +149,65 @@ TEST(EveryType, ShortItemsAndImpossibleCountsFail) {
       const Outcome o = t.read(bytes);
       ASSERT_TRUE(o.code == 0 || o.code == 1 || o.code == 2) << Name(t) << " gave " << o.code << ": " << o.message;
     }
-    const size_t width = t.count32 ? 4 : 2;
-    for (size_t at : t.counts) {
+    for (const Count& c : t.counts) {
       std::vector<uint8_t> patched = good;
-      std::fill_n(patched.begin() + static_cast<ptrdiff_t>(at), width, 0xFF);
-      if (t.negativeCountFails) expectFailure(patched, "negative count at " + std::to_string(at));
-      patched[at + width - 1] = 0x7F;
-      expectFailure(patched, "huge count at " + std::to_string(at));
+      std::fill_n(patched.begin() + static_cast<ptrdiff_t>(c.at), c.width, 0xFF);
+      if (t.negativeCountFails) expectFailure(patched, "negative count at " + std::to_string(c.at));
+      patched[c.at + c.width - 1] = 0x7F;
+      expectFailure(patched, "huge count at " + std::to_string(c.at));
+    }
+  }
+}
+
+// Documents the schemas refuse: the body of a root with the attributes given.
+const struct {
+  int16_t code;
+  const char* attributes;
+  const char* body;
+} kInvalidDocuments[] = {
+    {1, "", R"(<Rule Name="ELEVENCHARS" PieceUsage="Left"/>)"},
+    {1, "", R"(<Rule Name="R" PieceUsage="left"/>)"},
+    {1, "", R"(<Rule Name="R" PieceUsage="Left"><Item Type="XYMove" FirstPoint="40000" SecondPoint="1" XPercentAlt="0" YPercentAlt="0"/></Rule>)"},
+    {1, "", R"(<Rule Name="R" PieceUsage="Left"><Item Type="XYMove" FirstPoint="1" SecondPoint="1" XPercentAlt="0"/></Rule>)"},
+    {2, kComments, R"(<Entry Category="E"/>)"},
+    {2, kComments, R"(<Entry Category="E"><OrderSymbol Format="Symbol" Number="100" Height="1"/></Entry>)"},
+    {2, kComments, R"(<Entry Category="E"><OrderVariable Format="Constant"/></Entry>)"},
+    {2, kComments, R"(<Entry Category="ABCDEFGHIJKLMNOPQRSTU"><Order Format="Date"/></Entry>)"},
+    {2, kComments, R"(<Entry Category="E"><OrderFixed Format="Bundle" Start="128" End="1"/></Entry>)"},
+    // BlockBuffer: the types of the included base schema are enforced.
+    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left Amount="1" Units="percent"/></Static></Rule>)"},
+    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Wall"/>)"},
+    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Static><Top Amount="1" Units="Distance"/><Left Amount="1" Units="Distance"/></Static></Rule>)"},
+    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left Amount="1"/></Static></Rule>)"},
+    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Dynamic/><Static/></Rule>)"},
+    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left xmlns="" Amount="1" Units="Distance"/></Static></Rule>)"},
+    {21, kComments, "<PieceName>TWENTYONECHARACTERSXX</PieceName>"},
+    {21, kComments, "<PieceName><b/></PieceName>"},
+    {21, R"( Comment1="ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJK" Comment2="")", ""},
+};
+
+TEST(EveryType, SchemasRefuseInvalidDocuments) {
+  TempArea area;
+  for (const auto& d : kInvalidDocuments) {
+    const std::string root(DataTypeName(d.code));
+    const std::string doc = "<" + root + " xmlns=\"urn:tsln2xml:data/" + root + "\" Name=\"A\"" + d.attributes + ">" +
+                            d.body + "</" + root + ">";
+    EXPECT_EQ(ImportFromString(d.code, area.path(), "X", doc), 2) << doc;
+    EXPECT_EQ(LastErrorMessage().rfind("XML Validation Error:", 0), 0u) << LastErrorMessage();
+    EXPECT_FALSE(area.GetItem(d.code, "X")) << doc;
+  }
+}
+
+TEST(EveryType, UnknownStoredCodesGiveCode2) {
+  TempArea area;
+  for (const auto& t : kTypes) {
+    const std::vector<uint8_t> good = t.unknownCodes.empty() ? std::vector<uint8_t>{} : Canonical(t, area);
+    for (const auto& [at, code] : t.unknownCodes) {
+      std::vector<uint8_t> bytes = good;
+      bytes[at] = code;
+      const Outcome o = t.read(bytes);
+      EXPECT_EQ(o.code, 2) << Name(t) << " code " << int{code} << " at " << at << ": " << o.message;
+      EXPECT_EQ(o.message.rfind("XML Validation Error:", 0), 0u) << Name(t);
     }
   }
 }
@@ -174,7 +234,7 @@ TEST(EveryType, EmptyLibrariesRoundTrip) {
   for (const auto& t : kTypes) {
     if (t.emptyItem == kNone) continue;
     const std::vector<uint8_t> empty(t.emptyItem, 0);
-    const std::string comments = t.emptyItem > 2 ? " Comment1=\"\" Comment2=\"\"" : "";
+    const std::string comments = t.emptyItem > 2 ? kComments : "";
     const std::string doc = "<" + Name(t) + " xmlns=\"urn:tsln2xml:data/" + Name(t) + "\" Name=\"E\"" + comments + "/>";
     EXPECT_EQ(ImportMatches(t.code, area, doc, empty), "") << Name(t);
     std::string failure;

@@ -119,13 +119,8 @@ TEST(Notch, AtMostNinetyNineDefinitions) {
   EXPECT_EQ(ExportBytes(kNotch, area, LegacyBlock({}).I32(100).Zeros(1600)).code, 1);
 }
 
-TEST(Notch, UnknownShapesAndWriterFailures) {
+TEST(Notch, UnholdableLength) {
   TempArea area;
-  for (int8_t code : {int8_t{8}, int8_t{-1}}) {
-    EXPECT_EQ(ExportBytes(kNotch, area, ExtendedItem({{code, 0, 0, 0}})).code, 2) << int{code};
-    EXPECT_EQ(LastErrorMessage().rfind("XML Validation Error:", 0), 0u);
-  }
-
   EXPECT_EQ(ImportFromString(kNotch, area.path(), "X", R"(<NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" Name="X">
       <NotchDefinition Shape="V" PerimeterWidth="1e300" InsideWidth="0" Depth="0"/></NotchEnvironment>)"), 4);
   EXPECT_FALSE(area.GetItem(kNotch, "X"));

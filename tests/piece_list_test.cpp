@@ -76,21 +76,5 @@ TEST(PieceList, DoubleByteNamesAreNeverSplit) {
   EXPECT_NE(exported.xml.find("<PieceName>ABCDEFGHIJKLMNOPQRS</PieceName>"), std::string::npos) << exported.xml;
 }
 
-TEST(PieceList, InvalidDocumentsWriteNothing) {
-  TempArea area;
-  const std::string open = R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="A" Comment1="" Comment2="">)";
-  struct Case {
-    const char* what;
-    std::string xml;
-  } cases[] = {
-      {"name over 20 characters", open + "<PieceName>TWENTYONECHARACTERSXX</PieceName></PieceList>"},
-      {"comment over 40 characters",
-       R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="A" Comment1=")" + std::string(41, 'c') + R"(" Comment2=""/>)"},
-      {"name with child elements", open + "<PieceName><b/></PieceName></PieceList>"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ImportFromString(kPieceList, area.path(), "DOC", c.xml), 2) << c.what;
-  EXPECT_FALSE(area.GetItem(kPieceList, "DOC"));
-}
-
 }  // namespace
 }  // namespace tsln2xml::test

@@ -337,7 +337,6 @@ void WorkedExample(std::vector<uint8_t>& bytes, std::string& document) {
   }
 }
 
-std::string Q(const std::string& s) { return Quote(s); }
 
 TEST(PieceCli, RawPutOfTheDocumentedExampleAndExport) {
   std::vector<uint8_t> bytes;
@@ -348,13 +347,13 @@ TEST(PieceCli, RawPutOfTheDocumentedExampleAndExport) {
   WriteFile(area.File("piece.bin"), std::string(bytes.begin(), bytes.end()));
   WriteFile(area.File("long.bin"), std::string(bytes.begin(), bytes.end()) + '\0');
   std::string out;
-  ASSERT_EQ(RunTool("raw put Piece " + Q(area.path()) + " EXAMPLE " + Q(area.File("piece.bin")), &out), 0) << out;
-  ASSERT_EQ(RunTool("export Piece " + Q(area.path()) + " EXAMPLE", &out), 0) << out;
+  ASSERT_EQ(RunTool("raw put Piece " + Quote(area.path()) + " EXAMPLE " + Quote(area.File("piece.bin")), &out), 0) << out;
+  ASSERT_EQ(RunTool("export Piece " + Quote(area.path()) + " EXAMPLE", &out), 0) << out;
   EXPECT_EQ(CompareXml(document, out), "");
-  ASSERT_EQ(RunTool("raw get 20 " + Q(area.path()) + " EXAMPLE " + Q(area.File("back.bin"))), 0);
+  ASSERT_EQ(RunTool("raw get 20 " + Quote(area.path()) + " EXAMPLE " + Quote(area.File("back.bin"))), 0);
   EXPECT_EQ(ReadFile(area.File("back.bin")), ReadFile(area.File("piece.bin")));
 
-  EXPECT_EQ(RunTool("raw put Piece " + Q(area.path()) + " LONG " + Q(area.File("long.bin")), &out), 5);
+  EXPECT_EQ(RunTool("raw put Piece " + Quote(area.path()) + " LONG " + Quote(area.File("long.bin")), &out), 5);
   EXPECT_NE(out.find("Unable to load Piece"), std::string::npos) << out;
   EXPECT_FALSE(area.GetItem(kPiece, "LONG"));
 }
@@ -362,13 +361,13 @@ TEST(PieceCli, RawPutOfTheDocumentedExampleAndExport) {
 TEST(PieceCli, DemoPieceAndAWholeAreaThroughADocumentDirectory) {
   TempArea from, to, docs;
   std::string out;
-  ASSERT_EQ(RunTool("demo-piece " + Q(from.path()) + " FRONT", &out), 0) << out;
-  ASSERT_EQ(RunTool("import Grading " + Q(from.path()) + " MISSES " +
-                           Q(std::string(TSLN2XML_SOURCE_DIR) + "/examples/Grading/MISSES.xml"), &out), 0) << out;
-  ASSERT_EQ(RunTool("export --all " + Q(from.path()) + " -d " + Q(docs.path()), &out), 0) << out;
+  ASSERT_EQ(RunTool("demo-piece " + Quote(from.path()) + " FRONT", &out), 0) << out;
+  ASSERT_EQ(RunTool("import Grading " + Quote(from.path()) + " MISSES " +
+                           Quote(std::string(TSLN2XML_SOURCE_DIR) + "/examples/Grading/MISSES.xml"), &out), 0) << out;
+  ASSERT_EQ(RunTool("export --all " + Quote(from.path()) + " -d " + Quote(docs.path()), &out), 0) << out;
   EXPECT_NE(out.find("exported Piece FRONT -> "), std::string::npos) << out;
   EXPECT_NE(out.find("2 exported, 0 failed"), std::string::npos) << out;
-  ASSERT_EQ(RunTool("import --all " + Q(to.path()) + " -d " + Q(docs.path()), &out), 0) << out;
+  ASSERT_EQ(RunTool("import --all " + Quote(to.path()) + " -d " + Quote(docs.path()), &out), 0) << out;
   EXPECT_NE(out.find("1 imported, 0 failed, 1 skipped"), std::string::npos) << out;
   EXPECT_EQ(to.GetItem(23, "MISSES"), from.GetItem(23, "MISSES"));
 }
