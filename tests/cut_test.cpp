@@ -107,15 +107,13 @@ TEST(Cut, EveryRecordKindBothWays) {
   EXPECT_EQ(area.GetItem(kCut, "TWO"), item);
 }
 
-// The writer's defaults and cuts: without a report the header is zero, a
-// label keeps its first character, texts keep what their field holds.
+// The writer's cuts: a label keeps its first character.
 TEST(Cut, WriterForms) {
   struct Case {
     const char* what;
     std::string report;  // the Report element, or "" for none
     std::vector<uint8_t> expected;  // after the NC data, before "LBL"
   } cases[] = {
-      {"no report", "", std::vector<uint8_t>(364, 0)},
       {"two-character label",
        R"(<Report MarkerName="" OrderNumber="" Description="" M20="" ClothWidth="0" ClothLength="0" Labeler="0" OpStop="0"
            CutParam="" NotchParam="" EstTimeM="" EstTimeS="" Complete="0" Utilization="0" PieceArea="0" PlaidRepeat="0"
@@ -129,7 +127,7 @@ TEST(Cut, WriterForms) {
   for (const auto& c : cases) {
     const std::string xml = "<Cut " + kNs + R"( Name="C"><NCData>G1&#13;
 *M0*</NCData>)" + c.report + "<LabellerData>LBL</LabellerData></Cut>";
-    ASSERT_EQ(ImportUnvalidated(kCut, area.path(), "C", xml).code, 0) << c.what << LastErrorMessage();
+    ASSERT_EQ(ImportFromString(kCut, area.path(), "C", xml), 0) << c.what << LastErrorMessage();
     ByteBuilder expected;
     expected.Raw("G1\r\n*M0*", 8).Bytes(c.expected).Raw("LBL", 3);
     EXPECT_EQ(area.GetItem(kCut, "C"), expected.bytes()) << c.what;

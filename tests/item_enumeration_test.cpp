@@ -287,12 +287,19 @@ TEST(ItemList, SchemaFilesThatCannotCheckTheList) {
   for (const auto& c : cases) ExpectFailure(area.path(), c.schema.c_str(), c.failure, c.what);
 }
 
+// Not a database, a database header and garbage, a database of another layout.
 TEST(ItemList, UnreadableCatalogFailsTheWholeList) {
   TempArea area;
   PutItemAt(area.path(), 1, "ALTER");
-  WriteFile(area.File("sizpt.ctl"), std::string(4096, 'x'));
-  ExpectFailure(area.path(), nullptr, {5, 5, "Could not read item catalog sizpt.ctl: file is not a database"},
-                "corrupt catalog");
+  for (const std::string& content : {std::string(4096, 'x'), std::string("SQLite format 3\0", 16) + std::string(2000, '\x7f'),
+                                     std::string()}) {
+    std::filesystem::remove(area.File("sizpt.ctl"));
+    if (content.empty())
+      OpenSql(area.File("sizpt.ctl"), "CREATE TABLE items(title TEXT)");
+    else
+      WriteFile(area.File("sizpt.ctl"), content);
+    ExpectFailure(area.path(), nullptr, {5, 5, "Could not read item catalog sizpt.ctl: "}, content.substr(0, 16));
+  }
 }
 
 TEST(ItemList, LockedCatalogFailsAfterTheBusyTimeout) {

@@ -1,10 +1,8 @@
 // The item lookup over a storage area's catalogs: the continue-flag protocol,
-// the attribute values, the types and areas that deliver nothing, name
-// patterns and catalogs that cannot be read.
+// the attribute values, and the types and areas that deliver nothing
+// (catalogs that cannot be read: item_enumeration_test).
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "store/item_lookup.h"
 #include "store/item_store.h"
@@ -88,30 +86,6 @@ TEST(ItemLookup, TypesAndAreasWithoutItemsDeliverNothing) {
     EXPECT_EQ(name, "untouched") << c.what;
   }
   EXPECT_EQ(Names(area.path(), 9), std::vector<std::string>{"MARKER1"});
-}
-
-TEST(ItemLookup, UnreadableCatalogIsAnErrorNotAnEmptyType) {
-  TempArea area;
-  const struct {
-    const char* what;
-    std::string content;
-  } cases[] = {
-      {"not a database", std::string(4096, 'x')},
-      {"a database header and garbage", std::string("SQLite format 3\0", 16) + std::string(2000, '\x7f')},
-      {"a database of another layout", ""},
-  };
-  for (const auto& c : cases) {
-    std::filesystem::remove(area.File("sizpt.ctl"));
-    if (c.content.empty())
-      OpenSql(area.File("sizpt.ctl"), "CREATE TABLE items(title TEXT)");
-    else
-      WriteFile(area.File("sizpt.ctl"), c.content);
-    ItemLookup lookup;
-    std::string name;
-    EXPECT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 0), store::kCatalogError) << c.what;
-    EXPECT_FALSE(lookup.LastError().empty()) << c.what;
-    EXPECT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 1), kLookupNoMore) << c.what;
-  }
 }
 
 }  // namespace

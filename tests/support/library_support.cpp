@@ -1,21 +1,6 @@
 #include "support/library_support.h"
 
-#include "core/exception.h"
-#include "converters/registry.h"
-#include "platform/code_page.h"
-
 namespace tsln2xml::test {
-
-Outcome ImportUnvalidated(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml) {
-  try {
-    auto writer = CreateWriter(type, "", area, item);
-    writer->LoadString(platform::Utf8ToUtf16(utf8Xml));
-    writer->Run();
-    return {};
-  } catch (const Tsln2XmlException& e) {
-    return {e.Code(), e.what()};
-  }
-}
 
 ExportResult ExportBytes(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes) {
   area.PutItem(type, "ONE", bytes);

@@ -1,7 +1,7 @@
 #pragma once
-// Fixtures for the library data types: conversions that step around one
-// part of the framework (validation, the store) to reach a converter's own
-// checks, and the round trip item -> document -> item.
+// Fixtures for the stored data types: readers over bytes in memory (no store
+// around them), export and import compared with what is expected, and the
+// round trip item -> document -> item.
 
 #include <cstdint>
 #include <optional>
@@ -48,10 +48,6 @@ Outcome ReadInMemory(const std::vector<uint8_t>& bytes) {
     return {e.Code(), e.what()};
   }
 }
-
-// Imports a document without validating it first, as a caller that bypassed
-// the schema would: the writer's own handling of unexpected values shows.
-Outcome ImportUnvalidated(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml);
 
 // Stores `bytes` as ONE, exports it and imports the document as TWO; the
 // bytes of TWO, or nullopt (with the failure in `failure`) when a step fails.
