@@ -58,8 +58,8 @@ struct TypeRow {
 
 const TypeRow kTypes[] = {
     {1, ReadInMemory<AlterationReader>, "Unable to load Alteration library", nullptr, {}, kNone, {{0}, {14}}, true, 2,
-     {{12, 3}, {16, 5}}},
-    {2, ReadInMemory<AnnotationReader>, "Unable to load Annotation library", nullptr, {}, kNone, {{40}, {64}}, true, 42},
+     {{12, 3}, {16, 5}, {16, 255}}},
+    {2, ReadInMemory<AnnotationReader>, "Unable to load Annotation library", nullptr, {}, kNone, {{40}, {64}, {71}}, true, 42},
     {3, ReadInMemory<BlockBufferReader>, "Unable to load BlockBuffer library", nullptr, {}, kNone, {{40}}, true, 42, {{44, 2}}},
     // The labeller data runs to the item's end.
     {4, ReadInMemory<CutReader>, "Error reading past end of file.", "NC terminator '*M0*' missing", {}, 914,

@@ -295,7 +295,7 @@ TEST(Plot, UnknownTagsOfKnownTypesAreRefused) {
   EXPECT_EQ(LastErrorMessage(), "Too many bytes in an <UnknownTag>: 65536 (at most 65535)");
 }
 
-// Records out of place or reaching past the item (short items: every_type_test).
+// Records out of place or reaching past the item.
 TEST(Plot, UnusableItemsFail) {
   const std::string invalid = "Error invalid plot file.";
   const std::string pastEnd = "Error reading past end of file.";
@@ -327,6 +327,15 @@ TEST(Plot, UnusableItemsFail) {
   for (const auto& c : cases) {
     EXPECT_EQ(ExportBytes(kPlot, area, c.bytes).code, 1) << c.what;
     EXPECT_EQ(LastErrorMessage(), c.message) << c.what;
+  }
+  // Every record kind cut one byte short of its end.
+  const EveryTag t = MakeEveryTag();
+  std::vector<size_t> ends = t.records;
+  ends.push_back(t.bytes.size());
+  for (size_t end : ends) {
+    const auto& full = t.bytes.bytes();
+    EXPECT_EQ(ExportBytes(kPlot, area, std::vector<uint8_t>(full.begin(), full.begin() + static_cast<ptrdiff_t>(end - 1))).code, 1);
+    EXPECT_EQ(LastErrorMessage(), pastEnd) << end;
   }
 }
 
