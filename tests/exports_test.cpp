@@ -113,12 +113,11 @@ TEST(Exports, ItemNamesAreCutToTwentyCharacters) {
 TEST(Exports, DriveLetterRootsMapToDirectories) {
   TempArea area;
   const std::filesystem::path dir(area.path());
-  setenv("TSLN2XML_DRIVE_Q", dir.parent_path().c_str(), 1);
+  EnvScope drive("TSLN2XML_DRIVE_Q", dir.parent_path().c_str());
   const std::string name = "\\" + dir.filename().string();
   const std::u16string xml = platform::Utf8ToUtf16(kEmptyDocument);
   EXPECT_EQ(ConvertXMLStringToDataItem(kSizeCode, xml.c_str(), 0, "Q", name.c_str(), "A"), 0) << LastErrorMessage();
   EXPECT_TRUE(area.GetItem(kSizeCode, "A"));
-  unsetenv("TSLN2XML_DRIVE_Q");
 }
 
 TEST(Exports, TheSharedLibraryExportsTheCallsAndWorksAlone) {

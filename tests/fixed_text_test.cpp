@@ -46,34 +46,6 @@ TEST(FixedText, ReadingFieldsTrimsAndUpperCases) {
   });
 }
 
-TEST(FixedText, CleaningRulesPerKind) {
-  ExpectFromField({
-      {kSizeName6, "a.b/c", kUpperClean, "A-B-C"},
-      {kName20, "front_left-2 x", kClean, "front_left-2 x"},
-      {kName20, "a\x80" "b", kClean, "a-b"},
-      {kExtendedName20, "\x80\x8E\x99\x9A\xA5\x81", kClean, "\x80\x8E\x99\x9A\xA5-"},
-      {kPrintable10, "a\x01" "b\x7F" "c", kClean, "a-b-c"},
-      {kPrintable40, "caf\xE9", kClean, "caf-"},
-      {kPrintable10, "a.b", kAsIs, "a.b"},  // no cleaning unless asked
-  });
-}
-
-TEST(FixedText, CodeRule) {
-  ExpectFromField({
-      {kCode3, "7", kClean, "007"},
-      {kCode3, "1 2", kClean, "012"},
-      {kCode3, "abc", kClean, "Abc"},  // the first letter is upper-cased, later ones keep their case
-      {kCode3, "a1b", kClean, "Ab"},   // letter mode: digits become spaces, then removed
-      {kCode3, "-5", kClean, "005"},
-      {kCode3, "x-y", kClean, "Xy"},
-      {kCode3, "...", kClean, ""},
-      {kCode3, "12345", kClean, "123"},
-  });
-  FixedText fromText(kCode3);
-  fromText.FromText("9", kClean);
-  EXPECT_EQ(fromText.str(), "009");
-}
-
 TEST(FixedText, QuoteKindUsesTheAvailableLength) {
   FixedText text(kQuoted);
   const std::string bytes = "say \"hi\"   trailing";

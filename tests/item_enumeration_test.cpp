@@ -147,7 +147,7 @@ TEST(ItemList, StoragePathJoinsRootAndNameWithoutAColon) {
   TempArea area;
   std::filesystem::create_directory(area.File("sub"));
   PutItemAt(area.File("sub"), 24, "INSIDE");
-  setenv("TSLN2XML_DRIVE_Q", area.c_str(), 1);
+  EnvScope drive("TSLN2XML_DRIVE_Q", area.c_str());
   const std::string file = area.File("list.xml");
   const struct {
     const char* root;
@@ -163,7 +163,6 @@ TEST(ItemList, StoragePathJoinsRootAndNameWithoutAColon) {
     ASSERT_EQ(EnumerateItems(c.root, c.name.c_str(), file.c_str(), nullptr), 0);
     EXPECT_EQ(Listed(ReadFile(file)).size(), c.items) << c.root << c.name;
   }
-  unsetenv("TSLN2XML_DRIVE_Q");
 }
 
 TEST(ItemList, TimesAsUtcCalendarText) {
@@ -272,9 +271,6 @@ void ExpectFailure(const std::string& area, const char* schema, const Failure& f
 TEST(ItemList, SchemaFilesThatCannotCheckTheList) {
   TempArea area;
   PutItemAt(area.path(), 24, "MISSES");
-  WriteFile(area.File("empty.xsd"), "");
-  WriteFile(area.File("broken.xsd"), "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">");
-  WriteFile(area.File("notschema.xsd"), "<ArrayOfDataItem/>");
   WriteFile(area.File("strict.xsd"), R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
       <xs:element name="ArrayOfDataItem"><xs:complexType><xs:attribute name="version"/></xs:complexType></xs:element>
     </xs:schema>)");
@@ -285,22 +281,25 @@ TEST(ItemList, SchemaFilesThatCannotCheckTheList) {
     Failure failure;
   } cases[] = {
       {"missing file", area.File("missing.xsd"), {1, 0, "xmlFile failed to Load"}},
-      {"a directory", area.path(), {1, 0, "xmlFile failed to Load"}},
-      {"not well-formed", area.File("broken.xsd"), {1, 0, "xmlFile failed to Load"}},
-      {"empty file", area.File("empty.xsd"), {2, 0, "XSD Document not Loaded."}},
-      {"not a schema", area.File("notschema.xsd"), {2, 0, "XSD Document not Loaded."}},
       {"a schema without DataItem", area.File("strict.xsd"), {2, 0, "XML Validation Error:"}},
       {"a schema with a target namespace", typeSchema, {2, 0, "XML Validation Error:"}},
   };
   for (const auto& c : cases) ExpectFailure(area.path(), c.schema.c_str(), c.failure, c.what);
 }
 
+// Not a database, a database header and garbage, a database of another layout.
 TEST(ItemList, UnreadableCatalogFailsTheWholeList) {
   TempArea area;
   PutItemAt(area.path(), 1, "ALTER");
-  WriteFile(area.File("sizpt.ctl"), std::string(4096, 'x'));
-  ExpectFailure(area.path(), nullptr, {5, 5, "Could not read item catalog sizpt.ctl: file is not a database"},
-                "corrupt catalog");
+  for (const std::string& content : {std::string(4096, 'x'), std::string("SQLite format 3\0", 16) + std::string(2000, '\x7f'),
+                                     std::string()}) {
+    std::filesystem::remove(area.File("sizpt.ctl"));
+    if (content.empty())
+      OpenSql(area.File("sizpt.ctl"), "CREATE TABLE items(title TEXT)");
+    else
+      WriteFile(area.File("sizpt.ctl"), content);
+    ExpectFailure(area.path(), nullptr, {5, 5, "Could not read item catalog sizpt.ctl: "}, content.substr(0, 16));
+  }
 }
 
 TEST(ItemList, LockedCatalogFailsAfterTheBusyTimeout) {

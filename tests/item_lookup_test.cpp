@@ -1,10 +1,8 @@
 // The item lookup over a storage area's catalogs: the continue-flag protocol,
-// the attribute values, the types and areas that deliver nothing, name
-// patterns and catalogs that cannot be read.
+// the attribute values, and the types and areas that deliver nothing
+// (catalogs that cannot be read: item_enumeration_test).
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "store/item_lookup.h"
 #include "store/item_store.h"
@@ -88,50 +86,6 @@ TEST(ItemLookup, TypesAndAreasWithoutItemsDeliverNothing) {
     EXPECT_EQ(name, "untouched") << c.what;
   }
   EXPECT_EQ(Names(area.path(), 9), std::vector<std::string>{"MARKER1"});
-}
-
-TEST(ItemLookup, NamePatterns) {
-  const struct {
-    const char* name;
-    const char* pattern;
-    bool matches;
-  } cases[] = {
-      {"MISSES", "*", true},       {"", "*", true},           {"", "", true},
-      {"MISSES", "misses", true},  {"MISSES", "MISS", false}, {"MISSES", "M?SSES", true},
-      {"MISSES", "*ES", true},     {"MISSES", "*S*S*", true}, {"MISSES", "*X*", false},
-      {"MISSES", "M*S*E*S", true}, {"MISSES", "?", false},    {"a*b", "a*b", true},
-      {"aXb", "a?b", true},        {"ab", "a?b", false},      {"aaaaaaaaaaaaaaaaaaab", "*a*a*a*a*b", true},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(store::MatchesItemPattern(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
-
-  TempArea area;
-  for (const char* name : {"KIDS", "MISSES", "MENS"}) PutItemAt(area.path(), kSizeCode, name);
-  EXPECT_EQ(Names(area.path(), kSizeCode, "M*"), (std::vector<std::string>{"MENS", "MISSES"}));
-}
-
-TEST(ItemLookup, UnreadableCatalogIsAnErrorNotAnEmptyType) {
-  TempArea area;
-  const struct {
-    const char* what;
-    std::string content;
-  } cases[] = {
-      {"not a database", std::string(4096, 'x')},
-      {"a database header and garbage", std::string("SQLite format 3\0", 16) + std::string(2000, '\x7f')},
-      {"a database of another layout", ""},
-  };
-  for (const auto& c : cases) {
-    std::filesystem::remove(area.File("sizpt.ctl"));
-    if (c.content.empty())
-      OpenSql(area.File("sizpt.ctl"), "CREATE TABLE items(title TEXT)");
-    else
-      WriteFile(area.File("sizpt.ctl"), c.content);
-    ItemLookup lookup;
-    std::string name;
-    EXPECT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 0), store::kCatalogError) << c.what;
-    EXPECT_FALSE(lookup.LastError().empty()) << c.what;
-    EXPECT_EQ(lookup.LookupItemData(kSizeCode, area.path(), name, "*", 1), kLookupNoMore) << c.what;
-  }
 }
 
 }  // namespace

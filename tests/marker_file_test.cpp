@@ -136,12 +136,11 @@ TEST(MarkerFile, ConcurrentOpensGetTheirOwnHandles) {
 
 TEST(MarkerFile, RawGetAndPutExchangeThePositionIndependentForm) {
   TempArea area;
-  const std::string cli = TSLN2XML_CLI_PATH;
   const std::vector<uint8_t> data = SmallMarker();
   const std::string in = area.File("in.bin"), out = area.File("out.bin");
   WriteFile(in, std::string(data.begin(), data.end()));
-  ASSERT_EQ(RunCommand(cli + " raw put 9 " + area.path() + " SMALL " + in), 0);
-  ASSERT_EQ(RunCommand(cli + " raw get Marker " + area.path() + " small " + out), 0);
+  ASSERT_EQ(RunTool("raw put 9 " + area.path() + " SMALL " + in), 0);
+  ASSERT_EQ(RunTool("raw get Marker " + area.path() + " small " + out), 0);
   EXPECT_EQ(ReadFile(out), ReadFile(in));
 
   // The catalog row holds file positions, not the bytes that were put.
@@ -155,7 +154,7 @@ TEST(MarkerFile, RawGetAndPutExchangeThePositionIndependentForm) {
   EXPECT_NE(std::vector<uint8_t>(row.content.begin() + kMarkerDataStart, row.content.end()), data);
 
   std::string message;
-  EXPECT_EQ(RunCommand(cli + " raw get 9 " + area.path() + " NONE " + out, &message), 5);
+  EXPECT_EQ(RunTool("raw get 9 " + area.path() + " NONE " + out, &message), 5);
   EXPECT_NE(message.find("no such item"), std::string::npos) << message;
 }
 

@@ -15,22 +15,6 @@ namespace {
 
 using namespace tsln2xml::marker;
 
-const std::vector<std::string> kHeaderLeaves = {
-    "status", "stripeoffset", "stripeoffset1", "stripeoffset2", "striperepeat", "striperepeat1", "striperepeat2",
-    "plaidoffset", "plaidoffset1", "plaidoffset2", "plaidrepeat", "plaidrepeat1", "plaidrepeat2", "width", "length",
-    "currentlength", "fivestarmatching", "totalarea", "placedarea", "targetefficiency", "utilization",
-    "totalperimeter", "placedperimeter", "placedpieces", "totalnotches", "placednotches", "numbercorners",
-    "placedcorners", "maximumpoints", "markerspecialpiecenumberindex", "spread", "seamallowance",
-    "addnumbercartoons", "addnumberbundles", "spliceminimum", "splicemaximum", "splicemargin", "spliceseparation",
-    "spliceannotation", "splicedisplay", "markerflags", "markeroriginx", "markeroriginy", "cutversion",
-    "plotversion", "editversion", "expandednotchtable", "orderflags", "numberflaws", "totalnumberofpoints",
-    "numbergrouppieces", "numbersplicemarks", "numbercartoondata", "numberoverrides", "numbermatchoverrides",
-    "numberblockbuffersbypiece", "numbersplits", "numberdynamicalterationrules", "numberdynamicalterationentries",
-    "numbergroups"};
-const std::vector<std::string> kNameLeaves = {
-    "version", "name", "description", "orderid", "ordernumber", "laylimitname", "annotationname",
-    "blockbuffername", "matchingname", "notchname", "blockfusename", "layruletype", "layruleitemname"};
-
 PieceSpec Square(const std::string& name, int8_t sizeIdType = kNumericSize) {
   PieceSpec p;
   p.head.name = name;
@@ -38,24 +22,6 @@ PieceSpec Square(const std::string& name, int8_t sizeIdType = kNumericSize) {
   p.head.alphaSize = "M";
   p.perimeter = {{.x = 0, .y = 0}, {.x = 10000, .y = 0}, {.x = 10000, .y = 10000}, {.x = 0, .y = 10000}};
   return p;
-}
-
-TEST(MarkerWalk, HeaderAndNamesOnlyGiveTheirLeavesInSchemaOrder) {
-  MarkerBuilder b;
-  b.header->status = 2;
-  MarkerNames& names = b.names.emplace();
-  names.name = "FULL-WIDTH-NAME-21-CH";  // no NUL within the field: taken whole
-  names.version = std::string("V1\0IGNORED", 10);
-  const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
-  ASSERT_EQ(result.code, 0) << LastErrorMessage();
-  std::vector<std::string> expected = kHeaderLeaves;
-  expected.insert(expected.end(), kNameLeaves.begin(), kNameLeaves.end());
-  EXPECT_EQ(ChildNames(result.xml, "/marker"), expected);
-  EXPECT_EQ(Select(result.xml, "/marker/status"), std::vector<std::string>{"Unmade"});
-  EXPECT_EQ(Select(result.xml, "/marker/name"), std::vector<std::string>{"FULL-WIDTH-NAME-21-CH"});
-  EXPECT_EQ(Select(result.xml, "/marker/version"), std::vector<std::string>{"V1"});
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "");
 }
 
 TEST(MarkerWalk, UnconvertedKindsPrintTheirLinesWithTheHeaderCounts) {

@@ -10,7 +10,7 @@
 
 #include "converters/grading/piece.h"
 #include "store/piece_builder.h"
-#include "support/test_support.h"
+#include "support/library_support.h"
 
 namespace tsln2xml::test {
 namespace {
@@ -234,9 +234,7 @@ TEST(PieceAlignment, TurnsAsTheMarkedPointsSay) {
 TEST(PieceExport, DemoPieceDocument) {
   TempArea area;
   ASSERT_EQ(StorePiece(area.path(), "FRONT", DemoPiece()), 1);
-  auto result = ExportToString(kPiece, area.path(), "front");
-  ASSERT_EQ(result.code, 0) << LastErrorMessage();
-  EXPECT_EQ(CompareXml(R"(
+  EXPECT_EQ(ExportMatches(kPiece, area, "front", R"(
       <Piece xmlns="urn:tsln2xml:data/Piece" version="1" Name="front" Description="Front" Category="SHIRT"
              PieceType="Regular" SizeIdType="Alpha" NumBreaks="1" NumSizes="4" BaseIndex="1" SizeIncrement="1"
              RuleSourceType="RuleTable" RuleSourceName="MISSES" NextPointId="10" NextInternalId="3">
@@ -273,7 +271,7 @@ TEST(PieceExport, DemoPieceDocument) {
         <PieceInternal InternalId="2" InternalType="3" PerimeterLineNumber="0" StyleLineNumber="0" Index="0" HideLineFlag="-1">
           <PiecePoint PointId="1" X="15" Y="15" PointType="Mark"/>
         </PieceInternal>
-      </Piece>)", result.xml), "");
+      </Piece>)"), "");
 }
 
 TEST(PieceExport, Failures) {
@@ -339,7 +337,6 @@ void WorkedExample(std::vector<uint8_t>& bytes, std::string& document) {
   }
 }
 
-std::string Q(const std::string& s) { return "'" + s + "'"; }
 
 TEST(PieceCli, RawPutOfTheDocumentedExampleAndExport) {
   std::vector<uint8_t> bytes;
@@ -347,32 +344,30 @@ TEST(PieceCli, RawPutOfTheDocumentedExampleAndExport) {
   WorkedExample(bytes, document);
   ASSERT_EQ(bytes.size(), 228u);
   TempArea area;
-  const std::string tool = TSLN2XML_CLI_PATH;
   WriteFile(area.File("piece.bin"), std::string(bytes.begin(), bytes.end()));
   WriteFile(area.File("long.bin"), std::string(bytes.begin(), bytes.end()) + '\0');
   std::string out;
-  ASSERT_EQ(RunCommand(tool + " raw put Piece " + Q(area.path()) + " EXAMPLE " + Q(area.File("piece.bin")), &out), 0) << out;
-  ASSERT_EQ(RunCommand(tool + " export Piece " + Q(area.path()) + " EXAMPLE", &out), 0) << out;
+  ASSERT_EQ(RunTool("raw put Piece " + Quote(area.path()) + " EXAMPLE " + Quote(area.File("piece.bin")), &out), 0) << out;
+  ASSERT_EQ(RunTool("export Piece " + Quote(area.path()) + " EXAMPLE", &out), 0) << out;
   EXPECT_EQ(CompareXml(document, out), "");
-  ASSERT_EQ(RunCommand(tool + " raw get 20 " + Q(area.path()) + " EXAMPLE " + Q(area.File("back.bin"))), 0);
+  ASSERT_EQ(RunTool("raw get 20 " + Quote(area.path()) + " EXAMPLE " + Quote(area.File("back.bin"))), 0);
   EXPECT_EQ(ReadFile(area.File("back.bin")), ReadFile(area.File("piece.bin")));
 
-  EXPECT_EQ(RunCommand(tool + " raw put Piece " + Q(area.path()) + " LONG " + Q(area.File("long.bin")), &out), 5);
+  EXPECT_EQ(RunTool("raw put Piece " + Quote(area.path()) + " LONG " + Quote(area.File("long.bin")), &out), 5);
   EXPECT_NE(out.find("Unable to load Piece"), std::string::npos) << out;
   EXPECT_FALSE(area.GetItem(kPiece, "LONG"));
 }
 
 TEST(PieceCli, DemoPieceAndAWholeAreaThroughADocumentDirectory) {
   TempArea from, to, docs;
-  const std::string tool = TSLN2XML_CLI_PATH;
   std::string out;
-  ASSERT_EQ(RunCommand(tool + " demo-piece " + Q(from.path()) + " FRONT", &out), 0) << out;
-  ASSERT_EQ(RunCommand(tool + " import Grading " + Q(from.path()) + " MISSES " +
-                           Q(std::string(TSLN2XML_SOURCE_DIR) + "/examples/Grading/MISSES.xml"), &out), 0) << out;
-  ASSERT_EQ(RunCommand(tool + " export --all " + Q(from.path()) + " -d " + Q(docs.path()), &out), 0) << out;
+  ASSERT_EQ(RunTool("demo-piece " + Quote(from.path()) + " FRONT", &out), 0) << out;
+  ASSERT_EQ(RunTool("import Grading " + Quote(from.path()) + " MISSES " +
+                           Quote(std::string(TSLN2XML_SOURCE_DIR) + "/examples/Grading/MISSES.xml"), &out), 0) << out;
+  ASSERT_EQ(RunTool("export --all " + Quote(from.path()) + " -d " + Quote(docs.path()), &out), 0) << out;
   EXPECT_NE(out.find("exported Piece FRONT -> "), std::string::npos) << out;
   EXPECT_NE(out.find("2 exported, 0 failed"), std::string::npos) << out;
-  ASSERT_EQ(RunCommand(tool + " import --all " + Q(to.path()) + " -d " + Q(docs.path()), &out), 0) << out;
+  ASSERT_EQ(RunTool("import --all " + Quote(to.path()) + " -d " + Quote(docs.path()), &out), 0) << out;
   EXPECT_NE(out.find("1 imported, 0 failed, 1 skipped"), std::string::npos) << out;
   EXPECT_EQ(to.GetItem(23, "MISSES"), from.GetItem(23, "MISSES"));
 }

@@ -52,6 +52,60 @@ TEST(CodePage, DoubleByteCodePage932) {
   EXPECT_EQ(AnsiToUtf16("\x82"), u"\uFFFD");
 }
 
+// Lead bytes run 0x81-0xFE; a character, its bytes, and a name and a text of
+// such characters through a piece list both ways under the item's own name.
+TEST(CodePage, DoubleByteCodePages936949950) {
+  const struct {
+    int page;
+    std::string bytes;  // two characters
+    std::u16string text;
+  } pages[] = {
+      {936, "\xD6\xD0\xCE\xC4", u"\u4E2D\u6587"},
+      {949, "\xC7\xD1\xB1\xB9", u"\uD55C\uAD6D"},
+      {950, "\xA4\xA4\xA4\xE5", u"\u4E2D\u6587"},
+  };
+  TempArea area;
+  for (const auto& p : pages) {
+    CodePageScope cp(p.page);
+    EXPECT_FALSE(IsDBCSLeadByte(0x80)) << p.page;
+    EXPECT_TRUE(IsDBCSLeadByte(0x81)) << p.page;
+    EXPECT_TRUE(IsDBCSLeadByte(0xFE)) << p.page;
+    EXPECT_FALSE(IsDBCSLeadByte(0xFF)) << p.page;
+    EXPECT_FALSE(IsDBCSLeadByte('A')) << p.page;
+    EXPECT_EQ(AnsiToUtf16(p.bytes), p.text) << p.page;
+    EXPECT_EQ(Utf16ToAnsi(u"a" + p.text + u"b"), "a" + p.bytes + "b") << p.page;
+
+    const std::string name = p.bytes + std::to_string(p.page);  // item names go to the calls in the code page
+    const std::string doc = R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" version="1" Name=")" + AnsiToUtf8(name) +
+                            R"(" Comment1=")" + Utf16ToUtf8(p.text) + R"(" Comment2=""><PieceName>)" +
+                            Utf16ToUtf8(p.text + p.text) + "</PieceName></PieceList>";
+    ASSERT_EQ(ImportFromString(21, area.path(), name, doc), 0) << p.page << ": " << LastErrorMessage();
+    const auto stored = area.GetItem(21, name);
+    ASSERT_TRUE(stored) << p.page;
+    EXPECT_EQ(std::string(stored->begin(), stored->begin() + 4), p.bytes) << p.page;
+    EXPECT_EQ(std::string(stored->begin() + 82, stored->begin() + 90), p.bytes + p.bytes) << p.page;
+    const ExportResult back = ExportToString(21, area.path(), name);
+    EXPECT_EQ(CompareXml(doc, back.xml), "") << p.page;
+  }
+}
+
+// Single-byte pages other than 1252: every byte one character, both ways.
+TEST(CodePage, SingleBytePages1251And866) {
+  const struct {
+    int page;
+    char byte;
+    char16_t character;
+  } pages[] = {{1251, '\xC0', u'\u0410'}, {1251, '\xFF', u'\u044F'}, {866, '\x80', u'\u0410'}, {866, '\xAF', u'\u043F'}};
+  for (const auto& p : pages) {
+    CodePageScope cp(p.page);
+    EXPECT_FALSE(IsDBCSLeadByte(static_cast<uint8_t>(p.byte))) << p.page;
+    EXPECT_EQ(AnsiToUtf16(std::string(1, p.byte)), std::u16string(1, p.character)) << p.page;
+    std::string all;
+    for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+    EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(all)), all) << p.page;
+  }
+}
+
 TEST(CodePage, MalformedUnicodeBecomesReplacementCharacters) {
   EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");
   EXPECT_EQ(Utf8ToUtf16("\xE0\x80\x80"), u"\uFFFD\uFFFD\uFFFD");  // overlong
@@ -106,12 +160,13 @@ TEST(Paths, StoragePathsAndTheirHostDirectories) {
   EXPECT_EQ(StoragePath("C:", "\\data\\storage"), "C:\\data\\storage");
   EXPECT_EQ(StoragePath("", "/tmp/area"), "/tmp/area");
   EXPECT_EQ(StoragePath("", std::string(300, 'a')).size(), 255u);
-  unsetenv("TSLN2XML_DRIVE_C");
-  EXPECT_EQ(TranslateStoragePath("C:\\data\\storage"), "/data/storage");
-  setenv("TSLN2XML_DRIVE_C", "/srv/c/", 1);
+  {
+    EnvScope none("TSLN2XML_DRIVE_C", nullptr);
+    EXPECT_EQ(TranslateStoragePath("C:\\data\\storage"), "/data/storage");
+  }
+  EnvScope drive("TSLN2XML_DRIVE_C", "/srv/c/");
   EXPECT_EQ(TranslateStoragePath("c:\\data\\storage"), "/srv/c/data/storage");
   EXPECT_EQ(TranslateStoragePath("C:"), "/srv/c");
-  unsetenv("TSLN2XML_DRIVE_C");
   EXPECT_EQ(TranslateStoragePath("relative\\area"), "relative/area");
 }
 

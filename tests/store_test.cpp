@@ -22,22 +22,6 @@ const std::vector<uint8_t> kEmptyLibrary = {0, 0};
 
 std::string SizeCodeCatalog(const TempArea& area) { return area.File("sizpt.ctl"); }
 
-TEST(Store, HandleRecordsTheSizeInItsThirdWord) {
-  TempArea area;
-  area.PutItem(kSizeCode, "A", std::vector<uint8_t>(37, 1));
-  store::ItemHandle* handle = nullptr;
-  ASSERT_EQ(store::OpenItem(SizeCodeCatalog(area), "A", store::kModeRead, "", handle, nullptr), store::kStoreOk);
-  int32_t words[3];
-  std::memcpy(words, handle, sizeof words);
-  EXPECT_EQ(words[2], 37);
-  EXPECT_EQ(store::TellItem(handle), 0);
-  EXPECT_EQ(store::SeekItem(handle, 30, SEEK_SET), 0);
-  uint8_t buf[10];
-  EXPECT_EQ(store::ReadItem(buf, 4, 2, handle), 1u);  // only one whole element is left
-  EXPECT_EQ(store::SeekItem(handle, -1, SEEK_SET), -1);
-  store::CloseItem(SizeCodeCatalog(area), "A", handle);
-}
-
 TEST(Store, WritesBecomeVisibleOnlyWhenCommitted) {
   TempArea area;
   store::ItemHandle* handle = nullptr;

@@ -12,7 +12,6 @@
 #include "xml/attributes.h"
 #include "xml/document.h"
 #include "xml/element_content.h"
-#include "xml/enum_name_table.h"
 #include "xml/utf16_stream.h"
 
 namespace tsln2xml::test {
@@ -268,16 +267,6 @@ TEST(Utf16File, DocumentsInUtf16ImportFromFiles) {
   WriteFile(area.File("utf16.xml"), bytes);
   EXPECT_EQ(ConvertXMLFileToDataItem(24, area.File("utf16.xml").c_str(), 0, "", area.c_str(), "A"), 0) << LastErrorMessage();
   EXPECT_EQ(area.GetItem(24, "A")->size(), 16u);
-}
-
-TEST(EnumNames, UnknownValuesAndNames) {
-  const xml::EnumNameTable<int8_t> table{{0, "Buffer"}, {1, "Block"}};
-  EXPECT_EQ(table.NameOf(1), "Block");
-  EXPECT_EQ(table.NameOf(7), "");
-  EXPECT_EQ(table.ValueOf("Block"), 1);
-  EXPECT_EQ(table.ValueOf("block"), 0);  // names match exactly
-  EXPECT_EQ(xml::BooleanNames().NameOf(true), "true");
-  EXPECT_FALSE(xml::BooleanNames().ValueOf("1"));  // the table alone; attribute reads accept "1"
 }
 
 }  // namespace

@@ -1,37 +1,28 @@
 #include "support/library_support.h"
 
-#include "core/exception.h"
-#include "converters/registry.h"
-#include "platform/code_page.h"
-
 namespace tsln2xml::test {
-
-Outcome ImportUnvalidated(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml) {
-  try {
-    auto writer = CreateWriter(type, "", area, item);
-    writer->LoadString(platform::Utf8ToUtf16(utf8Xml));
-    writer->Run();
-    return {};
-  } catch (const Tsln2XmlException& e) {
-    return {e.Code(), e.what()};
-  }
-}
-
-Outcome ConvertWithRefusedWrites(int16_t type, std::string_view utf8Xml) {
-  try {
-    auto writer = CreateWriter(type, "", "/nonexistent-area", "ITEM");
-    writer->LoadString(platform::Utf8ToUtf16(utf8Xml));
-    writer->Validate();
-    writer->Convert();  // no Open: there is no item to take the records
-    return {};
-  } catch (const Tsln2XmlException& e) {
-    return {e.Code(), e.what()};
-  }
-}
 
 ExportResult ExportBytes(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes) {
   area.PutItem(type, "ONE", bytes);
   return ExportToString(type, area.path(), "ONE");
+}
+
+std::string ExportMatches(int16_t type, const TempArea& area, std::string_view item, std::string_view expected) {
+  const ExportResult result = ExportToString(type, area.path(), item);
+  if (result.code != 0) return "export gave " + std::to_string(result.code) + ": " + LastErrorMessage();
+  return CompareXml(expected, result.xml);
+}
+
+std::string ExportMatches(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes, std::string_view expected) {
+  area.PutItem(type, "ONE", bytes);
+  return ExportMatches(type, area, "ONE", expected);
+}
+
+std::string ImportMatches(int16_t type, const TempArea& area, std::string_view utf8Xml, const std::vector<uint8_t>& expected) {
+  const int code = ImportFromString(type, area.path(), "IMPORTED", utf8Xml);
+  if (code != 0) return "import gave " + std::to_string(code) + ": " + LastErrorMessage();
+  if (area.GetItem(type, "IMPORTED") != expected) return "the stored bytes differ";
+  return "";
 }
 
 std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes,

@@ -1,7 +1,7 @@
 #pragma once
-// Fixtures for the library data types: conversions that step around one
-// part of the framework (validation, the store) to reach a converter's own
-// checks, and the round trip item -> document -> item.
+// Fixtures for the stored data types: readers over bytes in memory (no store
+// around them), export and import compared with what is expected, and the
+// round trip item -> document -> item.
 
 #include <cstdint>
 #include <optional>
@@ -49,14 +49,6 @@ Outcome ReadInMemory(const std::vector<uint8_t>& bytes) {
   }
 }
 
-// Imports a document without validating it first, as a caller that bypassed
-// the schema would: the writer's own handling of unexpected values shows.
-Outcome ImportUnvalidated(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml);
-
-// Runs a writer's conversion with no item open, so that the store refuses
-// every record: the conversion must fail, not report success.
-Outcome ConvertWithRefusedWrites(int16_t type, std::string_view utf8Xml);
-
 // Stores `bytes` as ONE, exports it and imports the document as TWO; the
 // bytes of TWO, or nullopt (with the failure in `failure`) when a step fails.
 std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes,
@@ -64,5 +56,13 @@ std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area
 
 // The document that the export of `bytes` gives (code and text).
 ExportResult ExportBytes(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes);
+
+// Export of stored item `item` compared with `expected`: "" when the documents
+// match, otherwise the failure or the first difference.
+std::string ExportMatches(int16_t type, const TempArea& area, std::string_view item, std::string_view expected);
+// The same for `bytes` stored as ONE.
+std::string ExportMatches(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes, std::string_view expected);
+// Import of `utf8Xml` compared with the bytes `expected`: "" when they match.
+std::string ImportMatches(int16_t type, const TempArea& area, std::string_view utf8Xml, const std::vector<uint8_t>& expected);
 
 }  // namespace tsln2xml::test

@@ -81,6 +81,23 @@ std::vector<std::string> ChildNames(const std::string& xml, const std::string& x
   return names;
 }
 
+std::string Leaves(const std::string& xml, const std::string& xpath) {
+  const xml::Document doc = Parse(xml);
+  std::string out;
+  for (xmlNodePtr n : Nodes(doc, xpath)) {
+    out += (out.empty() ? "" : " ") + std::string(xml::C(n->name));
+    for (xmlAttrPtr a = n->properties; a; a = a->next) {
+      xml::XmlCharPtr value(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(a)));
+      out += " @" + std::string(xml::C(a->name)) + "=" + xml::C(value.get());
+    }
+    if (!xmlFirstElementChild(n)) {
+      xml::XmlCharPtr content(xmlNodeGetContent(n));
+      if (content && *content.get()) out += "=" + std::string(xml::C(content.get()));
+    }
+  }
+  return out;
+}
+
 std::string InstalledMarkerSchema() { return std::string(TSLN2XML_BINARY_DIR) + "/MARKER.XSD"; }
 
 marker::MarkerBuilder HeaderOnly() { return marker::MarkerBuilder{}; }

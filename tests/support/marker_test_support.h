@@ -31,6 +31,10 @@ std::vector<std::string> Select(const std::string& xml, const std::string& xpath
 // The names of the children of the element the expression selects first.
 std::vector<std::string> ChildNames(const std::string& xml, const std::string& xpath);
 
+// Every element the expression selects, in document order, as "name", its
+// attributes as " @name=value" and a leaf's text as "=text", space-separated.
+std::string Leaves(const std::string& xml, const std::string& xpath);
+
 // The MARKER.XSD installed beside the library in the build directory.
 std::string InstalledMarkerSchema();
 

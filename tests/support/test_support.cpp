@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -98,6 +99,21 @@ CodePageScope::CodePageScope(int codePage) : previous_(platform::ActiveCodePage(
   platform::SetActiveCodePage(codePage);
 }
 CodePageScope::~CodePageScope() { platform::SetActiveCodePage(previous_); }
+
+EnvScope::EnvScope(const char* name, const char* value) : name_(name) {
+  if (const char* previous = std::getenv(name)) previous_ = previous;
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+EnvScope::~EnvScope() {
+  if (previous_)
+    setenv(name_.c_str(), previous_->c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
 
 ExportResult ExportToString(int16_t type, const std::string& area, std::string_view item) {
   BSTR xml = nullptr;
@@ -209,6 +225,17 @@ std::string CompareNodes(xmlNodePtr e, xmlNodePtr a) {
 }
 
 }  // namespace
+
+int RunTool(const std::string& args, std::string* out) {
+  std::string ignored;
+  return RunCommand(std::string(TSLN2XML_CLI_PATH) + " " + args, out ? out : &ignored);
+}
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
 
 std::string CompareXml(std::string_view expected, std::string_view actual) {
   xml::Document e, a;

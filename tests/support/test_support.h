@@ -69,6 +69,20 @@ class CodePageScope {
   int previous_;
 };
 
+// Sets (or, with nullptr, removes) an environment variable for the scope and
+// restores the earlier state at its end, also when an assertion fails.
+class EnvScope {
+ public:
+  EnvScope(const char* name, const char* value);
+  ~EnvScope();
+  EnvScope(const EnvScope&) = delete;
+  EnvScope& operator=(const EnvScope&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
 struct ExportResult {
   int code;
   std::string xml;  // UTF-8
@@ -88,6 +102,10 @@ void WriteFile(const std::string& path, std::string_view bytes);
 // Runs a shell command, returning its exit code; its standard output and
 // error are captured in `out` when given.
 int RunCommand(const std::string& command, std::string* out = nullptr);
+// Runs the command-line tool with `args` (already quoted where needed).
+int RunTool(const std::string& args, std::string* out = nullptr);
+// `s` quoted for the shell.
+std::string Quote(const std::string& s);
 
 // Parses both texts and compares them as documents (declaration, white space
 // between elements and attribute order do not matter). Returns "" when equal,
