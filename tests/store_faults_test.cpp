@@ -83,6 +83,8 @@ struct FaultCase {
   const char* name;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 class StoreFaults : public ::testing::TestWithParam<FaultCase> {};
 
 // Each operation runs with its Nth call of one kind failing (once, and from
@@ -330,6 +332,7 @@ TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
     expectNamed(ImportFromString(kSizeCode, area, "A", doc));
     expectNamed(ExportToString(kSizeCode, area, "A").code);
     expectNamed(List(area).code);
+    expectNamed(ConvertMarkerToXML("", area.c_str(), "M", base.File("m.xml").c_str(), nullptr));
   }
   std::vector<std::string> catalogs;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(base.path()))

@@ -300,7 +300,8 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
 bool CatalogPathFits(const std::string& hostPath) {
   std::error_code ec;
   const auto absolute = std::filesystem::absolute(hostPath, ec);
-  return !ec && absolute.native().size() <= MaxCatalogPath();
+  // Without a current directory to measure a relative path by, SQLite decides.
+  return ec ? hostPath.size() <= MaxCatalogPath() : absolute.native().size() <= MaxCatalogPath();
 }
 
 size_t MaxCatalogPath() {
