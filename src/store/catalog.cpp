@@ -10,14 +10,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <random>
-#include <thread>
-#include <cerrno>
 #include <climits>
-#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <random>
+#include <thread>
 
 namespace tsln2xml::store {
 namespace {
@@ -280,7 +278,8 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
   const std::string host = platform::HostPath(path);
   std::error_code ec;
   // Opening creates the file at once, so a first write is made elsewhere.
-  if (CatalogPathFits(host) && std::filesystem::symlink_status(host, ec).type() == std::filesystem::file_type::not_found) {
+  const bool first = std::filesystem::symlink_status(host, ec).type() == std::filesystem::file_type::not_found;
+  if (first && CatalogPathFits(host)) {
     const auto dir = std::filesystem::path(host).parent_path();
     if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return CatalogStatus::kMissing;
     tLastFailureWasLock = false;
