@@ -19,7 +19,6 @@ namespace {
 static_assert(sizeof(int) == sizeof(int32_t));
 
 constexpr int32_t kNoSuchCode = 10;        // never listed
-constexpr size_t kMaxStoragePath = 259;
 constexpr size_t kMaxUserName = 40;        // "string40" of the list schema
 constexpr const char* kServiceFailure = "COM Error in EnumerateItemsHelper.";
 
@@ -67,8 +66,8 @@ void AppendItemsOfType(xml::Document& doc, xml::Node root, const std::string& st
   }
   // A catalog that cannot be read must not pass for an empty one: the list
   // would look complete without its items.
-  if (result == store::kCatalogError)
-    throw Tsln2XmlException(kItemOpenFailure, store::kCatalogError,
+  if (result == store::kCatalogError || result == store::kPathTooLong)
+    throw Tsln2XmlException(kItemOpenFailure, result,
                             "Could not read item catalog " + std::string(CatalogFileName(code)) + ": " +
                                 lookup.LastError());
 }
@@ -133,9 +132,9 @@ xml::Document BuildItemList(const TypeSelection& selection, std::string_view are
     doc.SetRoot(root);
     xml::SetAttributeUtf8(root, "version", "1.0");
 
-    // Joined as given: no colon after a one-letter root here.
-    const std::string storagePath =
-        platform::Truncate(std::string(areaRoot) + std::string(areaName), kMaxStoragePath);
+    // Joined as given: no colon after a one-letter root here. Never cut: a
+    // path too long for a catalog fails when the catalog is looked for.
+    const std::string storagePath = std::string(areaRoot) + std::string(areaName);
     for (const auto& [code, name] : selection)
       if (code != kNoSuchCode) AppendItemsOfType(doc, root, storagePath, code, name);
 

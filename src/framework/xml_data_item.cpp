@@ -27,8 +27,13 @@ std::string XMLDataItem::ControlPath() const { return directory_ + entry_.contro
 void XMLDataItem::OpenItemIn(int16_t mode, const char* failure) {
   const int32_t result =
       store::OpenItem(ControlPath(), itemName_, mode, entry_.itemFileTemplate, handle_, nullptr);
-  if (result != store::kStoreOk) throw Tsln2XmlException(kItemOpenFailure, result, failure);
+  if (result != store::kStoreOk) throw StoreFailure(result, failure);
   dataStart_ = store::TellItem(handle_);
+}
+
+Tsln2XmlException XMLDataItem::StoreFailure(int32_t result, const char* failure) const {
+  const std::string detail = store::StoreFailureDetail(result, ControlPath());
+  return Tsln2XmlException(kItemOpenFailure, result, detail.empty() ? failure : failure + (": " + detail));
 }
 
 void XMLDataItem::Close() {
@@ -139,7 +144,7 @@ void XMLWriter::Open() { OpenItemIn(store::kModeCreate, "Could not create file")
 
 void XMLWriter::Finish() {
   const int32_t result = store::CommitItem(handle_);
-  if (result != store::kStoreOk) throw Tsln2XmlException(kItemOpenFailure, result, "Could not save file");
+  if (result != store::kStoreOk) throw StoreFailure(result, "Could not save file");
 }
 
 void XMLWriter::FromFile(const std::string& xmlFileName) {

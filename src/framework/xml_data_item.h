@@ -74,6 +74,9 @@ class XMLDataItem {
  protected:
   // Opens the item in `mode`; `failure` is the message when the store refuses.
   void OpenItemIn(int16_t mode, const char* failure);
+  // Code 5 with the store's `result` and `failure`, followed by what the
+  // store adds about it (a path too long, a catalog locked by another process).
+  Tsln2XmlException StoreFailure(int32_t result, const char* failure) const;
   // The message of a failure of the XML service inside Run.
   virtual const char* ServiceFailureMessage() const = 0;
   // Runs after a successful Convert, before Close (a writer commits here).

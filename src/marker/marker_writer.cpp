@@ -4,6 +4,7 @@
 
 #include "core/exception.h"
 #include "marker/piece_geometry.h"
+#include "store/item_store.h"
 #include "store/marker_file.h"
 
 namespace tsln2xml::marker {
@@ -77,7 +78,11 @@ MarkerWriter::MarkerWriter(std::string_view storageDesignation, std::string_view
 void MarkerWriter::Load() {
   store::MarkerOpenInfo info{};
   const int32_t status = store::OpenMarkerFile(storageDesignation_, markerName_, info, 0);
-  if (status != store::kMarkerOk) throw Tsln2XmlException(kItemOpenFailure, status, "Error opening marker");
+  if (status != store::kMarkerOk) {
+    const std::string detail = store::StoreFailureDetail(status, store::MarkerCatalogPath(storageDesignation_));
+    throw Tsln2XmlException(kItemOpenFailure, status,
+                            detail.empty() ? "Error opening marker" : "Error opening marker: " + detail);
+  }
   struct Closer {
     MarkerWriter& writer;
     store::MarkerOpenInfo& info;

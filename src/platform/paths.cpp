@@ -11,7 +11,7 @@ std::string StoragePath(std::string_view root, std::string_view name) {
   std::string path(root);
   if (root.size() == 1) path += ':';
   path += name;
-  return Truncate(path, 255);
+  return path;
 }
 
 std::string HostPath(std::string_view codePagePath) { return AnsiToUtf8(codePagePath); }

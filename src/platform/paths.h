@@ -7,8 +7,9 @@
 
 namespace tsln2xml::platform {
 
-// `root`, then ":" when `root` is exactly one character, then `name`; at most
-// 255 characters.
+// `root`, then ":" when `root` is exactly one character, then `name`. Never
+// cut: a path too long for a catalog is refused where the catalog is opened,
+// where a cut one would name another directory.
 std::string StoragePath(std::string_view root, std::string_view name);
 
 // The host directory of a storage path: backslashes become slashes, and a

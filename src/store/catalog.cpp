@@ -2,19 +2,30 @@
 
 #include "platform/paths.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <random>
+#include <thread>
 
 namespace tsln2xml::store {
 namespace {
 
 std::atomic<int> gBusyTimeoutMs{15000};
+thread_local bool tLastFailureWasLock = false;
+
+// Room kept after a catalog's path for the private name of a first write
+// (".new", a process id, "-", a counter).
+constexpr size_t kPrivateNameRoom = 32;
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS items("
@@ -44,6 +55,7 @@ void ReadAttributes(sqlite3_stmt* s, ItemAttributes& a) {
 
 CatalogStatus Catalog::Fail() {
   error_ = db_ ? sqlite3_errmsg(db_.get()) : "cannot open the catalog";
+  if (db_ && (sqlite3_extended_errcode(db_.get()) & 0xFF) == SQLITE_BUSY) tLastFailureWasLock = true;
   return CatalogStatus::kError;
 }
 
@@ -55,30 +67,87 @@ SqliteStatement Catalog::Prepare(const char* sql) {
   return SqliteStatement(stmt);
 }
 
-CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
-  std::error_code ec;
-  const std::string host = platform::HostPath(path);
-  if (!std::filesystem::is_regular_file(host, ec)) return CatalogStatus::kMissing;
+// Waits for another connection's lock in short random sleeps, which share
+// the catalog among waiting writers more evenly than a growing back-off; a
+// change of the catalog file (another writer's commit) restarts the timeout.
+struct Catalog::BusyWait {
+  using Clock = std::chrono::steady_clock;
+  std::string hostPath;
+  Clock::time_point deadline, limit;
+  struct timespec changed {};
+  off_t size = -1;
+
+  static int Handler(void* self, int count) { return static_cast<BusyWait*>(self)->Wait(count); }
+
+  int Wait(int count) {
+    const auto now = Clock::now();
+    const auto timeout = std::chrono::milliseconds(gBusyTimeoutMs.load());
+    struct stat st {};
+    const bool known = ::stat(hostPath.c_str(), &st) == 0;
+    const bool progress = known && (st.st_mtim.tv_sec != changed.tv_sec || st.st_mtim.tv_nsec != changed.tv_nsec ||
+                                    st.st_size != size);
+    if (count == 0) {
+      deadline = now + timeout;
+      limit = now + 8 * timeout;
+    } else if (progress) {
+      deadline = std::min(now + timeout, limit);
+    }
+    if (known) {
+      changed = st.st_mtim;
+      size = st.st_size;
+    }
+    if (now >= deadline) return 0;
+    thread_local std::minstd_rand random(static_cast<unsigned>(::getpid()) ^
+                                         static_cast<unsigned>(now.time_since_epoch().count()));
+    const auto pause = std::chrono::microseconds(500 + random() % 4500);
+    std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+    return 1;
+  }
+};
+
+CatalogStatus Catalog::TooLong(const std::string& hostPath) {
+  error_ = "the path is longer than the " + std::to_string(MaxCatalogPath()) + " bytes a catalog path may have: " +
+           hostPath;
+  return CatalogStatus::kTooLong;
+}
+
+CatalogStatus Catalog::Open(const std::string& hostPath, int flags, Catalog& out) {
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(host.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+  const int rc = sqlite3_open_v2(hostPath.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
   if (rc != SQLITE_OK) return out.Fail();
-  sqlite3_busy_timeout(db, gBusyTimeoutMs);
+  out.busy_ = std::make_shared<BusyWait>();
+  out.busy_->hostPath = hostPath;
+  sqlite3_busy_handler(db, &BusyWait::Handler, out.busy_.get());
   return CatalogStatus::kOk;
 }
 
-CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
-  std::error_code ec;
+CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
+  tLastFailureWasLock = false;
   const std::string host = platform::HostPath(path);
+  if (!CatalogPathFits(host)) return out.TooLong(host);
+  std::error_code ec;
+  const auto status = std::filesystem::status(host, ec);
+  if (status.type() == std::filesystem::file_type::not_found) return CatalogStatus::kMissing;
+  if (status.type() != std::filesystem::file_type::regular) {
+    // A directory or device under a catalog's name is not an empty catalog:
+    // passing over it would hide the items a list is expected to show.
+    out.error_ = host + (ec ? ": " + ec.message() : std::string(" is not a catalog file"));
+    return CatalogStatus::kError;
+  }
+  // Writable when the file allows it, so that a hot journal can be rolled
+  // back; SQLite itself falls back to reading a write-protected file.
+  return Open(host, SQLITE_OPEN_READWRITE, out);
+}
+
+CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
+  tLastFailureWasLock = false;
+  const std::string host = platform::HostPath(path);
+  if (!CatalogPathFits(host)) return out.TooLong(host);
+  std::error_code ec;
   const auto dir = std::filesystem::path(host).parent_path();
   if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return CatalogStatus::kMissing;
-  sqlite3* db = nullptr;
-  const int rc =
-      sqlite3_open_v2(host.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-  out.db_.reset(db);
-  if (rc != SQLITE_OK) return out.Fail();
-  sqlite3_busy_timeout(db, gBusyTimeoutMs);
-  return CatalogStatus::kOk;
+  return Open(host, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, out);
 }
 
 CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withContent) {
@@ -154,6 +223,94 @@ CatalogStatus Catalog::Remove(std::string_view name) {
   if (sqlite3_step(stmt.get()) != SQLITE_DONE) return Fail();
   return sqlite3_changes(db_.get()) ? CatalogStatus::kOk : CatalogStatus::kNotFound;
 }
+
+namespace {
+
+void RemoveWithJournal(const std::string& hostPath) {
+  ::unlink(hostPath.c_str());
+  ::unlink((hostPath + "-journal").c_str());
+}
+
+// Makes a new directory entry durable, as SQLite does for its journals.
+void SyncDirectoryOf(const std::string& hostPath) {
+  const auto dir = std::filesystem::path(hostPath).parent_path();
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+// A first write: the catalog is built under a private name and linked into
+// place when it holds the item. kMissing tells the caller to write into the
+// catalog that exists after all (created meanwhile by another process, or a
+// file system without hard links).
+CatalogStatus Catalog::CreateWithItem(const std::string& hostPath, std::string_view name,
+                                      std::span<const uint8_t> content, int32_t now, const std::string& user,
+                                      std::string& error) {
+  static std::atomic<unsigned> counter{0};
+  const std::string privateName =
+      hostPath + ".new" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+  RemoveWithJournal(privateName);  // left by a killed process that had our id
+  CatalogStatus status;
+  {
+    Catalog catalog;
+    status = Open(privateName, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, catalog);
+    if (status == CatalogStatus::kOk) status = catalog.Put(name, content, now, user);
+    if (status != CatalogStatus::kOk) error = catalog.LastError();
+  }
+  if (status != CatalogStatus::kOk) {
+    RemoveWithJournal(privateName);
+    return status;
+  }
+  const bool linked = ::link(privateName.c_str(), hostPath.c_str()) == 0;
+  ::unlink(privateName.c_str());
+  if (!linked) return CatalogStatus::kMissing;
+  SyncDirectoryOf(hostPath);
+  return CatalogStatus::kOk;
+}
+
+CatalogStatus StoreItem(const std::string& path, std::string_view name, std::span<const uint8_t> content,
+                        int32_t now, const std::string& user, std::string* error) {
+  Catalog catalog;
+  CatalogStatus status = CatalogStatus::kMissing;
+  const std::string host = platform::HostPath(path);
+  std::error_code ec;
+  // Opening creates the file at once, so a first write is made elsewhere.
+  const bool first = std::filesystem::symlink_status(host, ec).type() == std::filesystem::file_type::not_found;
+  if (first && CatalogPathFits(host)) {
+    const auto dir = std::filesystem::path(host).parent_path();
+    if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return CatalogStatus::kMissing;
+    tLastFailureWasLock = false;
+    std::string why;
+    status = Catalog::CreateWithItem(host, name, content, now, user, why);
+    if (status != CatalogStatus::kMissing) {
+      if (error) *error = why;
+      return status;
+    }
+  }
+  status = Catalog::OpenForWriting(path, catalog);
+  if (status == CatalogStatus::kOk) status = catalog.Put(name, content, now, user);
+  if (error && status != CatalogStatus::kOk) *error = catalog.LastError();
+  return status;
+}
+
+bool CatalogPathFits(const std::string& hostPath) {
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(hostPath, ec);
+  // Without a current directory to measure a relative path by, SQLite decides.
+  return ec ? hostPath.size() <= MaxCatalogPath() : absolute.native().size() <= MaxCatalogPath();
+}
+
+size_t MaxCatalogPath() {
+  const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+  // SQLite takes names shorter than the VFS's longest path name.
+  const size_t sqliteLimit = vfs ? static_cast<size_t>(vfs->mxPathname) - 1 : 511;
+  return std::min<size_t>(PATH_MAX - 1, sqliteLimit) - kPrivateNameRoom;
+}
+
+bool LastCatalogFailureWasLock() { return tLastFailureWasLock; }
 
 void SetCatalogBusyTimeout(int milliseconds) { gBusyTimeoutMs = milliseconds; }
 

@@ -41,12 +41,18 @@ struct StoredItem {
   std::vector<uint8_t> content;
 };
 
-enum class CatalogStatus { kOk, kMissing, kNotFound, kError };
+// kTooLong: the catalog's path is longer than a catalog path may be (see
+// CatalogPathFits); LastError() names it.
+enum class CatalogStatus { kOk, kMissing, kNotFound, kError, kTooLong };
 
 class Catalog {
  public:
-  // Opens an existing catalog for reading: kMissing when the file does not
-  // exist, kError when it is not a catalog or cannot be read.
+  // Opens an existing catalog for reading: kMissing when nothing of that name
+  // exists, kError when it is not a catalog (a directory, say) or cannot be
+  // read. A catalog left with a hot journal by a process that died while
+  // writing is rolled back to its last committed state on the first read, so
+  // readers open it writable when they may (a write-protected file is read
+  // as it is).
   static CatalogStatus OpenForReading(const std::string& path, Catalog& out);
   // Opens or creates a catalog for writing; its directory must exist.
   static CatalogStatus OpenForWriting(const std::string& path, Catalog& out);
@@ -66,15 +72,48 @@ class Catalog {
 
  private:
   CatalogStatus Fail();
+  CatalogStatus TooLong(const std::string& hostPath);
+  static CatalogStatus Open(const std::string& hostPath, int flags, Catalog& out);
+  static CatalogStatus CreateWithItem(const std::string& hostPath, std::string_view name,
+                                      std::span<const uint8_t> content, int32_t now, const std::string& user,
+                                      std::string& error);
+  friend CatalogStatus StoreItem(const std::string&, std::string_view, std::span<const uint8_t>, int32_t,
+                                 const std::string&, std::string*);
   bool Exec(const char* sql);
   SqliteStatement Prepare(const char* sql);
 
+  struct BusyWait;
+  // Declared before db_, so the connection that calls it closes first.
+  std::shared_ptr<BusyWait> busy_;
   SqliteDb db_;
   std::string error_;
 };
 
-// How long opening or reading a catalog waits for another process's lock
-// before it fails (15 seconds unless changed; tests shorten it).
+// Writes one item into the catalog at `path` in one transaction (see Put).
+// When there is no catalog yet, it is built under a private name beside it
+// and linked into place only once it holds the item, so a failed first write
+// leaves no (empty) catalog behind, and a catalog another process creates
+// meanwhile is written to instead, never replaced. `error` gets the reason of
+// a failure.
+CatalogStatus StoreItem(const std::string& path, std::string_view name, std::span<const uint8_t> content,
+                        int32_t now, const std::string& user, std::string* error = nullptr);
+
+// Whether a catalog at host path `hostPath` can be opened: its absolute
+// path must fit the platform's paths (PATH_MAX) and SQLite's file names
+// (512 bytes), with room for the private name of a first write.
+bool CatalogPathFits(const std::string& hostPath);
+// The longest absolute catalog path, in bytes.
+size_t MaxCatalogPath();
+
+// Whether the last catalog that this thread opened failed because another
+// process held it locked past the busy timeout.
+bool LastCatalogFailureWasLock();
+
+// How long opening, reading or writing a catalog waits for another
+// process's lock before it fails (15 seconds unless changed; tests shorten
+// it). The wait starts again whenever the catalog changes meanwhile: a busy
+// storage area where other writers keep committing is not one locked by
+// another process. It never exceeds eight times the timeout in all.
 void SetCatalogBusyTimeout(int milliseconds);
 
 // The user name of the process's OS account.

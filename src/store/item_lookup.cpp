@@ -59,7 +59,8 @@ int32_t ItemLookup::LookupItemData(int code, std::string_view storagePath, std::
   if (status != CatalogStatus::kOk) {
     items_.clear();
     error_ = catalog.LastError();
-    return kCatalogError;
+    if (LastCatalogFailureWasLock()) error_ += " (storage area is locked by another process)";
+    return status == CatalogStatus::kTooLong ? kPathTooLong : kCatalogError;
   }
   return Deliver(itemName);
 }

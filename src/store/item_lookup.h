@@ -26,7 +26,8 @@ namespace tsln2xml::store {
 inline constexpr int32_t kLookupDelivered = 1;  // an item was delivered
 inline constexpr int32_t kLookupNoMore = 0;     // no (more) items
 // A catalog that exists but cannot be read (corrupt, locked beyond the busy
-// timeout) gives kCatalogError of item_store.h; LastError() says why.
+// timeout) gives kCatalogError of item_store.h, a path longer than a catalog
+// path may be kPathTooLong; LastError() says why.
 
 class ItemLookup {
  public:
@@ -50,7 +51,7 @@ class ItemLookup {
   int32_t ItemPrevModTime() const { return current_.previousModified; }
   const char* ItemPrevModUser() const { return current_.previousModifiedUser.c_str(); }
 
-  // Why the last call gave kCatalogError.
+  // Why the last call gave kCatalogError or kPathTooLong.
   const std::string& LastError() const { return error_; }
 
  private:

@@ -23,6 +23,7 @@ int32_t FromCatalog(CatalogStatus status) {
     case CatalogStatus::kMissing: return kItemNotFound;
     case CatalogStatus::kNotFound: return kItemNotFound;
     case CatalogStatus::kError: return kCatalogError;
+    case CatalogStatus::kTooLong: return kPathTooLong;
   }
   return kCatalogError;
 }
@@ -34,6 +35,9 @@ int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_
   handle = nullptr;
   if (!ValidName(itemName)) return kBadItemName;
   if (mode != kModeRead && mode != kModeCreate) return kBadMode;
+  // A path that cannot be opened whole is refused before anything is looked
+  // at: cut short, it would name another directory.
+  if (!CatalogPathFits(platform::HostPath(controlPath))) return kPathTooLong;
   auto h = std::make_unique<ItemHandle>();
   h->mode = mode;
   h->controlPath = std::string(controlPath);
@@ -62,11 +66,9 @@ int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_
 
 int32_t CommitItem(ItemHandle* handle) {
   if (!handle || handle->mode != kModeCreate) return kNotWritable;
-  Catalog catalog;
-  CatalogStatus status = Catalog::OpenForWriting(handle->controlPath, catalog);
+  const CatalogStatus status =
+      StoreItem(handle->controlPath, handle->itemName, handle->data, CurrentTime(), CurrentUserName());
   if (status == CatalogStatus::kMissing) return kNoStorageArea;
-  if (status == CatalogStatus::kOk)
-    status = catalog.Put(handle->itemName, handle->data, CurrentTime(), CurrentUserName());
   return FromCatalog(status);
 }
 
@@ -130,6 +132,14 @@ int32_t LookupItem(std::string_view controlPath, std::string_view itemName, Item
 int32_t TranslateStoragePath(std::string_view storageDirectory, std::string& out) {
   out = platform::TranslateStoragePath(storageDirectory);
   return kStoreOk;
+}
+
+std::string StoreFailureDetail(int32_t result, std::string_view controlPath) {
+  if (result == kPathTooLong)
+    return "the path is longer than the " + std::to_string(MaxCatalogPath()) +
+           " bytes a catalog path may have: " + platform::HostPath(controlPath);
+  if (result == kCatalogError && LastCatalogFailureWasLock()) return "storage area is locked by another process";
+  return {};
 }
 
 int32_t RemoveItem(std::string_view controlPath, std::string_view itemName) {

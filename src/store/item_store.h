@@ -22,6 +22,7 @@ enum StoreResult : int32_t {
   kCatalogError = 5,       // the catalog could not be read or written (corrupt, locked, full)
   kBadMode = 6,            // an open mode other than 0 (read) and 7 (create)
   kNotWritable = 7,        // commit of an item not opened for writing
+  kPathTooLong = 10,       // the catalog's path is longer than a catalog path may be
 };
 
 inline constexpr int16_t kModeRead = 0;
@@ -65,6 +66,12 @@ int32_t GetItemSize(const ItemHandle* handle);
 int32_t LookupItem(std::string_view controlPath, std::string_view itemName, ItemControlEntry* entry);
 // The host directory of a storage directory; 1 when translated.
 int32_t TranslateStoragePath(std::string_view storageDirectory, std::string& out);
+
+// What the message of a failure with `result` adds to its plain text, for
+// the control path `controlPath`: the path that is too long, or that another
+// process held the catalog locked past the busy timeout (as this thread's
+// last catalog call found). "" when the plain text says it all.
+std::string StoreFailureDetail(int32_t result, std::string_view controlPath);
 
 // Deletes an item (the CLI's tests and tools); 1 or the failure.
 int32_t RemoveItem(std::string_view controlPath, std::string_view itemName);

@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "store/catalog.h"
 #include "store/item_path.h"
+#include "store/item_store.h"
 
 namespace tsln2xml::store {
 namespace {
@@ -66,8 +67,16 @@ int32_t FromCatalog(CatalogStatus status) {
     case CatalogStatus::kMissing:
     case CatalogStatus::kNotFound: return kMarkerNotFound;
     case CatalogStatus::kError: return kMarkerCatalogError;
+    case CatalogStatus::kTooLong: return kMarkerPathTooLong;
   }
   return kMarkerCatalogError;
+}
+
+// The detail of a failure's message is found as for items.
+static_assert(int{kMarkerCatalogError} == int{kCatalogError} && int{kMarkerPathTooLong} == int{kPathTooLong});
+
+bool PathFits(std::string_view storageDesignation) {
+  return CatalogPathFits(platform::HostPath(MarkerCatalogPath(storageDesignation)));
 }
 
 bool AreaExists(std::string_view storageDesignation) {
@@ -78,6 +87,7 @@ bool AreaExists(std::string_view storageDesignation) {
 // Reads the container of a marker from its catalog.
 int32_t ReadContainer(std::string_view storageDesignation, std::string_view markerName, std::vector<uint8_t>& out) {
   if (!ValidName(markerName)) return kMarkerBadName;
+  if (!PathFits(storageDesignation)) return kMarkerPathTooLong;
   if (!AreaExists(storageDesignation)) return kMarkerNoStorageArea;
   Catalog catalog;
   CatalogStatus status = Catalog::OpenForReading(MarkerCatalogPath(storageDesignation), catalog);
@@ -188,14 +198,13 @@ int32_t CloseMarkerFile(std::string_view, std::string_view, MarkerOpenInfo& info
 
 int32_t PutMarker(std::string_view storageDesignation, std::string_view markerName, std::span<const uint8_t> data) {
   if (!ValidName(markerName)) return kMarkerBadName;
+  if (!PathFits(storageDesignation)) return kMarkerPathTooLong;
   if (!AreaExists(storageDesignation)) return kMarkerNoStorageArea;
   if (data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()) - kMarkerDataStart)
     return kMarkerCatalogError;
-  Catalog catalog;
-  CatalogStatus status = Catalog::OpenForWriting(MarkerCatalogPath(storageDesignation), catalog);
+  const CatalogStatus status = StoreItem(MarkerCatalogPath(storageDesignation), markerName, WrapMarkerData(data),
+                                         CurrentTime(), CurrentUserName());
   if (status == CatalogStatus::kMissing) return kMarkerNoStorageArea;
-  if (status == CatalogStatus::kOk)
-    status = catalog.Put(markerName, WrapMarkerData(data), CurrentTime(), CurrentUserName());
   return FromCatalog(status);
 }
 

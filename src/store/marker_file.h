@@ -33,6 +33,7 @@ enum MarkerFileStatus : int32_t {
   kMarkerCatalogError = 5,    // the catalog could not be read or written
   kMarkerDamaged = 8,         // the catalog row is not a marker container
   kMarkerTooManyOpen = 9,     // every handle is in use
+  kMarkerPathTooLong = 10,    // the catalog's path is longer than a catalog path may be
 };
 
 // The open-information block that OpenMarkerFile fills. Callers zero it and

@@ -200,7 +200,7 @@ bool ItemsOfType(const std::string& areaDir, int16_t type, std::vector<std::stri
   int32_t rc = lookup.LookupItemData(type, storage, name, "*", 0);
   for (; rc == store::kLookupDelivered; rc = lookup.LookupItemData(type, storage, name, "*", 1))
     out.push_back(name);
-  if (rc != store::kCatalogError) return true;
+  if (rc == store::kLookupNoMore) return true;
   std::cerr << "Could not read item catalog " << CatalogFileName(type) << ": " << lookup.LastError() << std::endl;
   return false;
 }

@@ -29,13 +29,17 @@ const char* StoreResultText(int32_t result) {
     case store::kNoStorageArea: return "the storage area does not exist";
     case store::kBadItemName: return "the item name is empty or longer than 20 characters";
     case store::kCatalogError: return "the catalog could not be read or written";
+    case store::kPathTooLong: return "the path is too long for a catalog";
     case store::kMarkerDamaged: return "the stored marker is damaged";
     default: return "store failure";
   }
 }
 
-int Fail(const char* message, int32_t result) {
-  std::cerr << message << " (" << StoreResultText(result) << ")" << std::endl;
+int Fail(const char* message, int32_t result, std::string_view controlPath = {}) {
+  std::cerr << message << " (" << StoreResultText(result) << ")";
+  const std::string detail = store::StoreFailureDetail(result, controlPath);
+  if (!detail.empty()) std::cerr << ": " << detail;
+  std::cerr << std::endl;
   return 5;
 }
 
@@ -57,7 +61,8 @@ std::optional<std::string> ControlPath(const RawArgs& a, int16_t& type) {
 int RunGetMarker(const RawArgs& a) {
   std::vector<uint8_t> data;
   const int32_t result = store::GetMarker(platform::StoragePath("", a.area), a.item, data);
-  if (result != store::kMarkerOk) return Fail("Error opening marker", result);
+  if (result != store::kMarkerOk)
+    return Fail("Error opening marker", result, store::MarkerCatalogPath(platform::StoragePath("", a.area)));
   if (!WriteOutput(a.file, std::string(data.begin(), data.end()))) {
     std::cerr << "Could not write " << Shown(a.file) << std::endl;
     return 1;
@@ -68,7 +73,9 @@ int RunGetMarker(const RawArgs& a) {
 int RunPutMarker(const RawArgs& a, const std::string& bytes) {
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   const int32_t result = store::PutMarker(platform::StoragePath("", a.area), a.item, {data, bytes.size()});
-  return result == store::kMarkerOk ? 0 : Fail("Could not save file", result);
+  return result == store::kMarkerOk
+             ? 0
+             : Fail("Could not save file", result, store::MarkerCatalogPath(platform::StoragePath("", a.area)));
 }
 
 int RunGet(const RawArgs& a) {
@@ -79,7 +86,8 @@ int RunGet(const RawArgs& a) {
   store::ItemHandle* handle = nullptr;
   const int32_t result =
       store::OpenItem(*control, a.item, store::kModeRead, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);
-  if (result != store::kStoreOk) return ExplainItemFailure(Fail("Could not open file", result), type, a.area, a.item);
+  if (result != store::kStoreOk)
+    return ExplainItemFailure(Fail("Could not open file", result, *control), type, a.area, a.item);
   const std::string bytes(handle->data.begin(), handle->data.end());
   store::CloseItem(*control, a.item, handle);
   if (!WriteOutput(a.file, bytes)) {
@@ -109,7 +117,8 @@ int RunPut(const RawArgs& a) {
   store::ItemHandle* handle = nullptr;
   int32_t result =
       store::OpenItem(*control, a.item, store::kModeCreate, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);
-  if (result != store::kStoreOk) return ExplainItemFailure(Fail("Could not create file", result), type, a.area, a.item);
+  if (result != store::kStoreOk)
+    return ExplainItemFailure(Fail("Could not create file", result, *control), type, a.area, a.item);
   if (store::WriteItem(bytes.data(), 1, bytes.size(), handle) != bytes.size() && !bytes.empty()) {
     store::CloseItem(*control, a.item, handle);
     std::cerr << "Error writing item" << std::endl;
@@ -117,7 +126,7 @@ int RunPut(const RawArgs& a) {
   }
   result = store::CommitItem(handle);
   store::CloseItem(*control, a.item, handle);
-  return result == store::kStoreOk ? 0 : Fail("Could not save file", result);
+  return result == store::kStoreOk ? 0 : Fail("Could not save file", result, *control);
 }
 
 }  // namespace

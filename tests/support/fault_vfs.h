@@ -1,0 +1,32 @@
+#pragma once
+// A SQLite VFS for tests that fails (or kills the process at) the Nth read,
+// write, sync, lock or truncate of any file SQLite opens. It wraps the
+// default VFS and takes its place as the default while a FaultVfs lives, so
+// the store under test uses it without knowing.
+
+#include <array>
+
+namespace tsln2xml::test {
+
+enum class FaultOp { kRead, kWrite, kSync, kLock, kTruncate };
+inline constexpr std::array<FaultOp, 5> kFaultOps = {FaultOp::kRead, FaultOp::kWrite, FaultOp::kSync,
+                                                     FaultOp::kLock, FaultOp::kTruncate};
+const char* FaultOpName(FaultOp op);
+
+class FaultVfs {
+ public:
+  FaultVfs();
+  ~FaultVfs();
+  FaultVfs(const FaultVfs&) = delete;
+  FaultVfs& operator=(const FaultVfs&) = delete;
+
+  // From now on the `nth` call of `op` fails with SQLite's I/O error for it,
+  // and so does every later one when `persistent` (a disk that stays full or
+  // unreadable). With `kill`, the process kills itself with SIGKILL there.
+  void Arm(FaultOp op, int nth, bool persistent = false, bool kill = false);
+  void Disarm();
+  // Whether a fault was injected since the last Arm.
+  bool Fired() const;
+};
+
+}  // namespace tsln2xml::test
