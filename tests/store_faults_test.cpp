@@ -274,10 +274,26 @@ TEST(StoreKills, FiftyRandomKillsOfLargeWritesLeaveTheCatalogSound) {
       _exit(127);
     }
     long long& window = rawPut ? rawTime : importTime;
-    std::this_thread::sleep_until(start + std::chrono::microseconds(random() % static_cast<unsigned>(window + 1)));
-    kill(child, SIGKILL);
     int status = 0;
-    waitpid(child, &status, 0);
+    bool exited = false;
+    if (round % 5 == 4) {
+      // Every fifth kill waits for the write to begin, so that some kills land
+      // inside a transaction however the process's time is divided.
+      const auto deadline = start + std::chrono::microseconds(3 * window + 1000000);
+      while (!std::filesystem::exists(Catalog(area) + "-journal") && std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(child, &status, WNOHANG) == child) {
+          exited = true;
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    } else {
+      std::this_thread::sleep_until(start + std::chrono::microseconds(random() % static_cast<unsigned>(window + 1)));
+    }
+    if (!exited) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+    }
     if (WIFSIGNALED(status)) {
       ++kills;
       journals += std::filesystem::exists(Catalog(area) + "-journal");  // killed inside a transaction
