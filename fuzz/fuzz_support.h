@@ -11,6 +11,8 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
 #include <filesystem>
 #include <iostream>
 #include <span>
@@ -21,6 +23,7 @@
 #include "converters/registry.h"
 #include "core/data_types.h"
 #include "platform/bstr.h"
+#include "platform/code_page.h"
 #include "store/item_store.h"
 #include "tsln2xml/tsln2xml.h"
 #include "xml/schema.h"
@@ -86,12 +89,28 @@ inline int XmlToItem(int16_t code, const std::u16string& xml, std::vector<uint8_
 [[noreturn]] inline void Finding(const char* what, int16_t code, const std::u16string& first = {},
                                  const std::u16string& second = {}) {
   std::fprintf(stderr, "finding: %s (data type %d)\n", what, code);
+  BSTR message = nullptr;
+  GetLastErrorStringXML(&message);
+  std::fprintf(stderr, "last error: %d ", GetLastErrorXML());
+  for (char16_t c : platform::BstrView(message)) std::fputc(c < 0x80 ? static_cast<int>(c) : '?', stderr);
+  std::fputc('\n', stderr);
+  SysFreeString(message);
   auto print = [](const std::u16string& text) {
     for (char16_t c : text) std::fputc(c < 0x80 ? static_cast<int>(c) : '?', stderr);
     std::fputc('\n', stderr);
   };
   if (!first.empty()) print(first);
   if (!second.empty()) print(second);
+  // Both documents whole, for a closer look: TSLN2XML_FUZZ_DUMP=dir.
+  if (const char* dir = std::getenv("TSLN2XML_FUZZ_DUMP")) {
+    for (const auto& [name, text] : {std::pair{"first.xml", &first}, std::pair{"second.xml", &second}}) {
+      if (FILE* f = std::fopen((std::string(dir) + "/" + name).c_str(), "wb")) {
+        const std::string utf8 = platform::Utf16ToUtf8(*text);
+        std::fwrite(utf8.data(), 1, utf8.size(), f);
+        std::fclose(f);
+      }
+    }
+  }
   abort();
 }
 

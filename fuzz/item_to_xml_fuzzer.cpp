@@ -5,9 +5,10 @@
 // Whatever the reader turns into a document, the writer must take back, and
 // reading the item it writes must give the same document text: a difference
 // is data a user loses by exporting and importing. Types whose writer
-// normalises on purpose (kNormalising) are held to the next step instead:
-// the item written from the second document is byte-identical to the first
-// one written, so the normalisation loses nothing further.
+// normalises on purpose (kNormalising, with what each one does) are held to
+// the next step instead: the normalised document imports, reads back to
+// itself and imports again to byte-identical item bytes, so the
+// normalisation loses nothing further.
 
 #include <algorithm>
 #include <cstddef>
@@ -19,10 +20,29 @@ namespace {
 
 using namespace tsln2xml;
 
-// Data types whose writer normalises what a reader can produce.
-constexpr int16_t kNormalising[] = {0};
+// Every type: a control character in a text of the item cannot stand in a
+// document, so the reader writes U+FFFD, which the code page turns into "?"
+// on import. The first document is compared with that already applied.
+std::u16string AsImported(std::u16string text) {
+  std::ranges::replace(text, u'\xFFFD', u'?');
+  return text;
+}
 
-bool Normalises(int16_t code) { return std::ranges::find(kNormalising, code) != std::end(kNormalising); }
+// Data types whose writer normalises more than that, and how.
+struct Normalisation {
+  int16_t code;
+  const char* what;
+};
+constexpr Normalisation kNormalising[] = {
+    {13, "an order without models is stored with one empty model"},
+    {14, "an internal code mapped to the tool None is left out (it is the same as no map)"},
+    {22, "PlotName is cut to 20 characters and NumBytesPc to 10; the counts of the header are those of the elements"},
+    {23, "an empty rule comment is left out; the flags of a point are written in their table order"},
+};
+
+bool Normalises(int16_t code) {
+  return std::ranges::any_of(kNormalising, [code](const Normalisation& n) { return n.code == code; });
+}
 
 }  // namespace
 
@@ -42,11 +62,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string second;
   if (fuzz::ItemToXml(code, written, second) != 0) fuzz::Finding("the reader refuses the writer's item", code, first);
   if (!Normalises(code)) {
-    if (second != first) fuzz::Finding("export, import, export changes the document", code, first, second);
+    if (second != AsImported(first)) fuzz::Finding("export, import, export changes the document", code, first, second);
     return 0;
   }
+  // Normalised once, a document stays as it is: its item reads back to the
+  // same document, which imports to the same bytes. (The second item may
+  // still differ from the first in what no document shows, such as the
+  // place number of the model an order without models is given.)
+  std::vector<uint8_t> normalised;
+  if (fuzz::XmlToItem(code, second, normalised) != 0) fuzz::Finding("the writer refuses a normalised document", code, second);
+  std::u16string third;
+  if (fuzz::ItemToXml(code, normalised, third) != 0 || third != second)
+    fuzz::Finding("a normalised document does not come back", code, second, third);
   std::vector<uint8_t> again;
-  if (fuzz::XmlToItem(code, second, again) != 0 || again != written)
-    fuzz::Finding("a normalised document does not come back byte-identical", code, first, second);
+  if (fuzz::XmlToItem(code, third, again) != 0 || again != normalised)
+    fuzz::Finding("a normalised document does not import byte-identical", code, second, third);
   return 0;
 }

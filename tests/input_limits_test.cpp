@@ -33,6 +33,25 @@ TEST(InputLimits, ADocumentBeyondTheLimitIsRefusedBeforeItIsRead) {
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
 }
 
+TEST(InputLimits, ABoundGoneBeyondIsNamedInTheMessage) {
+  TempArea area;
+  std::string deep = "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">";
+  for (int i = 0; i < 10'000; ++i) deep += "<Entry>";
+  const struct {
+    std::string xml;
+    const char* why;
+  } cases[] = {
+      {deep, "elements nested deeper than 256 levels"},
+      {SizeCodeDocument(std::string(10'000'001, 'v')), "an attribute value longer than 10,000,000 bytes"},
+      {"<!DOCTYPE SizeCode []>" + SizeCodeDocument("4"), "a document type declaration is not accepted"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", c.xml), 1) << c.why;
+    EXPECT_EQ(LastErrorMessage(), std::string("Unable to load XML String. (") + c.why + ")");
+  }
+  EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
+}
+
 TEST(InputLimits, AStringWithALoneSurrogateIsRefusedLikeInvalidUtf8InAFile) {
   TempArea area;
   for (const char16_t* bad : {u"\xD800", u"\xDC00", u"\xD800x"}) {

@@ -100,6 +100,13 @@ bool HasUnpairedSurrogate(std::u16string_view text) {
   return false;
 }
 
+// A document that did not load: `message`, with the bound it went beyond
+// when that was the reason.
+[[noreturn]] void NotLoaded(const std::string& message) {
+  const char* why = xml::LastParseRefusal();
+  throw Tsln2XmlException(kContentUnusable, why ? message + " (" + why + ")" : message);
+}
+
 }  // namespace
 
 void XMLDataItem::LoadFile(const std::string& fileName) {
@@ -112,13 +119,13 @@ void XMLDataItem::LoadFile(const std::string& fileName) {
 
 void XMLDataItem::LoadBytes(std::string_view bytes) {
   if (bytes.size() > xml::kMaxDocumentBytes) DocumentTooLarge();
-  if (!document_.LoadBytes(bytes)) throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+  if (!document_.LoadBytes(bytes)) NotLoaded("xmlFile failed to Load");
 }
 
 void XMLDataItem::LoadString(std::u16string_view text) {
   if (text.size() > xml::kMaxDocumentBytes / 2) DocumentTooLarge();
-  if (HasUnpairedSurrogate(text) || !document_.LoadUtf16(text))
-    throw Tsln2XmlException(kContentUnusable, "Unable to load XML String.");
+  if (HasUnpairedSurrogate(text)) throw Tsln2XmlException(kContentUnusable, "Unable to load XML String.");
+  if (!document_.LoadUtf16(text)) NotLoaded("Unable to load XML String.");
 }
 
 void XMLDataItem::SaveToFile(const std::string& fileName) {
