@@ -3,11 +3,29 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
 #include "xml/document.h"
 #include "xml/element_content.h"
 
 namespace tsln2xml::xml {
 namespace {
+
+// A negative NumBreaks or NumSizes reads as no growth pairs or no sizes; the
+// import used to refuse the document such an item exports (NumBreaks below
+// -1 can never have NumBreaks + 1 growth elements).
+TEST(RoundTripFindings, NegativeGradingCountsComeBack) {
+  test::TempArea area;
+  for (const char* counts : {R"(NumBreaks="-2" NumSizes="0")", R"(NumBreaks="-1" NumSizes="-5")",
+                             R"(NumBreaks="-3072" NumSizes="-22007")"}) {
+    const std::string document = std::string(R"(<Grading xmlns="urn:tsln2xml:data/Grading" version="1" Name="G" Comment1="" Comment2="" )") +
+                                 counts + R"( SizeIdType="Numeric" BaseIndex="0" SizeIncrement="0">)" +
+                                 R"(<GradingRule RuleId="1"><Point/></GradingRule></Grading>)";
+    ASSERT_EQ(test::ImportFromString(23, area.path(), "G", document), 0) << counts;
+    const auto exported = test::ExportToString(23, area.path(), "G");
+    ASSERT_EQ(exported.code, 0) << counts;
+    EXPECT_EQ(test::CompareXml(document, exported.xml), "") << counts;
+  }
+}
 
 // A control character in an item's text used to go into element text as it
 // was: the export succeeded with a document that no parser (nor the import)
