@@ -1,28 +1,33 @@
 #!/usr/bin/env bash
-# Seed corpora for the item and XML harnesses, made with the tool itself: every
-# document in examples/ (imported, then taken as item bytes too) and the demo
-# piece. The first byte of a seed picks the data type by its place among the
-# types with an export (item harness) or an import (XML harness), so the seeds
-# are made afresh for the types of the build at hand.
+# Writes the seed corpora in fuzz/corpus/<harness>/ with the tool itself, so
+# they follow format changes:
+#   xml_to_item_fuzzer  every document in examples/ with its root's Name
+#                       made "FUZZ", the item name the harnesses use (the
+#                       root's namespace names the type);
+#   item_to_xml_fuzzer, store_item_fuzzer
+#                       the items those documents import to, and the demo
+#                       piece, each behind one byte holding the type code;
+#   marker_fuzzer       the demo marker's data.
+# Found inputs kept beside them (named finding-*) are left alone.
 #
-#   fuzz/make_seeds.sh build corpus
-#   build-fuzz/item_to_xml_fuzzer corpus/item
-#   build-fuzz/xml_to_item_fuzzer corpus/xml
+#   fuzz/make_seeds.sh [build]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TOOL="${1:-build}/tsln2xml"
-CORPUS="${2:-corpus}"
+CORPUS=fuzz/corpus
 AREA=$(mktemp -d)
 trap 'rm -rf "$AREA"' EXIT
-mkdir -p "$CORPUS/item" "$CORPUS/xml"
+for h in xml_to_item_fuzzer item_to_xml_fuzzer store_item_fuzzer marker_fuzzer; do
+  mkdir -p "$CORPUS/$h"
+  find "$CORPUS/$h" -type f ! -name 'finding-*' -delete
+done
 
-# The place of a type among those whose conversions include $2.
-place() {
-  "$TOOL" types | awk -v name="$1" -v dir="$2" 'NR > 1 && index($0, dir) { if ($2 == name) print n; n++ }'
-}
+code() { "$TOOL" types | awk -v name="$1" 'NR > 1 && $2 == name { print $1 }'; }
 
-seed() {  # seed FILE PLACE INPUT
-  { printf "\\$(printf '%03o' "$2")"; cat "$3"; } > "$1"
+item_seed() {  # item_seed TYPE NAME ITEM-FILE
+  for h in item_to_xml_fuzzer store_item_fuzzer; do
+    { printf "\\$(printf '%03o' "$(code "$1")")"; cat "$3"; } > "$CORPUS/$h/$1-$2"
+  done
 }
 
 for dir in examples/*/; do
@@ -30,13 +35,15 @@ for dir in examples/*/; do
   for doc in "$dir"*.xml; do
     [ -e "$doc" ] || continue
     item=$(basename "$doc" .xml)
-    seed "$CORPUS/xml/$type-$item" "$(place "$type" import)" "$doc"
+    sed '0,/ Name="[^"]*"/s// Name="FUZZ"/' "$doc" > "$CORPUS/xml_to_item_fuzzer/$type-$item.xml"
     "$TOOL" import "$type" "$AREA" "$item" "$doc"
-    "$TOOL" raw get "$type" "$AREA" "$item" "$AREA/$type-$item.bin"
-    seed "$CORPUS/item/$type-$item" "$(place "$type" export)" "$AREA/$type-$item.bin"
+    "$TOOL" raw get "$type" "$AREA" "$item" "$AREA/item.bin"
+    item_seed "$type" "$item" "$AREA/item.bin"
   done
 done
 "$TOOL" demo-piece "$AREA" FRONT
-"$TOOL" raw get Piece "$AREA" FRONT "$AREA/piece.bin"
-seed "$CORPUS/item/Piece-FRONT" "$(place Piece export)" "$AREA/piece.bin"
-echo "seeds in $CORPUS/item and $CORPUS/xml"
+"$TOOL" raw get Piece "$AREA" FRONT "$AREA/item.bin"
+item_seed Piece FRONT "$AREA/item.bin"
+"$TOOL" demo-marker "$AREA" DEMO
+"$TOOL" raw get Marker "$AREA" DEMO "$CORPUS/marker_fuzzer/demo"
+echo "seeds in $CORPUS"

@@ -8,7 +8,10 @@
  *   4 XML service failure                 7 unimplemented data type
  * The last failure's code, secondary code and message are kept for
  * GetLastErrorXML, GetLastDbErrorXML and GetLastErrorStringXML; a successful
- * call leaves them unchanged.
+ * call leaves them unchanged. There is one such record per process, shared by
+ * every thread: each failure replaces all three together, but a host calling
+ * from several threads can read another thread's failure, so it serialises
+ * its calls or does not rely on the record.
  *
  * Narrow strings (storage areas, item names, file names) are in the ANSI code
  * page (TSLN2XML_CODEPAGE, default 1252). XML text crosses the interface as

@@ -118,13 +118,7 @@ void GetLastErrorStringXML(BSTR* text) {
 
 BSTR SysAllocString(const OLECHAR* text) { return text ? platform::AllocBstr(WideArg(text)) : nullptr; }
 
-BSTR SysAllocStringLen(const OLECHAR* text, unsigned int length) {
-  if (!text) {
-    BSTR bstr = platform::AllocBstr(std::u16string(length, u'\0'));
-    return bstr;
-  }
-  return platform::AllocBstr(std::u16string_view(text, length));
-}
+BSTR SysAllocStringLen(const OLECHAR* text, unsigned int length) { return platform::AllocBstrLen(text, length); }
 
 void SysFreeString(BSTR text) { platform::FreeBstr(text); }
 

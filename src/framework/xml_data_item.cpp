@@ -83,14 +83,54 @@ void XMLDataItem::Run() {
 
 void XMLDataItem::Validate() { xml::ValidateDocument(document_); }
 
+[[noreturn]] void DocumentTooLarge() {
+  throw Tsln2XmlException(kContentUnusable, "The document is larger than " +
+                                                std::to_string(xml::kMaxDocumentBytes >> 20) +
+                                                " MB, the most a document may have");
+}
+
+namespace {
+
+// A UTF-16 text holds a surrogate without its partner: not text a file could
+// hold, so it is refused as a file with invalid UTF-8 is.
+bool HasUnpairedSurrogate(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xDC00 && c <= 0xDFFF) return true;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return true;
+      ++i;
+    }
+  }
+  return false;
+}
+
+// A document that did not load: `message`, with the bound it went beyond
+// when that was the reason.
+[[noreturn]] void NotLoaded(const std::string& message) {
+  const char* why = xml::LastParseRefusal();
+  throw Tsln2XmlException(kContentUnusable, why ? message + " (" + why + ")" : message);
+}
+
+}  // namespace
+
 void XMLDataItem::LoadFile(const std::string& fileName) {
   std::string bytes;
-  if (!xml::ReadFileBytes(fileName, bytes) || !document_.LoadBytes(bytes))
-    throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+  const xml::ReadStatus status = xml::ReadDocumentBytes(fileName, bytes);
+  if (status == xml::ReadStatus::kTooLarge) DocumentTooLarge();
+  if (status != xml::ReadStatus::kOk) throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+  LoadBytes(bytes);
+}
+
+void XMLDataItem::LoadBytes(std::string_view bytes) {
+  if (bytes.size() > xml::kMaxDocumentBytes) DocumentTooLarge();
+  if (!document_.LoadBytes(bytes)) NotLoaded("xmlFile failed to Load");
 }
 
 void XMLDataItem::LoadString(std::u16string_view text) {
-  if (!document_.LoadUtf16(text)) throw Tsln2XmlException(kContentUnusable, "Unable to load XML String.");
+  if (text.size() > xml::kMaxDocumentBytes / 2) DocumentTooLarge();
+  if (HasUnpairedSurrogate(text)) throw Tsln2XmlException(kContentUnusable, "Unable to load XML String.");
+  if (!document_.LoadUtf16(text)) NotLoaded("Unable to load XML String.");
 }
 
 void XMLDataItem::SaveToFile(const std::string& fileName) {
@@ -155,6 +195,12 @@ void XMLWriter::FromFile(const std::string& xmlFileName) {
 
 void XMLWriter::FromString(std::u16string_view text) {
   LoadString(text);
+  Validate();
+  Run();
+}
+
+void XMLWriter::FromBytes(std::string_view bytes) {
+  LoadBytes(bytes);
   Validate();
   Run();
 }

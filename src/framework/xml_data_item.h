@@ -53,7 +53,11 @@ class XMLDataItem {
   void Run();
   // Validates the document against the schema set of its root's namespace.
   void Validate();
+  // Loads a document from a file, from bytes in any encoding a file may have
+  // (standard input: the same loader as a file), or from UTF-16 text. Beyond
+  // xml::kMaxDocumentBytes: code 1, nothing read whole.
   void LoadFile(const std::string& fileName);
+  void LoadBytes(std::string_view bytes);
   void LoadString(std::u16string_view text);
   void SaveToFile(const std::string& fileName);
   std::u16string SaveToString();
@@ -135,6 +139,7 @@ class XMLWriter : public XMLDataItem {
   void Open() override;
   void FromFile(const std::string& xmlFileName);
   void FromString(std::u16string_view text);
+  void FromBytes(std::string_view bytes);
 
   // The root element `name`, or "Missing required <name> element" (code 1).
   xml::Node RequireRoot(std::string_view name);
@@ -146,6 +151,9 @@ class XMLWriter : public XMLDataItem {
 
 // Failures raised by converters.
 [[noreturn]] inline void Fail(const std::string& message) { throw Tsln2XmlException(kContentUnusable, message); }
+
+// A document beyond xml::kMaxDocumentBytes: code 1 saying so.
+[[noreturn]] void DocumentTooLarge();
 
 // A count for a signed 16-bit store field; more than 32767 fails with code 1
 // ("Too many <what>: N (at most 32767)") instead of writing a wrapped count.

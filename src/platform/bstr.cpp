@@ -6,15 +6,18 @@
 
 namespace tsln2xml::platform {
 
-Bstr AllocBstr(std::u16string_view text) {
-  if (text.size() > (std::numeric_limits<uint32_t>::max() - 8) / 2) return nullptr;
-  const uint32_t bytes = static_cast<uint32_t>(text.size() * 2);
+Bstr AllocBstr(std::u16string_view text) { return AllocBstrLen(text.data(), text.size()); }
+
+Bstr AllocBstrLen(const char16_t* text, size_t length) {
+  if (length > kMaxBstrLength) return nullptr;
+  const uint32_t bytes = static_cast<uint32_t>(length * 2);
   auto* block = static_cast<uint8_t*>(std::malloc(sizeof(uint32_t) + bytes + 2));
   if (!block) return nullptr;
   std::memcpy(block, &bytes, sizeof bytes);
   auto* chars = reinterpret_cast<char16_t*>(block + sizeof(uint32_t));
-  if (bytes) std::memcpy(chars, text.data(), bytes);
-  chars[text.size()] = u'\0';
+  if (bytes && text) std::memcpy(chars, text, bytes);
+  if (bytes && !text) std::memset(chars, 0, bytes);
+  chars[length] = u'\0';
   return chars;
 }
 

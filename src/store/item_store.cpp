@@ -28,7 +28,15 @@ int32_t FromCatalog(CatalogStatus status) {
   return kCatalogError;
 }
 
+thread_local MemoryItemScope* memoryItem = nullptr;
+
 }  // namespace
+
+MemoryItemScope::MemoryItemScope(std::vector<uint8_t> content) : bytes(std::move(content)), outer_(memoryItem) {
+  memoryItem = this;
+}
+
+MemoryItemScope::~MemoryItemScope() { memoryItem = outer_; }
 
 int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_t mode,
                  std::string_view /*itemFileTemplate*/, ItemHandle*& handle, ItemControlEntry* entry) {
@@ -42,7 +50,14 @@ int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_
   h->mode = mode;
   h->controlPath = std::string(controlPath);
   h->itemName = std::string(itemName);
-  if (mode == kModeRead) {
+  if (memoryItem) {
+    if (mode == kModeRead) {
+      if (memoryItem->bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return kCatalogError;
+      h->data = memoryItem->bytes;
+      h->size = static_cast<int32_t>(h->data.size());
+      if (entry) *entry = {h->itemName, h->size, 0, 0, 0};
+    }
+  } else if (mode == kModeRead) {
     Catalog catalog;
     CatalogStatus status = Catalog::OpenForReading(h->controlPath, catalog);
     StoredItem item;
@@ -66,6 +81,11 @@ int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_
 
 int32_t CommitItem(ItemHandle* handle) {
   if (!handle || handle->mode != kModeCreate) return kNotWritable;
+  if (memoryItem) {
+    memoryItem->committed = handle->data;
+    memoryItem->wasCommitted = true;
+    return kStoreOk;
+  }
   const CatalogStatus status =
       StoreItem(handle->controlPath, handle->itemName, handle->data, CurrentTime(), CurrentUserName());
   if (status == CatalogStatus::kMissing) return kNoStorageArea;
@@ -119,6 +139,10 @@ int32_t GetItemSize(const ItemHandle* handle) { return handle ? handle->size : 0
 
 int32_t LookupItem(std::string_view controlPath, std::string_view itemName, ItemControlEntry* entry) {
   if (!ValidName(itemName)) return kBadItemName;
+  if (memoryItem) {
+    if (entry) *entry = {std::string(itemName), static_cast<int32_t>(memoryItem->bytes.size()), 0, 0, 0};
+    return kStoreOk;
+  }
   Catalog catalog;
   CatalogStatus status = Catalog::OpenForReading(std::string(controlPath), catalog);
   StoredItem item;

@@ -73,6 +73,26 @@ int32_t TranslateStoragePath(std::string_view storageDirectory, std::string& out
 // last catalog call found). "" when the plain text says it all.
 std::string StoreFailureDetail(int32_t result, std::string_view controlPath);
 
+// One item kept in memory in place of the storage area, for the fuzz
+// harnesses and tests: while a scope is alive on a thread, every item that
+// thread opens for reading (of any catalog and name) is a handle over
+// `bytes`, a lookup finds it, and a commit keeps the written bytes in
+// `committed` instead of a catalog. Nothing of the storage area is touched.
+class MemoryItemScope {
+ public:
+  explicit MemoryItemScope(std::vector<uint8_t> bytes);
+  ~MemoryItemScope();
+  MemoryItemScope(const MemoryItemScope&) = delete;
+  MemoryItemScope& operator=(const MemoryItemScope&) = delete;
+
+  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> committed;
+  bool wasCommitted = false;
+
+ private:
+  MemoryItemScope* outer_;
+};
+
 // Deletes an item (the CLI's tests and tools); 1 or the failure.
 int32_t RemoveItem(std::string_view controlPath, std::string_view itemName);
 

@@ -176,22 +176,42 @@ std::string NamespaceOf(Node element) {
 
 std::string LocalName(Node element) { return element && element->name ? C(element->name) : ""; }
 
-bool ReadFileBytes(const std::string& path, std::string& out) {
+ReadStatus ReadStreamBytes(std::istream& in, std::string& out) {
+  out.clear();
+  char buffer[1 << 16];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    if (out.size() + static_cast<size_t>(in.gcount()) > kMaxDocumentBytes) return ReadStatus::kTooLarge;
+    out.append(buffer, static_cast<size_t>(in.gcount()));
+  }
+  return in.bad() ? ReadStatus::kUnreadable : ReadStatus::kOk;
+}
+
+ReadStatus ReadDocumentBytes(const std::string& path, std::string& out) {
   std::error_code ec;
   const std::string host = platform::HostPath(path);
-  if (!std::filesystem::is_regular_file(host, ec)) return false;
+  if (!std::filesystem::is_regular_file(host, ec)) return ReadStatus::kUnreadable;
   std::ifstream in(host, std::ios::binary);
-  if (!in) return false;
+  if (!in) return ReadStatus::kUnreadable;
   // Read in one go into a buffer of the file's size (a large document is not
-  // copied through a growing buffer); whatever the file gained since follows.
+  // copied through a growing buffer); whatever the file gained since follows,
+  // up to the limit.
   const auto size = std::filesystem::file_size(host, ec);
+  if (!ec && size > kMaxDocumentBytes) return ReadStatus::kTooLarge;
   out.resize(ec ? 0 : static_cast<size_t>(size));
   in.read(out.data(), static_cast<std::streamsize>(out.size()));
   out.resize(static_cast<size_t>(in.gcount()));
-  if (in.bad()) return false;
+  if (in.bad()) return ReadStatus::kUnreadable;
   in.clear();
-  out.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  std::string rest;
+  const ReadStatus status = ReadStreamBytes(in, rest);
+  if (status != ReadStatus::kOk) return status;
+  if (out.size() + rest.size() > kMaxDocumentBytes) return ReadStatus::kTooLarge;
+  out += rest;
+  return ReadStatus::kOk;
+}
+
+bool ReadFileBytes(const std::string& path, std::string& out) {
+  return ReadDocumentBytes(path, out) == ReadStatus::kOk;
 }
 
 }  // namespace tsln2xml::xml

@@ -4,6 +4,7 @@
 // one namespace and child lookups by name in that namespace.
 
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,7 +64,18 @@ Node SelectSingleNode(Node parent, std::string_view name, std::string_view nsUri
 std::string NamespaceOf(Node element);
 std::string LocalName(Node element);
 
-// Reads a whole file; false when it cannot be read.
+// The largest document read, whatever it comes from (a file, standard input
+// or a string): 512 MB of text. Larger inputs are refused before they are
+// read whole.
+inline constexpr size_t kMaxDocumentBytes = size_t{512} << 20;
+
+enum class ReadStatus { kOk, kUnreadable, kTooLarge };
+
+// Reads a whole file of at most kMaxDocumentBytes.
+ReadStatus ReadDocumentBytes(const std::string& path, std::string& out);
+// Reads a stream to its end, stopping as soon as it exceeds kMaxDocumentBytes.
+ReadStatus ReadStreamBytes(std::istream& in, std::string& out);
+// Reads a whole file; false when it cannot be read or is too large.
 bool ReadFileBytes(const std::string& path, std::string& out);
 
 }  // namespace tsln2xml::xml

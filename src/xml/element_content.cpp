@@ -36,8 +36,10 @@ bool OnlyXmlCharacters(std::string_view utf8) {
 
 }  // namespace
 
+// Control characters become U+FFFD, as in attribute values: written as they
+// are, they would make a document that no parser accepts.
 void SetElementText(Node element, std::string_view ansi) {
-  if (element) SetTextUtf8(element, platform::AnsiToUtf8(ansi));
+  if (element) SetTextUtf8(element, XmlCharactersOnly(platform::AnsiToUtf8(ansi)));
 }
 
 std::string GetElementText(Node element) {

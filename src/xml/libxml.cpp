@@ -28,15 +28,18 @@ struct ParseState {
   std::vector<long>* elementLines = nullptr;
 };
 
-void Refuse(xmlParserCtxtPtr ctxt) {
+thread_local const char* tLastRefusal = nullptr;
+
+void Refuse(xmlParserCtxtPtr ctxt, const char* why) {
   static_cast<ParseState*>(ctxt->_private)->refused = true;
+  tLastRefusal = why;
   xmlStopParser(ctxt);
 }
 
 // A document type declaration is refused outright: entity declarations left
 // in the tree would be expanded later, during validation.
 void RefuseDoctype(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
-  Refuse(static_cast<xmlParserCtxtPtr>(ctx));
+  Refuse(static_cast<xmlParserCtxtPtr>(ctx), "a document type declaration is not accepted");
 }
 
 // Checks the bounds before the element is built. The attributes come as
@@ -45,13 +48,16 @@ void BoundedStartElement(void* ctx, const xmlChar* localname, const xmlChar* pre
                          int nbNamespaces, const xmlChar** namespaces, int nbAttributes, int nbDefaulted,
                          const xmlChar** attributes) {
   auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-  bool fits = ctxt->nameNr < kMaxDepth && xmlStrlen(localname) <= static_cast<int>(kMaxName);
-  for (int i = 0; fits && i < nbAttributes; ++i) {
+  const char* why = nullptr;
+  if (ctxt->nameNr >= kMaxDepth) why = "elements nested deeper than 256 levels";
+  if (xmlStrlen(localname) > static_cast<int>(kMaxName)) why = "a name longer than 50,000 bytes";
+  for (int i = 0; !why && i < nbAttributes; ++i) {
     const xmlChar* const* a = attributes + 5 * i;
-    fits = xmlStrlen(a[0]) <= static_cast<int>(kMaxName) && static_cast<size_t>(a[4] - a[3]) <= kMaxAttributeValue;
+    if (xmlStrlen(a[0]) > static_cast<int>(kMaxName)) why = "a name longer than 50,000 bytes";
+    if (static_cast<size_t>(a[4] - a[3]) > kMaxAttributeValue) why = "an attribute value longer than 10,000,000 bytes";
   }
-  if (!fits) {
-    Refuse(ctxt);
+  if (why) {
+    Refuse(ctxt, why);
     return;
   }
   auto* state = static_cast<ParseState*>(ctxt->_private);
@@ -103,8 +109,11 @@ void EnsureInitialised() {
   });
 }
 
+const char* LastParseRefusal() { return tLastRefusal; }
+
 DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, std::vector<long>* elementLines) {
   EnsureInitialised();
+  tLastRefusal = nullptr;
   if (size > static_cast<size_t>(std::numeric_limits<int>::max())) return nullptr;
   ParserCtxtPtr ctxt(xmlNewParserCtxt());
   if (!ctxt || !ctxt->sax) return nullptr;

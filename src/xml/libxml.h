@@ -73,5 +73,9 @@ class GenericErrorCapture {
 // approximately.
 DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding,
                       std::vector<long>* elementLines = nullptr);
+// Why the last ParseUntrusted of this thread refused a document beyond one
+// of the bounds ("elements nested deeper than 256 levels"); null when the
+// last parse was not refused for a bound.
+const char* LastParseRefusal();
 
 }  // namespace tsln2xml::xml

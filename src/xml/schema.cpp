@@ -113,6 +113,43 @@ struct FirstError {
   xmlNodePtr node = nullptr;
 };
 
+// A message quotes the value it failed on; a value of megabytes is cut to
+// its first kMaxQuoted bytes (after whole UTF-8 characters) and "...".
+constexpr size_t kMaxQuoted = 200;
+
+std::string CutQuotedValues(std::string_view message) {
+  std::string out;
+  size_t at = 0;
+  while (at < message.size()) {
+    const size_t open = message.find('\'', at);
+    if (open == std::string_view::npos) break;
+    const size_t close = message.find('\'', open + 1);
+    if (close == std::string_view::npos) break;
+    out.append(message.substr(at, open + 1 - at));
+    std::string_view value = message.substr(open + 1, close - open - 1);
+    if (value.size() > kMaxQuoted) {
+      size_t cut = kMaxQuoted;
+      while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) --cut;
+      out.append(value.substr(0, cut)).append("...");
+    } else {
+      out.append(value);
+    }
+    out.push_back('\'');
+    at = close + 1;
+  }
+  out.append(message.substr(std::min(at, message.size())));
+  // A quote inside a value can pair the quotes wrongly: the whole message is
+  // bounded too.
+  constexpr size_t kMaxMessage = 4 * kMaxQuoted;
+  if (out.size() > kMaxMessage) {
+    size_t cut = kMaxMessage;
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+    out.resize(cut);
+    out += "...\n";
+  }
+  return out;
+}
+
 void CaptureError(void* ctx, xmlErrorPtr error) {
   auto* first = static_cast<FirstError*>(ctx);
   if (first->set || !error) return;
@@ -121,7 +158,7 @@ void CaptureError(void* ctx, xmlErrorPtr error) {
   first->line = error->line;
   first->column = error->int2;
   first->node = static_cast<xmlNodePtr>(error->node);
-  first->message = error->message ? error->message : "unknown error";
+  first->message = CutQuotedValues(error->message ? error->message : "unknown error");
   if (first->message.empty() || first->message.back() != '\n') first->message += '\n';
 }
 
@@ -258,11 +295,15 @@ std::shared_ptr<const SchemaSet> AssembleSchemaSet(const SchemaResources& resour
 std::shared_ptr<const SchemaSet> SchemaSetForNamespace(std::string_view ns) {
   static std::mutex mutex;
   static std::map<std::string, std::shared_ptr<const SchemaSet>, std::less<>> cache;
+  // Kept by the schema the namespace leads to (its last segment), not by the
+  // namespace: any number of namespaces ending in "/Order" share one set, so
+  // the cache holds at most one set per built-in schema.
+  const std::string_view schema = ns.substr(ns.rfind('/') == std::string_view::npos ? 0 : ns.rfind('/') + 1);
   std::lock_guard lock(mutex);
-  auto it = cache.find(ns);
+  auto it = cache.find(schema);
   if (it != cache.end()) return it->second;
   auto set = AssembleSchemaSet(EmbeddedSchemas(), ns);
-  cache.emplace(std::string(ns), set);
+  cache.emplace(std::string(schema), set);
   return set;
 }
 
@@ -358,9 +399,9 @@ void LocateLine(const std::string& text, int line, long& lineStart, std::string&
   if (end == std::string::npos) end = text.size();
   lineText = text.substr(start, end - start);
   while (!lineText.empty() && (lineText.back() == '\r')) lineText.pop_back();
-  // A line of megabytes (a long text on one line) is cut for the report,
-  // after whole UTF-8 characters.
-  constexpr size_t kMaxSource = 4096;
+  // A line of megabytes (a long text on one line) is cut for the report to a
+  // few hundred bytes, after whole UTF-8 characters.
+  constexpr size_t kMaxSource = 400;
   if (lineText.size() > kMaxSource) {
     size_t cut = kMaxSource;
     while (cut > 0 && (static_cast<unsigned char>(lineText[cut]) & 0xC0) == 0x80) --cut;

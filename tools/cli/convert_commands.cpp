@@ -24,10 +24,12 @@
 
 #include "cli/commands.h"
 #include "core/data_types.h"
+#include "api/boundary.h"
 #include "converters/registry.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "xml/document.h"
 #include "store/item_lookup.h"
 #include "store/item_store.h"
 #include "tsln2xml/tsln2xml.h"
@@ -332,14 +334,17 @@ int RunExport(const ConvertArgs& a) {
 int ImportOne(int16_t type, const Area& area, const std::string& item, const std::string& input) {
   if (input != "-")
     return ConvertXMLFileToDataItem(type, input.c_str(), 0, area.root.c_str(), area.name.c_str(), item.c_str());
+  // Standard input goes through the same loader as a file: the encoding is
+  // found from the bytes, invalid text is refused, and the size is bounded
+  // before it is read whole.
   std::string bytes;
-  if (!ReadInput("-", bytes)) {
-    std::cerr << "xmlFile failed to Load" << std::endl;
-    return 1;
-  }
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-  const std::u16string text = platform::Utf8ToUtf16(bytes);
-  return ConvertXMLStringToDataItem(type, text.c_str(), 0, area.root.c_str(), area.name.c_str(), item.c_str());
+  const xml::ReadStatus status = xml::ReadStreamBytes(std::cin, bytes);
+  return RunAtBoundary([&] {
+    auto writer = CreateWriter(type, area.root, area.name, item);
+    if (status == xml::ReadStatus::kTooLarge) DocumentTooLarge();
+    if (status == xml::ReadStatus::kUnreadable) throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+    writer->FromBytes(bytes);
+  });
 }
 
 // The documents of a type's folder, in file name order.

@@ -407,7 +407,14 @@ class PlotStreamReader {
       if (first && type != kTagHeader) Fail(kInvalidPlot);
       first = false;
       switch (type) {
-        case kTagHeader: DecodeInto<HeaderLayout, PlotFile::Header>(Append(root_, "PlotHeader")); break;
+        case kTagHeader: {
+          // A header without the signature is not a plot file of this format
+          // (and the document would not import).
+          xml::Node header = Append(root_, "PlotHeader");
+          DecodeInto<HeaderLayout, PlotFile::Header>(header);
+          if (xml::GetAttributeText(header, "Signature") != kSignature) Fail(kInvalidPlot);
+          break;
+        }
         case kTagHeadAnnotation: Annotation("HeadAnnotation"); break;
         case kTagPieceAnnotation: Annotation("PieceAnnotation"); break;
         case kTagHeadAnnotationsEnd:

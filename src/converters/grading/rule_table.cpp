@@ -129,7 +129,8 @@ void RuleTableWriter::Convert() {
   table->rules.reserve(rules.size());
   for (xml::Node rule : rules) table->rules.push_back(ParseRule(rule, table->numBreaks));
   const auto sizes = SelectNodes(root, "PieceSize");
-  if (static_cast<int64_t>(sizes.size()) != table->numSizes)
+  // A negative NumSizes stands for no sizes, as the reader reads it.
+  if (static_cast<int64_t>(sizes.size()) != std::max<int64_t>(table->numSizes, 0))
     Fail("Inconsistent number of PieceSize Elements and NumSizes.");
   for (xml::Node size : sizes) table->sizes.push_back(ParsePieceSize(size, table->sizeIdType));
   if (SaveRuleTable(*this, *table) != kRuleTableSaved) Fail(kSaveFailure);

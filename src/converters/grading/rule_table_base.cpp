@@ -192,7 +192,8 @@ RuleNode RuleTableBaseWriter::ParseRule(xml::Node element, int16_t numBreaks) {
   if (!point) Fail("Missing required <Point> element");
   rule.code = ParsePoint(point);
   const auto growth = SelectNodes(element, "Growth");
-  if (static_cast<int64_t>(growth.size()) != int64_t{numBreaks} + 1)
+  // A negative NumBreaks stands for no growth pairs, as the reader reads it.
+  if (growth.size() != grading::GrowthPairCount(numBreaks))
     Fail("Inconsistent number of GradingRuleGrowth Elements and NumBreaks.");
   rule.growth.resize(growth.size());
   for (size_t i = 0; i < growth.size(); ++i) {
