@@ -97,7 +97,7 @@ PointCode BuildPointCode(xml::Node point) {
   if (flags.size() + notch.size() <= grading::kPointCodeWidth) flags += notch;
   PointCode code;
   code.fill(' ');
-  std::copy_n(flags.begin(), std::min(flags.size(), code.size()), code.begin());
+  for (size_t i = 0; i < code.size() && i < flags.size(); ++i) code[i] = static_cast<uint8_t>(flags[i]);
   return code;
 }
 
