@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "marker/marker_builder.h"
 #include "tsln2xml/tsln2xml.h"
 
@@ -27,6 +28,8 @@ extern char** environ;
 namespace {
 
 using namespace tsln2xml::marker;
+using tsln2xml::bench::ProgramRun;
+using tsln2xml::bench::RunWatched;
 
 constexpr int kPieces = 2000;
 constexpr int kPerimeterPoints = 400;
@@ -116,42 +119,12 @@ Fixture& TheFixture() {
   return fixture;
 }
 
-// The high-water mark of a running process's memory, in bytes (0 once it has
-// exited). It counts only the program's own memory since its exec.
-long PeakResident(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) * 1024L;
-  return 0;
-}
-
-// Runs a program to its end, returning its wall time in seconds and its peak
-// resident memory in bytes (read while it runs: the peak that the kernel
-// reports on exit would include the memory of this process, whose address
-// space the child starts from).
+// Runs a program to its end: its wall time in seconds and, when asked, its
+// peak resident memory in bytes.
 std::pair<double, long> Run(const std::vector<std::string>& args, bool watchMemory) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-    throw std::runtime_error("cannot run " + args[0]);
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  long peak = 0;
-  if (!watchMemory) waitpid(pid, &status, 0);
-  while (watchMemory && waitpid(pid, &status, WNOHANG) == 0) {
-    peak = std::max(peak, PeakResident(pid));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error(args[0] + " failed");
-  return {seconds, peak};
+  const ProgramRun run = RunWatched(args, true);
+  if (!run.ok) throw std::runtime_error(args[0] + " failed");
+  return {run.seconds, watchMemory ? run.peak : 0};
 }
 
 double gExportSeconds = 0;

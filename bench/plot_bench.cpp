@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "core/data_types.h"
 #include "tsln2xml/tsln2xml.h"
 #include "platform/byte_order.h"
@@ -27,6 +28,9 @@
 extern char** environ;
 
 namespace {
+
+using tsln2xml::bench::ProgramRun;
+using tsln2xml::bench::RunWatched;
 
 constexpr int kPieces = 2000;
 constexpr int kPoints = 1000;
@@ -110,48 +114,12 @@ struct Fixture {
   }
 };
 
-// The high-water mark of a running process's memory, in bytes.
-long PeakResident(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) * 1024L;
-  return 0;
-}
-
-struct Outcome {
-  double seconds = 0;
-  long peak = 0;
-  bool ok = false;
-};
-
-// Runs a program to its end: wall time in seconds and peak resident memory,
-// read while it runs (the peak reported at exit would count this process).
-Outcome Run(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-    throw std::runtime_error("cannot run " + args[0]);
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  long peak = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    peak = std::max(peak, PeakResident(pid));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return {seconds, peak, WIFEXITED(status) && WEXITSTATUS(status) == 0};
-}
+// Errors stay visible: a failing run is reported by its result.
+ProgramRun Run(const std::vector<std::string>& args) { return RunWatched(args, true); }
 
 void BM_PlotExportImportVsXmllint(benchmark::State& state) {
   Fixture f;
-  Outcome exported, imported, xmllint;
+  ProgramRun exported, imported, xmllint;
   double inProcessExport = 0, inProcessImport = 0;
   for (auto _ : state) {
     exported = Run({f.cli, "export", "Plot", f.area, "BENCH", "-o", f.document});
