@@ -13,29 +13,13 @@
 #include <string>
 
 #include "bench/bench_support.h"
+#include "bench/documents.h"
 #include "tsln2xml/tsln2xml.h"
 
 namespace tsln2xml::bench {
 namespace {
 
 constexpr short kCut = 4;
-constexpr size_t kNcBytes = 10u << 20;
-
-std::string CutDocument() {
-  std::string xml = R"(<Cut xmlns="urn:tsln2xml:data/Cut" Name="BIG"><NCData>)";
-  xml.reserve(kNcBytes + kNcBytes / 8);
-  for (int i = 0; xml.size() < kNcBytes; ++i)
-    xml += "N" + std::to_string(i) + " G01 X" + std::to_string(i % 6000) + ".125 Y" + std::to_string(i % 1500) +
-           ".5&#13;\n";
-  xml += R"(*M0*</NCData><Report MarkerName="BIG" OrderNumber="" Description="" M20="" ClothWidth="60"
-    ClothLength="900" Labeler="1" OpStop="0" CutParam="" NotchParam="" EstTimeM="" EstTimeS="" Complete="1"
-    Utilization="80" PieceArea="0" PlaidRepeat="0" PlaidOffset="0" StripeRepeat="0" StripeOffset="0"
-    TotalPerimeter="0" TotalStraightPerimeter="0" TotalCurvedPerimeter="0" TotalInternalLength="0"
-    TotalStraightInternalLength="0" TotalCurvedInternalLength="0" LayLimits="" Matching="" Annotation=""
-    BlockBuffer="" Notch1Ct="0" Notch2Ct="0" Notch3Ct="0" Notch4Ct="0" Notch5Ct="0" TotalSizes="0"/>)";
-  return xml + "<LabellerData/></Cut>";
-}
-
 struct Fixture {
   ScratchArea area;
   std::string exported = area.File("exported.xml");

@@ -19,6 +19,7 @@
 #include <stdexcept>
 
 #include "bench/bench_support.h"
+#include "bench/documents.h"
 #include "store/catalog.h"
 #include "store/piece_builder.h"
 #include "tsln2xml/tsln2xml.h"
@@ -28,70 +29,6 @@ namespace {
 
 constexpr short kPiece = 20;
 constexpr short kGrading = 23;
-constexpr int kRules = 2000;
-constexpr int kBreaks = 20;
-constexpr int kPerimeterPoints = 5000;
-constexpr int kInternals = 200;
-
-std::vector<uint8_t> RuleTable() {
-  std::vector<uint8_t> b;
-  auto le = [&](int64_t v, int width) {
-    for (int i = 0; i < width; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  auto text = [&](const std::string& s, size_t n) {
-    for (size_t i = 0; i < n; ++i) b.push_back(i < s.size() ? static_cast<uint8_t>(s[i]) : 0);
-  };
-  const int sizes = kBreaks + 1;
-  text("Benchmark table", 40);
-  text("2,000 rules", 40);
-  le(sizes, 2), le(kBreaks, 2), le(sizes / 2, 2), le(0, 1), le(2, 1), le(kRules, 2);
-  for (int s = 0; s < sizes; ++s) le(2 + 2 * s, 2), le(0, 6), le(s % 2, 1), le(0, 1);
-  std::vector<int> ids(kRules);
-  std::iota(ids.begin(), ids.end(), 1);
-  std::shuffle(ids.begin(), ids.end(), std::mt19937(20261206));
-  for (int id : ids) {
-    le(id, 2);
-    text(id % 3 ? "S12 " : "LEZ ", 4);
-    le(1, 1);
-    text("RULE " + std::to_string(id), 18);
-    le(0, 1);
-    for (int k = 0; k <= kBreaks; ++k) le(id * 125 + k * 3, 4), le(-id * 62 - k, 4);
-  }
-  return b;
-}
-
-grading::PIECE LargePiece() {
-  using grading::MakePoint;
-  grading::PIECE p = grading::DemoPiece();
-  p.perimeter.clear();
-  const double rx = 800000, ry = 500000;
-  for (int i = 0; i < kPerimeterPoints; ++i) {
-    const double a = 2 * M_PI * i / kPerimeterPoints;
-    const uint8_t type = i == kPerimeterPoints - 1 ? grading::kClosurePoint : i % 10 == 0 ? 0 : grading::kSmoothPoint;
-    std::vector<uint8_t> attributes;
-    if (i == 0 || i == kPerimeterPoints / 8) attributes.push_back(grading::kAlignmentMark);
-    p.perimeter.push_back(MakePoint(static_cast<int16_t>(i + 1), static_cast<int32_t>(rx * std::cos(a)),
-                                    static_cast<int32_t>(ry * std::sin(a)), type, attributes));
-  }
-  p.internals.clear();
-  for (int l = 0; l < kInternals; ++l) {
-    grading::PieceInternal line;
-    line.id = static_cast<int16_t>(l + 1);
-    line.type = 1;
-    for (int i = 0; i < 10; ++i)
-      line.points.push_back(MakePoint(static_cast<int16_t>(i + 1), -400000 + 80000 * i, -300000 + 3000 * l, 6));
-    if (l % 4 == 0) {
-      line.lineName.emplace();
-      line.lineName->name.FromText("LINE" + std::to_string(l), Tessaline::kAsIs);
-      line.lineName->startX = 12345 * l;
-    }
-    p.internals.push_back(std::move(line));
-  }
-  p.nextPointId = kPerimeterPoints + 1;
-  p.nextInternalId = kInternals + 1;
-  return p;
-}
-
 struct Fixture {
   ScratchArea area;
   std::string gradingXml, pieceXml, cli;

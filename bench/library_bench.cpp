@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench/documents.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "tsln2xml/tsln2xml.h"
@@ -22,32 +23,6 @@ namespace {
 
 constexpr short kAnnotation = 2;
 constexpr short kMatching = 11;
-
-std::string AnnotationDocument() {
-  std::string xml = R"(<Annotation xmlns="urn:tsln2xml:data/Annotation" Name="BIG" Comment1="BENCHMARK" Comment2="">)";
-  for (int e = 0; e < 2000; ++e) {
-    xml += "<Entry Category=\"CAT" + std::to_string(e) + "\">";
-    xml += R"(<OrderFixed Format="PieceName" Start="1" End="20"/><Order Format="NewLine"/>)";
-    xml += R"(<OrderVariable Format="Constant"><Text>SIZE</Text></OrderVariable><OrderFixed Format="PieceSize" Start="1" End="6"/>)";
-    xml += R"(<Order Format="NewLine"/><OrderSymbol Format="Symbol" Number="3" Height="12"/>)";
-    xml += R"(<OrderFixed Format="Bundle" Start="1" End="3"/><Order Format="Date"/>)";
-    xml += R"(<OrderVariable Format="Constant"><Text>LOT )" + std::to_string(e) + R"(</Text></OrderVariable><Order Format="LeftRight"/>)";
-    xml += "</Entry>";
-  }
-  return xml + "</Annotation>";
-}
-
-std::string MatchingDocument() {
-  std::string xml = R"(<Matching xmlns="urn:tsln2xml:data/Matching" Name="BIG" Comment1="BENCHMARK" Comment2="">)";
-  for (int r = 0; r < 5000; ++r) {
-    const std::string n = std::to_string(r % 30000);
-    xml += "<Rule Number=\"" + n + R"(" Comment="RULE )" + n + R"(" Target="Piece">)";
-    xml += R"(<Plaid Type="Same" Repeat="1"><Offset Amount="0.5" Units="Distance"/></Plaid>)";
-    xml += R"(<Stripe Type="SymmetricCentered" Repeat="0"><Offset Amount="12.5" Units="Percentage"/></Stripe>)";
-    xml += R"(<Point Category="FRONT" Number=")" + n + R"("/><Point Category="POCKET" Number="1"/></Rule>)";
-  }
-  return xml + "</Matching>";
-}
 
 // One storage area for the run, with both libraries imported once.
 struct Fixture {
@@ -60,8 +35,8 @@ struct Fixture {
     if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
     area = templ;
     schemaDir = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-    annotation = tsln2xml::platform::Utf8ToUtf16(AnnotationDocument());
-    matching = tsln2xml::platform::Utf8ToUtf16(MatchingDocument());
+    annotation = tsln2xml::platform::Utf8ToUtf16(tsln2xml::bench::AnnotationDocument());
+    matching = tsln2xml::platform::Utf8ToUtf16(tsln2xml::bench::MatchingDocument());
     if (Import(kAnnotation, annotation, "BIG") != 0 || Import(kMatching, matching, "BIG") != 0)
       throw std::runtime_error("the benchmark libraries do not import");
   }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/documents.h"
 #include "marker/marker_builder.h"
 #include "tsln2xml/tsln2xml.h"
 
@@ -30,35 +31,6 @@ namespace {
 using namespace tsln2xml::marker;
 using tsln2xml::bench::ProgramRun;
 using tsln2xml::bench::RunWatched;
-
-constexpr int kPieces = 2000;
-constexpr int kPerimeterPoints = 400;
-constexpr int kInternalLines = 4;
-constexpr int kLinePoints = 25;
-constexpr int kShapes = 16;
-
-// A closed outline of an ellipse-like piece with grade points, notches,
-// options and ids here and there, as marker pieces have them.
-PieceSpec MakePiece(int shape) {
-  PieceSpec p;
-  const double rx = 80000 + 4000 * shape, ry = 50000 + 2500 * shape;
-  for (int i = 0; i < kPerimeterPoints; ++i) {
-    const double a = 2 * M_PI * i / kPerimeterPoints;
-    PointSpec point{.x = static_cast<int32_t>(rx * std::cos(a)), .y = static_cast<int32_t>(ry * std::sin(a))};
-    point.type = i % 10 == 0 ? 0 : 3;
-    if (i % 50 == 0) point.id = static_cast<uint16_t>(i);
-    if (i % 100 == 25) point.notchType = 1;
-    if (i % 100 == 0) point.option = 13;
-    p.perimeter.push_back(point);
-  }
-  for (int l = 0; l < kInternalLines; ++l) {
-    LineSpec line{.type = static_cast<uint8_t>(l + 1), .id = static_cast<int16_t>(l)};
-    for (int i = 0; i < kLinePoints; ++i)
-      line.points.push_back({.x = -40000 + 3000 * i, .y = -30000 + 15000 * l + 200 * i, .type = 6});
-    p.lines.push_back(line);
-  }
-  return p;
-}
 
 struct Fixture {
   std::filesystem::path dir;
@@ -72,39 +44,7 @@ struct Fixture {
     file = (dir / "marker.xml").string();
     cli = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tsln2xml").string();
 
-    MarkerBuilder b;
-    b.header->width = 60;
-    b.header->expandedNotchTable = 1;
-    b.names.emplace().name = "BENCH";
-    std::vector<std::vector<uint8_t>> blocks;
-    for (int s = 0; s < kShapes; ++s) {
-      const PieceSpec shape = MakePiece(s);
-      blocks.push_back(EncodePieceGeometry(shape.perimeter, shape.lines, 1));
-    }
-    b.fillCounts = false;
-    b.header->pieceCount = kPieces;
-    b.header->cartoonCount = kPieces;
-    for (int i = 0; i < kPieces; ++i) {
-      PieceSpec piece;
-      piece.head.name = "PIECE" + std::to_string(i);
-      piece.head.description = "Benchmark piece";
-      piece.head.perimeterCount = kPerimeterPoints;
-      piece.head.lineCount = kInternalLines;
-      piece.head.area = 250.5 + i;
-      piece.head.numericSize = static_cast<int16_t>(30 + i % 20);
-      piece.geometry = blocks[static_cast<size_t>(i % kShapes)];
-      piece.head.geometryLength = static_cast<uint16_t>(piece.geometry->size());
-      b.pieces.push_back(std::move(piece));
-      Cartoon c;
-      c.pieceIndex = static_cast<int16_t>(i);
-      c.centerX = 10.0 + (i % 40) * 17.25;
-      c.centerY = 12.5 + (i / 40) * 11.75;
-      c.rotation = static_cast<float>((i % 4) * 90);
-      c.area = 250.5 + i;
-      c.pointCount = kPerimeterPoints;
-      b.cartoons.push_back(c);
-    }
-    const MarkerData data = b.Build();
+    const MarkerData data = tsln2xml::bench::LargeMarker();
     dataSize = data.bytes.size();
     if (StoreMarker(area, "BENCH", data) != 1) throw std::runtime_error("cannot store the benchmark marker");
   }

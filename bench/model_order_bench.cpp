@@ -16,6 +16,7 @@
 #include <string>
 
 #include "bench/bench_support.h"
+#include "bench/documents.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "tsln2xml/tsln2xml.h"
@@ -25,45 +26,6 @@ namespace {
 
 constexpr short kModel = 12;
 constexpr short kOrder = 13;
-
-std::string ModelEntry(int n) {
-  static const char* const kinds[] = {R"(Operation="Add" PieceType="Normal")", R"(Operation="Add" PieceType="Paste")",
-                                      R"(Operation="Remove" PieceType="Normal")"};
-  return R"(<Entry Condition="GreaterThan" Size="M" )" + std::string(kinds[n % 3]) + R"( PieceName="PIECE)" +
-         std::to_string(n) + R"(" FabricType="SL" CountAsInput="1" CountMirrorX="1" CountMirrorY="0" CountMirrorXY="0")"
-         R"( HalfPiece="Same" DynamicSplitLimit="2" AddPiece="true" ShrinkX="1.5" ShrinkY="0.25"/>)";
-}
-
-std::string ModelDocument() {
-  std::string xml = R"(<Model xmlns="urn:tsln2xml:data/Model" Name="BIG" Comment1="BENCHMARK" Comment2=""
-      ShrinkStretchMeasure="Percentage" AlterationName="STANDARD" BlockBufferName="PLAIDS" LayLimitName="STANDARD"
-      SizeCodeName="MISSES"><DefaultOption>O1</DefaultOption>)";
-  for (int e = 0; e < 5000; ++e) xml += ModelEntry(e);
-  for (int o = 0; o < 50; ++o) {
-    xml += "<Option Name=\"O" + std::to_string(o) + "\">";
-    for (int e = 0; e < 20; ++e) xml += ModelEntry(o * 20 + e);
-    xml += "</Option>";
-  }
-  return xml + "</Model>";
-}
-
-std::string OrderDocument() {
-  std::string xml = R"(<Order xmlns="urn:tsln2xml:data/Order" Name="BIG" MarkerName="BIG" Description="BENCHMARK"
-      Number="1" LayLimitName="STANDARD" AnnotationName="LABELS" BlockBufferName="PLAIDS" BlockFuseName=""
-      NotchEnvironmentName="STANDARD" MatchingName="PLAIDS" LayRuleName="" FiveStarMatching="false" Width="60"
-      TargetLength="250.5" TargetUtilization="85" LayRuleType="Search" ShrinkStretchUsage="Order" EntryAnnotation="true">
-      <Plaid Repeat="2.5" Offset="0.5"/><Stripe Repeat="1.25" Offset="0"/><ShrinkStretch X="0" Y="0"/>)";
-  for (int m = 0; m < 200; ++m) {
-    xml += "<Model Name=\"MODEL" + std::to_string(m) +
-           R"(" SizeCodeName="MISSES" AlterationName="STANDARD" DynamicAlterationName="" Fabric="S" AddPieceBundle="true">)";
-    xml += R"(<Option Name="LONG"/><Option Name="CUFF"/>)";
-    for (int e = 0; e < 100; ++e)
-      xml += "<Entry Size=\"S" + std::to_string(e) + R"(" BaseSize="M" Quantity=")" + std::to_string(e + 1) +
-             R"(" CutDown="" HalfPiece="" PieceDirection="Left" Message="LOT )" + std::to_string(e) + "\"/>";
-    xml += "</Model>";
-  }
-  return xml + "</Order>";
-}
 
 // One storage area for the run, with the model and the order imported once.
 struct Fixture {

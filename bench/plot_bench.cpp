@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/documents.h"
 #include "core/data_types.h"
 #include "tsln2xml/tsln2xml.h"
 #include "platform/byte_order.h"
@@ -31,62 +32,6 @@ namespace {
 
 using tsln2xml::bench::ProgramRun;
 using tsln2xml::bench::RunWatched;
-
-constexpr int kPieces = 2000;
-constexpr int kPoints = 1000;
-
-class Bytes {
- public:
-  template <class T>
-  Bytes& Put(T value) {
-    bytes_.resize(bytes_.size() + sizeof(T));
-    tsln2xml::platform::StoreLE<T>(bytes_.data() + bytes_.size() - sizeof(T), value);
-    return *this;
-  }
-  Bytes& Head(uint16_t tag, uint16_t size) { return Put(tag).Put(size); }
-  Bytes& Zeros(size_t n) {
-    bytes_.resize(bytes_.size() + n);
-    return *this;
-  }
-  Bytes& Text(const std::string& text, size_t width) {
-    const size_t at = bytes_.size();
-    Zeros(width);
-    std::copy_n(text.begin(), std::min(text.size(), width), bytes_.begin() + static_cast<ptrdiff_t>(at));
-    return *this;
-  }
-  Bytes& PatchI32(size_t at, int32_t value) {
-    tsln2xml::platform::StoreLE<int32_t>(bytes_.data() + at, value);
-    return *this;
-  }
-  size_t size() const { return bytes_.size(); }
-  const std::vector<uint8_t>& bytes() const { return bytes_; }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
-
-// In the writer's form, so that the import gives the same bytes back.
-std::vector<uint8_t> LargePlot() {
-  Bytes b;
-  b.Head(0xEFBE, 140).Text("GENPTV1", 8).Text("BENCH", 21).Zeros(50 - 29).Put<int16_t>(0).Put<int16_t>(0);
-  b.Put<int16_t>(kPieces).Zeros(120 - 56);
-  for (int i = 0; i < 5; ++i) b.Put<int32_t>(-1);
-  b.Head(0x01FF, 0).Head(0x02FF, 0);
-  b.PatchI32(4 + 128, static_cast<int32_t>(b.size()));
-  b.Head(0x0300, kPieces * 20);
-  for (int p = 0; p < kPieces; ++p) b.Put<int32_t>(p * 1000).Put<int32_t>(0).Put<int32_t>(p * 1000 + 900).Put<int32_t>(50000).Put<int32_t>(p);
-  for (int p = 0; p < kPieces; ++p) {
-    b.Head(0x0401, 0).Head(0x0304, 10).Put<uint16_t>(1).Put<int32_t>(p * 1000).Put<int32_t>(0);
-    b.Head(0x0301, static_cast<uint16_t>((4 + 10 * kPoints) & 0xFFFF)).Put<uint16_t>(1).Put<uint16_t>(kPoints);
-    for (int i = 0; i < kPoints; ++i) b.Put<int32_t>(p * 1000 + i % 900).Put<int32_t>(i * 50).Put<uint16_t>(i % 7 == 0);
-    b.Head(0x03FF, 0);
-  }
-  b.Head(0x05FF, 0);
-  b.PatchI32(4 + 136, static_cast<int32_t>(b.size()));
-  b.Head(0x0600, 146).Text("BENCH", 21).Zeros(146 - 21);
-  b.Head(0x0601, 406).Zeros(406).Head(0x06FF, 0).Head(0xFFFF, 0);
-  return b.bytes();
-}
 
 struct Fixture {
   std::filesystem::path dir;
@@ -101,7 +46,7 @@ struct Fixture {
     const auto binary = std::filesystem::read_symlink("/proc/self/exe").parent_path();
     cli = (binary / "tsln2xml").string();
     schema = (binary / "PLOT.XSD").string();
-    item = LargePlot();
+    item = tsln2xml::bench::LargePlot();
     tsln2xml::store::Catalog catalog;
     if (tsln2xml::store::Catalog::OpenForWriting(area + "/" + tsln2xml::CatalogFileName(22), catalog) !=
             tsln2xml::store::CatalogStatus::kOk ||

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "bench/bench_support.h"
+#include "bench/documents.h"
 #include "platform/bstr.h"
 #include "store/catalog.h"
 #include "tsln2xml/tsln2xml.h"
@@ -17,23 +18,6 @@ namespace {
 
 constexpr short kSizeCode = 24;
 
-std::vector<uint8_t> Library(int entries, int alterations) {
-  std::vector<uint8_t> bytes;
-  auto i16 = [&](int16_t v) { bytes.push_back(static_cast<uint8_t>(v)); bytes.push_back(static_cast<uint8_t>(v >> 8)); };
-  auto text = [&](const std::string& s, size_t n) { for (size_t i = 0; i < n; ++i) bytes.push_back(i < s.size() ? s[i] : 0); };
-  i16(static_cast<int16_t>(entries));
-  for (int e = 0; e < entries; ++e) {
-    text("A" + std::to_string(e), 6);
-    text("O" + std::to_string(e), 6);
-    i16(static_cast<int16_t>(alterations));
-    for (int a = 0; a < alterations; ++a) {
-      text("ALT" + std::to_string(a), 10);
-      const int32_t amount = (e * 7 + a * 13) * 125;
-      for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<uint8_t>(amount >> (8 * k)));
-    }
-  }
-  return bytes;
-}
 
 struct Fixture {
   ScratchArea area;
@@ -41,8 +25,8 @@ struct Fixture {
   Fixture() {
     store::Catalog catalog;
     if (store::Catalog::OpenForWriting(area.File("sizpt.ctl"), catalog) != store::CatalogStatus::kOk ||
-        catalog.Put("LARGE", Library(2000, 5), 0, "bench") != store::CatalogStatus::kOk ||
-        catalog.Put("SMALL", Library(1, 1), 0, "bench") != store::CatalogStatus::kOk)
+        catalog.Put("LARGE", SizeCodeLibrary(2000, 5), 0, "bench") != store::CatalogStatus::kOk ||
+        catalog.Put("SMALL", SizeCodeLibrary(1, 1), 0, "bench") != store::CatalogStatus::kOk)
       throw std::runtime_error("cannot set up the storage area");
     largeXml = area.File("large.xml");
     if (ConvertDataItemToXMLFile(kSizeCode, "", area.path().c_str(), "LARGE", largeXml.c_str(), 0) != 0)

@@ -1,0 +1,70 @@
+#pragma once
+// The large documents of the benchmarks, one generator per data type, built
+// from the builders or written as documents. A new data type joins the
+// comparison table of bench/compare.sh by adding its generator to
+// BenchDocuments().
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "marker/marker_builder.h"
+#include "store/piece_builder.h"
+
+namespace tsln2xml::bench {
+
+// Grading rule table: kRules rules over kBreaks breaks, ids in random order.
+inline constexpr int kRules = 2000;
+inline constexpr int kBreaks = 20;
+// Piece: an outline of kPiecePoints points in smooth stretches, kInternals lines.
+inline constexpr int kPiecePoints = 5000;
+inline constexpr int kInternals = 200;
+// Plot: kPlotPieces pieces with a point list of kPlotPoints points each.
+inline constexpr int kPlotPieces = 2000;
+inline constexpr int kPlotPoints = 1000;
+// Cut file: this much NC data in CRLF lines.
+inline constexpr size_t kNcBytes = 10u << 20;
+// Marker: kMarkerPieces pieces of kMarkerPoints perimeter points and
+// kMarkerLines internal lines of kMarkerLinePoints points, kMarkerShapes shapes.
+inline constexpr int kMarkerPieces = 2000;
+inline constexpr int kMarkerPoints = 400;
+inline constexpr int kMarkerLines = 4;
+inline constexpr int kMarkerLinePoints = 25;
+inline constexpr int kMarkerShapes = 16;
+
+// A size code library of `entries` entries with `alterations` alterations each.
+std::vector<uint8_t> SizeCodeLibrary(int entries, int alterations);
+std::vector<uint8_t> RuleTable();
+grading::PIECE LargePiece();
+// In the writer's form, so that the import gives the same bytes back.
+std::vector<uint8_t> LargePlot();
+marker::MarkerData LargeMarker();
+std::string AnnotationDocument();
+std::string MatchingDocument();
+std::string ModelDocument();
+std::string OrderDocument();
+std::string CutDocument();
+
+// One document of the comparison: the type's name, the item's name in the
+// area, and how to put the item there (true when it was stored).
+struct BenchDocument {
+  std::string type;
+  std::string item;
+  std::function<bool(const std::string& area)> store;
+};
+
+// Every data type's largest benchmark document; a type without a generator
+// of its own contributes the example documents of examples/<Type>/.
+std::vector<BenchDocument> BenchDocuments(const std::string& examplesDir);
+
+// Stores every document of BenchDocuments into `area` and prints one line
+// per document: type, item name. 0 when all were stored.
+int GenerateDocuments(const std::string& area, const std::string& examplesDir);
+
+// The comparison table of bench/compare.sh (bench/compare.cpp): `runs`
+// alternating runs of export, xmllint and import per document; `record`
+// rewrites bench/compare.sums. 0 when every result is as recorded.
+int CompareWithXmllint(const std::string& buildDir, const std::string& sourceDir, int runs, bool record);
+
+}  // namespace tsln2xml::bench
