@@ -1,6 +1,6 @@
-// Hostile input at the edges: documents beyond the size limit, text that is
-// not text, absurd BSTR lengths, long values in validation errors, the
-// schema cache under made-up namespaces, and standard input loaded as a file.
+// Hostile input at the edges: documents beyond the size limit, the bounds of
+// the parser, text that is not text, absurd BSTR lengths, long values in
+// validation errors, and standard input loaded as a file.
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include "support/test_support.h"
 #include "tsln2xml/tsln2xml.h"
 #include "xml/document.h"
-#include "xml/schema.h"
 
 namespace tsln2xml::test {
 namespace {
@@ -33,21 +32,40 @@ TEST(InputLimits, ADocumentBeyondTheLimitIsRefusedBeforeItIsRead) {
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
 }
 
-TEST(InputLimits, ABoundGoneBeyondIsNamedInTheMessage) {
+// Each bound holds a document that reaches it (which the schema then refuses,
+// code 2) and refuses one byte or level beyond it, naming the bound.
+TEST(InputLimits, BoundsAreExactAndNamedInTheMessage) {
   TempArea area;
-  std::string deep = "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">";
-  for (int i = 0; i < 10'000; ++i) deep += "<Entry>";
+  const std::string root = "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\"";
+  const auto nested = [&](int levels) {
+    std::string xml = root + ">";
+    for (int i = 1; i < levels; ++i) xml += "<Entry>";
+    for (int i = 1; i < levels; ++i) xml += "</Entry>";
+    return xml + "</SizeCode>";
+  };
   const struct {
     std::string xml;
-    const char* why;
+    const char* why;  // nullptr: loaded
   } cases[] = {
-      {deep, "elements nested deeper than 256 levels"},
+      {nested(256), nullptr},
+      {nested(257), "elements nested deeper than 256 levels"},
+      {root + "><Entry>" + std::string(12u << 20, 'x') + "</Entry></SizeCode>", nullptr},  // text has no bound
+      {root + "><" + std::string(50'000, 'e') + "/></SizeCode>", nullptr},
+      {root + "><" + std::string(50'001, 'e') + "/></SizeCode>", "a name longer than 50,000 bytes"},
+      {root + " " + std::string(50'001, 'n') + "=\"1\"/>", "a name longer than 50,000 bytes"},
+      {SizeCodeDocument(std::string(10'000'000, 'v')), nullptr},
       {SizeCodeDocument(std::string(10'000'001, 'v')), "an attribute value longer than 10,000,000 bytes"},
       {"<!DOCTYPE SizeCode []>" + SizeCodeDocument("4"), "a document type declaration is not accepted"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", c.xml), 1) << c.why;
-    EXPECT_EQ(LastErrorMessage(), std::string("Unable to load XML String. (") + c.why + ")");
+    const int code = ImportFromString(kSizeCode, area.path(), "A", c.xml);
+    if (c.why) {
+      EXPECT_EQ(code, 1) << c.why;
+      EXPECT_EQ(LastErrorMessage(), std::string("Unable to load XML String. (") + c.why + ")");
+    } else {
+      EXPECT_EQ(code, 2) << c.xml.size();
+      EXPECT_TRUE(LastErrorMessage().starts_with("XML Validation Error:")) << c.xml.size();
+    }
   }
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
 }
@@ -82,12 +100,6 @@ TEST(InputLimits, AValidationErrorQuotesOnlyTheStartOfALongValue) {
   const std::string message = LastErrorMessage();
   EXPECT_LT(message.size(), 2000u) << message.substr(0, 2000);
   EXPECT_NE(message.find("ActualSize"), std::string::npos);
-}
-
-TEST(InputLimits, NamespacesLeadingToOneSchemaShareOneCachedSet) {
-  const auto first = xml::SchemaSetForNamespace("urn:tsln2xml:data/SizeCode");
-  for (const char* ns : {"urn:x1/SizeCode", "urn:x2/SizeCode", "http://example.com/a/b/SizeCode"})
-    EXPECT_EQ(xml::SchemaSetForNamespace(ns), first) << ns;
 }
 
 // Standard input and the same bytes in a file give the same result.

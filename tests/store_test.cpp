@@ -1,11 +1,8 @@
-// The item store: transactional writes, history, names, concurrency, and
-// damaged catalogs.
+// The item store: transactional writes, history, names, and areas that are
+// never created (damaged catalogs and many writers: store_faults_test).
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 
 #include "store/catalog.h"
@@ -89,46 +86,6 @@ TEST(Store, HistoryMovesOnWithEachWrite) {
   ASSERT_EQ(catalog.Get("B", item), store::CatalogStatus::kOk);
   EXPECT_EQ(item.attributes.createdUser, store::CurrentUserName());
   EXPECT_EQ(item.attributes.previousModified, 0);
-}
-
-TEST(Store, TwoProcessesWritingOneAreaBothSucceed) {
-  TempArea area;
-  constexpr int kItems = 25;
-  pid_t children[2];
-  for (int c = 0; c < 2; ++c) {
-    children[c] = fork();
-    ASSERT_GE(children[c], 0);
-    if (children[c] == 0) {
-      int failures = 0;
-      for (int i = 0; i < kItems; ++i) {
-        const std::string name = "P" + std::to_string(c) + "_" + std::to_string(i);
-        failures += ImportFromString(kSizeCode, area.path(), name,
-                                     R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="X"><Entry ActualSize="1" OrderedSize="2"/></SizeCode>)") != 0;
-      }
-      _exit(failures);
-    }
-  }
-  for (pid_t child : children) {
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-  }
-  store::Catalog catalog;
-  ASSERT_EQ(store::Catalog::OpenForReading(SizeCodeCatalog(area), catalog), store::CatalogStatus::kOk);
-  std::vector<store::ItemAttributes> items;
-  ASSERT_EQ(catalog.List(items), store::CatalogStatus::kOk);
-  EXPECT_EQ(items.size(), 2u * kItems);
-}
-
-TEST(Store, DamagedCatalogIsAStoreFailure) {
-  TempArea area;
-  WriteFile(SizeCodeCatalog(area), std::string(4096, 'x'));
-  EXPECT_EQ(ExportToString(kSizeCode, area.path(), "A").code, 5);
-  EXPECT_EQ(GetLastDbErrorXML(), store::kCatalogError);
-  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)"), 5);
-  EXPECT_EQ(LastErrorMessage(), "Could not save file");
-  EXPECT_EQ(ReadFile(SizeCodeCatalog(area)), std::string(4096, 'x'));
 }
 
 }  // namespace
