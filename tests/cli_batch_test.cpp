@@ -1,5 +1,5 @@
 // The command line's list and its batch export and import: status lines,
-// summaries, exit codes, document directories, and the single-item forms.
+// summaries, exit codes, document directories, and usage errors.
 
 #include <gtest/gtest.h>
 
@@ -141,13 +141,8 @@ TEST(CliBatch, FailedItemsAreReportedAndTheRunGoesOn) {
   ExpectInOrder(out, {"Could not read item catalog sizpt.ctl", "0 exported, 0 failed, 1 unreadable catalog\n"});
 }
 
-TEST(CliBatch, SingleItemFormsAndUsageErrors) {
-  TempArea area;
+TEST(CliBatch, UsageErrors) {
   std::string out;
-  ASSERT_EQ(RunTool("import 24 " + Quote(area.path()) + " FROMSTDIN - < " + Quote(kExamples + "KIDS.xml"), &out), 0)
-      << out;
-  EXPECT_TRUE(area.GetItem(24, "FROMSTDIN"));
-
   const struct {
     const char* what;
     std::string args;

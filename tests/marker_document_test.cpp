@@ -10,6 +10,7 @@
 
 #include "marker/marker_export.h"
 #include "platform/code_page.h"
+#include "support/catalog_fixture.h"
 #include "support/marker_test_support.h"
 #include "tsln2xml/tsln2xml.h"
 
@@ -158,16 +159,6 @@ TEST(MarkerDocument, NarrowTextGoesThroughTheCodePage) {
   EXPECT_EQ(Select(ExportBuilt(b).xml, "/marker/modelnamevalue"), std::vector<std::string>{"caf\xC3\xA9"});
 }
 
-TEST(MarkerDocument, TheDemoMarkerValidatesAgainstTheInstalledSchema) {
-  const MarkerExport result = ExportBuilt(DemoMarker(), InstalledMarkerSchema().c_str());
-  ASSERT_EQ(result.code, 0) << LastErrorMessage();
-  EXPECT_EQ(Select(result.xml, "/marker/markerpiece/name"), (std::vector<std::string>{"FRONT", "BACK", "POCKET"}));
-  EXPECT_EQ(Select(result.xml, "/marker/BlockBuffer[2]/@*"), (std::vector<std::string>{"Block", "1", "2", "0"}));
-  EXPECT_EQ(ChildNames(result.xml, "/marker/BlockBuffer[2]/Static"), (std::vector<std::string>{"Top", "Bottom"}));
-  EXPECT_EQ(Select(result.xml, "/marker/cartoon[2]/center/@*"), (std::vector<std::string>{"32", "7"}));
-  EXPECT_EQ(Select(result.xml, "/marker/cutdown/cutdownindices/*").size(), 8u);
-}
-
 TEST(MarkerDocument, ValidationOutcomesBecomeTheCodes) {
   TempArea area;
   ASSERT_EQ(StoreMarker(area.path(), "M", DemoMarker().Build()), 1);
@@ -246,8 +237,9 @@ TEST(MarkerDocument, TheCheckReadsTheDocumentToItsEnd) {
 }
 
 TEST(MarkerDocument, FailuresToOpenEitherEndLeaveNoFileAndPrintNothing) {
-  TempArea area;
+  TempArea area, empty;
   ASSERT_EQ(StoreMarker(area.path(), "M", DemoMarker().Build()), 1);
+  PutItemAt(area.path(), 9, "JUNK", 100);  // a catalog row that is not a marker container
   const std::string file = area.File("out.xml");
   const struct {
     std::string areaName, marker, output;
@@ -257,6 +249,8 @@ TEST(MarkerDocument, FailuresToOpenEitherEndLeaveNoFileAndPrintNothing) {
       {area.path(), "NONE", file, 5, 2, "Error opening marker"},
       {area.path() + "/none", "M", file, 5, 3, "Error opening marker"},
       {area.path(), "", file, 5, 4, "Error opening marker"},
+      {area.path(), "JUNK", file, 5, 8, "Error opening marker"},
+      {empty.path(), "M", file, 5, 2, "Error opening marker"},  // no marker catalog
       {area.path(), "M", area.path(), 1, 0, "could not open output file"},
       {area.path(), "M", area.File("no/such/dir.xml"), 1, 0, "could not open output file"},
   };
@@ -332,14 +326,6 @@ TEST(MarkerDocument, CommandLine) {
                        &output),
             0);
   EXPECT_EQ(output, written);
-
-  EXPECT_EQ(RunTool("marker " + area.path() + " NONE -o " + file, &output), 5);
-  EXPECT_EQ(output, "Error opening marker\n");
-  WriteFile(area.File("bad.xsd"), "not a schema");
-  EXPECT_EQ(RunTool("marker " + area.path() + " DEMO -o " + file + " --schema " + area.File("bad.xsd"),
-                       &output),
-            1);
-  EXPECT_NE(output.find("error validating xml document"), std::string::npos) << output;
 }
 
 }  // namespace

@@ -72,8 +72,8 @@ marker::MarkerData EveryKind() {
       .Text("OPT", 7)
       .Text("M", 8).I16(63).Text("CUT", 7).Text("HALF", 7).Text("BASE", 8).I16(1).Zeros(16);  // size entry, 50 bytes
   m.Kind(16).I8(2).Zeros(1).I16(71).I16(72).I16(73).I16(74).I16(75).I16(76).I16(77).I16(78);  // cutdown
-  m.Kind(18).I16(1).I16(0).Text("DYNAMIC", 12);  // dynamic alteration head: one rule at 0
-  m.Kind(19).I16(81).I16(82).I16(83).I16(84).F32(0.5).F32(-1.5).I8(1).Zeros(1).I16(85).I16(1);  // its rule
+  m.Kind(18).I16(1).I16(22).Text("DYNAMIC", 12);  // dynamic alteration head: one rule, 22 bytes into kind 19
+  m.Kind(19).Zeros(22).I16(81).I16(82).I16(83).I16(84).F32(0.5).F32(-1.5).I8(1).Zeros(1).I16(85).I16(1);  // its rule
   ByteBuilder& cartoon = m.Kind(21);  // 96 bytes
   cartoon.I16(0).I16(0).I16(0).F64(10.5).F64(20.5).F64(30.5).F64(40.5).I16(38).I16(0).I16(0).F32(90).F64(45.5)
       .I16(-1).I16(58).I16(60).I16(62).I16(64).I16(66).I16(68).I16(70).I16(72).I16(74).I16(76).F32(1.5).F32(2.5)
