@@ -70,25 +70,6 @@ TEST(CliList, TableAndDocument) {
     </ArrayOfDataItem>)", ReadFile(file)), "");
 }
 
-TEST(CliList, Failures) {
-  TempArea area;
-  PutItemAt(area.path(), 24, "MISSES");
-  const struct {
-    const char* what;
-    std::string args;
-    int code;
-    const char* message;
-  } cases[] = {
-      {"unknown type", "--type Nothing", 64, "Unknown data type \"Nothing\""},
-      {"unwritable document", "--xml " + Quote(area.File("no/dir/list.xml")), 4, "COM Error Saving XML."},
-  };
-  for (const auto& c : cases) {
-    std::string out;
-    EXPECT_EQ(RunTool("list " + c.args + " " + Quote(area.path()), &out), c.code) << c.what << ": " << out;
-    EXPECT_TRUE(Contains(out, c.message)) << c.what << ": " << out;
-  }
-}
-
 TEST(CliBatch, WholeAreaRoundTripThroughADocumentDirectory) {
   TempArea from, to, docs;
   ImportExample(from.path(), "MISSES", "MISSES.xml");

@@ -45,6 +45,7 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
       {"frobnicate", 64, "subcommand is required"},
       {"help frobnicate", 64, "Unknown command \"frobnicate\""},
       {"list " + Quote(area.File("nowhere")), 5, "Storage area " + area.File("nowhere") + " does not exist"},
+      {"list --type Nothing " + Quote(area.path()), 64, "Unknown data type \"Nothing\""},
       {"import --all " + Quote(area.path()) + " -d " + Quote(area.File("nodocs")), 1, "nodocs does not exist"},
       {"export --all Marker " + Quote(area.path()) + " -d " + Quote(area.File("d")), 7, "tsln2xml marker AREA NAME"},
       {"export Marker " + Quote(area.path()) + " M", 7, "tsln2xml marker AREA NAME"},
