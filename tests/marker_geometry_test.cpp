@@ -1,7 +1,8 @@
-// Piece geometry blocks decoded from bytes written out by hand: the point
-// forms, the four coordinate modes with their signs, the reference points,
-// and what each section does when the bytes run out. Then the builder's
-// encoder against the decoder.
+// Piece geometry blocks decoded from bytes written out by hand: the four
+// coordinate modes with their signs, the reference points, and what each
+// section does when the bytes run out (the point forms, options, deltas and
+// ids in a document: marker_layout_test). Then the builder's encoder against
+// the decoder.
 
 #include <gtest/gtest.h>
 
@@ -56,39 +57,6 @@ TEST(MarkerGeometry, CoordinateModesAndTheirSigns) {
     EXPECT_FLOAT_EQ(g.perimeter[1].x, static_cast<float>(c.x / 10000.0)) << c.what;
     EXPECT_EQ(g.perimeter[1].id, -1) << c.what;
   }
-}
-
-TEST(MarkerGeometry, PointFormsOptionsDeltasAndIds) {
-  const std::vector<uint8_t> block = ByteBuilder()
-      .U8(0x1B).I32(0).I32(0)                       // short: type 3, option flag (bit 3)
-      .U8(0x05).U8(0x1B).I32(-7).I32(8).I32(1).I32(2)  // long: type 5, option, deltas, notch 3
-      .U8(0x8F).U8(0x00).I32(3).I32(4).U16(65535)   // long: type 15, id 65535
-      .U8(0x9E).I32(5).I32(6).U16(0)                // short: type 6, option flag, id 0
-      .I8(13).I8(-1).I8(22);                        // the three option codes, in point order
-  const PieceGeometry g = Decode(block, 4);
-  ASSERT_TRUE(g.complete);
-  ASSERT_EQ(g.perimeter.size(), 4u);
-  const GeometryPoint& a = g.perimeter[0];
-  EXPECT_EQ(a.type, 3);
-  EXPECT_EQ(a.notchType, 0);
-  EXPECT_EQ(a.option, int8_t{13});
-  EXPECT_FALSE(a.hasDeltas);
-  const GeometryPoint& b = g.perimeter[1];
-  EXPECT_EQ(b.type, 5);
-  EXPECT_EQ(b.notchType, 3);
-  EXPECT_TRUE(b.hasDeltas);
-  EXPECT_EQ(b.deltaX, -7);
-  EXPECT_EQ(b.deltaY, 8);
-  EXPECT_EQ(b.rawX, 1);
-  EXPECT_EQ(b.option, int8_t{-1});
-  const GeometryPoint& c = g.perimeter[2];
-  EXPECT_EQ(c.type, 15);
-  EXPECT_EQ(c.id, 65535);
-  EXPECT_FALSE(c.option);
-  const GeometryPoint& d = g.perimeter[3];
-  EXPECT_EQ(d.type, 6);
-  EXPECT_EQ(d.id, 0);
-  EXPECT_EQ(d.option, int8_t{22});
 }
 
 TEST(MarkerGeometry, InternalLinesShareTheLastPointOfTheLineBefore) {

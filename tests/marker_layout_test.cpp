@@ -68,8 +68,8 @@ marker::MarkerData EveryKind() {
       .F64(55.5).Zeros(8).I16(-8).Zeros(6).I8(0).Zeros(1).U16(47).Zeros(4)  // piece head, 88 bytes; base size -8
       .U8(4).U8(0).I16(1)                                // geometry: an internal line of type 4 with one point
       .U8(0x02).U8(0x00).I32(15000).I32(-25000)          // long form, type 2, absolute
-      .U8(0x01).U8(0x1B).I32(-7).I32(8).I32(5000).I32(6000)  // long form, type 1: option, deltas, notch 3
-      .U8(0x9E).I32(7000).I32(8000).U16(9)               // the line's point: short form, type 6, option, id 9
+      .U8(0x08).U8(0x1B).I32(-7).I32(8).I32(5000).I32(6000)  // long form, type 8: option, deltas, notch 3
+      .U8(0x9E).I32(7000).I32(8000).U16(65535)           // the line's point: short form, type 6, option, id 65535
       .I8(13).I8(1).I16(44);                             // the two option codes, the line's id
   m.Kind(15).Text("ORDMODEL", 21).Text("ALT", 21).Text("DYNALT", 21).Text("SIZES", 21).I16(61).I16(62).I16(1)
       .Text("FAB", 6).I16(1).Zeros(30)  // order model, 128 bytes, one option and one size entry
@@ -124,8 +124,8 @@ TEST(MarkerLayout, EveryKindWrittenByHandComesOutFieldByField) {
       "size=SZ modelnumber=41 cartooncount=42 indexcartoon=43 markerpiece name=FRONT description=FRONT PIECE "
       "specialpiecenumberindex=51 modelnumber=52 notchcount=53 cornercount=54 area=55.5 basesize @Value=-8 "
       "@Type=Numeric perimeterline perimeterpoint @X=1.5 @Y=-2.5 type=Closure notchtype=0 id=-1 perimeterpoint "
-      "@X=0.5 @Y=0.6 type=NonGrade notchtype=3 id=-1 deltax=-7 deltay=8 perimeterpointoption=Corner internalline "
-      "type=4 id=44 internalpoint @X=0.7 @Y=0.8 type=Mark notchtype=0 id=9 internalpointoption=LiftAndPlunge ordermodel "
+      "@X=0.5 @Y=0.6 type=TemporaryNotch notchtype=3 id=-1 deltax=-7 deltay=8 perimeterpointoption=Corner internalline "
+      "type=4 id=44 internalpoint @X=0.7 @Y=0.8 type=Mark notchtype=0 id=65535 internalpointoption=LiftAndPlunge ordermodel "
       "modelname=ORDMODEL sizecode=SIZES alteration=ALT dynamicalteration=DYNALT fabric=FAB addpiecebundle=62 "
       "modelnumber=61 option optionname=OPT entry size=M quantity=63 cutdowninfo=CUT halfpieceinfo=HALF "
       "basesizeinfo=BASE direction=Left cutdown numused=2 cutdownindices bundleindex=71 pieceindex=75 "

@@ -1,5 +1,5 @@
-// Document services: typed attributes, lookups in the converter's namespace,
-// serialisation, and hostile input.
+// Document services: typed attributes, element bytes, serialisation, and
+// hostile input.
 
 #include <gtest/gtest.h>
 
@@ -129,23 +129,6 @@ TEST(ElementBytes, Base64Forms) {
   Document doc;
   ASSERT_TRUE(doc.LoadUtf8(R"(<E xmlns="urn:x" Encoding="hex">00</E>)"));
   EXPECT_FALSE(GetElementBytes(doc.Root(), out));
-}
-
-TEST(Lookups, ChildrenByNameInTheNamespace) {
-  Document doc;
-  ASSERT_TRUE(doc.LoadUtf8(R"(<R xmlns="urn:tsln2xml:data/SizeCode" xmlns:o="urn:other">
-      <Entry n="1"><Alteration n="a"/><Alteration n="b"/></Entry>
-      <o:Entry n="other"/>
-      <Entry n="2"><Alteration n="c"/></Entry>
-    </R>)"));
-  EXPECT_EQ(SelectNodes(doc.Root(), "Entry", kNs).size(), 2u);
-  EXPECT_EQ(SelectNodes(doc.Root(), "Entry/Alteration", kNs).size(), 3u);
-  EXPECT_EQ(SelectNodes(doc.Root(), "Entry", "urn:other").size(), 1u);
-  EXPECT_EQ(SelectSingleNode(doc.AsNode(), "R", kNs), doc.Root());
-  EXPECT_EQ(SelectSingleNode(doc.AsNode(), "R", "urn:other"), nullptr);
-  EXPECT_EQ(SelectSingleNode(nullptr, "R", kNs), nullptr);
-  EXPECT_TRUE(SelectNodes(nullptr, "R", kNs).empty());
-  EXPECT_EQ(GetAttributeUtf8(SelectNodes(doc.Root(), "Entry[2]", kNs).at(0), "n"), "2");  // a general query
 }
 
 TEST(Loading, Utf16TextWithAnyDeclaration) {
