@@ -1,12 +1,9 @@
 // Piece geometry blocks decoded from bytes written out by hand: the four
 // coordinate modes with their signs, the reference points, and what each
 // section does when the bytes run out (the point forms, options, deltas and
-// ids in a document: marker_layout_test). Then the builder's encoder against
-// the decoder.
+// ids in a document: marker_layout_test).
 
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 #include "core/exception.h"
 #include "marker/piece_geometry.h"
@@ -15,12 +12,8 @@
 namespace tsln2xml::test {
 namespace {
 
-using marker::CoordinateMode;
 using marker::DecodePieceGeometry;
-using marker::GeometryPoint;
 using marker::PieceGeometry;
-using marker::PointForm;
-using marker::PointSpec;
 
 constexpr size_t kNoLimit = 1 << 20;
 
@@ -160,49 +153,6 @@ TEST(MarkerGeometry, CountsBeyondTheLimitFailInsteadOfMultiplyingZeroPoints) {
     EXPECT_STREQ(e.what(), "MARKER.PIECE: more points than the marker data can hold");
   }
   EXPECT_EQ(DecodePieceGeometry({}, 5, 0, 0, 5).perimeter.size(), 5u);
-}
-
-TEST(MarkerGeometry, EncodedPointsDecodeToWhatWasGiven) {
-  std::vector<PointSpec> perimeter = {
-      {.x = -5, .y = 7, .id = 3, .mode = CoordinateMode::kAbsolute},
-      {.x = -5 + 2047, .y = 7 - 2048, .type = 7, .option = 0, .mode = CoordinateMode::kOffset12},
-      {.x = 40000, .y = -40000, .type = 12, .notchType = 4, .deltas = std::pair{-1, 1}},
-      {.x = 40001, .y = -40001, .type = 1, .notchType = 1, .extendedNotchType = 250, .form = PointForm::kLong},
-      {.x = 40001 - 524288, .y = 40000, .option = -128},
-      {.x = 2147483647, .y = -2147483647 - 1},
-  };
-  std::vector<marker::LineSpec> lines = {
-      {.type = 2, .id = -1, .points = {{.x = 100, .y = 100}, {.x = -3000, .y = 100, .notchType = 2}}},
-      {.type = 255, .id = 32767, .points = {{.x = 0, .y = 0, .option = 5, .id = 9}}},
-  };
-  const auto block = marker::EncodePieceGeometry(perimeter, lines, 1);
-  const PieceGeometry g = Decode(block, 6, 2, 1);
-  ASSERT_TRUE(g.complete);
-  auto same = [](const PointSpec& s, const GeometryPoint& p, const std::string& where) {
-    EXPECT_EQ(p.rawX, s.x) << where;
-    EXPECT_EQ(p.rawY, s.y) << where;
-    EXPECT_EQ(p.type, s.type) << where;
-    EXPECT_EQ(p.notchType, s.notchType ? s.extendedNotchType.value_or(s.notchType) : 0) << where;
-    EXPECT_EQ(p.option, s.option) << where;
-    EXPECT_EQ(p.id, s.id ? *s.id : -1) << where;
-    EXPECT_EQ(p.hasDeltas, s.deltas.has_value()) << where;
-    if (s.deltas) {
-      EXPECT_EQ(std::pair(p.deltaX, p.deltaY), *s.deltas) << where;
-    }
-  };
-  for (size_t i = 0; i < perimeter.size(); ++i) same(perimeter[i], g.perimeter[i], "perimeter " + std::to_string(i));
-  for (size_t l = 0; l < lines.size(); ++l) {
-    EXPECT_EQ(g.lines[l].type, lines[l].type);
-    EXPECT_EQ(g.lines[l].id, lines[l].id);
-    for (size_t i = 0; i < lines[l].points.size(); ++i)
-      same(lines[l].points[i], g.lines[l].points[i], "line " + std::to_string(l));
-  }
-
-  // Values an encoding cannot carry are refused.
-  EXPECT_THROW(marker::EncodePieceGeometry({{.x = 2048, .mode = CoordinateMode::kOffset12}}, {}, 0),
-               std::invalid_argument);
-  EXPECT_THROW(marker::EncodePieceGeometry({{.notchType = 1, .form = PointForm::kShort}}, {}, 0),
-               std::invalid_argument);
 }
 
 }  // namespace
