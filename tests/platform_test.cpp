@@ -125,8 +125,17 @@ TEST(NumberText, DoublesWithTwentyFourDigitsAndWideExponents) {
       {std::numeric_limits<double>::quiet_NaN(), "NaN"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatDouble24(c.value), c.text) << c.value;
-  EXPECT_EQ(FormatDouble(1234567.0, 6), "1.23457e+006");
-  EXPECT_EQ(FormatDouble(0.5, 6), "0.5");
+}
+
+// The marker document's reals: six significant digits, exponents of three.
+TEST(NumberText, DoublesWithSixDigits) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{1.0, "1"},           {0.5, "0.5"},         {1e6, "1e+006"},     {0.00001, "1e-005"},
+               {123456.7, "123457"}, {-0.0001, "-0.0001"}, {1234567, "1.23457e+006"}, {2.54, "2.54"},
+               {1e-300, "1e-300"},   {0, "0"}};
+  for (const auto& c : cases) EXPECT_EQ(FormatDouble(c.value, 6), c.text) << c.value;
 }
 
 TEST(NumberText, ParsingIsInvariantAndWhole) {
