@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "platform/code_page.h"
@@ -85,6 +86,7 @@ TEST(InputLimits, AStringWithALoneSurrogateIsRefusedLikeInvalidUtf8InAFile) {
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
 }
 
+// A BSTR: its length in bytes in the four bytes before it, a terminator after.
 TEST(InputLimits, SysAllocStringLenOfAnAbsurdLengthFailsAtOnce) {
   EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr);
   EXPECT_EQ(SysAllocStringLen(u"abc", 0xFFFFFFFFu), nullptr);
@@ -92,7 +94,12 @@ TEST(InputLimits, SysAllocStringLenOfAnAbsurdLengthFailsAtOnce) {
   ASSERT_NE(zeros, nullptr);
   EXPECT_EQ(SysStringLen(zeros), 3u);
   EXPECT_EQ(std::u16string_view(zeros, 4), std::u16string_view(u"\0\0\0\0", 4));
+  uint32_t bytes;
+  std::memcpy(&bytes, reinterpret_cast<uint8_t*>(zeros) - 4, 4);
+  EXPECT_EQ(bytes, 6u);
   SysFreeString(zeros);
+  SysFreeString(nullptr);
+  EXPECT_EQ(SysStringLen(nullptr), 0u);
 }
 
 // Standard input and the same bytes in a file give the same result.

@@ -1,12 +1,11 @@
-// The platform stand-ins: code pages, number text forms, storage paths, BSTRs.
+// The platform stand-ins: code pages, number text forms, storage paths (BSTRs:
+// input_limits_test).
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
-#include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "platform/number_text.h"
 #include "platform/paths.h"
@@ -168,19 +167,6 @@ TEST(Paths, StoragePathsAndTheirHostDirectories) {
   EXPECT_EQ(TranslateStoragePath("c:\\data\\storage"), "/srv/c/data/storage");
   EXPECT_EQ(TranslateStoragePath("C:"), "/srv/c");
   EXPECT_EQ(TranslateStoragePath("relative\\area"), "relative/area");
-}
-
-TEST(Bstr, LengthPrefixAndTerminator) {
-  Bstr b = AllocBstr(std::u16string_view(u"a\0b", 3));
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(BstrLength(b), 3u);
-  EXPECT_EQ(b[3], u'\0');
-  uint32_t bytes;
-  std::memcpy(&bytes, reinterpret_cast<uint8_t*>(b) - 4, 4);
-  EXPECT_EQ(bytes, 6u);
-  FreeBstr(b);
-  FreeBstr(nullptr);
-  EXPECT_EQ(BstrLength(nullptr), 0u);
 }
 
 }  // namespace
