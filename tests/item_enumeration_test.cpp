@@ -49,46 +49,43 @@ TEST_F(ListedArea, SelectionsListTypesInAscendingCodeOrder) {
   using Items = std::vector<std::string>;
   const Items all = {"Alteration:ALTER", "Marker:MARKER", "Model:MODEL", "SizeCode:SIZES"};
   const std::string file = area.File("list.xml");
-  const std::vector<int> absent = {10, 99, -7}, every = {1, 9, 12, 24};
-  enum class Call { kAll, kOfType, kOfTypes, kNotOfTypes };
+  const int alterThenSizes[] = {24, 1}, twice[] = {24, 24}, absent[] = {10, 99, -7}, every[] = {1, 9, 12, 24};
+  const int sizes[] = {24};
   const struct {
     const char* what;
-    Call call;
-    std::vector<int> codes;  // none: a null pointer
-    int count;
+    std::function<int()> call;
     Items expected;
   } cases[] = {
-      {"all", Call::kAll, {}, 0, all},
-      {"one type", Call::kOfType, {12}, 0, {"Model:MODEL"}},
-      {"code 10", Call::kOfType, {10}, 0, {}},
-      {"code outside the table", Call::kOfType, {99}, 0, {}},
-      {"types in ascending order", Call::kOfTypes, {24, 1}, 2, {"Alteration:ALTER", "SizeCode:SIZES"}},
-      {"a type given twice", Call::kOfTypes, {24, 24}, 2, {"SizeCode:SIZES"}},
-      {"count 0", Call::kOfTypes, every, 0, {}},
-      {"negative count", Call::kOfTypes, every, -1, {}},
-      {"null codes", Call::kOfTypes, {}, 3, {}},
-      {"absent codes only", Call::kOfTypes, absent, 3, {}},
-      {"all but size codes", Call::kNotOfTypes, {24}, 1, {"Alteration:ALTER", "Marker:MARKER", "Model:MODEL"}},
-      {"all but absent codes", Call::kNotOfTypes, absent, 3, all},
-      {"all but none", Call::kNotOfTypes, every, 0, all},
-      {"all but null", Call::kNotOfTypes, {}, 4, all},
-      {"all but every listed type", Call::kNotOfTypes, every, 4, {}},
+      {"all", [&] { return EnumerateItems("", area.c_str(), file.c_str(), nullptr); }, all},
+      {"one type", [&] { return EnumerateItemsOfType(12, "", area.c_str(), file.c_str(), nullptr); }, {"Model:MODEL"}},
+      {"code 10", [&] { return EnumerateItemsOfType(10, "", area.c_str(), file.c_str(), nullptr); }, {}},
+      {"code outside the table", [&] { return EnumerateItemsOfType(99, "", area.c_str(), file.c_str(), nullptr); }, {}},
+      {"types in ascending order",
+       [&] { return EnumerateItemsOfTypes(alterThenSizes, 2, "", area.c_str(), file.c_str(), nullptr); },
+       {"Alteration:ALTER", "SizeCode:SIZES"}},
+      {"a type given twice", [&] { return EnumerateItemsOfTypes(twice, 2, "", area.c_str(), file.c_str(), nullptr); },
+       {"SizeCode:SIZES"}},
+      {"count 0", [&] { return EnumerateItemsOfTypes(every, 0, "", area.c_str(), file.c_str(), nullptr); }, {}},
+      {"negative count", [&] { return EnumerateItemsOfTypes(every, -1, "", area.c_str(), file.c_str(), nullptr); }, {}},
+      {"null codes", [&] { return EnumerateItemsOfTypes(nullptr, 3, "", area.c_str(), file.c_str(), nullptr); }, {}},
+      {"absent codes only", [&] { return EnumerateItemsOfTypes(absent, 3, "", area.c_str(), file.c_str(), nullptr); },
+       {}},
+      {"all but size codes",
+       [&] { return EnumerateItemsNotOfTypes(sizes, 1, "", area.c_str(), file.c_str(), nullptr); },
+       {"Alteration:ALTER", "Marker:MARKER", "Model:MODEL"}},
+      {"all but absent codes",
+       [&] { return EnumerateItemsNotOfTypes(absent, 3, "", area.c_str(), file.c_str(), nullptr); }, all},
+      {"all but none", [&] { return EnumerateItemsNotOfTypes(every, 0, "", area.c_str(), file.c_str(), nullptr); }, all},
+      {"all but null", [&] { return EnumerateItemsNotOfTypes(nullptr, 4, "", area.c_str(), file.c_str(), nullptr); },
+       all},
+      {"all but every listed type",
+       [&] { return EnumerateItemsNotOfTypes(every, 4, "", area.c_str(), file.c_str(), nullptr); }, {}},
       // After selections with absent codes the shared table is unchanged.
-      {"all again", Call::kAll, {}, 0, all},
-  };
-  const auto list = [&](Call call, const std::vector<int>& codes, int count) {
-    const int* first = codes.empty() ? nullptr : codes.data();
-    switch (call) {
-      case Call::kAll: return EnumerateItems("", area.c_str(), file.c_str(), nullptr);
-      case Call::kOfType: return EnumerateItemsOfType(codes[0], "", area.c_str(), file.c_str(), nullptr);
-      case Call::kOfTypes: return EnumerateItemsOfTypes(first, count, "", area.c_str(), file.c_str(), nullptr);
-      case Call::kNotOfTypes: return EnumerateItemsNotOfTypes(first, count, "", area.c_str(), file.c_str(), nullptr);
-    }
-    return -1;
+      {"all again", [&] { return EnumerateItems("", area.c_str(), file.c_str(), nullptr); }, all},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(file);
-    ASSERT_EQ(list(c.call, c.codes, c.count), 0) << c.what << ": " << LastErrorMessage();
+    ASSERT_EQ(c.call(), 0) << c.what << ": " << LastErrorMessage();
     EXPECT_EQ(Listed(ReadFile(file)), c.expected) << c.what;
   }
   const ExportResult text = ListToString(area.path());
