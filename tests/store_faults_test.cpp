@@ -1,7 +1,8 @@
-// The storage area under faults: every read, write, sync, lock and truncate
-// of an import, a raw put, an export and a list failing in turn; processes
-// killed while writing; many processes writing one area; paths too long, and
-// catalogs that cannot be used or are locked by another process.
+// The item store: failed imports, areas, names and users; then every read,
+// write, sync, lock and truncate of an import, a raw put, an export and a
+// list failing in turn; processes killed while writing; many processes
+// writing one area; paths too long, and catalogs that cannot be used or are
+// locked by another process.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -63,6 +64,55 @@ struct FaultCase {
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+const std::vector<uint8_t> kEmptyLibrary = {0, 0};
+
+// A failure inside the conversion comes after the item was created for
+// writing: nothing of it is committed, into a fresh area or over an item.
+TEST(Store, FailedImportsLeaveTheAreaAsItWas) {
+  TempArea area;
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\"/>"), 2);
+  EXPECT_FALSE(std::filesystem::exists(Catalog(area)));
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(32768, 1)), 1);  // more entries than a count holds
+  EXPECT_FALSE(std::filesystem::exists(Catalog(area)));
+  area.PutItem(kSizeCode, "A", kEmptyLibrary);
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(32768, 1)), 1);
+  EXPECT_EQ(area.GetItem(kSizeCode, "A"), kEmptyLibrary);
+}
+
+TEST(Store, AStorageAreaIsNeverCreated) {
+  TempArea area;
+  EXPECT_EQ(ImportFromString(kSizeCode, area.File("no/such/area"), "A", SizeCodes(0, 0)), 5);
+  EXPECT_EQ(GetLastDbErrorXML(), store::kNoStorageArea);
+  EXPECT_EQ(LastErrorMessage(), "Could not create file");
+  EXPECT_FALSE(std::filesystem::exists(area.File("no")));
+}
+
+TEST(Store, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
+  TempArea area;
+  area.PutItem(kSizeCode, "Misses", kEmptyLibrary);
+  area.PutItem(kSizeCode, "MISSES", std::vector<uint8_t>{1, 0});
+  store::Catalog catalog;
+  ASSERT_EQ(store::Catalog::OpenForReading(Catalog(area), catalog), store::CatalogStatus::kOk);
+  std::vector<store::ItemAttributes> items;
+  ASSERT_EQ(catalog.List(items), store::CatalogStatus::kOk);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].name, "Misses");
+  EXPECT_EQ(area.GetItem(kSizeCode, "misses"), (std::vector<uint8_t>{1, 0}));
+}
+
+// The catalog's history of writes: item_enumeration_test.
+TEST(Store, ImportsAreWrittenInTheNameOfTheProcessAccount) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(0, 0)), 0);
+  store::Catalog catalog;
+  store::StoredItem item;
+  ASSERT_EQ(store::Catalog::OpenForReading(Catalog(area), catalog), store::CatalogStatus::kOk);
+  ASSERT_EQ(catalog.Get("A", item), store::CatalogStatus::kOk);
+  EXPECT_EQ(item.attributes.createdUser, store::CurrentUserName());
+  EXPECT_EQ(item.attributes.modifiedUser, store::CurrentUserName());
+  EXPECT_EQ(item.attributes.previousModified, 0);
+}
 
 class StoreFaults : public ::testing::TestWithParam<FaultCase> {};
 
