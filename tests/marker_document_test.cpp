@@ -1,7 +1,8 @@
 // The marker document as written: its bytes, code tables and escaping (its
 // reals: platform_test); the export's failures and their codes, the check
-// against a schema file, the storage area and name arguments, threads, and
-// the command line.
+// against a schema file, the storage area and name arguments, threads, the
+// command line; and marker containers in the store, with raw get and put (the
+// export reads them through file positions: marker_layout_test).
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 
 #include "marker/marker_export.h"
 #include "platform/code_page.h"
+#include "store/catalog.h"
+#include "store/marker_file.h"
 #include "support/catalog_fixture.h"
 #include "support/marker_test_support.h"
 #include "tsln2xml/tsln2xml.h"
@@ -300,6 +303,60 @@ TEST(MarkerDocument, CommandLine) {
                        &output),
             0);
   EXPECT_EQ(output, written);
+}
+
+// Marker containers keep any bytes on the way in and out of the store.
+TEST(MarkerFile, ContainerKeepsAnyBytesOnTheWayInAndOut) {
+  MarkerBuilder small;
+  small.segments.push_back({1, 2, 3, 4});
+  const std::vector<std::vector<uint8_t>> datas = {
+      {},                                      // no directory at all
+      {1, 2, 3},                               // a part of one entry
+      ByteBuilder().I32(-1).I32(0).I32(7),     // a part of the directory
+      ByteBuilder().I32(2147483647).I32(-2147483647 - 1).I32(-2).Zeros(148).I32(-1).Text("tail", 4),
+      small.Build().bytes,
+  };
+  for (const auto& data : datas) {
+    const std::vector<uint8_t> container = store::WrapMarkerData(data);
+    EXPECT_EQ(container.size(), data.size() + store::kMarkerDataStart);
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(store::UnwrapMarkerData(container, back));
+    EXPECT_EQ(back, data);
+  }
+  std::vector<uint8_t> out;
+  std::vector<uint8_t> container = store::WrapMarkerData(datas.back());
+  container[16] ^= 1;  // the recorded data size no longer matches
+  EXPECT_FALSE(store::UnwrapMarkerData(container, out));
+  EXPECT_FALSE(store::UnwrapMarkerData(std::vector<uint8_t>(63, 0), out));
+}
+
+// Raw get and put exchange the position-independent form; the catalog row
+// holds file positions.
+TEST(MarkerFile, RawGetAndPutExchangeThePositionIndependentForm) {
+  TempArea area;
+  MarkerBuilder small;
+  small.segments.push_back({1, 2, 3, 4});
+  const std::vector<uint8_t> data = small.Build().bytes;
+  const std::string in = area.File("in.bin"), out = area.File("out.bin");
+  WriteFile(in, std::string(data.begin(), data.end()));
+  ASSERT_EQ(RunTool("raw put 9 " + area.path() + " SMALL " + in), 0);
+  ASSERT_EQ(RunTool("raw get Marker " + area.path() + " small " + out), 0);
+  EXPECT_EQ(ReadFile(out), ReadFile(in));
+  std::vector<uint8_t> stored;
+  ASSERT_EQ(store::GetMarker(area.path(), "SMALL", stored), store::kMarkerOk);
+  EXPECT_EQ(stored, data);
+  store::Catalog catalog;
+  store::StoredItem row;
+  ASSERT_EQ(store::Catalog::OpenForReading(store::MarkerCatalogPath(area.path()), catalog), store::CatalogStatus::kOk);
+  ASSERT_EQ(catalog.Get("SMALL", row), store::CatalogStatus::kOk);
+  EXPECT_NE(std::vector<uint8_t>(row.content.begin() + store::kMarkerDataStart, row.content.end()), data);
+
+  // Item lists give the size of the marker data, not of its container.
+  EXPECT_NE(ListToString(area.path()).xml.find("Size=\"" + std::to_string(data.size()) + "\""), std::string::npos);
+
+  std::string message;
+  EXPECT_EQ(RunTool("raw get 9 " + area.path() + " NONE " + out, &message), 5);
+  EXPECT_NE(message.find("no such item"), std::string::npos) << message;
 }
 
 }  // namespace
