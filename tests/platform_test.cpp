@@ -1,5 +1,5 @@
 // The platform stand-ins: code pages, number text forms, storage paths (BSTRs:
-// input_limits_test).
+// xml_services_test).
 
 #include <gtest/gtest.h>
 
