@@ -209,8 +209,9 @@ TEST(ItemList, NamesOutsideTheCodePageOrXmlStayWellFormed) {
   PutItemAt(area.path(), 24, "Beta");
   ExportResult r = ListToString(area.path(), kListSchema.c_str());
   ASSERT_EQ(r.code, 0) << LastErrorMessage();
-  EXPECT_EQ(Listed(r.xml), (std::vector<std::string>{"SizeCode:Beta", "SizeCode:caf\u00E9", "SizeCode:ctl\uFFFD\uFFFD<&\"",
-                                                      "SizeCode:DOG", "SizeCode:odd\u0081"}));
+  EXPECT_EQ(Listed(r.xml), (std::vector<std::string>{"SizeCode:Beta", "SizeCode:caf\u00E9",
+                                                      "SizeCode:ctl\uFFFD\uFFFD<&\"", "SizeCode:DOG",
+                                                      "SizeCode:odd\u0081"}));
 
   CodePageScope japanese(932);
   PutItemAt(area.path(), 24, "zz\x82");  // a lead byte without its trail byte

@@ -92,12 +92,9 @@ TEST(Store, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
   TempArea area;
   area.PutItem(kSizeCode, "Misses", kEmptyLibrary);
   area.PutItem(kSizeCode, "MISSES", std::vector<uint8_t>{1, 0});
-  store::Catalog catalog;
-  ASSERT_EQ(store::Catalog::OpenForReading(Catalog(area), catalog), store::CatalogStatus::kOk);
-  std::vector<store::ItemAttributes> items;
-  ASSERT_EQ(catalog.List(items), store::CatalogStatus::kOk);
-  ASSERT_EQ(items.size(), 1u);
-  EXPECT_EQ(items[0].name, "Misses");
+  const std::string list = ListToString(area.path()).xml;
+  EXPECT_NE(list.find("<DataItem Name=\"Misses\""), std::string::npos) << list;
+  EXPECT_EQ(list.find("<DataItem", list.find("<DataItem") + 1), std::string::npos) << list;
   EXPECT_EQ(area.GetItem(kSizeCode, "misses"), (std::vector<uint8_t>{1, 0}));
 }
 
@@ -352,8 +349,11 @@ TEST(StoreCatalogs, UnusableCatalogsFailEveryOperation) {
   } cases[] = {
       {"not a database", [](const std::string& path) { WriteFile(path, std::string(4096, 'x')); }},
       {"a database header, then garbage",
-       [](const std::string& path) { WriteFile(path, std::string("SQLite format 3\0", 16) + std::string(2000, '\x7f')); }},
-      {"a database of another layout", [](const std::string& path) { OpenSql(path, "CREATE TABLE items(title TEXT)"); }},
+       [](const std::string& path) {
+         WriteFile(path, std::string("SQLite format 3\0", 16) + std::string(2000, '\x7f'));
+       }},
+      {"a database of another layout",
+       [](const std::string& path) { OpenSql(path, "CREATE TABLE items(title TEXT)"); }},
       {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); }},
   };
   for (const auto& c : cases) {
@@ -388,7 +388,8 @@ TEST(StoreCatalogs, ALockHeldPastTheBusyTimeoutSaysSo) {
     EXPECT_EQ(ExportToString(kSizeCode, area.path(), "A").code, 5);
     EXPECT_EQ(LastErrorMessage(), "Could not open file: storage area is locked by another process");
     EXPECT_EQ(ListToString(area.path()).code, 5);
-    EXPECT_EQ(LastErrorMessage(), "Could not read item catalog sizpt.ctl: database is locked (storage area is locked by another process)");
+    EXPECT_EQ(LastErrorMessage(),
+              "Could not read item catalog sizpt.ctl: database is locked (storage area is locked by another process)");
   }
   store::SetCatalogBusyTimeout(15000);
   EXPECT_EQ(area.GetItem(kSizeCode, "A"), (std::vector<uint8_t>{0, 0}));
