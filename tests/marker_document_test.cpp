@@ -1,6 +1,8 @@
-// The marker document as written: its bytes, value forms, code tables and
-// escaping; the export's failures and their codes, the check against a schema
-// file, the storage area and name arguments, threads, and the command line.
+// The marker document as written: its bytes, code tables and escaping (its
+// reals: platform_test); the export's failures and their codes, the check
+// against a schema file, the storage area and name arguments, threads, the
+// command line; and marker containers in the store, with raw get and put (the
+// export reads them through file positions: marker_layout_test).
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,9 @@
 
 #include "marker/marker_export.h"
 #include "platform/code_page.h"
+#include "store/catalog.h"
+#include "store/marker_file.h"
+#include "support/catalog_fixture.h"
 #include "support/marker_test_support.h"
 #include "tsln2xml/tsln2xml.h"
 
@@ -60,22 +65,6 @@ TEST(MarkerDocument, BytesOfASmallMarker) {
   EXPECT_EQ(bytes.substr(0, head.size()), head);
   ASSERT_GT(bytes.size(), tail.size());
   EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
-}
-
-TEST(MarkerDocument, RealsHaveSixSignificantDigitsAndThreeDigitExponents) {
-  const struct {
-    double value;
-    const char* text;
-  } cases[] = {{1.0, "1"},         {0.5, "0.5"},         {1e6, "1e+006"},         {0.00001, "1e-005"},
-               {123456.7, "123457"}, {-0.0001, "-0.0001"}, {1234567, "1.23457e+006"}, {2.54, "2.54"},
-               {1e-300, "1e-300"}, {0, "0"}};
-  MarkerBuilder b;
-  for (const auto& c : cases) b.layLimitExtensions.push_back({c.value, -c.value});
-  const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
-  ASSERT_EQ(result.code, 0) << LastErrorMessage();
-  const auto texts = Select(result.xml, "/marker/laylimitextension/clockwisetilt");
-  ASSERT_EQ(texts.size(), std::size(cases));
-  for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(texts[i], cases[i].text);
 }
 
 TEST(MarkerDocument, CodesOutsideTheirTablesAreWrittenUnknown) {
@@ -158,14 +147,17 @@ TEST(MarkerDocument, NarrowTextGoesThroughTheCodePage) {
   EXPECT_EQ(Select(ExportBuilt(b).xml, "/marker/modelnamevalue"), std::vector<std::string>{"caf\xC3\xA9"});
 }
 
-TEST(MarkerDocument, TheDemoMarkerValidatesAgainstTheInstalledSchema) {
+// The demo marker's back panel has a point in each coordinate mode, one with
+// deltas; its front panel a notch with an extended notch type.
+TEST(MarkerDocument, TheDemoMarkerCarriesEveryPointEncoding) {
   const MarkerExport result = ExportBuilt(DemoMarker(), InstalledMarkerSchema().c_str());
   ASSERT_EQ(result.code, 0) << LastErrorMessage();
-  EXPECT_EQ(Select(result.xml, "/marker/markerpiece/name"), (std::vector<std::string>{"FRONT", "BACK", "POCKET"}));
-  EXPECT_EQ(Select(result.xml, "/marker/BlockBuffer[2]/@*"), (std::vector<std::string>{"Block", "1", "2", "0"}));
-  EXPECT_EQ(ChildNames(result.xml, "/marker/BlockBuffer[2]/Static"), (std::vector<std::string>{"Top", "Bottom"}));
-  EXPECT_EQ(Select(result.xml, "/marker/cartoon[2]/center/@*"), (std::vector<std::string>{"32", "7"}));
-  EXPECT_EQ(Select(result.xml, "/marker/cutdown/cutdownindices/*").size(), 8u);
+  const std::string back = "/marker/markerpiece[2]/perimeterline/perimeterpoint";
+  EXPECT_EQ(Select(result.xml, back + "/@X"), (std::vector<std::string>{"0", "0.1", "3", "30"}));
+  EXPECT_EQ(Select(result.xml, back + "/@Y"), (std::vector<std::string>{"0", "0.05", "0.05", "20"}));
+  EXPECT_EQ(Select(result.xml, back + "[2]/deltax | " + back + "[2]/deltay"), (std::vector<std::string>{"25", "-25"}));
+  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[1]/perimeterline/perimeterpoint/notchtype"),
+            (std::vector<std::string>{"0", "0", "7", "0"}));
 }
 
 TEST(MarkerDocument, ValidationOutcomesBecomeTheCodes) {
@@ -221,33 +213,10 @@ TEST(MarkerDocument, ValidationOutcomesBecomeTheCodes) {
   EXPECT_EQ(ConvertMarkerToXML("", area.c_str(), "ODD", area.File("out.xml").c_str(), nullptr), 0);
 }
 
-// Files that the export did not write itself: a document that cannot be read
-// to its end is not loaded (4), even when it is also invalid before that.
-TEST(MarkerDocument, TheCheckReadsTheDocumentToItsEnd) {
-  TempArea area;
-  const struct {
-    const char* what;
-    std::string text;
-    int code;
-  } cases[] = {
-      {"valid", "<marker version='1'/>", 0},
-      {"valid in UTF-16", Utf16Bytes(u"<?xml version='1.0' encoding='UTF-16'?><marker version='1'/>"), 0},
-      {"invalid", "<marker version='x'/>", 2},
-      {"unknown element", "<marker version='1'><nothing/></marker>", 2},
-      {"not closed", "<marker version='1'>", 4},
-      {"invalid, then not well-formed", "<marker version='x'><status>Made</status><a></b></marker>", 4},
-      {"empty", "", 4},
-  };
-  for (const auto& c : cases) {
-    WriteFile(area.File("doc.xml"), c.text);
-    EXPECT_EQ(ValidateMarkerFile(area.File("doc.xml"), InstalledMarkerSchema()), c.code) << c.what;
-  }
-  EXPECT_EQ(ValidateMarkerFile(area.File("none.xml"), InstalledMarkerSchema()), 4);
-}
-
 TEST(MarkerDocument, FailuresToOpenEitherEndLeaveNoFileAndPrintNothing) {
-  TempArea area;
+  TempArea area, empty;
   ASSERT_EQ(StoreMarker(area.path(), "M", DemoMarker().Build()), 1);
+  PutItemAt(area.path(), 9, "JUNK", 100);  // a catalog row that is not a marker container
   const std::string file = area.File("out.xml");
   const struct {
     std::string areaName, marker, output;
@@ -257,6 +226,8 @@ TEST(MarkerDocument, FailuresToOpenEitherEndLeaveNoFileAndPrintNothing) {
       {area.path(), "NONE", file, 5, 2, "Error opening marker"},
       {area.path() + "/none", "M", file, 5, 3, "Error opening marker"},
       {area.path(), "", file, 5, 4, "Error opening marker"},
+      {area.path(), "JUNK", file, 5, 8, "Error opening marker"},
+      {empty.path(), "M", file, 5, 2, "Error opening marker"},  // no marker catalog
       {area.path(), "M", area.path(), 1, 0, "could not open output file"},
       {area.path(), "M", area.File("no/such/dir.xml"), 1, 0, "could not open output file"},
   };
@@ -281,7 +252,7 @@ TEST(MarkerDocument, StorageAreaIsUsedWholeAndTheMarkerNameCutTo20) {
   TempArea area;
   const std::string deep = area.path() + "/a-storage-area-directory-with-a-long-name/and-another-level";
   std::filesystem::create_directories(deep);
-  ASSERT_EQ(StoreMarker(deep, "ABCDEFGHIJKLMNOPQRST", HeaderOnly().Build()), 1);
+  ASSERT_EQ(StoreMarker(deep, "ABCDEFGHIJKLMNOPQRST", MarkerBuilder{}.Build()), 1);
   const std::string file = area.File("out.xml");
   EXPECT_EQ(ConvertMarkerToXML("", deep.c_str(), "ABCDEFGHIJKLMNOPQRSTUVWXYZ", file.c_str(), nullptr), 0)
       << LastErrorMessage();
@@ -332,14 +303,60 @@ TEST(MarkerDocument, CommandLine) {
                        &output),
             0);
   EXPECT_EQ(output, written);
+}
 
-  EXPECT_EQ(RunTool("marker " + area.path() + " NONE -o " + file, &output), 5);
-  EXPECT_EQ(output, "Error opening marker\n");
-  WriteFile(area.File("bad.xsd"), "not a schema");
-  EXPECT_EQ(RunTool("marker " + area.path() + " DEMO -o " + file + " --schema " + area.File("bad.xsd"),
-                       &output),
-            1);
-  EXPECT_NE(output.find("error validating xml document"), std::string::npos) << output;
+// Marker containers keep any bytes on the way in and out of the store.
+TEST(MarkerFile, ContainerKeepsAnyBytesOnTheWayInAndOut) {
+  MarkerBuilder small;
+  small.segments.push_back({1, 2, 3, 4});
+  const std::vector<std::vector<uint8_t>> datas = {
+      {},                                      // no directory at all
+      {1, 2, 3},                               // a part of one entry
+      ByteBuilder().I32(-1).I32(0).I32(7),     // a part of the directory
+      ByteBuilder().I32(2147483647).I32(-2147483647 - 1).I32(-2).Zeros(148).I32(-1).Text("tail", 4),
+      small.Build().bytes,
+  };
+  for (const auto& data : datas) {
+    const std::vector<uint8_t> container = store::WrapMarkerData(data);
+    EXPECT_EQ(container.size(), data.size() + store::kMarkerDataStart);
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(store::UnwrapMarkerData(container, back));
+    EXPECT_EQ(back, data);
+  }
+  std::vector<uint8_t> out;
+  std::vector<uint8_t> container = store::WrapMarkerData(datas.back());
+  container[16] ^= 1;  // the recorded data size no longer matches
+  EXPECT_FALSE(store::UnwrapMarkerData(container, out));
+  EXPECT_FALSE(store::UnwrapMarkerData(std::vector<uint8_t>(63, 0), out));
+}
+
+// Raw get and put exchange the position-independent form; the catalog row
+// holds file positions.
+TEST(MarkerFile, RawGetAndPutExchangeThePositionIndependentForm) {
+  TempArea area;
+  MarkerBuilder small;
+  small.segments.push_back({1, 2, 3, 4});
+  const std::vector<uint8_t> data = small.Build().bytes;
+  const std::string in = area.File("in.bin"), out = area.File("out.bin");
+  WriteFile(in, std::string(data.begin(), data.end()));
+  ASSERT_EQ(RunTool("raw put 9 " + area.path() + " SMALL " + in), 0);
+  ASSERT_EQ(RunTool("raw get Marker " + area.path() + " small " + out), 0);
+  EXPECT_EQ(ReadFile(out), ReadFile(in));
+  std::vector<uint8_t> stored;
+  ASSERT_EQ(store::GetMarker(area.path(), "SMALL", stored), store::kMarkerOk);
+  EXPECT_EQ(stored, data);
+  store::Catalog catalog;
+  store::StoredItem row;
+  ASSERT_EQ(store::Catalog::OpenForReading(store::MarkerCatalogPath(area.path()), catalog), store::CatalogStatus::kOk);
+  ASSERT_EQ(catalog.Get("SMALL", row), store::CatalogStatus::kOk);
+  EXPECT_NE(std::vector<uint8_t>(row.content.begin() + store::kMarkerDataStart, row.content.end()), data);
+
+  // Item lists give the size of the marker data, not of its container.
+  EXPECT_NE(ListToString(area.path()).xml.find("Size=\"" + std::to_string(data.size()) + "\""), std::string::npos);
+
+  std::string message;
+  EXPECT_EQ(RunTool("raw get 9 " + area.path() + " NONE " + out, &message), 5);
+  EXPECT_NE(message.find("no such item"), std::string::npos) << message;
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // The walk over a marker's record directory with markers built for each rule:
 // which kinds become which elements, the console lines, the extended notch
 // switch, pieces and their geometry, the failures that end the walk, and
-// hostile data that must end it without reading past the marker's data.
+// hostile data that must end it without reading past the marker's data; then
+// piece geometry decoded from bytes written out by hand.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
 
+#include "core/exception.h"
+#include "marker/piece_geometry.h"
 #include "support/marker_test_support.h"
 
 namespace tsln2xml::test {
@@ -50,25 +53,25 @@ TEST(MarkerWalk, UnconvertedKindsPrintTheirLinesWithTheHeaderCounts) {
   EXPECT_EQ(Select(result.xml, "/marker/cartoon/pointcount"), std::vector<std::string>{"0"});
 }
 
+// A count beyond the data ends the walk after the entries that are there.
 TEST(MarkerWalk, ExtendedNotchesOnlyWithTheSwitchAndACount) {
   const struct {
     int8_t expanded;
     std::optional<int32_t> count;
     size_t notches;
-  } cases[] = {{0, std::nullopt, 5}, {1, std::nullopt, 7}, {-1, std::nullopt, 7}, {1, 0, 5}, {1, -3, 5}};
+  } cases[] = {{0, std::nullopt, 5}, {1, std::nullopt, 7}, {-1, std::nullopt, 7}, {1, 0, 5}, {1, -3, 5},
+               {1, 2147483647, 7}};
   for (const auto& c : cases) {
     MarkerBuilder b;
     b.header->expandedNotchTable = c.expanded;
     NotchTableSpec n;
-    n.standard[0] = {0, 11, 12, 13};
     n.extended = {{-2, 21, 22, 23}, {0x7F, 31, 32, 33}};
     n.extendedCount = c.count;
     b.notches = n;
     const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
     ASSERT_EQ(result.code, 0) << LastErrorMessage();
     EXPECT_EQ(Select(result.xml, "/marker/notch").size(), c.notches) << int(c.expanded);
-    EXPECT_EQ(ChildNames(result.xml, "/marker/notch[1]"), (std::vector<std::string>{"depth", "per_width", "in_width"}));
-    EXPECT_EQ(Select(result.xml, "/marker/notch[1]/*"), (std::vector<std::string>{"13", "11", "12"}));
+    EXPECT_EQ(result.err, c.count == 2147483647 ? "MARKER.NOTCH: record runs past the end of the marker data\n" : "");
     if (c.notches == 7) {
       EXPECT_EQ(Select(result.xml, "/marker/notch[6]/*"), (std::vector<std::string>{"-2", "23", "21", "22"}));
       EXPECT_EQ(Select(result.xml, "/marker/notch[7]/shape"), std::vector<std::string>{"127"});
@@ -76,14 +79,10 @@ TEST(MarkerWalk, ExtendedNotchesOnlyWithTheSwitchAndACount) {
   }
 }
 
-TEST(MarkerWalk, PiecesWithTheirGeometry) {
+// A piece without perimeter points, and one whose geometry lacks its option
+// byte (point forms, options, deltas and lines: marker_layout_test).
+TEST(MarkerWalk, PiecesWithoutGeometry) {
   MarkerBuilder b;
-  PieceSpec full = Square("FULL");
-  full.head.numericSize = -12;
-  full.perimeter[1].option = 13;
-  full.perimeter[2].deltas = std::pair{5, -6};
-  full.lines.push_back({.type = 3, .id = 44, .points = {{.x = 5000, .y = 5000, .option = 99}}});
-  b.pieces.push_back(full);
   PieceSpec empty = Square("EMPTY", 1);
   empty.perimeter.clear();
   b.pieces.push_back(empty);
@@ -95,34 +94,12 @@ TEST(MarkerWalk, PiecesWithTheirGeometry) {
   b.pieces.push_back(lacking);
   const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
   ASSERT_EQ(result.code, 0) << LastErrorMessage();
-
-  const auto start = result.xml.find("<markerpiece>");
-  const auto end = result.xml.find("</markerpiece>") + std::string_view("</markerpiece>").size();
-  ASSERT_NE(start, std::string::npos);
-  const std::string first = result.xml.substr(start, end - start);
-  EXPECT_EQ(CompareXml(R"(<markerpiece>
-      <name>FULL</name><description/><specialpiecenumberindex>0</specialpiecenumberindex>
-      <modelnumber>0</modelnumber><notchcount>0</notchcount><cornercount>0</cornercount><area>0</area>
-      <basesize Value="-12" Type="Numeric"/>
-      <perimeterline>
-        <perimeterpoint X="0" Y="0"><type>Grade</type><notchtype>0</notchtype><id>-1</id></perimeterpoint>
-        <perimeterpoint X="1" Y="0"><type>Grade</type><notchtype>0</notchtype><id>-1</id>
-          <perimeterpointoption>Corner</perimeterpointoption></perimeterpoint>
-        <perimeterpoint X="1" Y="1"><type>Grade</type><notchtype>0</notchtype><id>-1</id>
-          <deltax>5</deltax><deltay>-6</deltay></perimeterpoint>
-        <perimeterpoint X="0" Y="1"><type>Grade</type><notchtype>0</notchtype><id>-1</id></perimeterpoint>
-      </perimeterline>
-      <internalline><type>3</type><id>44</id>
-        <internalpoint X="0.5" Y="0.5"><type>Grade</type><notchtype>0</notchtype><id>-1</id>
-          <internalpointoption>Unknown</internalpointoption></internalpoint>
-      </internalline>
-    </markerpiece>)", first), "");
-  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[2]/perimeterline").size(), 1u);
-  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[2]/basesize/@Value"), std::vector<std::string>{"M"});
-  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[2]/perimeterline/*").size(), 0u);
-  EXPECT_EQ(ChildNames(result.xml, "/marker/markerpiece[3]").back(), "basesize");
-  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[3]/basesize/@Type"), std::vector<std::string>{"LongAlpha"});
-  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[3]/basesize/@Value"), std::vector<std::string>{"LONGSIZE"});
+  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[1]/perimeterline").size(), 1u);
+  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[1]/basesize/@Value"), std::vector<std::string>{"M"});
+  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[1]/perimeterline/*").size(), 0u);
+  EXPECT_EQ(ChildNames(result.xml, "/marker/markerpiece[2]").back(), "basesize");
+  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[2]/basesize/@Type"), std::vector<std::string>{"LongAlpha"});
+  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[2]/basesize/@Value"), std::vector<std::string>{"LONGSIZE"});
 }
 
 TEST(MarkerWalk, AnInvalidSizeIdTypeEndsTheWalkAndTheFileIsStillWritten) {
@@ -135,21 +112,6 @@ TEST(MarkerWalk, AnInvalidSizeIdTypeEndsTheWalkAndTheFileIsStillWritten) {
   EXPECT_EQ(Select(result.xml, "/marker/markerpiece/name"), std::vector<std::string>{"ONE"});
   EXPECT_TRUE(Select(result.xml, "/marker/cartoon").empty());
   EXPECT_EQ(Select(result.xml, "/marker/status").size(), 1u);
-}
-
-TEST(MarkerWalk, DynamicAlterationRulesAreFoundByTheirBytePositions) {
-  MarkerBuilder b;
-  b.dynamicAlterations.push_back({"FIRST", {{1, 2, 3, 4, 0.5f, -0.25f, 4, 7, 2}}});
-  b.dynamicAlterations.push_back({"NONE", {}});
-  b.dynamicAlterations.push_back({"TWO", {{9, 9, 9, 9, 1, 1, 9, 9, 9}, {0, 0, 0, 0, 0, 0, -1, 0, -1}}});
-  const MarkerExport result = ExportBuilt(b, InstalledMarkerSchema().c_str());
-  ASSERT_EQ(result.code, 0) << LastErrorMessage();
-  EXPECT_EQ(Select(result.xml, "/marker/dynamicalteration/name"), (std::vector<std::string>{"FIRST", "NONE", "TWO"}));
-  EXPECT_EQ(Select(result.xml, "/marker/dynamicalteration[1]/rule/*"),
-            (std::vector<std::string>{"1", "2", "3", "4", "0.5", "-0.25", "XYMove", "7", "Both"}));
-  EXPECT_EQ(Select(result.xml, "/marker/dynamicalteration[3]/rule/type"),
-            (std::vector<std::string>{"Unknown", "Unknown"}));
-  EXPECT_EQ(Select(result.xml, "/marker/dynamicalteration[3]/rule[1]/firstindex"), std::vector<std::string>{"9"});
 }
 
 // Hostile markers: each ends the walk with a message naming its record kind,
@@ -254,17 +216,146 @@ TEST(MarkerWalk, PiecesPointingAtOneAnotherCannotMultiplyWithoutEnd) {
   EXPECT_LT(seconds, 60) << "bounded by the data, whatever the counts say";
 }
 
-TEST(MarkerWalk, AnExtendedNotchCountBeyondTheDataEndsTheWalk) {
-  MarkerBuilder b;
-  b.header->expandedNotchTable = 1;
-  NotchTableSpec notches;
-  notches.extendedCount = 2147483647;
-  notches.extended = {{1, 2, 3, 4}};
-  b.notches = notches;
-  const MarkerExport result = ExportBuilt(b);
-  EXPECT_EQ(result.code, 0);
-  EXPECT_EQ(result.err, "MARKER.NOTCH: record runs past the end of the marker data\n");
-  EXPECT_EQ(Select(result.xml, "/marker/notch").size(), 6u);
+// Geometry blocks: the coordinate modes with their signs, the reference points
+// and each section running out of bytes (point forms: marker_layout_test).
+constexpr size_t kNoLimit = 1 << 20;
+
+PieceGeometry Decode(const std::vector<uint8_t>& block, int perimeter, int lines = 0, int8_t expanded = 0) {
+  return DecodePieceGeometry(block, perimeter, lines, expanded, kNoLimit);
+}
+
+// A first point at (1000, 2000) in short form, absolute.
+ByteBuilder Reference() { return std::move(ByteBuilder().U8(0x10).I32(1000).I32(2000)); }
+
+TEST(MarkerGeometry, CoordinateModesAndTheirSigns) {
+  const struct {
+    const char* what;
+    std::vector<uint8_t> point;  // the second point, after Reference()
+    int32_t x, y;
+  } cases[] = {
+      {"absolute ignores the reference", ByteBuilder().U8(0x10).I32(-123456).I32(7), -123456, 7},
+      {"12-bit: F0 FF gives dx -1", ByteBuilder().U8(0x30).U8(0xF0).U8(0xFF).U8(0x01), 999, 2001},
+      {"12-bit: largest and a negative dy", ByteBuilder().U8(0x30).U8(0x7F).U8(0xFF).U8(0x00), 3047, 1744},
+      {"12-bit: smallest", ByteBuilder().U8(0x30).U8(0x88).U8(0x00).U8(0x00), 1000 - 2048, 2000 - 2048},
+      {"16-bit offsets", ByteBuilder().U8(0x50).I16(-32768).I16(32767), 1000 - 32768, 2000 + 32767},
+      {"20-bit: all ones and the sign bit", ByteBuilder().U8(0x70).U16(0xFFFF).U16(0x0000).U8(0xF8), 999,
+       2000 - 524288},
+      {"20-bit: high nibbles", ByteBuilder().U8(0x70).U16(0x0001).U16(0x2345).U8(0x71), 1000 + 0x70001,
+       2000 + 0x12345},
+  };
+  for (const auto& c : cases) {
+    ByteBuilder block = Reference();
+    block.Bytes(c.point);
+    const PieceGeometry g = Decode(block, 2);
+    ASSERT_EQ(g.perimeter.size(), 2u) << c.what;
+    EXPECT_EQ(g.perimeter[1].rawX, c.x) << c.what;
+    EXPECT_EQ(g.perimeter[1].rawY, c.y) << c.what;
+    EXPECT_FLOAT_EQ(g.perimeter[1].x, static_cast<float>(c.x / 10000.0)) << c.what;
+    EXPECT_EQ(g.perimeter[1].id, -1) << c.what;
+  }
+}
+
+TEST(MarkerGeometry, InternalLinesShareTheLastPointOfTheLineBefore) {
+  const std::vector<uint8_t> block = ByteBuilder()
+      .U8(4).U8(0).I16(2)                // line 1: type 4, two points
+      .U8(9).U8(0).I16(2)                // line 2: type 9, two points
+      .U8(0x10).I32(500).I32(500)        // perimeter point: not a reference for lines
+      .U8(0x50).I16(10).I16(20)          // line 1: from (0, 0)
+      .U8(0x50).I16(30).I16(40)          // line 1: from (0, 0) again, not from (10, 20)
+      .U8(0x50).I16(1).I16(1)            // line 2: from (30, 40), the last point of line 1
+      .U8(0x50).I16(2).I16(2)            // line 2: from (30, 40) too
+      .I16(71).I16(-72);                 // line ids
+  const PieceGeometry g = Decode(block, 1, 2);
+  ASSERT_EQ(g.lines.size(), 2u);
+  EXPECT_EQ(g.lines[0].type, 4);
+  EXPECT_EQ(g.lines[1].type, 9);
+  EXPECT_EQ(g.lines[0].points[0].rawX, 10);
+  EXPECT_EQ(g.lines[0].points[1].rawX, 30);
+  EXPECT_EQ(g.lines[0].points[1].rawY, 40);
+  EXPECT_EQ(g.lines[1].points[0].rawX, 31);
+  EXPECT_EQ(g.lines[1].points[1].rawX, 32);
+  EXPECT_EQ(g.lines[1].points[1].rawY, 42);
+  EXPECT_EQ(g.lines[0].id, 71);
+  EXPECT_EQ(g.lines[1].id, -72);
+}
+
+// What each section does when the block is too short.
+TEST(MarkerGeometry, RunningOutOfBytesSectionBySection) {
+  {  // Length 0 with three perimeter points: three zero points with id 0.
+    const PieceGeometry g = Decode({}, 3);
+    ASSERT_TRUE(g.complete);
+    ASSERT_EQ(g.perimeter.size(), 3u);
+    for (const auto& p : g.perimeter) {
+      EXPECT_EQ(p.rawX, 0);
+      EXPECT_EQ(p.type, 0);
+      EXPECT_EQ(p.id, 0);
+    }
+  }
+  {  // Section 1: heads only while four bytes are left.
+    const PieceGeometry g = Decode(ByteBuilder().U8(1).U8(0).I16(0).U8(2).U8(0).I16(0).U8(3), 0, 3);
+    EXPECT_EQ(g.lines.size(), 2u);
+  }
+  {  // Section 2: a point cut in its coordinates is a zero point, and so is
+     // every point after it.
+    const std::vector<uint8_t> block = ByteBuilder().U8(0x10).I32(100).I32(200).U8(0x50).I16(5);
+    const PieceGeometry g = Decode(block, 3);
+    ASSERT_EQ(g.perimeter.size(), 3u);
+    EXPECT_EQ(g.perimeter[0].rawX, 100);
+    EXPECT_EQ(g.perimeter[1].rawX, 0);
+    EXPECT_EQ(g.perimeter[1].id, 0);
+    EXPECT_EQ(g.perimeter[2].rawX, 0);
+    EXPECT_TRUE(g.complete);
+  }
+  {  // Section 2: a point cut in its id.
+    const PieceGeometry g = Decode(ByteBuilder().U8(0x90).I32(1).I32(2).U8(7), 1);
+    EXPECT_EQ(g.perimeter[0].rawX, 0);
+    EXPECT_EQ(g.perimeter[0].id, 0);
+  }
+  {  // Section 4: the last perimeter point's option byte is missing.
+    const PieceGeometry g = Decode(ByteBuilder().U8(0x18).I32(1).I32(1).U8(0x18).I32(2).I32(2).I8(4), 2);
+    EXPECT_FALSE(g.complete);
+  }
+  {  // Section 5: an internal point's option byte is missing.
+    const std::vector<uint8_t> block = ByteBuilder().U8(0).U8(0).I16(1).U8(0x18).I32(2).I32(2);
+    EXPECT_FALSE(Decode(block, 0, 1).complete);
+  }
+  {  // Section 6: extended notch types replace notch types while bytes last;
+     // a table that is not extended leaves the bytes to the line ids.
+    const std::vector<uint8_t> block = ByteBuilder()
+        .U8(0).U8(0).I16(1)
+        .U8(0x00).U8(0x02).I32(0).I32(0)   // perimeter, notch 2
+        .U8(0x00).U8(0x05).I32(0).I32(0)   // internal, notch 5
+        .U8(200);                          // one extended byte only
+    PieceGeometry g = Decode(block, 1, 1, 1);
+    EXPECT_EQ(g.perimeter[0].notchType, 200);
+    EXPECT_EQ(g.lines[0].points[0].notchType, 5);
+    EXPECT_EQ(g.lines[0].id, 0);
+    for (int8_t expanded : {0, -1}) {
+      g = Decode(ByteBuilder().Bytes(block).U8(1), 1, 1, expanded);
+      EXPECT_EQ(g.perimeter[0].notchType, 2);
+      EXPECT_EQ(g.lines[0].id, 200 + 256);
+    }
+  }
+  {  // Section 7: ids while two bytes are left.
+    const std::vector<uint8_t> block = ByteBuilder().U8(0).U8(0).I16(0).U8(0).U8(0).I16(0).I16(-9).U8(1);
+    const PieceGeometry g = Decode(block, 0, 2);
+    EXPECT_EQ(g.lines[0].id, -9);
+    EXPECT_EQ(g.lines[1].id, 0);
+  }
+}
+
+TEST(MarkerGeometry, CountsBeyondTheLimitFailInsteadOfMultiplyingZeroPoints) {
+  // Sixteen thousand heads of 32767 points each fit in 64 KB of heads.
+  ByteBuilder block;
+  for (int i = 0; i < 16000; ++i) block.U8(0).U8(0).I16(32767);
+  try {
+    DecodePieceGeometry(block.bytes(), 32767, 16000, 0, 1000000);
+    FAIL() << "no failure";
+  } catch (const Tsln2XmlException& e) {
+    EXPECT_EQ(e.Code(), 1);
+    EXPECT_STREQ(e.what(), "MARKER.PIECE: more points than the marker data can hold");
+  }
+  EXPECT_EQ(DecodePieceGeometry({}, 5, 0, 0, 5).perimeter.size(), 5u);
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
-// The platform stand-ins: code pages, number text forms, storage paths, BSTRs.
+// The platform stand-ins: code pages, number text forms, storage paths (BSTRs:
+// xml_services_test).
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
-#include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "platform/number_text.h"
 #include "platform/paths.h"
@@ -16,19 +15,6 @@ namespace tsln2xml::test {
 namespace {
 
 using namespace platform;
-
-TEST(CodePage, Windows1252KeepsEveryByteBothWays) {
-  CodePageScope cp(1252);
-  std::string all;
-  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
-  const std::u16string wide = AnsiToUtf16(all);
-  ASSERT_EQ(wide.size(), all.size());
-  EXPECT_EQ(wide[0x80 - 1], u'\u20AC');  // euro sign
-  EXPECT_EQ(wide[0x81 - 1], u'\u0081');  // undefined: same value
-  EXPECT_EQ(wide[0x9D - 1], u'\u009D');
-  EXPECT_EQ(Utf16ToAnsi(wide), all);
-  EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);
-}
 
 TEST(CodePage, UnrepresentableCharactersBecomeQuestionMarks) {
   CodePageScope cp(1252);
@@ -89,13 +75,16 @@ TEST(CodePage, DoubleByteCodePages936949950) {
   }
 }
 
-// Single-byte pages other than 1252: every byte one character, both ways.
-TEST(CodePage, SingleBytePages1251And866) {
+// Single-byte pages: every byte one character, both ways; bytes that 1252
+// leaves undefined stand for the characters of the same value.
+TEST(CodePage, SingleBytePages) {
   const struct {
     int page;
     char byte;
     char16_t character;
-  } pages[] = {{1251, '\xC0', u'\u0410'}, {1251, '\xFF', u'\u044F'}, {866, '\x80', u'\u0410'}, {866, '\xAF', u'\u043F'}};
+  } pages[] = {{1252, '\x80', u'\u20AC'}, {1252, '\x81', u'\u0081'}, {1252, '\x9D', u'\u009D'},
+               {1251, '\xC0', u'\u0410'}, {1251, '\xFF', u'\u044F'}, {866, '\x80', u'\u0410'},
+               {866, '\xAF', u'\u043F'}};
   for (const auto& p : pages) {
     CodePageScope cp(p.page);
     EXPECT_FALSE(IsDBCSLeadByte(static_cast<uint8_t>(p.byte))) << p.page;
@@ -103,6 +92,7 @@ TEST(CodePage, SingleBytePages1251And866) {
     std::string all;
     for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
     EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(all)), all) << p.page;
+    EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all) << p.page;
   }
 }
 
@@ -134,8 +124,17 @@ TEST(NumberText, DoublesWithTwentyFourDigitsAndWideExponents) {
       {std::numeric_limits<double>::quiet_NaN(), "NaN"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatDouble24(c.value), c.text) << c.value;
-  EXPECT_EQ(FormatDouble(1234567.0, 6), "1.23457e+006");
-  EXPECT_EQ(FormatDouble(0.5, 6), "0.5");
+}
+
+// The marker document's reals: six significant digits, exponents of three.
+TEST(NumberText, DoublesWithSixDigits) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{1.0, "1"},           {0.5, "0.5"},         {1e6, "1e+006"},     {0.00001, "1e-005"},
+               {123456.7, "123457"}, {-0.0001, "-0.0001"}, {1234567, "1.23457e+006"}, {2.54, "2.54"},
+               {1e-300, "1e-300"},   {0, "0"}};
+  for (const auto& c : cases) EXPECT_EQ(FormatDouble(c.value, 6), c.text) << c.value;
 }
 
 TEST(NumberText, ParsingIsInvariantAndWhole) {
@@ -168,19 +167,6 @@ TEST(Paths, StoragePathsAndTheirHostDirectories) {
   EXPECT_EQ(TranslateStoragePath("c:\\data\\storage"), "/srv/c/data/storage");
   EXPECT_EQ(TranslateStoragePath("C:"), "/srv/c");
   EXPECT_EQ(TranslateStoragePath("relative\\area"), "relative/area");
-}
-
-TEST(Bstr, LengthPrefixAndTerminator) {
-  Bstr b = AllocBstr(std::u16string_view(u"a\0b", 3));
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(BstrLength(b), 3u);
-  EXPECT_EQ(b[3], u'\0');
-  uint32_t bytes;
-  std::memcpy(&bytes, reinterpret_cast<uint8_t*>(b) - 4, 4);
-  EXPECT_EQ(bytes, 6u);
-  FreeBstr(b);
-  FreeBstr(nullptr);
-  EXPECT_EQ(BstrLength(nullptr), 0u);
 }
 
 }  // namespace

@@ -1,21 +1,17 @@
-// The storage area under faults: every read, write, sync, lock and truncate
-// of an import, a raw put, an export and a list failing in turn; processes
-// killed while writing; many processes writing one area; paths too long,
-// catalogs that are directories, and catalogs locked by another process.
+// The item store: failed imports, areas, names and users; then every read,
+// write, sync, lock and truncate of an import, a raw put, an export and a
+// list failing in turn; processes killed while writing; many processes
+// writing one area; paths too long, and catalogs that cannot be used or are
+// locked by another process.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
-#include <random>
-#include <thread>
 
-#include "platform/bstr.h"
-#include "platform/code_page.h"
 #include "store/catalog.h"
 #include "store/item_store.h"
 #include "support/catalog_fixture.h"
@@ -27,7 +23,6 @@ namespace tsln2xml::test {
 namespace {
 
 constexpr int16_t kSizeCode = 24;
-const std::string kTool = TSLN2XML_CLI_PATH;
 
 // A size code document with `entries` entries: a few kilobytes, so an item
 // spans several pages of its catalog.
@@ -51,21 +46,6 @@ std::string IntegrityCheck(const std::string& path) {
   return reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
 }
 
-struct ListResult {
-  int code;
-  std::string xml;
-};
-ListResult List(const std::string& area) {
-  BSTR xml = nullptr;
-  const int code = EnumerateItemsString("", area.c_str(), &xml, nullptr);
-  ListResult result{code, {}};
-  if (xml) {
-    result.xml = platform::Utf16ToUtf8(platform::BstrView(xml));
-    SysFreeString(xml);
-  }
-  return result;
-}
-
 int RawPut(const TempArea& area, const std::vector<uint8_t>& bytes) {
   store::ItemHandle* handle = nullptr;
   int32_t result = store::OpenItem(Catalog(area), "A", store::kModeCreate, "", handle, nullptr);
@@ -84,6 +64,52 @@ struct FaultCase {
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+const std::vector<uint8_t> kEmptyLibrary = {0, 0};
+
+// A failure inside the conversion comes after the item was created for
+// writing: nothing of it is committed, into a fresh area or over an item.
+TEST(Store, FailedImportsLeaveTheAreaAsItWas) {
+  TempArea area;
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\"/>"), 2);
+  EXPECT_FALSE(std::filesystem::exists(Catalog(area)));
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(32768, 1)), 1);  // more entries than a count holds
+  EXPECT_FALSE(std::filesystem::exists(Catalog(area)));
+  area.PutItem(kSizeCode, "A", kEmptyLibrary);
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(32768, 1)), 1);
+  EXPECT_EQ(area.GetItem(kSizeCode, "A"), kEmptyLibrary);
+}
+
+TEST(Store, AStorageAreaIsNeverCreated) {
+  TempArea area;
+  EXPECT_EQ(ImportFromString(kSizeCode, area.File("no/such/area"), "A", SizeCodes(0, 0)), 5);
+  EXPECT_EQ(GetLastDbErrorXML(), store::kNoStorageArea);
+  EXPECT_EQ(LastErrorMessage(), "Could not create file");
+  EXPECT_FALSE(std::filesystem::exists(area.File("no")));
+}
+
+TEST(Store, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
+  TempArea area;
+  area.PutItem(kSizeCode, "Misses", kEmptyLibrary);
+  area.PutItem(kSizeCode, "MISSES", std::vector<uint8_t>{1, 0});
+  const std::string list = ListToString(area.path()).xml;
+  EXPECT_NE(list.find("<DataItem Name=\"Misses\""), std::string::npos) << list;
+  EXPECT_EQ(list.find("<DataItem", list.find("<DataItem") + 1), std::string::npos) << list;
+  EXPECT_EQ(area.GetItem(kSizeCode, "misses"), (std::vector<uint8_t>{1, 0}));
+}
+
+// The catalog's history of writes: item_enumeration_test.
+TEST(Store, ImportsAreWrittenInTheNameOfTheProcessAccount) {
+  TempArea area;
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(0, 0)), 0);
+  store::Catalog catalog;
+  store::StoredItem item;
+  ASSERT_EQ(store::Catalog::OpenForReading(Catalog(area), catalog), store::CatalogStatus::kOk);
+  ASSERT_EQ(catalog.Get("A", item), store::CatalogStatus::kOk);
+  EXPECT_EQ(item.attributes.createdUser, store::CurrentUserName());
+  EXPECT_EQ(item.attributes.modifiedUser, store::CurrentUserName());
+  EXPECT_EQ(item.attributes.previousModified, 0);
+}
 
 class StoreFaults : public ::testing::TestWithParam<FaultCase> {};
 
@@ -135,7 +161,7 @@ TEST_P(StoreFaults, EveryFailureIsReportedAndLosesNothing) {
             break;
           }
           case Op::kList: {
-            const ListResult r = List(area.path());
+            const ExportResult r = ListToString(area.path());
             code = r.code;
             secondary = GetLastDbErrorXML();
             text = r.xml;
@@ -183,131 +209,64 @@ INSTANTIATE_TEST_SUITE_P(Operations, StoreFaults,
                                            FaultCase{Op::kFirstImport, "FirstImport"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A process that dies at any write or sync of a commit leaves a hot journal;
-// the next reader rolls it back and reads the earlier item, and a reader whose
-// own I/O fails during that roll-back (each kind in turn, every N) fails with
-// code 5 and leaves the roll-back to the next one.
-TEST(StoreKills, ReadersRecoverAnImportKilledAtAnyWriteOrSync) {
-  TempArea area;
+// A process that dies at any write or sync of a commit (an import's or a raw
+// put's) leaves a hot journal; the next reader rolls it back and reads the
+// earlier item, and a reader whose own I/O fails during that roll-back (each
+// kind in turn, every N) fails with code 5 and leaves the roll-back to the
+// next one.
+TEST(StoreKills, ReadersRecoverAWriteKilledAtAnyWriteOrSync) {
+  TempArea area, scratch;
   const std::string earlierDoc = SizeCodes(1500, 1), newDoc = SizeCodes(1600, 2);
+  ASSERT_EQ(ImportFromString(kSizeCode, scratch.path(), "A", newDoc), 0);
+  const std::vector<uint8_t> newBytes = *scratch.GetItem(kSizeCode, "A");
   int hotJournals = 0, failedRecoveries = 0;
-  for (const FaultOp kind : {FaultOp::kWrite, FaultOp::kSync}) {
-    ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", earlierDoc), 0);
-    const std::vector<uint8_t> earlier = *area.GetItem(kSizeCode, "A");
-    const std::string earlierExport = ExportToString(kSizeCode, area.path(), "A").xml;
-    for (int n = 1;; ++n) {
-      const pid_t child = fork();
-      ASSERT_GE(child, 0);
-      if (child == 0) {
-        FaultVfs vfs;
-        vfs.Arm(kind, n, false, true);
-        _exit(ImportFromString(kSizeCode, area.path(), "A", newDoc) == 0 ? 0 : 1);
-      }
-      int status = 0;
-      waitpid(child, &status, 0);
-      if (!WIFSIGNALED(status)) break;  // the import got through: every point was tried
-      SCOPED_TRACE(std::string(FaultOpName(kind)) + " " + std::to_string(n));
-      hotJournals += std::filesystem::exists(Catalog(area) + "-journal");
-      {
-        FaultVfs vfs;
-        const FaultOp readerFault = kFaultOps[static_cast<size_t>(n) % kFaultOps.size()];
-        for (int m = 1;; ++m) {
-          vfs.Arm(readerFault, m, true);
-          const ExportResult r = ExportToString(kSizeCode, area.path(), "A");
-          vfs.Disarm();
-          if (r.code == 0) {
-            EXPECT_TRUE(r.xml == earlierExport);
-            break;
-          }
-          ++failedRecoveries;
-          EXPECT_EQ(r.code, 5);
-          EXPECT_EQ(GetLastDbErrorXML(), store::kCatalogError) << LastErrorMessage();
-          ASSERT_LT(m, 200);
+  for (const Op op : {Op::kImport, Op::kRawPut}) {
+    for (const FaultOp kind : {FaultOp::kWrite, FaultOp::kSync}) {
+      ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", earlierDoc), 0);
+      const std::vector<uint8_t> earlier = *area.GetItem(kSizeCode, "A");
+      const std::string earlierExport = ExportToString(kSizeCode, area.path(), "A").xml;
+      for (int n = 1;; ++n) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+          FaultVfs vfs;
+          vfs.Arm(kind, n, false, true);
+          const bool written = op == Op::kImport ? ImportFromString(kSizeCode, area.path(), "A", newDoc) == 0
+                                                 : RawPut(area, newBytes) == store::kStoreOk;
+          _exit(written ? 0 : 1);
         }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!WIFSIGNALED(status)) break;  // the write got through: every point was tried
+        SCOPED_TRACE(std::string(op == Op::kImport ? "import, " : "raw put, ") + FaultOpName(kind) + " " +
+                     std::to_string(n));
+        hotJournals += std::filesystem::exists(Catalog(area) + "-journal");
+        {
+          FaultVfs vfs;
+          const FaultOp readerFault = kFaultOps[static_cast<size_t>(n) % kFaultOps.size()];
+          for (int m = 1;; ++m) {
+            vfs.Arm(readerFault, m, true);
+            const ExportResult r = ExportToString(kSizeCode, area.path(), "A");
+            vfs.Disarm();
+            if (r.code == 0) {
+              EXPECT_TRUE(r.xml == earlierExport);
+              break;
+            }
+            ++failedRecoveries;
+            EXPECT_EQ(r.code, 5);
+            EXPECT_EQ(GetLastDbErrorXML(), store::kCatalogError) << LastErrorMessage();
+            ASSERT_LT(m, 200);
+          }
+        }
+        EXPECT_EQ(ListToString(area.path()).code, 0);
+        EXPECT_TRUE(area.GetItem(kSizeCode, "A") == earlier);
+        EXPECT_EQ(IntegrityCheck(Catalog(area)), "ok");
+        ASSERT_LT(n, 200);
       }
-      EXPECT_EQ(List(area.path()).code, 0);
-      EXPECT_TRUE(area.GetItem(kSizeCode, "A") == earlier);
-      EXPECT_EQ(IntegrityCheck(Catalog(area)), "ok");
-      ASSERT_LT(n, 200);
     }
   }
   EXPECT_GT(hotJournals, 0);
   EXPECT_GT(failedRecoveries, 0);
-}
-
-// The command-line tool killed at random moments of large raw puts and
-// imports: the item is always either the earlier or the new one, whole.
-TEST(StoreKills, FiftyRandomKillsOfLargeWritesLeaveTheCatalogSound) {
-  TempArea area, docs;
-  const std::string quotedArea = "'" + area.path() + "'";
-  // A large import, and a raw put of 6 MB, each timed once: the kills fall
-  // anywhere in that time.
-  WriteFile(docs.File("big.xml"), SizeCodes(30000, 3));
-  WriteFile(docs.File("raw.bin"), std::string(6 << 20, 'x'));
-  const auto timed = [](const std::string& command) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(RunCommand(command), 0) << command;
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
-  };
-  long long rawTime = timed(kTool + " raw put SizeCode " + quotedArea + " A '" + docs.File("raw.bin") + "'");
-  long long importTime = timed(kTool + " import SizeCode " + quotedArea + " A '" + docs.File("big.xml") + "'");
-  const std::vector<uint8_t> imported = *area.GetItem(kSizeCode, "A");
-  std::vector<uint8_t> current = imported;
-  std::mt19937 random(20261206);
-  int kills = 0, journals = 0;
-  for (int round = 0; kills < 50 && round < 400; ++round) {
-    const bool rawPut = round % 2 == 0;
-    std::vector<uint8_t> next = imported;
-    if (rawPut) {
-      next.assign(6 << 20, static_cast<uint8_t>(round));
-      WriteFile(docs.File("raw.bin"), std::string(next.begin(), next.end()));
-    }
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      const std::string a = area.path(), f = docs.File(rawPut ? "raw.bin" : "big.xml");
-      if (rawPut)
-        execl(kTool.c_str(), kTool.c_str(), "raw", "put", "SizeCode", a.c_str(), "A", f.c_str(), nullptr);
-      else
-        execl(kTool.c_str(), kTool.c_str(), "import", "SizeCode", a.c_str(), "A", f.c_str(), nullptr);
-      _exit(127);
-    }
-    long long& window = rawPut ? rawTime : importTime;
-    int status = 0;
-    bool exited = false;
-    if (round % 5 == 4) {
-      // Every fifth kill waits for the write to begin, so that some kills land
-      // inside a transaction however the process's time is divided.
-      const auto deadline = start + std::chrono::microseconds(3 * window + 1000000);
-      while (!std::filesystem::exists(Catalog(area) + "-journal") && std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(child, &status, WNOHANG) == child) {
-          exited = true;
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-      }
-    } else {
-      std::this_thread::sleep_until(start + std::chrono::microseconds(random() % static_cast<unsigned>(window + 1)));
-    }
-    if (!exited) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-    }
-    if (WIFSIGNALED(status)) {
-      ++kills;
-      journals += std::filesystem::exists(Catalog(area) + "-journal");  // killed inside a transaction
-    } else {
-      ASSERT_EQ(WEXITSTATUS(status), 0);
-      window = window * 4 / 5;  // it was quicker than timed: aim earlier
-    }
-    const auto stored = area.GetItem(kSizeCode, "A");
-    ASSERT_TRUE(stored == current || stored == next) << "round " << round;  // never a mix
-    current = *stored;
-    ASSERT_EQ(IntegrityCheck(Catalog(area)), "ok") << "round " << round;
-  }
-  EXPECT_EQ(kills, 50);
-  EXPECT_GT(journals, 0);
 }
 
 TEST(StoreConcurrency, EightProcessesImportTwoHundredItemsEach) {
@@ -359,7 +318,7 @@ TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
   ASSERT_EQ(ImportFromString(kSizeCode, longArea, "A", doc), 0) << LastErrorMessage();
   EXPECT_TRUE(std::filesystem::exists(longArea + "/sizpt.ctl"));
   EXPECT_EQ(ExportToString(kSizeCode, longArea, "A").code, 0);
-  EXPECT_NE(List(longArea).xml.find("Name=\"A\""), std::string::npos);
+  EXPECT_NE(ListToString(longArea).xml.find("Name=\"A\""), std::string::npos);
 
   const std::string existing = nested(store::MaxCatalogPath() - 5);  // its catalog's path is too long
   std::filesystem::create_directories(existing);
@@ -372,7 +331,7 @@ TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
     };
     expectNamed(ImportFromString(kSizeCode, area, "A", doc));
     expectNamed(ExportToString(kSizeCode, area, "A").code);
-    expectNamed(List(area).code);
+    expectNamed(ListToString(area).code);
     expectNamed(ConvertMarkerToXML("", area.c_str(), "M", base.File("m.xml").c_str(), nullptr));
   }
   std::vector<std::string> catalogs;
@@ -381,15 +340,40 @@ TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
   EXPECT_EQ(catalogs, std::vector<std::string>{longArea + "/sizpt.ctl"});
 }
 
-TEST(StoreCatalogs, ACatalogThatIsADirectoryFailsEveryRead) {
-  TempArea area;
-  std::filesystem::create_directory(Catalog(area));
-  EXPECT_EQ(List(area.path()).code, 5);
-  EXPECT_NE(LastErrorMessage().find("sizpt.ctl"), std::string::npos) << LastErrorMessage();
-  EXPECT_EQ(ExportToString(kSizeCode, area.path(), "A").code, 5);
-  EXPECT_EQ(GetLastDbErrorXML(), store::kCatalogError);
-  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(1, 1)), 5);
-  EXPECT_TRUE(std::filesystem::is_directory(Catalog(area)));
+// Catalogs that cannot be used: an import, an export and a list each fail
+// with the store's code 5 and secondary 5, and the catalog stays as it was.
+TEST(StoreCatalogs, UnusableCatalogsFailEveryOperation) {
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> make;
+  } cases[] = {
+      {"not a database", [](const std::string& path) { WriteFile(path, std::string(4096, 'x')); }},
+      {"a database header, then garbage",
+       [](const std::string& path) {
+         WriteFile(path, std::string("SQLite format 3\0", 16) + std::string(2000, '\x7f'));
+       }},
+      {"a database of another layout",
+       [](const std::string& path) { OpenSql(path, "CREATE TABLE items(title TEXT)"); }},
+      {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempArea area;
+    c.make(Catalog(area));
+    const auto catalog = [&] {
+      return std::filesystem::is_directory(Catalog(area)) ? std::string("a directory") : ReadFile(Catalog(area));
+    };
+    const std::string before = catalog();
+    const auto expectFailure = [](int code, const std::string& message) {
+      EXPECT_EQ(code, 5);
+      EXPECT_EQ(GetLastDbErrorXML(), store::kCatalogError);
+      EXPECT_TRUE(LastErrorMessage().starts_with(message)) << LastErrorMessage();
+    };
+    expectFailure(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(1, 1)), "Could not save file");
+    expectFailure(ExportToString(kSizeCode, area.path(), "A").code, "Could not open file");
+    expectFailure(ListToString(area.path()).code, "Could not read item catalog sizpt.ctl: ");
+    EXPECT_EQ(catalog(), before);
+  }
 }
 
 TEST(StoreCatalogs, ALockHeldPastTheBusyTimeoutSaysSo) {
@@ -403,6 +387,9 @@ TEST(StoreCatalogs, ALockHeldPastTheBusyTimeoutSaysSo) {
     EXPECT_EQ(LastErrorMessage(), "Could not save file: storage area is locked by another process");
     EXPECT_EQ(ExportToString(kSizeCode, area.path(), "A").code, 5);
     EXPECT_EQ(LastErrorMessage(), "Could not open file: storage area is locked by another process");
+    EXPECT_EQ(ListToString(area.path()).code, 5);
+    EXPECT_EQ(LastErrorMessage(),
+              "Could not read item catalog sizpt.ctl: database is locked (storage area is locked by another process)");
   }
   store::SetCatalogBusyTimeout(15000);
   EXPECT_EQ(area.GetItem(kSizeCode, "A"), (std::vector<uint8_t>{0, 0}));

@@ -1,18 +1,22 @@
-// Document services: typed attributes, lookups in the converter's namespace,
-// serialisation, and hostile input.
+// Document services and the input they take: typed attributes, element
+// bytes, serialisation; hostile documents, documents beyond the size limit,
+// the bounds of the parser with long values in validation errors, text that
+// is not text, absurd BSTR lengths, and standard input loaded as a file.
 
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "core/exception.h"
+#include "platform/code_page.h"
 #include "support/test_support.h"
 #include "tsln2xml/tsln2xml.h"
 #include "xml/attributes.h"
 #include "xml/document.h"
 #include "xml/element_content.h"
-#include "xml/utf16_stream.h"
 
 namespace tsln2xml::test {
 namespace {
@@ -132,23 +136,6 @@ TEST(ElementBytes, Base64Forms) {
   EXPECT_FALSE(GetElementBytes(doc.Root(), out));
 }
 
-TEST(Lookups, ChildrenByNameInTheNamespace) {
-  Document doc;
-  ASSERT_TRUE(doc.LoadUtf8(R"(<R xmlns="urn:tsln2xml:data/SizeCode" xmlns:o="urn:other">
-      <Entry n="1"><Alteration n="a"/><Alteration n="b"/></Entry>
-      <o:Entry n="other"/>
-      <Entry n="2"><Alteration n="c"/></Entry>
-    </R>)"));
-  EXPECT_EQ(SelectNodes(doc.Root(), "Entry", kNs).size(), 2u);
-  EXPECT_EQ(SelectNodes(doc.Root(), "Entry/Alteration", kNs).size(), 3u);
-  EXPECT_EQ(SelectNodes(doc.Root(), "Entry", "urn:other").size(), 1u);
-  EXPECT_EQ(SelectSingleNode(doc.AsNode(), "R", kNs), doc.Root());
-  EXPECT_EQ(SelectSingleNode(doc.AsNode(), "R", "urn:other"), nullptr);
-  EXPECT_EQ(SelectSingleNode(nullptr, "R", kNs), nullptr);
-  EXPECT_TRUE(SelectNodes(nullptr, "R", kNs).empty());
-  EXPECT_EQ(GetAttributeUtf8(SelectNodes(doc.Root(), "Entry[2]", kNs).at(0), "n"), "2");  // a general query
-}
-
 TEST(Loading, Utf16TextWithAnyDeclaration) {
   Document doc;
   EXPECT_TRUE(doc.LoadUtf16(u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><E A=\"\u00E9\u4E2D\"/>"));
@@ -170,8 +157,6 @@ TEST(Loading, HostileInputIsRefused) {
       return s;
     }() + "\">";
   laughs += "]><SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"&lol9;\"/>";
-  std::string deep;
-  for (int i = 0; i < 100000; ++i) deep += "<a>";
   const std::string cases[] = {
       laughs,
       "<!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + area.File("secret.txt") + "\">]><SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"&x;\"/>",
@@ -179,7 +164,6 @@ TEST(Loading, HostileInputIsRefused) {
       "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"&undefined;\"/>",
       "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" xmlns:xi=\"http://www.w3.org/2001/XInclude\" Name=\"A\"><xi:include href=\"" +
           area.File("secret.txt") + "\" parse=\"text\"/></SizeCode>",
-      deep,
       "\xFF\xFE garbage",
   };
   for (const auto& xml : cases) {
@@ -197,76 +181,119 @@ TEST(Loading, HostileInputIsRefused) {
   EXPECT_FALSE(area.GetItem(24, "X"));
 }
 
-// Text nodes may be of any length; the other limits stay.
-TEST(Loading, BoundsBesideLongText) {
-  auto nested = [](int depth) {
-    std::string xml;
-    for (int i = 0; i < depth; ++i) xml += "<a>";
-    for (int i = 0; i < depth; ++i) xml += "</a>";
-    return xml;
+constexpr int16_t kSizeCode = 24;
+const std::string kTool = TSLN2XML_CLI_PATH;
+
+std::string SizeCodeDocument(std::string_view actualSize) {
+  return "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\"><Entry ActualSize=\"" + std::string(actualSize) +
+         "\" OrderedSize=\"S\"/></SizeCode>";
+}
+
+TEST(InputLimits, ADocumentBeyondTheLimitIsRefusedBeforeItIsRead) {
+  TempArea area;
+  const std::string doc = area.File("huge.xml");
+  WriteFile(doc, "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">");
+  std::filesystem::resize_file(doc, xml::kMaxDocumentBytes + 1);  // sparse: nothing is written
+  EXPECT_EQ(ConvertXMLFileToDataItem(kSizeCode, doc.c_str(), 0, "", area.c_str(), "A"), 1);
+  EXPECT_EQ(LastErrorMessage(), "The document is larger than 512 MB, the most a document may have");
+  EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
+}
+
+// Each bound holds a document that reaches it (which the schema then refuses,
+// code 2, quoting no more than the start of a long value) and refuses one
+// byte or level beyond it, naming the bound.
+TEST(InputLimits, BoundsAreExactAndNamedInTheMessage) {
+  TempArea area;
+  const std::string root = "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\"";
+  const auto nested = [&](int levels) {
+    std::string xml = root + ">";
+    for (int i = 1; i < levels; ++i) xml += "<Entry>";
+    for (int i = 1; i < levels; ++i) xml += "</Entry>";
+    return xml + "</SizeCode>";
   };
-  struct Case {
-    const char* what;
+  const struct {
     std::string xml;
-    bool loads;
+    const char* why;  // nullptr: loaded
   } cases[] = {
-      {"256 levels", nested(256), true},
-      {"257 levels", nested(257), false},
-      {"a text of 12 MB", "<a>" + std::string(12u << 20, 'x') + "</a>", true},
-      {"an element name of 50,001", "<" + std::string(50001, 'e') + "/>", false},
-      {"an attribute name of 50,001", "<a " + std::string(50001, 'n') + "=\"1\"/>", false},
-      {"an attribute of 10,000,001 bytes", "<a n=\"" + std::string(10'000'001, 'v') + "\"/>", false},
+      {nested(256), nullptr},
+      {nested(257), "elements nested deeper than 256 levels"},
+      {root + "><Entry>" + std::string(12u << 20, 'x') + "</Entry></SizeCode>", nullptr},  // text has no bound
+      {root + "><" + std::string(50'000, 'e') + "/></SizeCode>", nullptr},
+      {root + "><" + std::string(50'001, 'e') + "/></SizeCode>", "a name longer than 50,000 bytes"},
+      {root + " " + std::string(50'001, 'n') + "=\"1\"/>", "a name longer than 50,000 bytes"},
+      {SizeCodeDocument(std::string(10'000'000, 'v')), nullptr},
+      {SizeCodeDocument(std::string(10'000'001, 'v')), "an attribute value longer than 10,000,000 bytes"},
+      {"<!DOCTYPE SizeCode []>" + SizeCodeDocument("4"), "a document type declaration is not accepted"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Document().LoadBytes(c.xml), c.loads) << c.what;
+  for (const auto& c : cases) {
+    const int code = ImportFromString(kSizeCode, area.path(), "A", c.xml);
+    if (c.why) {
+      EXPECT_EQ(code, 1) << c.why;
+      EXPECT_EQ(LastErrorMessage(), std::string("Unable to load XML String. (") + c.why + ")");
+    } else {
+      EXPECT_EQ(code, 2) << c.xml.size();
+      EXPECT_TRUE(LastErrorMessage().starts_with("XML Validation Error:")) << c.xml.size();
+      EXPECT_LT(LastErrorMessage().size(), 2000u) << "a report quotes only the start of a long value";
+    }
+  }
+  EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
 }
 
-TEST(Loading, HugeAttributeIsRefused) {
+TEST(InputLimits, AStringWithALoneSurrogateIsRefusedLikeInvalidUtf8InAFile) {
   TempArea area;
-  const std::string path = area.File("huge.xml");
-  {
-    std::string xml = "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"";
-    xml.append(100u << 20, 'A');
-    xml += "\"/>";
-    WriteFile(path, xml);
+  for (const char16_t* bad : {u"\xD800", u"\xDC00", u"\xD800x"}) {
+    const std::u16string text = u"<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\"><Entry ActualSize=\"" +
+                                std::u16string(bad) + u"\" OrderedSize=\"S\"/></SizeCode>";
+    EXPECT_EQ(ConvertXMLStringToDataItem(kSizeCode, text.c_str(), 0, "", area.c_str(), "A"), 1);
+    EXPECT_EQ(LastErrorMessage(), "Unable to load XML String.");
   }
-  EXPECT_EQ(ConvertXMLFileToDataItem(24, path.c_str(), 0, "", area.c_str(), "HUGE"), 1);
-  EXPECT_EQ(LastErrorMessage(), "xmlFile failed to Load (an attribute value longer than 10,000,000 bytes)");
+  WriteFile(area.File("bad.xml"), SizeCodeDocument("\xFF"));
+  EXPECT_EQ(ConvertXMLFileToDataItem(kSizeCode, area.File("bad.xml").c_str(), 0, "", area.c_str(), "A"), 1);
+  EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
 }
 
-}  // namespace
-}  // namespace tsln2xml::test
-
-namespace tsln2xml::test {
-namespace {
-
-TEST(Utf16File, ByteOrderMarkThenLittleEndianUnits) {
-  TempArea area;
-  {
-    xml::Utf16FileStream out(area.File("u.xml"));
-    ASSERT_TRUE(out.Good());
-    out << u"<a>\r\n" << u"\u00E9\u4E2D";
-    EXPECT_TRUE(out.Close());
-  }
-  EXPECT_EQ(ReadFile(area.File("u.xml")), std::string("\xFF\xFE<\0a\0>\0\r\0\n\0\xE9\0\x2D\x4E", 16));
-  xml::Utf16FileStream failed(area.File("no/such/dir/u.xml"));
-  EXPECT_FALSE(failed.Good());
-  failed << u"ignored";
-  EXPECT_FALSE(failed.Close());
+// A BSTR: its length in bytes in the four bytes before it, a terminator after.
+TEST(InputLimits, SysAllocStringLenOfAnAbsurdLengthFailsAtOnce) {
+  EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr);
+  EXPECT_EQ(SysAllocStringLen(u"abc", 0xFFFFFFFFu), nullptr);
+  BSTR zeros = SysAllocStringLen(nullptr, 3);
+  ASSERT_NE(zeros, nullptr);
+  EXPECT_EQ(SysStringLen(zeros), 3u);
+  EXPECT_EQ(std::u16string_view(zeros, 4), std::u16string_view(u"\0\0\0\0", 4));
+  uint32_t bytes;
+  std::memcpy(&bytes, reinterpret_cast<uint8_t*>(zeros) - 4, 4);
+  EXPECT_EQ(bytes, 6u);
+  SysFreeString(zeros);
+  SysFreeString(nullptr);
+  EXPECT_EQ(SysStringLen(nullptr), 0u);
 }
 
-TEST(Utf16File, DocumentsInUtf16ImportFromFiles) {
+// Standard input and the same bytes in a file give the same result.
+TEST(InputLimits, StandardInputIsLoadedAsAFileIs) {
   TempArea area;
-  const std::u16string text =
-      u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">"
-      u"<Entry ActualSize=\"8\" OrderedSize=\"S\"/></SizeCode>";
-  std::string bytes;
-  for (char16_t u : text) {
-    bytes.push_back(static_cast<char>(u & 0xFF));
-    bytes.push_back(static_cast<char>(u >> 8));
+  const std::string good = SizeCodeDocument("4");
+  std::string utf16 = "\xFF\xFE";
+  for (char c : good) utf16 += std::string{c, '\0'};
+  const struct {
+    const char* what;
+    std::string bytes;
+    int exitCode;
+  } cases[] = {
+      {"UTF-8", good, 0},
+      {"UTF-16 with a byte-order mark", utf16, 0},
+      {"invalid UTF-8", SizeCodeDocument("\xFF\xFE"), 1},
+  };
+  for (const auto& c : cases) {
+    const std::string file = area.File("doc.xml");
+    WriteFile(file, c.bytes);
+    const int fromFile = RunCommand(kTool + " import SizeCode " + area.path() + " FILE " + file);
+    const int fromStdin = RunCommand(kTool + " import SizeCode " + area.path() + " STDIN - < " + file);
+    EXPECT_EQ(fromFile, c.exitCode) << c.what;
+    EXPECT_EQ(fromStdin, c.exitCode) << c.what;
+    if (c.exitCode == 0) {
+      EXPECT_EQ(area.GetItem(kSizeCode, "STDIN"), area.GetItem(kSizeCode, "FILE")) << c.what;
+    }
   }
-  WriteFile(area.File("utf16.xml"), bytes);
-  EXPECT_EQ(ConvertXMLFileToDataItem(24, area.File("utf16.xml").c_str(), 0, "", area.c_str(), "A"), 0) << LastErrorMessage();
-  EXPECT_EQ(area.GetItem(24, "A")->size(), 16u);
 }
 
 }  // namespace

@@ -100,6 +100,4 @@ std::string Leaves(const std::string& xml, const std::string& xpath) {
 
 std::string InstalledMarkerSchema() { return std::string(TSLN2XML_BINARY_DIR) + "/MARKER.XSD"; }
 
-marker::MarkerBuilder HeaderOnly() { return marker::MarkerBuilder{}; }
-
 }  // namespace tsln2xml::test

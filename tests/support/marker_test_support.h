@@ -38,7 +38,4 @@ std::string Leaves(const std::string& xml, const std::string& xpath);
 // The MARKER.XSD installed beside the library in the build directory.
 std::string InstalledMarkerSchema();
 
-// A header whose only counts are those the builder fills in.
-marker::MarkerBuilder HeaderOnly();
-
 }  // namespace tsln2xml::test

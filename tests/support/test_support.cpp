@@ -133,6 +133,16 @@ int ImportFromString(int16_t type, const std::string& area, std::string_view ite
   return ConvertXMLStringToDataItem(type, text.c_str(), 0, "", area.c_str(), name.c_str());
 }
 
+ExportResult ListToString(const std::string& area, const char* schema) {
+  BSTR xml = nullptr;
+  ExportResult result{EnumerateItemsString("", area.c_str(), &xml, schema), {}};
+  if (xml) {
+    result.xml = platform::Utf16ToUtf8(platform::BstrView(xml));
+    SysFreeString(xml);
+  }
+  return result;
+}
+
 std::string LastErrorMessage() {
   BSTR text = nullptr;
   GetLastErrorStringXML(&text);

@@ -91,6 +91,8 @@ struct ExportResult {
 ExportResult ExportToString(int16_t type, const std::string& area, std::string_view item);
 // Imports through ConvertXMLStringToDataItem.
 int ImportFromString(int16_t type, const std::string& area, std::string_view item, std::string_view utf8Xml);
+// Lists the area's items through EnumerateItemsString (schema nullptr: none).
+ExportResult ListToString(const std::string& area, const char* schema = nullptr);
 
 // The last-error record's message as UTF-8.
 std::string LastErrorMessage();
