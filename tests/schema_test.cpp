@@ -27,6 +27,7 @@ TEST(SchemaChoice, TheDocumentNamespaceNamesTheSchema) {
       {"", "XML namespace malformed"},
       {"urn:tsln2xml:data/Circle", "XSD Resource could not be found"},
       {"urn:x1/SizeCode", "XML Validation Error:\nReason: Element '{urn:x1/SizeCode}SizeCode': No matching global"},
+      {"SizeCode", "XML namespace malformed"},  // even with the SizeCode schema cached
   };
   for (const auto& c : cases) {
     const std::string doc = std::string("<SizeCode xmlns=\"") + c.ns + "\" Name=\"A\"/>";

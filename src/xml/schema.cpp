@@ -298,7 +298,9 @@ std::shared_ptr<const SchemaSet> SchemaSetForNamespace(std::string_view ns) {
   // Kept by the schema the namespace leads to (its last segment), not by the
   // namespace: any number of namespaces ending in "/Order" share one set, so
   // the cache holds at most one set per built-in schema.
-  const std::string_view schema = ns.substr(ns.rfind('/') == std::string_view::npos ? 0 : ns.rfind('/') + 1);
+  // A namespace without "/" names no schema whatever the cache holds.
+  if (ns.rfind('/') == std::string_view::npos) return AssembleSchemaSet(EmbeddedSchemas(), ns);
+  const std::string_view schema = ns.substr(ns.rfind('/') + 1);
   std::lock_guard lock(mutex);
   auto it = cache.find(schema);
   if (it != cache.end()) return it->second;
