@@ -196,14 +196,6 @@ TEST_F(Annotation, EveryFormatSurvivesTheRoundTrip) {
   EXPECT_EQ(RoundTrip(kAnnotation, area, b, &failure), b.bytes()) << failure;
 }
 
-TEST_F(Annotation, UnknownFormats) {
-  for (uint8_t code : {uint8_t{0}, uint8_t{32}, uint8_t{255}}) {
-    ByteBuilder b = Header("", "", 1);
-    EntryRecord(b, "X", 0, 0, 2).U8(code).U8(11);  // read as a simple order without bytes of its own
-    EXPECT_EQ(ExportBytes(kAnnotation, area, b).code, 2) << int{code};
-  }
-}
-
 TEST_F(Annotation, OrdersThatDoNotMatchTheirFormatAreRefused) {
   area.PutItem(kAnnotation, "KEEP", Header("", "", 0));
   struct Case {

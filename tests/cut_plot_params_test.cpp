@@ -223,16 +223,6 @@ TEST(MarkerPlotEnvironment, DocumentToExactRecordsAndBack) {
   }
 }
 
-TEST(MarkerPlotEnvironment, UnnamedCodes) {
-  TempArea area;
-  // A perimeter tool 5 and a label tool 5 have no name: empty attributes,
-  // which the schema refuses.
-  ByteBuilder record;
-  record.I16(0).I16(1000).I16(1000).Zeros(34).Text("1", 4).Zeros(26).I16(5);
-  EXPECT_EQ(ExportBytes(kMarkerPlot, area, ByteBuilder().Bytes(record).I16(0)).code, 2);
-  EXPECT_NE(LastErrorMessage().find("PerimeterTool"), std::string::npos) << LastErrorMessage();
-}
-
 TEST(PiecePlotEnvironment, DocumentToExactRecordsAndBack) {
   TempArea area;
   std::string labels;
@@ -292,46 +282,6 @@ TEST(CutterPlotEnvironments, SchemasRefuseDocumentsOutsideTheirTables) {
     EXPECT_EQ(LastErrorMessage().rfind("XML Validation Error:", 0), 0u) << LastErrorMessage();
     EXPECT_FALSE(area.GetItem(c.type, "X"));
   }
-}
-
-// Lengths inside records, and counts that reach just past a longer item
-// (the counts of the examples' items: every_type_test).
-TEST(CutterPlotEnvironments, ImpossibleCountsFail) {
-  auto withCounts = [](int8_t sequences, int8_t drills, int8_t extras) {
-    CutterRecord r;
-    r.sequences = sequences;
-    r.drills = drills;
-    r.extras = extras;
-    return ByteBuilder().Bytes(r.Bytes());
-  };
-  ByteBuilder marker;
-  marker.I16(0).I16(1000).I16(1000).Zeros(34).Text("1", 4).Zeros(26).I16(4);
-  ByteBuilder piece;
-  piece.Text("N", 22).I16(0).I16(1000).I16(1000).Zeros(10).I8(1).U8(0);
-  struct Case {
-    int16_t type;
-    const char* what;
-    std::vector<uint8_t> bytes;
-  } cases[] = {
-      {kCutter, "negative sequence length", withCounts(1, 0, 0).I16(-1)},
-      {kCutter, "sequence length past the end", withCounts(1, 0, 0).I16(32767).Zeros(100)},
-      {kCutter, "drills past the end", withCounts(0, 127, 0).Zeros(12 * 126)},
-      {kMarkerPlot, "labels past the end", ByteBuilder().Bytes(marker).I16(32767).Zeros(400)},
-  };
-  TempArea area;
-  for (const auto& c : cases) {
-    EXPECT_EQ(ExportBytes(c.type, area, c.bytes).code, 1) << c.what;
-    EXPECT_EQ(LastErrorMessage().rfind("Unable to load ", 0), 0u) << c.what << ": " << LastErrorMessage();
-  }
-  // The same records with counts that fit convert.
-  EXPECT_EQ(ExportBytes(kCutter, area, withCounts(0, 0, 2).Zeros(8)).code, 2);  // extra codes 0: no name
-  EXPECT_EQ(ExportBytes(kMarkerPlot, area, ByteBuilder().Bytes(marker).I16(1).I16(1).I16(6)).code, 0)
-      << LastErrorMessage();
-  EXPECT_EQ(
-      ExportBytes(kPiecePlot, area, ByteBuilder().Bytes(piece).I16(0).I8(0).I8(4).I8(1).I8(1).Zeros(2).I16(1).I8(4))
-          .code,
-      0)
-      << LastErrorMessage();
 }
 
 }  // namespace

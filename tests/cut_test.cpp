@@ -8,8 +8,6 @@
 #include <chrono>
 #include <cstring>
 
-#include "converters/cutplot/cut.h"
-#include "core/exception.h"
 #include "support/library_support.h"
 #include "support/test_support.h"
 #include "xml/schema.h"
@@ -43,33 +41,19 @@ ByteBuilder ModelRecord(int16_t sizes, int16_t options) {
 const std::string kNc = "N1\r\nG01X1Y2\r\n*M0*";
 
 // An item in the writer's form with one record of every kind and labeller
-// data that holds an escape character (base64 in the document). The offsets
-// of the record boundaries go to `boundaries`.
-std::vector<uint8_t> FullItem(std::vector<size_t>* boundaries = nullptr) {
+// data that holds an escape character (base64 in the document).
+std::vector<uint8_t> FullItem() {
   ByteBuilder b;
-  auto mark = [&] {
-    if (boundaries) boundaries->push_back(b.size());
-  };
   b.Raw(kNc.data(), kNc.size());
-  mark();
   b.Bytes(Header());
-  mark();
   b.I16(65).I16(10);
-  mark();
   b.I16(66).I16(-4);
-  mark();
   b.Text("A", 2).I16(3).I16(9);
-  mark();
   b.Text("FRONT", 21).Text("L", 2).Text("FLIP", 12).Text("M", 7).Text("SHIRT", 21).Zeros(7);
-  mark();
   b.Bytes(ModelRecord(2, 1));
-  mark();
   b.Text("OPT1", 7);
-  mark();
   b.Text("S", 8).I16(12).Text("CD", 7).Text("HP", 7).Text("M", 8).I16(-1).Zeros(16);
-  mark();
   b.Text("L", 8).I16(0).Text("", 7).Text("", 7).Text("M", 8).I16(1).Zeros(16);
-  mark();
   b.Raw("\x1B" "LBL\r\n", 6);
   return b;
 }
@@ -209,70 +193,12 @@ TEST(Cut, SchemaRefusesForeignDocuments) {
   EXPECT_FALSE(area.GetItem(kCut, "C"));
 }
 
-Outcome Load(const std::vector<uint8_t>& bytes) {
-  auto owned = std::make_shared<uint8_t[]>(bytes.size());
-  std::copy(bytes.begin(), bytes.end(), owned.get());
-  ItemBuffer buffer(owned, bytes.size());
-  try {
-    LoadCutFile(buffer);
-    return {};
-  } catch (const Tsln2XmlException& e) {
-    return {e.Code(), e.what()};
-  }
-}
-
-// Negative counts and counts beyond the item fail with code 1 (short items:
-// every_type_test).
-TEST(Cut, HostileItems) {
-  std::vector<size_t> boundaries;
-  const std::vector<uint8_t> item = FullItem(&boundaries);
-  const size_t header = kNc.size();
-  const size_t model = boundaries[5];
-  struct Case {
-    const char* what;
-    size_t offset;
-    int16_t value;
-  } cases[] = {
-      {"negative labels", header + 360, -2},  {"negative models", header + 362, -32768},
-      {"negative sizes", model + 88, -1},     {"negative options", model + 96, -1},
-      {"sizes beyond the item", model + 88, 3},
-  };
-  for (const auto& c : cases) {
-    std::vector<uint8_t> bytes = item;
-    bytes[c.offset] = static_cast<uint8_t>(c.value);
-    bytes[c.offset + 1] = static_cast<uint8_t>(static_cast<uint16_t>(c.value) >> 8);
-    const Outcome result = Load(bytes);
-    EXPECT_EQ(result.code, 1) << c.what;
-    EXPECT_EQ(result.message, "Error reading past end of file.") << c.what;
-  }
-
-  // The first terminator splits the item; an item without one fails to export.
+// The first terminator splits the item; an item without one fails to export
+// (short items and impossible counts: every_type_test).
+TEST(Cut, AnItemWithoutTheTerminatorFails) {
   TempArea area;
   EXPECT_EQ(ExportBytes(kCut, area, ByteBuilder().Raw("G1*M0", 5).Zeros(400)).code, 1);
   EXPECT_EQ(LastErrorMessage(), "NC terminator '*M0*' missing");
-}
-
-// A reader whose store hands over fewer bytes than the item's size.
-class ShortReadCutReader : public CutReader {
- public:
-  ShortReadCutReader() : CutReader("", "/nowhere", "SHORT") {}
-  void Open() override {
-    auto* handle = new store::ItemHandle;
-    handle->data = FullItem();
-    handle->size = static_cast<int32_t>(handle->data.size() + 1);
-    handle_ = handle;
-    dataStart_ = 0;
-  }
-};
-
-TEST(Cut, ShortReadOfTheWholeItemFails) {
-  try {
-    ShortReadCutReader().ToString();
-    ADD_FAILURE() << "a short read was converted";
-  } catch (const Tsln2XmlException& e) {
-    EXPECT_EQ(e.Code(), 1);
-    EXPECT_STREQ(e.what(), "Error reading past end of file.");
-  }
 }
 
 // 12 MB of NC data in CRLF lines, over libxml2's default 10 MB text limit,

@@ -59,21 +59,29 @@ struct TypeRow {
 const TypeRow kTypes[] = {
     {1, ReadInMemory<AlterationReader>, "Unable to load Alteration library", nullptr, {}, kNone, {{0}, {14}}, true, 2,
      {{12, 3}, {16, 5}, {16, 255}}},
-    {2, ReadInMemory<AnnotationReader>, "Unable to load Annotation library", nullptr, {}, kNone, {{40}, {64}, {71}}, true, 42},
-    {3, ReadInMemory<BlockBufferReader>, "Unable to load BlockBuffer library", nullptr, {}, kNone, {{40}}, true, 42, {{44, 2}}},
+    {2, ReadInMemory<AnnotationReader>, "Unable to load Annotation library", nullptr, {}, kNone, {{40}, {64}, {71}}, true, 42,
+     {{168, 0}, {168, 32}, {168, 255}}},
+    {3, ReadInMemory<BlockBufferReader>, "Unable to load BlockBuffer library", nullptr, {}, kNone, {{40}}, true, 42,
+     {{44, 2}, {50, 3}}},
     // The labeller data runs to the item's end.
     {4, ReadInMemory<CutReader>, "Error reading past end of file.", "NC terminator '*M0*' missing", {}, 914,
-     {{524}, {526}, {528}, {530}}, true, kNone},
+     {{524}, {526}, {528}, {530}, {710}, {718}}, true, kNone},
     // The tilt records are optional.
     {6, ReadInMemory<LayLimitReader>, "Unable to load LayLimit library", nullptr, {}, 140, {{42}}, true, kNone, {{66, 0}}},
-    {11, ReadInMemory<MatchingReader>, "Unable to load Matching library", nullptr, {}, kNone, {{40}}, true, 42},
-    {12, ReadInMemory<ModelReader>, "Unable to load Model", nullptr, {}, kNone, {{80}, {82}, {84}}, true, kNone},
-    {13, ReadInMemory<OrderReader>, "Unable to load Order", nullptr, {}, kNone, {{272}, {274}}, true, kNone, {{248, 5}}},
+    {11, ReadInMemory<MatchingReader>, "Unable to load Matching library", nullptr, {}, kNone, {{40}}, true, 42,
+     {{108, 5}, {114, 2}, {126, 2}, {127, 0xFF}}},
+    // Codes: condition, operation of a removing entry, piece type, half piece, measure.
+    {12, ReadInMemory<ModelReader>, "Unable to load Model", nullptr, {}, kNone, {{80}, {82}, {84}, {227}, {255}}, true,
+     kNone, {{100, 0}, {426, '*'}, {211, 1}, {134, 3}, {87, 2}}},
+    // Codes: lay rule type, piece direction, quantity made negative.
+    {13, ReadInMemory<OrderReader>, "Unable to load Order", nullptr, {}, kNone, {{272}, {274}, {364}, {372}}, true, kNone,
+     {{248, 5}, {443, 3}, {420, 0xFF}}},
     {14, ReadInMemory<CutterParamReader>, "Unable to load Cutter Parameter Table", nullptr, {}, kNone,
-     {{193, 1}, {196, 1}, {197, 1}}, true, kNone},
+     {{193, 1}, {196, 1}, {197, 1}, {210}, {231}}, true, kNone, {{268, 0}}},
     {15, ReadInMemory<LayRuleSearchReader>, "Unable to load LayRuleSearch", nullptr, {}, kNone, {}, true, kNone},
+    // Codes: a perimeter tool and a label tool without a name.
     {16, ReadInMemory<MarkerPlotParamReader>, "Unable to load Marker Plot Parameter Table", nullptr, {}, kNone,
-     {{72}}, true, kNone},
+     {{72}}, true, kNone, {{70, 5}, {76, 5}}},
     // The legacy layout is the first 60 bytes.
     {17, ReadInMemory<NotchReader>, "Unable to load NotchEnvironment", nullptr, {60}, kNone, {{60, 4}}, true, kNone,
      {{64, 8}, {64, 0xFF}}},

@@ -101,22 +101,6 @@ TEST(Matching, EveryCodeSurvivesTheRoundTrip) {
   EXPECT_EQ(RoundTrip(kMatching, area, b, &failure), b.bytes()) << failure;
 }
 
-TEST(Matching, UnknownCodesAndNames) {
-  TempArea area;
-  struct Case {
-    const char* what;
-    Axis plaid;
-    int16_t target;
-  } unknownCodes[] = {{"target 2", {0, 0, 0, 0}, 2}, {"target -1", {0, 0, 0, 0}, -1},
-                      {"rule type 5", {5, 0, 0, 0}, 0}, {"units 2", {0, 0, 2, 0}, 0}};
-  for (const auto& c : unknownCodes) {
-    ByteBuilder b = Header("", "", 1);
-    RuleRecord(b, 1, "", "A", 1, "B", 2, c.plaid, {0, 0, 0, 0}, c.target);
-    EXPECT_EQ(ExportBytes(kMatching, area, b).code, 2) << c.what;
-  }
-
-}
-
 TEST(Matching, DocumentFailures) {
   TempArea area;
   const std::string rule = R"(<Rule Number="1" Comment="" Target="Piece">

@@ -145,44 +145,6 @@ TEST(Model, FormatVersions) {
   }
 }
 
-// Codes outside their tables give empty attributes, which validation
-// refuses; a counted item the bytes cannot hold is unreadable.
-TEST(Model, ItemsThatDoNotConvert) {
-  TempArea area;
-  auto normal = [](uint8_t condition, uint8_t operation, uint8_t pieceType, uint8_t half, uint8_t measure) {
-    ByteBuilder b = Header("", 1, 0, 0, 0, measure);
-    b.U8(condition).U8(operation).Text("", 7).Text("P", 20);
-    if (operation == '+') b.U8(pieceType);
-    if (operation == '+' && pieceType == 0) Quantity(b, {0, 0, 0, 0}, half, 0, 0, "");
-    return b;
-  };
-  ByteBuilder negativeOption = Header("", 0, 0, 1, 0);
-  Option(negativeOption, "O", -1, 0);
-  ByteBuilder optionCut = Header("", 0, 0, 1, 0);
-  EntryRecord(Option(optionCut, "O", 2, 0), '=', '-', "", "P");
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> item;
-    int code;
-  } cases[] = {
-      {"condition 0", normal(0, '+', 0, 0, 0), 2},
-      {"operation *", normal('=', '*', 0, 0, 0), 2},
-      {"piece type 1", normal('=', '+', 1, 0, 0), 2},
-      {"half piece 3", normal('=', '+', 0, 3, 0), 2},
-      {"measure 2", normal('=', '+', 0, 0, 2), 2},
-      {"more entries than bytes", Header("", 2, 0, 0, 0).Zeros(41), 1},
-      {"negative entries in an option", negativeOption, 1},
-      {"option entries cut", optionCut, 1},
-  };
-  for (const auto& c : cases) {
-    auto exported = ExportBytes(kModel, area, c.item);
-    EXPECT_EQ(exported.code, c.code) << c.what;
-    if (c.code == 1) {
-      EXPECT_EQ(LastErrorMessage(), "Unable to load Model") << c.what;
-    }
-  }
-}
-
 TEST(Model, WriterFailures) {
   TempArea area;
   const std::string open =

@@ -156,39 +156,6 @@ TEST(Order, LayRuleTypes) {
   }
 }
 
-TEST(Order, ItemsThatDoNotConvert) {
-  TempArea area;
-  ByteBuilder negativeOptions = Header(1, 0);
-  ModelRecord(negativeOptions, "A", 1, 0, 0, "", -1);
-  ByteBuilder negativeEntries = Header(1, 0);
-  ModelRecord(negativeEntries, "A", 1, 0, -1, "", 0);
-  std::vector<uint8_t> messagesCut = SpringItem(true);
-  messagesCut.resize(messagesCut.size() - 1);
-  ByteBuilder badDirection = Header(1, 0);
-  EntryRecord(ModelRecord(badDirection, "A", 1, 0, 1, "", 0), "S", 1, "", "", 3);
-  ByteBuilder negativeQuantity = Header(1, 0);
-  EntryRecord(ModelRecord(negativeQuantity, "A", 1, 0, 1, "", 0), "S", -1, "", "", 0);
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> item;
-    int code;
-  } cases[] = {
-      {"more models than bytes", Header(3, 0).Zeros(300), 1},
-      {"negative option count", negativeOptions, 1},
-      {"negative entry count", negativeEntries, 1},
-      {"a message record cut", messagesCut, 1},
-      {"piece direction 3", badDirection, 2},
-      {"negative quantity", negativeQuantity, 2},
-  };
-  for (const auto& c : cases) {
-    auto exported = ExportBytes(kOrder, area, c.item);
-    EXPECT_EQ(exported.code, c.code) << c.what;
-    if (c.code == 1) {
-      EXPECT_EQ(LastErrorMessage(), "Unable to load Order") << c.what;
-    }
-  }
-}
-
 TEST(Order, WriterFailures) {
   TempArea area;
   std::string sound = Spring(true, "", "", true);
