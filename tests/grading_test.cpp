@@ -261,13 +261,6 @@ TEST(Grading, DocumentsThatCannotBeStored) {
     }
     EXPECT_FALSE(area.GetItem(kGrading, "BAD")) << c.what;
   }
-
-  std::string many;
-  for (int i = 0; i < 32768; ++i) many += "<GradingRule RuleId=\"1\"><Point/></GradingRule>";
-  EXPECT_EQ(ImportFromString(kGrading, area.path(), "MANY",
-                             Document(R"(Comment1="" Comment2="" SizeIdType="Numeric" NumBreaks="-1" NumSizes="0" BaseIndex="0" SizeIncrement="0")", many)),
-            1);
-  EXPECT_EQ(LastErrorMessage(), "Too many grading rules: 32768 (at most 32767)");
 }
 
 // Short items and counts are in every_type_test; these two are the table's own.

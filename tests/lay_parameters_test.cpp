@@ -225,9 +225,8 @@ TEST(UserEnvironment, ValuesOutsideTheTablesAndDefaults) {
                              head + R"(SeamAllowance="214748.3648" BlockFuseAmount="1" ReduceFuseAmount="0"/>)"), 4);
 }
 
-// Two of the writers refuse a document whose name is not the item's; a
-// count beyond 16 bits is refused, not wrapped.
-TEST(LayParameters, InconsistentNamesAndTooManyEntries) {
+// Two of the writers refuse a document whose name is not the item's.
+TEST(LayParameters, InconsistentNames) {
   TempArea area;
   for (const char* file : {"LayRuleSearch/DEFAULT", "UserEnvironment/STANDARD"}) {
     const std::string type(file, strchr(file, '/'));
@@ -244,11 +243,6 @@ TEST(LayParameters, InconsistentNamesAndTooManyEntries) {
     EXPECT_EQ(area.GetItem(code, "ITEM"), good);  // "item" is the same item to the store
     EXPECT_FALSE(area.GetItem(code, "ITE"));
   }
-  std::string many = R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">)";
-  for (int i = 0; i < 32768; ++i)
-    many += R"(<Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt="0" CCWTilt="0" Units="Distance"/>)";
-  EXPECT_EQ(ImportFromString(kLayLimit, area.path(), "X", many + "</LayLimit>"), 1);
-  EXPECT_EQ(LastErrorMessage(), "Too many LayLimit entries: 32768 (at most 32767)");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The library data types together: counts beyond 16 bits and scaled values
+// The stored data types together: counts beyond 16 bits and scaled values
 // that must come back to the same stored integer.
 
 #include <gtest/gtest.h>
@@ -8,6 +8,10 @@
 
 namespace tsln2xml::test {
 namespace {
+
+constexpr const char* kModel =
+    R"(<Model xmlns="urn:tsln2xml:data/Model" Name="M" Comment1="" Comment2="" ShrinkStretchMeasure="Percentage"
+             AlterationName="" BlockBufferName="" LayLimitName="" SizeCodeName="">)";
 
 // More elements than a 16-bit count holds are refused, not wrapped.
 TEST(LibraryItems, CountsBeyondSixteenBits) {
@@ -32,6 +36,17 @@ TEST(LibraryItems, CountsBeyondSixteenBits) {
        "</Matching>", "Too many Matching rules: 32768 (at most 32767)"},
       {21, R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="A" Comment1="" Comment2="">)", "<PieceName>P</PieceName>",
        "</PieceList>", "Too many PieceList names: 32768 (at most 32767)"},
+      {6, R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">)",
+       R"(<Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt="0" CCWTilt="0" Units="Distance"/>)",
+       "</LayLimit>", "Too many LayLimit entries: 32768 (at most 32767)"},
+      {12, std::string(kModel), "<DefaultOption>D</DefaultOption>", "</Model>",
+       "Too many Model default options: 32768 (at most 32767)"},
+      {12, std::string(kModel), R"(<Option Name="O"/>)", "</Model>", "Too many Model options: 32768 (at most 32767)"},
+      {23, R"(<Grading xmlns="urn:tsln2xml:data/Grading" Name="G" Comment1="" Comment2="" SizeIdType="Numeric" NumBreaks="-1" NumSizes="0" BaseIndex="0" SizeIncrement="0">)",
+       R"(<GradingRule RuleId="1"><Point/></GradingRule>)", "</Grading>", "Too many grading rules: 32768 (at most 32767)"},
+      {24, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="1" OrderedSize="1">)",
+       R"(<Alteration Name="A" Amount="1"/>)", "</Entry></SizeCode>",
+       "Too many alterations in a SizeCode entry: 32768 (at most 32767)"},
   };
   TempArea area;
   for (const auto& c : cases) {

@@ -84,23 +84,6 @@ TEST(Matching, ReadsStoreRecordsIntoTheDocument) {
       </Matching>)"), "");
 }
 
-TEST(Matching, EveryCodeSurvivesTheRoundTrip) {
-  TempArea area;
-  ByteBuilder b = Header("ALL", "CODES", 20);  // targets 0 and 1, rule types 0 to 4, units 0 and 1
-  int16_t number = 0;
-  for (int16_t target = 0; target < 2; ++target)
-    for (uint8_t type = 0; type < 5; ++type)
-      for (uint8_t unit = 0; unit < 2; ++unit) {
-        ++number;
-        RuleRecord(b, number, "R", "CAT", number, "OTHER", -number,
-                   {type, number * 1001, unit, static_cast<int8_t>(number)},
-                   {static_cast<uint8_t>(4 - type), -number * 7, static_cast<uint8_t>(1 - unit), static_cast<int8_t>(-number)},
-                   target);
-      }
-  std::string failure;
-  EXPECT_EQ(RoundTrip(kMatching, area, b, &failure), b.bytes()) << failure;
-}
-
 TEST(Matching, DocumentFailures) {
   TempArea area;
   const std::string rule = R"(<Rule Number="1" Comment="" Target="Piece">

@@ -150,11 +150,6 @@ TEST(Model, WriterFailures) {
   const std::string open =
       R"(<Model xmlns="urn:tsln2xml:data/Model" Name="M" Comment1="" Comment2="" ShrinkStretchMeasure="Percentage"
              AlterationName="" BlockBufferName="" LayLimitName="" SizeCodeName="">)";
-  auto repeated = [](std::string_view element, int n) {
-    std::string xml;
-    for (int i = 0; i < n; ++i) xml += element;
-    return xml;
-  };
   const std::string entry =
       R"(<Entry Condition="EqualTo" Size="" Operation="Add" PieceName="P" PieceType="Normal" FabricType=""
            CountAsInput="COUNT" CountMirrorX="0" CountMirrorY="0" CountMirrorXY="0" HalfPiece="None"
@@ -170,9 +165,6 @@ TEST(Model, WriterFailures) {
   } cases[] = {
       {open + withCount("200") + "</Model>", 4, nullptr},
       {open + withCount("-129") + "</Model>", 4, nullptr},
-      {open + repeated("<DefaultOption>D</DefaultOption>", 32768) + "</Model>", 1,
-       "Too many Model default options: 32768 (at most 32767)"},
-      {open + repeated(R"(<Option Name="O"/>)", 32768) + "</Model>", 1, "Too many Model options: 32768 (at most 32767)"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ImportFromString(kModel, area.path(), "X", c.xml), c.code) << c.xml.substr(0, 200);

@@ -50,17 +50,6 @@ TEST(SizeCode, WritesTheDocumentAsStoreRecords) {
   EXPECT_EQ(area.GetItem(kSizeCode, "misses"), expected);
 }
 
-TEST(SizeCode, RoundTripIsByteIdentical) {
-  TempArea area;
-  const std::vector<uint8_t> item = ByteBuilder()
-      .I16(3)
-      .Text("2", 6).Text("XS", 6).I16(1).Text("WAIST", 10).I32(1)
-      .Text("ABCDEF", 6).Text("GHIJKL", 6).I16(0)
-      .Text("8", 6).Text("S", 6).I16(2).Text("HEM", 10).I32(-2147483647 - 1).Text("SLEEVE", 10).I32(2147483647);
-  std::string failure;
-  EXPECT_EQ(RoundTrip(kSizeCode, area, item, &failure), item) << failure;
-}
-
 TEST(SizeCode, DocumentFailuresLeaveTheStoreUntouched) {
   TempArea area;
   area.PutItem(kSizeCode, "KEEP", TwoEntryItem());
@@ -84,16 +73,6 @@ TEST(SizeCode, DocumentFailuresLeaveTheStoreUntouched) {
     EXPECT_EQ(LastErrorMessage().rfind(c.messageStart, 0), 0u) << c.what << ": " << LastErrorMessage();
     EXPECT_EQ(area.GetItem(kSizeCode, "KEEP"), TwoEntryItem()) << c.what;
   }
-}
-
-TEST(SizeCode, TooManyEntriesIsRefusedNotWrapped) {
-  TempArea area;
-  std::string xml = R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="BIG"><Entry ActualSize="1" OrderedSize="1">)";
-  for (int i = 0; i < 32768; ++i) xml += R"(<Alteration Name="A" Amount="1"/>)";
-  xml += "</Entry></SizeCode>";
-  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "BIG", xml), 1);
-  EXPECT_EQ(LastErrorMessage(), "Too many alterations in a SizeCode entry: 32768 (at most 32767)");
-  EXPECT_FALSE(area.GetItem(kSizeCode, "BIG"));
 }
 
 }  // namespace
