@@ -63,15 +63,5 @@ TEST(Alteration, WritesTheDocumentAsStoreRecords) {
   EXPECT_EQ(area.GetItem(kAlteration, "LIB"), expected.bytes());
 }
 
-// X beyond what 32 bits hold in thousandths: a value the field cannot take
-// (documents the schema refuses: every_type_test).
-TEST(Alteration, UnholdableValue) {
-  TempArea area;
-  EXPECT_EQ(ImportFromString(kAlteration, area.path(), "KEEP",
-                             R"(<Alteration xmlns="urn:tsln2xml:data/Alteration" Name="A"><Rule Name="R" PieceUsage="Left"><Item Type="XYMove" FirstPoint="1" SecondPoint="1" XPercentAlt="2147484" YPercentAlt="0"/></Rule></Alteration>)"),
-            4);
-  EXPECT_FALSE(area.GetItem(kAlteration, "KEEP"));
-}
-
 }  // namespace
 }  // namespace tsln2xml::test

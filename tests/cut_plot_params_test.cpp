@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <string_view>
-#include <tuple>
 
 #include "support/library_support.h"
 #include "support/test_support.h"
@@ -163,35 +162,6 @@ TEST(CutterEnvironment, WriterLimits) {
   EXPECT_EQ(big[194] | big[195] << 8, (210 + 4 * (4 + 800 * 21)) & 0xFFFF);
   std::string failure;
   EXPECT_EQ(RoundTrip(kCutter, area, big, &failure), big) << failure;
-}
-
-// Each length and scaled value of a document that no field can hold.
-TEST(CutterPlotEnvironments, UnholdableValuesFailWithCode4) {
-  const std::string marker =
-      R"(<MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment" Name="X" NotchEnvironmentName="" Rotation="0" ScaleX="100" ScaleY="100" PerimeterTool="Pen" Separation="%S">
-      <Options DieCutBlocks="false" Grain="false" Unplaced="false" MarkerBorder="None" Pieces="All" Matching="None"/>
-      <Annotation MarkerLocation="None" AllPieces="false" PieceLocation="Center" BundleCodes="Numeric" FirstBundle="1" UseScale="false" PdsPiece="false" BundlePrompt="false"/>
-      <Splice MinimumLength="%M" MaximumLength="-1" Margin="-1" Separation="%P" Location="None" Annotate="false"/>
-      </MarkerPlotEnvironment>)";
-  auto fill = [](std::string text, const std::string& slot, const std::string& value) {
-    for (const char* s : {"%S", "%M", "%P", "%W"}) {
-      const size_t at = text.find(s);
-      if (at != std::string::npos) text.replace(at, 2, s == slot ? value : "1");
-    }
-    return text;
-  };
-  std::string cutter = kCutterOpen;
-  cutter.replace(cutter.find(R"(Width="0")"), 9, R"(Width="%W")");
-  cutter += kCutterClose;
-  TempArea area;
-  for (const char* value : {"NaN", "INF", "-INF", "214748.3648", "-214748.3649", "1e300"}) {
-    for (const auto& [type, text, slot] : {std::tuple{kMarkerPlot, marker, "%S"}, std::tuple{kMarkerPlot, marker, "%M"},
-                                           std::tuple{kMarkerPlot, marker, "%P"}, std::tuple{kCutter, cutter, "%W"}}) {
-      EXPECT_EQ(ImportFromString(type, area.path(), "X", fill(text, slot, value)), 4) << slot << "=" << value;
-      EXPECT_FALSE(area.GetItem(type, "X"));
-    }
-  }
-  EXPECT_EQ(ImportFromString(kMarkerPlot, area.path(), "X", fill(marker, "", "")), 0) << LastErrorMessage();
 }
 
 TEST(MarkerPlotEnvironment, DocumentToExactRecordsAndBack) {

@@ -1,7 +1,9 @@
-// The stored data types together: counts beyond 16 bits and scaled values
-// that must come back to the same stored integer.
+// The stored data types together: counts beyond 16 bits, scaled values that
+// must come back to the same stored integer, and values no field can hold.
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "support/library_support.h"
 #include "support/test_support.h"
@@ -77,6 +79,56 @@ TEST(LibraryItems, ScaledValuesComeBackExactly) {
   for (size_t k = 0; k < 5; ++k)
     for (size_t f = 0; f < 12; ++f) expected[12 * k + f] = expected[64 + 16 * k + 4 + f];
   EXPECT_EQ(RoundTrip(17, area, expected, &failure), expected) << failure;
+}
+
+// A length or scaled value that its 32-bit field cannot hold gives 4 and
+// leaves no item; the largest value that fits is stored. Each row names a
+// value in a type's example and the scale of its field.
+TEST(LibraryItems, UnholdableValuesGiveCode4) {
+  const struct {
+    int16_t code;
+    const char* example;
+    const char* value;  // attribute="value" as the example has it
+    bool thousandths;   // 1/1000 units instead of 1/10000
+    bool negative = true;  // false where the schema refuses negative values
+  } cases[] = {
+      {1, "Alteration/STANDARD", R"(YPercentAlt="0.375")", true},
+      {3, "BlockBuffer/PLAIDS", R"(Amount="2.5")", false},
+      {6, "LayLimit/STANDARD", R"(CWTilt="0.5")", false},
+      {11, "Matching/PLAIDS", R"(Amount="0.5")", false},
+      {13, "Order/SPRING", R"(Width="60")", false, false},
+      {13, "Order/SPRING", R"(X="1.5")", false},
+      {13, "Order/SPRING", R"(Offset="0.5")", false},
+      {13, "Order/SPRING", R"(X="250.5")", false},
+      {14, "CutterEnvironment/CONVEYOR", R"(Width="72.5000")", false},
+      {16, "MarkerPlotEnvironment/FULLSCALE", R"(Separation="0.25")", false},
+      {16, "MarkerPlotEnvironment/FULLSCALE", R"(MinimumLength="-1")", false},
+      {16, "MarkerPlotEnvironment/FULLSCALE", R"(Separation="4")", false},
+      {17, "NotchEnvironment/STANDARD", R"(Depth="0.375")", false},
+      {19, "UserEnvironment/STANDARD", R"(SeamAllowance="0.375")", false},
+      {23, "Grading/MISSES", R"(GrowthX="0.375")", false},
+      {24, "SizeCode/MISSES", R"(Amount="1.125")", false},
+  };
+  for (const auto& c : cases) {
+    TempArea area;
+    const std::string name = std::strchr(c.example, '/') + 1;  // the writers of some types check it
+    const std::string example = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + c.example + ".xml");
+    const std::string attribute(c.value, std::string_view(c.value).find('"') + 1);
+    const size_t at = example.find(c.value);
+    ASSERT_NE(at, std::string::npos) << c.value;
+    auto with = [&](const std::string& value) {
+      return std::string(example).replace(at, std::string_view(c.value).size(), attribute + value + '"');
+    };
+    const char* tooLarge = c.thousandths ? "2147483.648" : "214748.3648";
+    const char* tooSmall = c.thousandths ? "-2147483.649" : "-214748.3649";
+    for (const char* value : {"NaN", "INF", "1e300", tooLarge, "-INF", tooSmall}) {
+      if (value[0] == '-' && !c.negative) break;
+      EXPECT_EQ(ImportFromString(c.code, area.path(), name, with(value)), 4) << c.example << " " << attribute << value;
+      EXPECT_FALSE(area.GetItem(c.code, name)) << c.example;
+    }
+    const char* largest = c.thousandths ? "2147483.647" : "214748.3647";
+    EXPECT_EQ(ImportFromString(c.code, area.path(), name, with(largest)), 0) << c.example << ": " << LastErrorMessage();
+  }
 }
 
 }  // namespace

@@ -110,12 +110,5 @@ TEST(Notch, AtMostNinetyNineDefinitions) {
   EXPECT_EQ(ExportBytes(kNotch, area, LegacyBlock({}).I32(100).Zeros(1600)).code, 1);
 }
 
-TEST(Notch, UnholdableLength) {
-  TempArea area;
-  EXPECT_EQ(ImportFromString(kNotch, area.path(), "X", R"(<NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" Name="X">
-      <NotchDefinition Shape="V" PerimeterWidth="1e300" InsideWidth="0" Depth="0"/></NotchEnvironment>)"), 4);
-  EXPECT_FALSE(area.GetItem(kNotch, "X"));
-}
-
 }  // namespace
 }  // namespace tsln2xml::test
