@@ -84,32 +84,23 @@ TEST(Matching, ReadsStoreRecordsIntoTheDocument) {
       </Matching>)"), "");
 }
 
+// Changes to the example: two points a rule, and a repeat its field holds.
 TEST(Matching, DocumentFailures) {
   TempArea area;
-  const std::string rule = R"(<Rule Number="1" Comment="" Target="Piece">
-        <Plaid Type="Same" Repeat="REPEAT"><Offset Amount="0" Units="Distance"/></Plaid>
-        <Stripe Type="Same" Repeat="0"><Offset Amount="0" Units="Distance"/></Stripe>
-        POINTS</Rule>)";
-  auto document = [&](std::string repeat, std::string points) {
-    std::string r = rule;
-    r.replace(r.find("REPEAT"), 6, repeat);
-    r.replace(r.find("POINTS"), 6, points);
-    return R"(<Matching xmlns="urn:tsln2xml:data/Matching" Name="A" Comment1="" Comment2="">)" + r + "</Matching>";
-  };
-  const std::string twoPoints = R"(<Point Category="A" Number="1"/><Point Category="B" Number="2"/>)";
-  struct Case {
-    const char* what;
+  const std::string plaids = Example("Matching/PLAIDS");
+  const std::string point = R"(<Point Category="BACK" Number="2"/>)";
+  const struct {
     std::string xml;
     int code;
   } cases[] = {
-      {"valid", document("0", twoPoints), 0},
-      {"one point", document("0", R"(<Point Category="A" Number="1"/>)"), 2},
-      {"three points", document("0", twoPoints + R"(<Point Category="C" Number="3"/>)"), 2},
-      {"repeat beyond 16 bits", document("40000", twoPoints), 2},
-      {"repeat beyond the 8-bit field", document("200", twoPoints), 4},
+      {Replaced(plaids, point, ""), 2},
+      {Replaced(plaids, point, point + point), 2},
+      {Replaced(plaids, R"(Repeat="1")", R"(Repeat="40000")"), 2},
+      {Replaced(plaids, R"(Repeat="1")", R"(Repeat="200")"), 4},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ImportFromString(kMatching, area.path(), "DOC", c.xml), c.code) << c.what << ": " << LastErrorMessage();
+    EXPECT_EQ(ImportFromString(kMatching, area.path(), "DOC", c.xml), c.code) << c.xml;
+    EXPECT_FALSE(area.GetItem(kMatching, "DOC"));
   }
 }
 

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
-#include <stdexcept>
 
 #include "converters/grading/piece.h"
 #include "store/piece_builder.h"
@@ -80,13 +79,6 @@ TEST(PieceLayout, EncodesAndDecodesFieldByField) {
   PIECE decoded;
   ASSERT_TRUE(DecodePiece(bytes, decoded));
   EXPECT_EQ(EncodePiece(decoded), bytes);
-  EXPECT_EQ(decoded.rules[0].comment.str(), "note");
-  EXPECT_EQ(decoded.internals[0].lineName->name.str(), "GRAIN");
-
-  const PIECE demo = DemoPiece();
-  PIECE again;
-  ASSERT_TRUE(DecodePiece(EncodePiece(demo), again));
-  EXPECT_EQ(EncodePiece(again), EncodePiece(demo));
 }
 
 TEST(PieceLayout, RejectsEveryShapeThatIsNotOnePiece) {
@@ -112,13 +104,6 @@ TEST(PieceLayout, RejectsEveryShapeThatIsNotOnePiece) {
       {"unknown internal record bit", patched(bytes.size() - 3 - 28 - 2 - 14 - 1, {7})},
   };
   for (const auto& c : cases) EXPECT_FALSE(DecodePiece(c.bytes, out)) << c.what;
-
-  PIECE bad = SmallPiece();
-  bad.numBreaks = 1;
-  EXPECT_THROW(EncodePiece(bad), std::invalid_argument);
-  bad = SmallPiece();
-  bad.perimeter.resize(32768);
-  EXPECT_THROW(EncodePiece(bad), std::invalid_argument);
 }
 
 TEST(PieceLayout, BaseSizeText) {

@@ -1,5 +1,7 @@
 #include "support/library_support.h"
 
+#include <gtest/gtest.h>
+
 namespace tsln2xml::test {
 
 ExportResult ExportBytes(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes) {
@@ -37,6 +39,25 @@ std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area
     return std::nullopt;
   }
   return area.GetItem(type, "TWO");
+}
+
+std::string Example(std::string_view path) {
+  return ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + std::string(path) + ".xml");
+}
+
+std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+  const size_t at = text.find(from);
+  if (at == std::string::npos) {
+    ADD_FAILURE() << "no \"" << from << "\" to replace";
+    return text;
+  }
+  return text.replace(at, from.size(), to);
+}
+
+std::string Repeated(std::string_view element, int n) {
+  std::string text;
+  for (int i = 0; i < n; ++i) text += element;
+  return text;
 }
 
 }  // namespace tsln2xml::test

@@ -65,4 +65,12 @@ std::string ExportMatches(int16_t type, const TempArea& area, const std::vector<
 // Import of `utf8Xml` compared with the bytes `expected`: "" when they match.
 std::string ImportMatches(int16_t type, const TempArea& area, std::string_view utf8Xml, const std::vector<uint8_t>& expected);
 
+// The document examples/`path`.xml of the source tree.
+std::string Example(std::string_view path);
+// `text` with the first `from` replaced by `to`; a test failure when `text`
+// holds no `from`.
+std::string Replaced(std::string text, std::string_view from, std::string_view to);
+// `element` `n` times over.
+std::string Repeated(std::string_view element, int n);
+
 }  // namespace tsln2xml::test
