@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 #include "support/library_support.h"
 #include "support/test_support.h"
@@ -91,104 +90,66 @@ TEST(Cut, EveryRecordKindBothWays) {
   EXPECT_EQ(area.GetItem(kCut, "TWO"), item);
 }
 
-// The writer's cuts: a label keeps its first character.
-TEST(Cut, WriterForms) {
-  struct Case {
-    const char* what;
-    std::string report;  // the Report element, or "" for none
-    std::vector<uint8_t> expected;  // after the NC data, before "LBL"
-  } cases[] = {
-      {"two-character label",
-       R"(<Report MarkerName="" OrderNumber="" Description="" M20="" ClothWidth="0" ClothLength="0" Labeler="0" OpStop="0"
-           CutParam="" NotchParam="" EstTimeM="" EstTimeS="" Complete="0" Utilization="0" PieceArea="0" PlaidRepeat="0"
-           PlaidOffset="0" StripeRepeat="0" StripeOffset="0" TotalPerimeter="0" TotalStraightPerimeter="0"
-           TotalCurvedPerimeter="0" TotalInternalLength="0" TotalStraightInternalLength="0" TotalCurvedInternalLength="0"
-           LayLimits="" Matching="" Annotation="" BlockBuffer="" Notch1Ct="0" Notch2Ct="0" Notch3Ct="0" Notch4Ct="0"
-           Notch5Ct="0" TotalSizes="0"><Label LabelChar="AB" TotalNum="1" ToolNum="2"/></Report>)",
-       ByteBuilder().Zeros(360).I16(1).I16(0).Text("A", 2).I16(1).I16(2)},
-  };
+// A Report with every value empty or zero and no lists.
+const std::string kEmptyReport = R"(<Report MarkerName="" OrderNumber="" Description="" M20="" ClothWidth="0" ClothLength="0"
+    Labeler="0" OpStop="0" CutParam="" NotchParam="" EstTimeM="" EstTimeS="" Complete="0" Utilization="0" PieceArea="0"
+    PlaidRepeat="0" PlaidOffset="0" StripeRepeat="0" StripeOffset="0" TotalPerimeter="0" TotalStraightPerimeter="0"
+    TotalCurvedPerimeter="0" TotalInternalLength="0" TotalStraightInternalLength="0" TotalCurvedInternalLength="0"
+    LayLimits="" Matching="" Annotation="" BlockBuffer="" Notch1Ct="0" Notch2Ct="0" Notch3Ct="0" Notch4Ct="0"
+    Notch5Ct="0" TotalSizes="0">)";
+
+std::string Document(const std::string& nc, const std::string& lists, const std::string& labeller = "") {
+  return "<Cut " + kNs + R"( Name="C">)" + nc + kEmptyReport + lists + "</Report><LabellerData>" + labeller +
+         "</LabellerData></Cut>";
+}
+
+// The writer's cut: a label keeps its first character.
+TEST(Cut, WriterForm) {
   TempArea area;
-  for (const auto& c : cases) {
-    const std::string xml = "<Cut " + kNs + R"( Name="C"><NCData>G1&#13;
-*M0*</NCData>)" + c.report + "<LabellerData>LBL</LabellerData></Cut>";
-    ASSERT_EQ(ImportFromString(kCut, area.path(), "C", xml), 0) << c.what << LastErrorMessage();
-    ByteBuilder expected;
-    expected.Raw("G1\r\n*M0*", 8).Bytes(c.expected).Raw("LBL", 3);
-    EXPECT_EQ(area.GetItem(kCut, "C"), expected.bytes()) << c.what;
-  }
+  const std::string xml = Document("<NCData>G1&#13;\n*M0*</NCData>", R"(<Label LabelChar="AB" TotalNum="1" ToolNum="2"/>)", "LBL");
+  ASSERT_EQ(ImportFromString(kCut, area.path(), "C", xml), 0) << LastErrorMessage();
+  ByteBuilder expected;
+  expected.Raw("G1\r\n*M0*", 8).Zeros(360).I16(1).I16(0).Text("A", 2).I16(1).I16(2).Raw("LBL", 3);
+  EXPECT_EQ(area.GetItem(kCut, "C"), expected.bytes());
 }
 
 // Documents the writer refuses; the storage area keeps no item.
 TEST(Cut, WriterRefusals) {
-  const std::string report = R"(<Report MarkerName="" OrderNumber="" Description="" M20="" ClothWidth="0" ClothLength="0"
-      Labeler="0" OpStop="0" CutParam="" NotchParam="" EstTimeM="" EstTimeS="" Complete="0" Utilization="0" PieceArea="0"
-      PlaidRepeat="0" PlaidOffset="0" StripeRepeat="0" StripeOffset="0" TotalPerimeter="0" TotalStraightPerimeter="0"
-      TotalCurvedPerimeter="0" TotalInternalLength="0" TotalStraightInternalLength="0" TotalCurvedInternalLength="0"
-      LayLimits="" Matching="" Annotation="" BlockBuffer="" Notch1Ct="0" Notch2Ct="0" Notch3Ct="0" Notch4Ct="0"
-      Notch5Ct="0" TotalSizes="0">)";
-  auto doc = [&](const std::string& nc, const std::string& lists = "") {
-    return "<Cut " + kNs + R"( Name="C">)" + nc + report + lists + "</Report><LabellerData/></Cut>";
-  };
-  auto with = [](std::string xml, std::string_view from, std::string_view to) {
-    return xml.replace(xml.find(from), from.size(), to);
-  };
-  const std::string empty = doc("<NCData>*M0*</NCData>");
-  std::string attributes;
-  for (int i = 0; i < 32768; ++i) attributes += R"(<Attribute AttributeChar="1" TotalNum="1"/>)";
-  struct Case {
-    const char* what;
-    std::string xml;
-    int code;
-    const char* message;
-  } cases[] = {
-      {"no terminator", doc("<NCData>G1</NCData>"), 1, "NC terminator '*M0*' missing at the end of <NCData>"},
-      {"text after the terminator", doc("<NCData>*M0*G1</NCData>"), 1,
-       "NC terminator '*M0*' missing at the end of <NCData>"},
-      {"terminator twice", doc("<NCData>G1*M0*G2*M0*</NCData>"), 1,
-       "<NCData> holds the NC terminator '*M0*' before its end"},
-      {"overlapping terminators", doc("<NCData>*M0*M0*</NCData>"), 1,
-       "<NCData> holds the NC terminator '*M0*' before its end"},
-      {"bad base64", doc(R"(<NCData Encoding="base64">Kk0wKg=</NCData>)"), 1, "Invalid base64 content in <NCData>"},
-      {"too many attributes", doc("<NCData>*M0*</NCData>", attributes), 1,
-       "Too many Cut attributes: 32768 (at most 32767)"},
-      {"no NC data", "<Cut " + kNs + R"( Name="C">)" + report + "</Report><LabellerData/></Cut>", 2, nullptr},
-      {"Labeler over 255", with(empty, R"(Labeler="0")", R"(Labeler="256")"), 2, nullptr},
+  const std::string attributes = Repeated(R"(<Attribute AttributeChar="1" TotalNum="1"/>)", 32768);
+  const std::pair<std::string, const char*> cases[] = {
+      {Document("<NCData>G1</NCData>", ""), "NC terminator '*M0*' missing at the end of <NCData>"},
+      {Document("<NCData>*M0*G1</NCData>", ""), "NC terminator '*M0*' missing at the end of <NCData>"},
+      {Document("<NCData>G1*M0*G2*M0*</NCData>", ""), "<NCData> holds the NC terminator '*M0*' before its end"},
+      {Document("<NCData>*M0*M0*</NCData>", ""), "<NCData> holds the NC terminator '*M0*' before its end"},
+      {Document(R"(<NCData Encoding="base64">Kk0wKg=</NCData>)", ""), "Invalid base64 content in <NCData>"},
+      {Document("<NCData>*M0*</NCData>", attributes), "Too many Cut attributes: 32768 (at most 32767)"},
   };
   TempArea area;
-  for (const auto& c : cases) {
-    EXPECT_EQ(ImportFromString(kCut, area.path(), "C", c.xml), c.code) << c.what;
-    if (c.message) {
-      EXPECT_EQ(LastErrorMessage(), c.message) << c.what;
-    }
+  for (const auto& [xml, message] : cases) {
+    EXPECT_EQ(ImportFromString(kCut, area.path(), "C", xml), 1) << message;
+    EXPECT_EQ(LastErrorMessage(), message);
   }
   EXPECT_FALSE(area.GetItem(kCut, "C"));
 }
 
 // The schema refuses documents outside its table.
 TEST(Cut, SchemaRefusesForeignDocuments) {
-  std::string good = kFullDocument;
-  struct Case {
-    const char* what;
-    const char* from;
-    const char* to;
-  } cases[] = {
-      {"an encoding other than base64", R"(Encoding="base64")", R"(Encoding="hex")"},
-      {"Complete outside int8", R"(Complete="-1")", R"(Complete="128")"},
-      {"LeftRight empty", R"(LeftRight="L")", R"(LeftRight="")"},
-      {"FabricType of five", R"(FabricType="DENI")", R"(FabricType="DENIM")"},
-      {"a label before an attribute", R"(<Attribute AttributeChar="65" TotalNum="10"/>)",
+  const std::pair<const char*, const char*> cases[] = {
+      {"<NCData>N1&#13;\nG01X1Y2&#13;\n*M0*</NCData>", ""},
+      {R"(Encoding="base64")", R"(Encoding="hex")"},
+      {R"(Labeler="200")", R"(Labeler="256")"},
+      {R"(Complete="-1")", R"(Complete="128")"},
+      {R"(LeftRight="L")", R"(LeftRight="")"},
+      {R"(FabricType="DENI")", R"(FabricType="DENIM")"},
+      {R"(<Attribute AttributeChar="65" TotalNum="10"/>)",
        R"(<Label LabelChar="A" TotalNum="3" ToolNum="9"/><Attribute AttributeChar="65" TotalNum="10"/>)"},
-      {"a size before an option", R"(<ModelOption Name="OPT1"/>)", R"(<ModelList Size="S" Quant="12" Cutdown="CD"
-          Halfpiece="HP" BaseSize="M" Direction="-1"/><ModelOption Name="OPT1"/>)"},
-      {"no labeller data", R"(<LabellerData Encoding="base64">G0xCTA0K</LabellerData>)", ""},
+      {R"(<ModelOption Name="OPT1"/>)", R"(<ModelList Size="S" Quant="12" Cutdown="CD" Halfpiece="HP" BaseSize="M"
+          Direction="-1"/><ModelOption Name="OPT1"/>)"},
+      {R"(<LabellerData Encoding="base64">G0xCTA0K</LabellerData>)", ""},
   };
   TempArea area;
-  for (const auto& c : cases) {
-    std::string xml = good;
-    const size_t at = xml.find(c.from);
-    ASSERT_NE(at, std::string::npos) << c.what;
-    xml.replace(at, std::strlen(c.from), c.to);
-    EXPECT_EQ(ImportFromString(kCut, area.path(), "C", xml), 2) << c.what;
+  for (const auto& [from, to] : cases) {
+    EXPECT_EQ(ImportFromString(kCut, area.path(), "C", Replaced(kFullDocument, from, to)), 2) << from << " -> " << to;
   }
   EXPECT_FALSE(area.GetItem(kCut, "C"));
 }

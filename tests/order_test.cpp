@@ -73,9 +73,8 @@ std::string Spring(bool annotation, std::string_view plaids, std::string_view st
       <LowerLeft X="1" Y="2"/><UpperLeft X="3" Y="4"/><LowerRight X="5" Y="6"/><UpperRight X="7" Y="8"/><Repeat X="9" Y="10"/>
     </Construct>
   </Order>)";
-  auto replace = [&xml](std::string_view from, std::string_view to) { xml.replace(xml.find(from), from.size(), to); };
-  replace("MESSAGE1", messages ? R"(Message="LOT 7")" : "");
-  for (int i = 0; i < 2; ++i) replace("MESSAGE2", messages ? R"(Message="")" : "");
+  xml = Replaced(xml, "MESSAGE1", messages ? R"(Message="LOT 7")" : "");
+  for (int i = 0; i < 2; ++i) xml = Replaced(xml, "MESSAGE2", messages ? R"(Message="")" : "");
   return xml;
 }
 
@@ -89,18 +88,12 @@ TEST(Order, DocumentAndItemBothWays) {
   for (bool annotation : {true, false}) {
     // Read with lower-case texts, five plaids, one stripe and messages given
     // even where annotation is off; 85.25 percent is stored as 852 tenths.
-    std::string document = Spring(annotation, fivePlaids, oneStripe, true);
-    document.replace(document.find("UTILIZATION"), 11, "85.25");
-    document.replace(document.find(R"("SPRING, PLAID")"), 15, R"("spring, plaid")");
-    document.replace(document.find("LOT 7"), 5, "lot 7");
-    ASSERT_EQ(ImportFromString(kOrder, area.path(), "SPRING", document), 0) << LastErrorMessage();
-    EXPECT_EQ(area.GetItem(kOrder, "SPRING"), SpringItem(annotation)) << annotation;
-
-    auto exported = ExportBytes(kOrder, area, SpringItem(annotation));
-    ASSERT_EQ(exported.code, 0) << LastErrorMessage();
-    std::string expected = Spring(annotation, threePlaids, threeStripes, annotation);
-    expected.replace(expected.find("UTILIZATION"), 11, "85.2000000000000028421709");
-    EXPECT_EQ(CompareXml(expected, exported.xml), "") << annotation;
+    std::string document = Replaced(Spring(annotation, fivePlaids, oneStripe, true), "UTILIZATION", "85.25");
+    document = Replaced(Replaced(document, R"("SPRING, PLAID")", R"("spring, plaid")"), "LOT 7", "lot 7");
+    EXPECT_EQ(ImportMatches(kOrder, area, document, SpringItem(annotation)), "") << annotation;
+    const std::string expected = Spring(annotation, threePlaids, threeStripes, annotation);
+    EXPECT_EQ(ExportMatches(kOrder, area, SpringItem(annotation), Replaced(expected, "UTILIZATION", "85.2000000000000028421709")), "")
+        << annotation;
   }
 }
 
@@ -160,22 +153,12 @@ TEST(Order, LayRuleTypes) {
 // library_items_test).
 TEST(Order, TooManyModelsOrOptions) {
   TempArea area;
-  std::string sound = Spring(true, "", "", true);
-  sound.replace(sound.find("UTILIZATION"), 11, "50");
-  auto with = [&sound](std::string_view from, std::string_view to) {
-    std::string xml = sound;
-    return xml.replace(xml.find(from), from.size(), to);
-  };
-  auto repeated = [](std::string_view element, int n) {
-    std::string xml;
-    for (int i = 0; i < n; ++i) xml += element;
-    return xml;
-  };
+  const std::string sound = Replaced(Spring(true, "", "", true), "UTILIZATION", "50");
   const std::string emptyModel =
       R"(<Model Name="" SizeCodeName="" AlterationName="" DynamicAlterationName="" Fabric="" AddPieceBundle="false"/>)";
   const std::pair<std::string, const char*> cases[] = {
-      {with("<Model ", repeated(emptyModel, 32766) + "<Model "), "Too many Order models: 32768 (at most 32767)"},
-      {with(R"(<Option Name="X"/>)", repeated(R"(<Option Name="X"/>)", 32767)),
+      {Replaced(sound, "<Model ", Repeated(emptyModel, 32766) + "<Model "), "Too many Order models: 32768 (at most 32767)"},
+      {Replaced(sound, R"(<Option Name="X"/>)", Repeated(R"(<Option Name="X"/>)", 32767)),
        "Too many options in an Order model: 32768 (at most 32767)"},
   };
   for (const auto& [xml, message] : cases) {
