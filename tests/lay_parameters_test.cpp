@@ -22,19 +22,6 @@ constexpr int16_t kLayLimit = 6;
 constexpr int16_t kLayRuleSearch = 15;
 constexpr int16_t kUserEnvironment = 19;
 
-// Exports `bytes` stored as ONE and imports the document as ONE again: the
-// lay rule search and user environment documents carry their item's name.
-std::optional<std::vector<uint8_t>> SameNameRoundTrip(int16_t type, const TempArea& area,
-                                                      const std::vector<uint8_t>& bytes, std::string* xml = nullptr) {
-  auto exported = ExportBytes(type, area, bytes);
-  if (xml) *xml = exported.xml;
-  if (exported.code != 0 || ImportFromString(type, area.path(), "ONE", exported.xml) != 0) {
-    ADD_FAILURE() << LastErrorMessage() << "\n" << exported.xml;
-    return std::nullopt;
-  }
-  return area.GetItem(type, "ONE");
-}
-
 ByteBuilder LayLimitHeader(const char* c1, const char* c2, uint8_t spread, uint8_t bundling, int16_t count) {
   return ByteBuilder().Text(c1, 20).Text(c2, 20).U8(spread).U8(bundling).I16(count);
 }
@@ -78,11 +65,11 @@ TEST(LayLimit, BothWaysByteExact) {
   std::vector<uint8_t> lowBits = item;
   lowBits[44 + 20] = 0x0F;
   EXPECT_EQ(CompareXml(xml, ExportBytes(kLayLimit, area, lowBits).xml), "");
-  EXPECT_EQ(SameNameRoundTrip(kLayLimit, area, lowBits), item.bytes());
+  EXPECT_EQ(RoundTrip(kLayLimit, area, lowBits), item.bytes());
 
   // An empty library is its header alone.
   const std::vector<uint8_t> empty = LayLimitHeader("", "", 0, 0, 0);
-  EXPECT_EQ(SameNameRoundTrip(kLayLimit, area, empty), empty);
+  EXPECT_EQ(RoundTrip(kLayLimit, area, empty), empty);
 }
 
 TEST(LayLimit, TiltRecordsAreOptional) {
@@ -98,7 +85,7 @@ TEST(LayLimit, TiltRecordsAreOptional) {
       {"both records", ByteBuilder(entries).I32(7500).I32(2500).I32(-2500).I32(0), ByteBuilder(entries).I32(7500).I32(2500).I32(-2500).I32(0)},
   };
   TempArea area;
-  for (const auto& c : cases) EXPECT_EQ(SameNameRoundTrip(kLayLimit, area, c.item), c.written) << c.what;
+  for (const auto& c : cases) EXPECT_EQ(RoundTrip(kLayLimit, area, c.item), c.written) << c.what;
 
   // Tilts are read as doubles and truncated toward zero at 1/10000.
   const std::pair<const char*, int32_t> tilts[] = {
@@ -120,7 +107,7 @@ TEST(LayLimit, CodeTablesBothWays) {
     const uint8_t spread = flip % 4, bundling = flip % 3, units = flip % 2;
     ByteBuilder item = LayLimitHeader("", "", spread, bundling, 1);
     LayLimitEntry(item, "X", 0, flip, 0, 0, units).I32(0).I32(0);
-    EXPECT_EQ(SameNameRoundTrip(kLayLimit, area, item), item.bytes()) << int{flip};
+    EXPECT_EQ(RoundTrip(kLayLimit, area, item), item.bytes()) << int{flip};
   }
 }
 
@@ -141,11 +128,11 @@ TEST(LayRuleSearch, EachFlagBitAloneBothWays) {
   for (unsigned bit = 0; bit < 15; ++bit) {
     std::string xml;
     // Bits 15 to 31 are not shown and are cleared on the way back.
-    EXPECT_EQ(SameNameRoundTrip(kLayRuleSearch, area, Criteria(0xFFFF8000u | 1u << bit, 0), &xml), Criteria(1u << bit, 0));
+    EXPECT_EQ(RoundTrip(kLayRuleSearch, area, Criteria(0xFFFF8000u | 1u << bit, 0), nullptr, &xml), Criteria(1u << bit, 0));
     EXPECT_NE(xml.find(std::string(names[bit]) + "=\"true\""), std::string::npos) << bit;
     EXPECT_EQ(xml.find("true"), xml.rfind("true")) << bit;
   }
-  EXPECT_EQ(SameNameRoundTrip(kLayRuleSearch, area, Criteria(0xFFFFFFFF, 0)), Criteria(0x7FFF, 0));
+  EXPECT_EQ(RoundTrip(kLayRuleSearch, area, Criteria(0xFFFFFFFF, 0)), Criteria(0x7FFF, 0));
 }
 
 TEST(LayRuleSearch, RecordLayoutAndAreaTolerance) {
@@ -163,7 +150,7 @@ TEST(LayRuleSearch, RecordLayoutAndAreaTolerance) {
       {std::nanf(""), "NaN"}};
   for (const auto& [value, text] : tolerances) {
     std::string xml;
-    EXPECT_EQ(SameNameRoundTrip(kLayRuleSearch, area, Criteria(0, value), &xml), Criteria(0, value)) << text;
+    EXPECT_EQ(RoundTrip(kLayRuleSearch, area, Criteria(0, value), nullptr, &xml), Criteria(0, value)) << text;
     EXPECT_NE(xml.find(std::string("AreaTolerance=\"") + text + "\""), std::string::npos) << xml;
   }
   // Beyond the float range (what would round to infinity) is an overflow.
@@ -203,7 +190,7 @@ TEST(UserEnvironment, OptionWordFieldsBothWays) {
     EXPECT_EQ(area.GetItem(kUserEnvironment, "ONE"), item) << c.attributes;
     EXPECT_EQ(CompareXml(xml, ExportBytes(kUserEnvironment, area, item).xml), "") << c.attributes;
     // Bits outside the fields are not shown and are cleared on the way back.
-    EXPECT_EQ(SameNameRoundTrip(kUserEnvironment, area, Environment(c.word | 0xF900, 3750, 0, 2, 1, 1, -10000, 625)),
+    EXPECT_EQ(RoundTrip(kUserEnvironment, area, Environment(c.word | 0xF900, 3750, 0, 2, 1, 1, -10000, 625)),
               item);
   }
 }

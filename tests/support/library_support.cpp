@@ -28,17 +28,18 @@ std::string ImportMatches(int16_t type, const TempArea& area, std::string_view u
 }
 
 std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes,
-                                              std::string* failure) {
+                                              std::string* failure, std::string* document) {
   auto exported = ExportBytes(type, area, bytes);
+  if (document) *document = exported.xml;
   if (exported.code != 0) {
     if (failure) *failure = "export: " + LastErrorMessage();
     return std::nullopt;
   }
-  if (ImportFromString(type, area.path(), "TWO", exported.xml) != 0) {
+  if (ImportFromString(type, area.path(), "ONE", exported.xml) != 0) {
     if (failure) *failure = "import: " + LastErrorMessage() + "\n" + exported.xml;
     return std::nullopt;
   }
-  return area.GetItem(type, "TWO");
+  return area.GetItem(type, "ONE");
 }
 
 std::string Example(std::string_view path) {

@@ -49,10 +49,12 @@ Outcome ReadInMemory(const std::vector<uint8_t>& bytes) {
   }
 }
 
-// Stores `bytes` as ONE, exports it and imports the document as TWO; the
-// bytes of TWO, or nullopt (with the failure in `failure`) when a step fails.
+// Stores `bytes` as ONE, exports it (the document to `document` when given)
+// and imports the document as ONE again, as the writers that check the
+// document's name need; the bytes written, or nullopt (with the failure in
+// `failure`) when a step fails.
 std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes,
-                                              std::string* failure = nullptr);
+                                              std::string* failure = nullptr, std::string* document = nullptr);
 
 // The document that the export of `bytes` gives (code and text).
 ExportResult ExportBytes(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes);
