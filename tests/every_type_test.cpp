@@ -226,19 +226,35 @@ TEST(EveryType, UnknownStoredCodesGiveCode2) {
   }
 }
 
-// A root with an attribute its schema does not know gives 2; a valid
-// document of another type lacks the root the writer needs.
+// Documents that cannot be stored leave the item as it was: a root with an
+// attribute its schema does not know, another root in the type's namespace,
+// a namespace without a schema or none at all give 2; text that is no
+// document gives 1, and so does a valid document of another type, which lacks
+// the root the writer needs.
 TEST(EveryType, InvalidDocumentsLeaveTheItem) {
   TempArea area;
   for (const auto& t : kTypes) {
     const std::vector<uint8_t> good = Canonical(t, area);
-    const std::string doc = "<" + Name(t) + " xmlns=\"urn:tsln2xml:data/" + Name(t) + "\" Name=\"" + Item(t) + "\" Unknown=\"1\"/>";
-    EXPECT_EQ(ImportFromString(t.code, area.path(), Item(t), doc), 2) << Name(t);
-    EXPECT_EQ(LastErrorMessage().rfind("XML Validation Error:", 0), 0u) << Name(t) << ": " << LastErrorMessage();
-    const char* other = t.code == 24 ? R"(<Alteration xmlns="urn:tsln2xml:data/Alteration" Name="A"/>)"
-                                     : R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)";
-    EXPECT_EQ(ImportFromString(t.code, area.path(), Item(t), other), 1) << Name(t);
-    EXPECT_EQ(LastErrorMessage(), "Missing required <" + Name(t) + "> element");
+    const std::string root = "<" + Name(t) + " xmlns=\"urn:tsln2xml:data/" + Name(t);
+    const struct {
+      std::string document;
+      int code;
+      std::string message;  // its start
+    } cases[] = {
+        {root + "\" Name=\"" + Item(t) + "\" Unknown=\"1\"/>", 2, "XML Validation Error:"},
+        {R"(<Other xmlns="urn:tsln2xml:data/)" + Name(t) + "\"/>", 2, "XML Validation Error:"},
+        {root + "X\" Name=\"A\"/>", 2, "XSD Resource could not be found"},
+        {"<" + Name(t) + " Name=\"A\"/>", 2, "XML namespace malformed"},
+        {root + "\" Name=\"A\">", 1, "Unable to load XML String."},
+        {"", 1, "Unable to load XML String."},
+        {t.code == 24 ? R"(<Alteration xmlns="urn:tsln2xml:data/Alteration" Name="A"/>)"
+                      : R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)",
+         1, "Missing required <" + Name(t) + "> element"},
+    };
+    for (const auto& c : cases) {
+      EXPECT_EQ(ImportFromString(t.code, area.path(), Item(t), c.document), c.code) << Name(t) << ": " << c.document;
+      EXPECT_EQ(LastErrorMessage().rfind(c.message, 0), 0u) << Name(t) << ": " << LastErrorMessage();
+    }
     EXPECT_EQ(area.GetItem(t.code, Item(t)), good) << Name(t);
   }
 }

@@ -50,30 +50,5 @@ TEST(SizeCode, WritesTheDocumentAsStoreRecords) {
   EXPECT_EQ(area.GetItem(kSizeCode, "misses"), expected);
 }
 
-TEST(SizeCode, DocumentFailuresLeaveTheStoreUntouched) {
-  TempArea area;
-  area.PutItem(kSizeCode, "KEEP", TwoEntryItem());
-  struct Case {
-    const char* what;
-    const char* xml;
-    int code;
-    const char* messageStart;
-  } cases[] = {
-      {"wrong root in the right namespace", R"(<Other xmlns="urn:tsln2xml:data/SizeCode"/>)", 2, "XML Validation Error:"},
-      {"another type's valid document",
-       R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCodeX" Name="A"/>)", 2, "XSD Resource could not be found"},
-      {"no namespace at all", R"(<SizeCode Name="A"/>)", 2, "XML namespace malformed"},
-      {"size name too long", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="1234567" OrderedSize="S"/></SizeCode>)",
-       2, "XML Validation Error:"},
-      {"not well-formed", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A">)", 1, "Unable to load XML String."},
-      {"empty text", "", 1, "Unable to load XML String."},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "KEEP", c.xml), c.code) << c.what;
-    EXPECT_EQ(LastErrorMessage().rfind(c.messageStart, 0), 0u) << c.what << ": " << LastErrorMessage();
-    EXPECT_EQ(area.GetItem(kSizeCode, "KEEP"), TwoEntryItem()) << c.what;
-  }
-}
-
 }  // namespace
 }  // namespace tsln2xml::test
