@@ -198,6 +198,7 @@ const struct {
     {21, kComments, "<PieceName>TWENTYONECHARACTERSXX</PieceName>"},
     {21, kComments, "<PieceName><b/></PieceName>"},
     {21, R"( Comment1="ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJK" Comment2="")", ""},
+    {24, "", R"(<Entry ActualSize="1234567" OrderedSize="S"/>)"},
 };
 
 TEST(EveryType, SchemasRefuseInvalidDocuments) {
