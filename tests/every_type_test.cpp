@@ -89,10 +89,12 @@ const TypeRow kTypes[] = {
      {{40}, {44, 1}}, true, kNone},
     {19, ReadInMemory<UserEnvironmentReader>, "Unable to load UserEnvironment", nullptr, {}, kNone, {}, true, kNone},
     {21, ReadInMemory<PieceListReader>, "Unable to load PieceList library", nullptr, {}, kNone, {{80}}, true, 82},
-    // A plot ends after any whole record.
+    // A plot ends after any whole record. Counts: strokes, border points,
+    // attributed points, models, model sizes and options; sizes of an end
+    // marker and an unknown record.
     {22, ReadInMemory<PlotReader>, "Error reading past end of file.", "Error invalid plot file.",
-     {144, 204, 278, 282, 328, 352, 380, 384, 617, 660, 664, 814, 1224, 1292, 1531, 1535, 1542}, kNone, {}, true,
-     kNone},
+     {144, 204, 278, 282, 328, 352, 380, 384, 617, 660, 664, 814, 1224, 1292, 1531, 1535, 1542}, kNone,
+     {{208}, {286}, {457}, {810}, {1384}, {1392}, {280}, {1537}}, true, kNone},
     // Negative counts read nothing.
     {23, ReadInMemory<RuleTableReader>, "Unable to load Grading rule table", "PIECE: Invalid size_id_type", {}, kNone,
      {{80}, {82}, {88}}, false, kNone},

@@ -44,9 +44,6 @@ std::string Document(std::string_view body, std::string_view name = "TWO") {
 ByteBuilder& Annotation(ByteBuilder& b, uint16_t tag, uint16_t size, uint16_t length, uint16_t flags) {
   return Head(b, tag, size).U16(length).U16(flags).U8(1).U8(2).I32(1).I32(2).I32(3).I32(4).I32(5).I32(6);
 }
-ByteBuilder Annotation(ByteBuilder&& b, uint16_t tag, uint16_t size, uint16_t length, uint16_t flags) {
-  return std::move(Annotation(b, tag, size, length, flags));
-}
 constexpr const char* kAnnotationAttributes = R"(InternalType="1" LabelOrigin="2" MinX="1" MinY="2" MaxX="3" MaxY="4")";
 
 // A count list of n values, the first ones given.
@@ -289,17 +286,11 @@ TEST(Plot, UnknownTagsOfKnownTypesAreRefused) {
   EXPECT_EQ(LastErrorMessage(), "Too many bytes in an <UnknownTag>: 65536 (at most 65535)");
 }
 
-// Records out of place or reaching past the item (every record kind cut
-// short: every_type_test).
+// Records out of place (every record kind cut short, counts and sizes that
+// reach past the item: every_type_test).
 TEST(Plot, UnusableItemsFail) {
   const std::string invalid = "Error invalid plot file.";
-  const std::string pastEnd = "Error reading past end of file.";
   const std::string noPage1 = "Error invalid plot file.  Missing TAG_REPORT_DATA_PG1";
-  ByteBuilder models = Header(0, 0, 0);
-  ReportPages(models, -1);
-  ByteBuilder negativeOptions = Header(0, 0, 0);
-  ReportPages(negativeOptions, 1);
-  Head(negativeOptions, 0x0603, 128).Zeros(96).I16(-1).Zeros(30);
   struct Case {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -310,13 +301,7 @@ TEST(Plot, UnusableItemsFail) {
       {"page 2 before page 1", Head(Header(0, 0, 0), 0x0601, 406).Zeros(406), noPage1},
       {"override before page 1", Head(Header(0, 0, 0), 0x0602, 64).Zeros(64), noPage1},
       {"models before page 1", Head(Header(0, 0, 0), 0x0603, 0), noPage1},
-      {"negative model count", Head(models, 0x0603, 0), pastEnd},
-      {"negative option count", negativeOptions, pastEnd},
-      {"points beyond the item", Head(Header(0, 0, 0), 0x0200, 0).U16(65535).Zeros(16), pastEnd},
-      {"strokes beyond the item", Annotation(Header(0, 0, 0), 0x0100, 30, 65535, 512), pastEnd},
-      {"piece run without its end", Head(Header(0, 0, 0), 0x0300, 20).Zeros(20), pastEnd},
-      {"unknown tag beyond the item", Head(Header(0, 0, 0), 0x0700, 10).Zeros(9), pastEnd},
-      {"end marker skipping beyond", Head(Header(0, 0, 0), 0x01FF, 1), pastEnd},
+      {"piece run without its end", Head(Header(0, 0, 0), 0x0300, 20).Zeros(20), "Error reading past end of file."},
   };
   TempArea area;
   for (const auto& c : cases) {
