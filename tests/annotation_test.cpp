@@ -18,12 +18,6 @@ namespace {
 
 constexpr int16_t kAnnotation = 2;
 
-ByteBuilder Header(std::string_view c1, std::string_view c2, int16_t entries) {
-  ByteBuilder b;
-  b.Text(c1, 20).Text(c2, 20).I16(entries);
-  return b;
-}
-
 ByteBuilder& EntryRecord(ByteBuilder& b, std::string_view category, int8_t number, int8_t height, int16_t orders) {
   return b.Text(category, 20).I8(number).I8(height).I16(orders);
 }
@@ -71,7 +65,7 @@ TEST_F(Annotation, MixedOrderSequenceBothWays) {
       </Annotation>)";
   const std::string secondSymbol = Replaced(document, R"(Height="30" Number="12")", R"(Height="1" Number="0")");
   ASSERT_EQ(ImportFromString(kAnnotation, area.path(), "TWO", secondSymbol), 0) << LastErrorMessage();
-  ByteBuilder expected = Header("FIRST", "SECOND", 2);
+  ByteBuilder expected = LibraryHeader("FIRST", "SECOND", 2);
   EntryRecord(expected, "PIECES", 12, 30, 5);
   expected.U8(11).U8(6).I8(1).I8(5).U8(10).I16(5).Text("SIZE:", 5).U8(15).U8(15);
   EntryRecord(expected, "T", 0, 0, 1).U8(13);
@@ -87,12 +81,12 @@ TEST_F(Annotation, ConstantTexts) {
         <OrderVariable Format="Constant"><Text/></OrderVariable>
       </Entry>)")), 0) << LastErrorMessage();
   const std::string text = R"(SAY "CUT  HERE" & GO)";
-  ByteBuilder expected = Header("", "", 1);
+  ByteBuilder expected = LibraryHeader("", "", 1);
   EntryRecord(expected, "C", 0, 0, 2).U8(10).I16(static_cast<int16_t>(text.size())).Text(text, text.size()).U8(10).I16(0);
   EXPECT_EQ(area.GetItem(kAnnotation, "TXT"), expected.bytes());
 
   // The reader keeps the case found in the store.
-  ByteBuilder stored = Header("", "", 1);
+  ByteBuilder stored = LibraryHeader("", "", 1);
   EntryRecord(stored, "C", 0, 0, 1).U8(10).I16(9).Text("lower <b>", 9);
   auto exported = ExportBytes(kAnnotation, area, stored);
   ASSERT_EQ(exported.code, 0) << LastErrorMessage();
@@ -108,7 +102,7 @@ TEST_F(Annotation, DoubleByteConstantTextsAreLimitedByTheirBytes) {
   };
   std::string three = kana + "a" + kana + kana;
   ASSERT_EQ(ImportFromString(kAnnotation, area.path(), "KANA", constant(three)), 0) << LastErrorMessage();
-  ByteBuilder expected = Header("", "", 1);
+  ByteBuilder expected = LibraryHeader("", "", 1);
   EntryRecord(expected, "K", 0, 0, 1).U8(10).I16(7).Text(kana + "A" + kana + kana, 7);
   EXPECT_EQ(area.GetItem(kAnnotation, "KANA"), expected.bytes());
   auto exported = ExportToString(kAnnotation, area.path(), "KANA");
@@ -127,7 +121,7 @@ TEST_F(Annotation, DoubleByteConstantTextsAreLimitedByTheirBytes) {
 
 TEST_F(Annotation, SpecialCategoriesComeOutInEnglish) {
   TranslationDrive french(area, "# categories\n5605 = STANDARD\n5224=MARQUEUR\r\n5197=ETIQUETTE\n5198=construire\n");
-  ByteBuilder b = Header("", "", 8);
+  ByteBuilder b = LibraryHeader("", "", 8);
   for (const char* category : {"STANDARD", "MARQUEUR", "ETIQUETTE2", "ETIQUETTES", "DEFAULT", "LABEL-A", "#CONSTRUCT", "OTHER"})
     EntryRecord(b, category, 0, 0, 1).U8(11);
   auto exported = ExportBytes(kAnnotation, area, b);
@@ -142,14 +136,14 @@ TEST_F(Annotation, SpecialCategoriesComeOutInEnglish) {
   ASSERT_EQ(ImportFromString(kAnnotation, area.path(), "CON", Document(R"(
       <Entry Category="Construire "><Order Format="Date"/></Entry>
       <Entry Category="construct"><Order Format="Date"/></Entry>)")), 0) << LastErrorMessage();
-  ByteBuilder stored = Header("", "", 2);
+  ByteBuilder stored = LibraryHeader("", "", 2);
   EntryRecord(stored, "#CONSTRUCT", 0, 0, 1).U8(13);
   EntryRecord(stored, "CONSTRUCT", 0, 0, 1).U8(13);
   EXPECT_EQ(area.GetItem(kAnnotation, "CON"), stored.bytes());
 }
 
 TEST_F(Annotation, WithoutTranslationsOnlyEnglishNamesMatch) {
-  ByteBuilder b = Header("", "", 3);
+  ByteBuilder b = LibraryHeader("", "", 3);
   for (const char* category : {"STANDARD", "marker1", ""}) EntryRecord(b, category, 0, 0, 1).U8(11);
   auto exported = ExportBytes(kAnnotation, area, b);
   ASSERT_EQ(exported.code, 0) << LastErrorMessage();
@@ -159,14 +153,14 @@ TEST_F(Annotation, WithoutTranslationsOnlyEnglishNamesMatch) {
   ASSERT_EQ(ImportFromString(kAnnotation, area.path(), "CON", Document(R"(
       <Entry Category="construct"><Order Format="Date"/></Entry>
       <Entry Category=""><Order Format="Date"/></Entry>)")), 0) << LastErrorMessage();
-  ByteBuilder stored = Header("", "", 2);
+  ByteBuilder stored = LibraryHeader("", "", 2);
   EntryRecord(stored, "#CONSTRUCT", 0, 0, 1).U8(13);
   EntryRecord(stored, "", 0, 0, 1).U8(13);
   EXPECT_EQ(area.GetItem(kAnnotation, "CON"), stored.bytes());
 }
 
 TEST_F(Annotation, EveryFormatSurvivesTheRoundTrip) {
-  ByteBuilder b = Header("ALL", "FORMATS", 1);
+  ByteBuilder b = LibraryHeader("ALL", "FORMATS", 1);
   EntryRecord(b, "EVERY", 4, 8, 31);
   for (uint8_t format = 1; format <= 31; ++format) {
     b.U8(format);
@@ -178,7 +172,7 @@ TEST_F(Annotation, EveryFormatSurvivesTheRoundTrip) {
 }
 
 TEST_F(Annotation, OrdersThatDoNotMatchTheirFormatAreRefused) {
-  area.PutItem(kAnnotation, "KEEP", Header("", "", 0));
+  area.PutItem(kAnnotation, "KEEP", LibraryHeader("", "", 0));
   struct Case {
     const char* order;
     const char* message;
@@ -195,7 +189,7 @@ TEST_F(Annotation, OrdersThatDoNotMatchTheirFormatAreRefused) {
     const std::string xml = Document(std::string(R"(<Entry Category="E"><Order Format="Date"/>)") + c.order + "</Entry>");
     EXPECT_EQ(ImportFromString(kAnnotation, area.path(), "KEEP", xml), 1) << c.order;
     EXPECT_EQ(LastErrorMessage(), c.message);
-    EXPECT_EQ(area.GetItem(kAnnotation, "KEEP"), Header("", "", 0).bytes());
+    EXPECT_EQ(area.GetItem(kAnnotation, "KEEP"), LibraryHeader("", "", 0).bytes());
   }
 }
 

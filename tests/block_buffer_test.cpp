@@ -25,14 +25,8 @@ ByteBuilder& RuleRecord(ByteBuilder& b, int16_t number, uint8_t type, std::array
   return b.Zeros(6);
 }
 
-ByteBuilder Header(std::string_view c1, std::string_view c2, int16_t rules) {
-  ByteBuilder b;
-  b.Text(c1, 20).Text(c2, 20).I16(rules);
-  return b;
-}
-
 std::vector<uint8_t> TwoRuleItem() {
-  ByteBuilder b = Header("spring 2006", "Cutting room", 2);
+  ByteBuilder b = LibraryHeader("spring 2006", "Cutting room", 2);
   RuleRecord(b, 7, 1, {{{2500, 2}, {0, 3}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {-10000, 1}}});
   RuleRecord(b, -3, 0, {});
   return b;
@@ -68,7 +62,7 @@ TEST(BlockBuffer, WritesTheDocumentAsStoreRecords) {
         </Rule>
         <Rule RuleNumber="1" RuleType="Buffer"><Static/></Rule>
       </BlockBuffer>)"), 0) << LastErrorMessage();
-  ByteBuilder expected = Header("FIRST", "", 2);
+  ByteBuilder expected = LibraryHeader("FIRST", "", 2);
   // 1.23456 is truncated to 12345; -0.00005 to 0 (keeping its units); a side
   // given as zero keeps its units too.
   RuleRecord(expected, 32767, 1,
@@ -89,7 +83,7 @@ TEST(BlockBuffer, WritesTheDocumentAsStoreRecords) {
 
 TEST(BlockBuffer, EveryCodeSurvivesTheRoundTrip) {
   TempArea area;
-  ByteBuilder b = Header("ALL", "CODES", 6);  // rule types 0 and 1, units 0 to 2
+  ByteBuilder b = LibraryHeader("ALL", "CODES", 6);  // rule types 0 and 1, units 0 to 2
   int16_t number = 0;
   for (uint8_t type = 0; type < 2; ++type)
     for (uint8_t unit = 0; unit < 3; ++unit) {

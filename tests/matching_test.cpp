@@ -19,12 +19,6 @@ struct Axis {
   int8_t repeat;
 };
 
-ByteBuilder Header(std::string_view c1, std::string_view c2, int16_t rules) {
-  ByteBuilder b;
-  b.Text(c1, 20).Text(c2, 20).I16(rules);
-  return b;
-}
-
 // A 92-byte rule record.
 ByteBuilder& RuleRecord(ByteBuilder& b, int16_t number, std::string_view comment, std::string_view cat1, int16_t num1,
                         std::string_view cat2, int16_t num2, Axis plaid, Axis stripe, int16_t target) {
@@ -55,7 +49,7 @@ TEST(Matching, PlaidAndStripeKeepTheirOwnValues) {
           <Point Category=" Front " Number="-1"/>
         </Rule>
       </Matching>)"), 0) << LastErrorMessage();
-  ByteBuilder expected = Header("PLAIDS", "", 1);
+  ByteBuilder expected = LibraryHeader("PLAIDS", "", 1);
   RuleRecord(expected, 12, "CENTRE FRONT", "POCKET", 3, "FRONT", -1, {2, 5000, 0, 2}, {4, 100000, 1, 0}, 1);
   EXPECT_EQ(area.GetItem(kMatching, "LIB"), expected.bytes());
 
@@ -64,7 +58,7 @@ TEST(Matching, PlaidAndStripeKeepTheirOwnValues) {
 
 TEST(Matching, ReadsStoreRecordsIntoTheDocument) {
   TempArea area;
-  ByteBuilder b = Header("", "stripes", 2);
+  ByteBuilder b = LibraryHeader("", "stripes", 2);
   RuleRecord(b, -7, "", "sleeve", 32767, "", 0, {1, -12345, 1, -128}, {3, 0, 0, 127}, 0);
   RuleRecord(b, 0, "x", "A", 1, "B", 2, {0, 0, 0, 0}, {0, 0, 0, 0}, 0);
   EXPECT_EQ(ExportMatches(kMatching, area, b, R"(

@@ -12,16 +12,10 @@ namespace {
 
 constexpr int16_t kPieceList = 21;
 
-ByteBuilder Header(std::string_view c1, std::string_view c2, int16_t names) {
-  ByteBuilder b;
-  b.Text(c1, 40).Text(c2, 40).I16(names);
-  return b;
-}
-
 TEST(PieceList, ReadsNamesInOrder) {
   TempArea area;
   const std::string fullComment(40, 'c');
-  ByteBuilder b = Header(fullComment, "  second line ", 4);
+  ByteBuilder b = LibraryHeader(fullComment, "  second line ", 4, 40);
   b.Text("front", 20).Text("TWENTYCHARACTERSLONG", 20).Text("", 20).Text("A&B<C>", 20);
   EXPECT_EQ(ExportMatches(kPieceList, area, b, R"(
       <PieceList xmlns="urn:tsln2xml:data/PieceList" version="1" Name="ONE"
@@ -42,11 +36,9 @@ TEST(PieceList, WritesNamesAsTwentyByteRecords) {
         <PieceName>Cuff &amp; band</PieceName>
         <PieceName/>
       </PieceList>)"), 0) << LastErrorMessage();
-  ByteBuilder expected = Header("SPRING", "", 4);
+  ByteBuilder expected = LibraryHeader("SPRING", "", 4, 40);
   expected.Text("BACK", 20).Text("TWENTYCHARACTERSLONG", 20).Text("CUFF & BAND", 20).Text("", 20);
   EXPECT_EQ(area.GetItem(kPieceList, "LIST"), expected.bytes());
-  std::string failure;
-  EXPECT_EQ(RoundTrip(kPieceList, area, expected, &failure), expected.bytes()) << failure;
 }
 
 TEST(PieceList, DoubleByteNamesAreNeverSplit) {
@@ -64,12 +56,12 @@ TEST(PieceList, DoubleByteNamesAreNeverSplit) {
                              R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="K" Comment1="" Comment2=""><PieceName>)" +
                                  utf8 + "</PieceName></PieceList>"),
             0) << LastErrorMessage();
-  ByteBuilder expected = Header("", "", 1);
+  ByteBuilder expected = LibraryHeader("", "", 1, 40);
   expected.Text(eleven.substr(0, 20), 20);
   EXPECT_EQ(area.GetItem(kPieceList, "KANA"), expected.bytes());
 
   // A stored field whose last byte is a lead byte loses that half character.
-  ByteBuilder cut = Header("", "", 1);
+  ByteBuilder cut = LibraryHeader("", "", 1, 40);
   cut.Text("ABCDEFGHIJKLMNOPQRS\x83", 20);
   auto exported = ExportBytes(kPieceList, area, cut);
   ASSERT_EQ(exported.code, 0) << LastErrorMessage();

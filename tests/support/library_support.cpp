@@ -42,6 +42,10 @@ std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area
   return area.GetItem(type, "ONE");
 }
 
+ByteBuilder LibraryHeader(std::string_view comment1, std::string_view comment2, int16_t count, size_t width) {
+  return std::move(ByteBuilder().Text(comment1, width).Text(comment2, width).I16(count));
+}
+
 std::string Example(std::string_view path) {
   return ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + std::string(path) + ".xml");
 }

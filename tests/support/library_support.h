@@ -67,6 +67,9 @@ std::string ExportMatches(int16_t type, const TempArea& area, const std::vector<
 // Import of `utf8Xml` compared with the bytes `expected`: "" when they match.
 std::string ImportMatches(int16_t type, const TempArea& area, std::string_view utf8Xml, const std::vector<uint8_t>& expected);
 
+// The header of a library item: two comments of `width` bytes and a count.
+ByteBuilder LibraryHeader(std::string_view comment1, std::string_view comment2, int16_t count, size_t width = 20);
+
 // The document examples/`path`.xml of the source tree.
 std::string Example(std::string_view path);
 // `text` with the first `from` replaced by `to`; a test failure when `text`
