@@ -1,15 +1,300 @@
-// The stored data types together: counts beyond 16 bits, scaled values that
-// must come back to the same stored integer, and values no field can hold.
+// The library data types both ways (store records read as documents and
+// documents written as store records, every byte written out here), their
+// code tables and double-byte names; then what every stored type shares:
+// counts beyond 16 bits, scaled values that must come back to the same stored
+// integer, and values no field can hold.
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
+#include "platform/code_page.h"
 #include "support/library_support.h"
 #include "support/test_support.h"
 
 namespace tsln2xml::test {
 namespace {
+
+constexpr int16_t kAlteration = 1;
+constexpr int16_t kBlockBuffer = 3;
+constexpr int16_t kMatching = 11;
+constexpr int16_t kPieceList = 21;
+constexpr int16_t kSizeCode = 24;
+
+ByteBuilder& AlterationRule(ByteBuilder& b, std::string_view name, uint8_t usage, int16_t items) {
+  return b.Text(name, 10).U8(usage).U8(0).I16(items);
+}
+ByteBuilder& AlterationItem(ByteBuilder& b, uint8_t type, int16_t first, int16_t second, int32_t x, int32_t y) {
+  return b.U8(type).U8(0).I16(first).I16(second).I32(x).I32(y);
+}
+
+struct Amount {
+  int32_t amount;
+  uint8_t units;
+};
+
+// A 70-byte block buffer rule with the ten amounts in store order.
+ByteBuilder& BlockBufferRule(ByteBuilder& b, int16_t number, uint8_t type, std::array<Amount, 10> amounts) {
+  b.I16(number).U8(type).U8(0);
+  for (const Amount& a : amounts) b.I32(a.amount).U8(a.units).U8(0);
+  return b.Zeros(6);
+}
+
+struct Axis {
+  uint8_t type;
+  int32_t offset;
+  uint8_t units;
+  int8_t repeat;
+};
+
+// A 92-byte matching rule.
+ByteBuilder& MatchingRule(ByteBuilder& b, int16_t number, std::string_view comment, std::string_view cat1, int16_t num1,
+                          std::string_view cat2, int16_t num2, Axis plaid, Axis stripe, int16_t target) {
+  b.I16(number).Text(comment, 20).Text(cat1, 20).I16(num1).Text(cat2, 20).I16(num2);
+  b.U8(plaid.type).U8(0).I32(plaid.offset).U8(plaid.units).U8(0).I8(plaid.repeat);
+  b.U8(stripe.type).I32(stripe.offset).U8(stripe.units).U8(0).I8(stripe.repeat).U8(0);
+  return b.I16(target).Zeros(6);
+}
+
+// The items the documents of DocumentsWrittenAsStoreRecords give.
+std::vector<uint8_t> WrittenBlockBuffer() {
+  ByteBuilder b = LibraryHeader("FIRST", "", 2);
+  // 1.23456 is truncated to 12345; -0.00005 to 0 (keeping its units); a side
+  // given as zero keeps its units too.
+  BlockBufferRule(b, 32767, 1, {{{0, 0}, {12345, 0}, {0, 0}, {0, 2}, {0, 0}, {0, 1}, {0, 0}, {2147483647, 2}, {0, 0}, {0, 0}}});
+  return BlockBufferRule(b, 1, 0, {});
+}
+std::vector<uint8_t> WrittenMatching() {
+  ByteBuilder b = LibraryHeader("PLAIDS", "", 1);
+  return MatchingRule(b, 12, "CENTRE FRONT", "POCKET", 3, "FRONT", -1, {2, 5000, 0, 2}, {4, 100000, 1, 0}, 1);
+}
+
+// Store records and the documents the export makes of them: texts trimmed
+// and upper-cased, zero block buffer amounts left out whatever their units,
+// every code and scaled value written out.
+TEST(LibraryItems, StoreRecordsReadAsDocuments) {
+  ByteBuilder alteration;
+  alteration.I16(2);
+  AlterationRule(alteration, " hem", 2, 2);
+  AlterationItem(alteration, 4, -1, 12, 1500, -250);
+  AlterationItem(alteration, 1, 3, 32767, 0, 2147483647);
+  AlterationRule(alteration, "SLEEVELONG", 0, 1);
+  AlterationItem(alteration, 0, 0, 0, -500, 250);
+  ByteBuilder blockBuffer = LibraryHeader("spring 2006", "Cutting room", 2);
+  BlockBufferRule(blockBuffer, 7, 1, {{{2500, 2}, {0, 3}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {-10000, 1}}});
+  BlockBufferRule(blockBuffer, -3, 0, {});
+  ByteBuilder matching = LibraryHeader("", "stripes", 2);
+  MatchingRule(matching, -7, "", "sleeve", 32767, "", 0, {1, -12345, 1, -128}, {3, 0, 0, 127}, 0);
+  MatchingRule(matching, 0, "x", "A", 1, "B", 2, {0, 0, 0, 0}, {0, 0, 0, 0}, 0);
+  ByteBuilder pieceList = LibraryHeader(std::string(40, 'c'), "  second line ", 4, 40);
+  pieceList.Text("front", 20).Text("TWENTYCHARACTERSLONG", 20).Text("", 20).Text("A&B<C>", 20);
+  ByteBuilder sizeCode;
+  sizeCode.I16(2).Text("  m10 ", 6).Text("m", 6).I16(2).Text("length", 10).I32(2500).Text("sleeve", 10).I32(-12345);
+  sizeCode.Text("LARGE1", 6).Text("XL", 6).I16(0);
+  const struct {
+    int16_t code;
+    std::vector<uint8_t> item;
+    const char* document;
+  } cases[] = {
+      {kAlteration, alteration, R"(<Alteration xmlns="urn:tsln2xml:data/Alteration" version="1" Name="ONE">
+          <Rule Name="HEM" PieceUsage="Both">
+            <Item Type="XYMove" FirstPoint="-1" SecondPoint="12" XPercentAlt="1.5" YPercentAlt="-0.25"/>
+            <Item Type="CounterClockwiseExtension" FirstPoint="3" SecondPoint="32767" XPercentAlt="0" YPercentAlt="2147483.64699999988079071"/>
+          </Rule>
+          <Rule Name="SLEEVELONG" PieceUsage="Left">
+            <Item Type="CounterClockwiseNoExtension" FirstPoint="0" SecondPoint="0" XPercentAlt="-0.5" YPercentAlt="0.25"/>
+          </Rule>
+        </Alteration>)"},
+      {kBlockBuffer, blockBuffer, R"(
+        <BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" version="1" Name="ONE" Comment1="SPRING 2006" Comment2="CUTTING ROOM">
+          <Rule RuleNumber="7" RuleType="Block">
+            <Static><Left Amount="0.25" Units="Percentage"/></Static>
+            <Dynamic><Segment Amount="-1" Units="BadPercentage"/></Dynamic>
+          </Rule>
+          <Rule RuleNumber="-3" RuleType="Buffer"/>
+        </BlockBuffer>)"},
+      {kBlockBuffer, WrittenBlockBuffer(), R"(
+        <BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" version="1" Name="ONE" Comment1="FIRST" Comment2="">
+          <Rule RuleNumber="32767" RuleType="Block">
+            <Static><Top Amount="1.23449999999999993072208" Units="Distance"/></Static>
+            <Dynamic><Right Amount="214748.364700000005541369" Units="Percentage"/></Dynamic>
+          </Rule>
+          <Rule RuleNumber="1" RuleType="Buffer"/>
+        </BlockBuffer>)"},
+      {kMatching, matching, R"(
+        <Matching xmlns="urn:tsln2xml:data/Matching" version="1" Name="ONE" Comment1="" Comment2="STRIPES">
+          <Rule Number="-7" Comment="" Target="Piece">
+            <Plaid Type="None" Repeat="-128"><Offset Amount="-1.23449999999999993072208" Units="Percentage"/></Plaid>
+            <Stripe Type="Symmetric" Repeat="127"><Offset Amount="0" Units="Distance"/></Stripe>
+            <Point Category="SLEEVE" Number="32767"/>
+            <Point Category="" Number="0"/>
+          </Rule>
+          <Rule Number="0" Comment="X" Target="Piece">
+            <Plaid Type="Relative" Repeat="0"><Offset Amount="0" Units="Distance"/></Plaid>
+            <Stripe Type="Relative" Repeat="0"><Offset Amount="0" Units="Distance"/></Stripe>
+            <Point Category="A" Number="1"/>
+            <Point Category="B" Number="2"/>
+          </Rule>
+        </Matching>)"},
+      {kMatching, WrittenMatching(), R"(
+        <Matching xmlns="urn:tsln2xml:data/Matching" version="1" Name="ONE" Comment1="PLAIDS" Comment2="">
+          <Rule Number="12" Comment="CENTRE FRONT" Target="Fabric">
+            <Plaid Type="Same" Repeat="2"><Offset Amount="0.5" Units="Distance"/></Plaid>
+            <Stripe Type="SymmetricCentered" Repeat="0"><Offset Amount="10" Units="Percentage"/></Stripe>
+            <Point Category="POCKET" Number="3"/>
+            <Point Category="FRONT" Number="-1"/>
+          </Rule>
+        </Matching>)"},
+      {kPieceList, pieceList, R"(
+        <PieceList xmlns="urn:tsln2xml:data/PieceList" version="1" Name="ONE"
+                   Comment1="CCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCC" Comment2="SECOND LINE">
+          <PieceName>FRONT</PieceName>
+          <PieceName>TWENTYCHARACTERSLONG</PieceName>
+          <PieceName></PieceName>
+          <PieceName>A&amp;B&lt;C&gt;</PieceName>
+        </PieceList>)"},
+      {kSizeCode, sizeCode, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="ONE">
+          <Entry ActualSize="M10" OrderedSize="M">
+            <Alteration Name="LENGTH" Amount="0.25"/>
+            <Alteration Name="SLEEVE" Amount="-1.23449999999999993072208"/>
+          </Entry>
+          <Entry ActualSize="LARGE1" OrderedSize="XL"/>
+        </SizeCode>)"},
+  };
+  TempArea area;
+  for (const auto& c : cases) EXPECT_EQ(ExportMatches(c.code, area, c.item, c.document), "") << c.document;
+}
+
+// Documents and the store records the import makes of them: texts trimmed
+// and upper-cased and cut to their field, fractions below the field's unit
+// truncated toward zero, the document's own name ignored.
+TEST(LibraryItems, DocumentsWrittenAsStoreRecords) {
+  ByteBuilder alteration;
+  alteration.I16(2);
+  AlterationRule(alteration, "WAIST", 1, 2);
+  // Fractions of the 1/1000 unit are truncated toward zero; whole thousandths survive.
+  AlterationItem(alteration, 2, -1, 7, 1234, -1);
+  AlterationItem(alteration, 3, 0, 0, 1, -2500);
+  AlterationRule(alteration, "EMPTY", 2, 0);
+  ByteBuilder pieceList = LibraryHeader("SPRING", "", 4, 40);
+  pieceList.Text("BACK", 20).Text("TWENTYCHARACTERSLONG", 20).Text("CUFF & BAND", 20).Text("", 20);
+  ByteBuilder sizeCode;
+  sizeCode.I16(2).Text("M10", 6).Text("XL", 6).I16(2).Text("LENGTH", 10).I32(2500);
+  sizeCode.Text("A NAME O", 10).I32(-10000);  // 10 bytes counted from the field start; truncated toward zero
+  sizeCode.Text("LARGE1", 6).Text("XL", 6).I16(0);
+  const struct {
+    int16_t code;
+    const char* document;
+    std::vector<uint8_t> item;
+  } cases[] = {
+      {kAlteration, R"(
+        <Alteration xmlns="urn:tsln2xml:data/Alteration" version="1" Name="IGNORED">
+          <Rule Name=" waist " PieceUsage="Right">
+            <Item Type="ClockwiseNoExtension" FirstPoint="-1" SecondPoint="7" XPercentAlt="1.2345" YPercentAlt="-0.0019"/>
+            <Item Type="ClockwiseExtension" FirstPoint="0" SecondPoint="0" XPercentAlt="0.001" YPercentAlt="-2.5"/>
+          </Rule>
+          <Rule Name="EMPTY" PieceUsage="Both"/>
+        </Alteration>)", alteration},
+      {kBlockBuffer, R"(
+        <BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" Name="X" Comment1=" first " Comment2="">
+          <Rule RuleNumber="32767" RuleType="Block">
+            <Static><Top Amount="1.23456" Units="Distance"/><Bottom Amount="0" Units="Percentage"/></Static>
+            <Dynamic>
+              <Left Amount="-0.00005" Units="BadPercentage"/>
+              <Right Amount="214748.3647" Units="Percentage"/>
+            </Dynamic>
+          </Rule>
+          <Rule RuleNumber="1" RuleType="Buffer"><Static/></Rule>
+        </BlockBuffer>)", WrittenBlockBuffer()},
+      {kMatching, R"(
+        <Matching xmlns="urn:tsln2xml:data/Matching" Name="X" Comment1="plaids" Comment2=" ">
+          <Rule Number="12" Comment="centre front" Target="Fabric">
+            <Plaid Type="Same" Repeat="2"><Offset Amount="0.5" Units="Distance"/></Plaid>
+            <Stripe Type="SymmetricCentered" Repeat="0"><Offset Amount="10" Units="Percentage"/></Stripe>
+            <Point Category="pocket" Number="3"/>
+            <Point Category=" Front " Number="-1"/>
+          </Rule>
+        </Matching>)", WrittenMatching()},
+      {kPieceList, R"(
+        <PieceList xmlns="urn:tsln2xml:data/PieceList" Name="X" Comment1="spring" Comment2="">
+          <PieceName>  back  </PieceName>
+          <PieceName>twentycharacterslong</PieceName>
+          <PieceName>Cuff &amp; band</PieceName>
+          <PieceName/>
+        </PieceList>)", pieceList},
+      {kSizeCode, R"(<?xml version="1.0"?>
+        <SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="IGNORED">
+          <Entry ActualSize=" m10 " OrderedSize=" xl ">
+            <Alteration Name="length" Amount="0.25"/>
+            <Alteration Name="  a name of twenty c" Amount="-1.00009"/>
+          </Entry>
+          <Entry ActualSize="LARGE1" OrderedSize="XL"/>
+        </SizeCode>)", sizeCode},
+  };
+  TempArea area;
+  for (const auto& c : cases) EXPECT_EQ(ImportMatches(c.code, area, c.document, c.item), "") << c.document;
+}
+
+// Every rule type and unit in each of the ten block buffer amounts.
+TEST(LibraryItems, EveryBlockBufferCodeSurvivesTheRoundTrip) {
+  TempArea area;
+  ByteBuilder b = LibraryHeader("ALL", "CODES", 6);  // rule types 0 and 1, units 0 to 2
+  int16_t number = 0;
+  for (uint8_t type = 0; type < 2; ++type)
+    for (uint8_t unit = 0; unit < 3; ++unit) {
+      std::array<Amount, 10> amounts{};
+      for (size_t k = 0; k < amounts.size(); ++k) amounts[k] = {static_cast<int32_t>((k + 1) * 1111 * (unit + 1)), unit};
+      BlockBufferRule(b, ++number, type, amounts);
+    }
+  std::string failure;
+  EXPECT_EQ(RoundTrip(kBlockBuffer, area, b, &failure), b.bytes()) << failure;
+}
+
+// Changes to the matching example: two points a rule, and a repeat its field holds.
+TEST(LibraryItems, MatchingDocumentFailures) {
+  TempArea area;
+  const std::string plaids = Example("Matching/PLAIDS");
+  const std::string point = R"(<Point Category="BACK" Number="2"/>)";
+  const struct {
+    std::string xml;
+    int code;
+  } cases[] = {
+      {Replaced(plaids, point, ""), 2},
+      {Replaced(plaids, point, point + point), 2},
+      {Replaced(plaids, R"(Repeat="1")", R"(Repeat="40000")"), 2},
+      {Replaced(plaids, R"(Repeat="1")", R"(Repeat="200")"), 4},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImportFromString(kMatching, area.path(), "DOC", c.xml), c.code) << c.xml;
+    EXPECT_FALSE(area.GetItem(kMatching, "DOC"));
+  }
+}
+
+TEST(LibraryItems, DoubleBytePieceNamesAreNeverSplit) {
+  CodePageScope japanese(932);
+  TempArea area;
+  // Eleven katakana of two bytes each: only ten fit the 20-byte field. The
+  // trail byte 0x61 of the first is a lower-case letter in ASCII and must
+  // not be upper-cased.
+  const std::string first = "\x83\x61";
+  std::string eleven = first;
+  for (int i = 0; i < 10; ++i) eleven += "\x83\x41";
+  const std::string utf8 = platform::AnsiToUtf8(eleven);
+  ASSERT_EQ(platform::Utf8ToUtf16(utf8).size(), 11u);
+  ByteBuilder expected = LibraryHeader("", "", 1, 40);
+  expected.Text(eleven.substr(0, 20), 20);
+  const std::string document =
+      R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="K" Comment1="" Comment2=""><PieceName>)" + utf8 + "</PieceName></PieceList>";
+  EXPECT_EQ(ImportMatches(kPieceList, area, document, expected), "");
+
+  // A stored field whose last byte is a lead byte loses that half character.
+  ByteBuilder cut = LibraryHeader("", "", 1, 40);
+  cut.Text("ABCDEFGHIJKLMNOPQRS\x83", 20);
+  auto exported = ExportBytes(kPieceList, area, cut);
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_NE(exported.xml.find("<PieceName>ABCDEFGHIJKLMNOPQRS</PieceName>"), std::string::npos) << exported.xml;
+}
 
 constexpr const char* kModel =
     R"(<Model xmlns="urn:tsln2xml:data/Model" Name="M" Comment1="" Comment2="" ShrinkStretchMeasure="Percentage"
