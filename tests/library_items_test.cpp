@@ -1,6 +1,7 @@
-// The library data types both ways (store records read as documents and
-// documents written as store records, every byte written out here), their
-// code tables and double-byte names; then what every stored type shares:
+// The library data types and notch environments both ways (store records
+// read as documents and documents written as store records, every byte
+// written out here), their code tables, double-byte names and the notch
+// shapes of the legacy layout; then what every stored type shares:
 // counts beyond 16 bits, scaled values that must come back to the same stored
 // integer, and values no field can hold.
 
@@ -9,6 +10,7 @@
 #include <array>
 #include <cstring>
 
+#include "converters/library/notch.h"
 #include "platform/code_page.h"
 #include "support/library_support.h"
 #include "support/test_support.h"
@@ -19,6 +21,7 @@ namespace {
 constexpr int16_t kAlteration = 1;
 constexpr int16_t kBlockBuffer = 3;
 constexpr int16_t kMatching = 11;
+constexpr int16_t kNotch = 17;
 constexpr int16_t kPieceList = 21;
 constexpr int16_t kSizeCode = 24;
 
@@ -56,6 +59,40 @@ ByteBuilder& MatchingRule(ByteBuilder& b, int16_t number, std::string_view comme
   b.U8(stripe.type).I32(stripe.offset).U8(stripe.units).U8(0).I8(stripe.repeat).U8(0);
   return b.I16(target).Zeros(6);
 }
+
+struct Definition {
+  int8_t shape;
+  int32_t p, i, d;
+};
+
+// The five definitions of a notch environment's legacy layout.
+ByteBuilder LegacyBlock(const std::vector<Definition>& defs) {
+  ByteBuilder b;
+  for (size_t k = 0; k < 5; ++k) {
+    const Definition d = k < defs.size() ? defs[k] : Definition{0, 0, 0, 0};
+    b.I32(d.p).I32(d.i).I32(d.d);
+  }
+  return b;
+}
+
+// The extended layout as the writer produces it.
+std::vector<uint8_t> ExtendedItem(const std::vector<Definition>& defs) {
+  ByteBuilder b = LegacyBlock(defs);
+  b.I32(static_cast<int32_t>(defs.size()));
+  for (const Definition& d : defs) b.I8(d.shape).Zeros(3).I32(d.p).I32(d.i).I32(d.d);
+  return b;
+}
+
+// A legacy notch item's shapes come from its values; written back, it
+// becomes an extended item with those shapes.
+constexpr const char* kLegacyNotches = R"(
+    <NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" version="1" Name="ONE">
+      <NotchDefinition Shape="Slit" PerimeterWidth="0" InsideWidth="0" Depth="0.5"/>
+      <NotchDefinition Shape="V" PerimeterWidth="0.20000000000000001110223" InsideWidth="0" Depth="0.5"/>
+      <NotchDefinition Shape="Castle" PerimeterWidth="0.20000000000000001110223" InsideWidth="0.100000000000000005551115" Depth="0.5"/>
+      <NotchDefinition Shape="T" PerimeterWidth="0" InsideWidth="0.100000000000000005551115" Depth="0.5"/>
+      <NotchDefinition Shape="None" PerimeterWidth="0" InsideWidth="0" Depth="0"/>
+    </NotchEnvironment>)";
 
 // The items the documents of DocumentsWrittenAsStoreRecords give.
 std::vector<uint8_t> WrittenBlockBuffer() {
@@ -154,6 +191,8 @@ TEST(LibraryItems, StoreRecordsReadAsDocuments) {
           <PieceName></PieceName>
           <PieceName>A&amp;B&lt;C&gt;</PieceName>
         </PieceList>)"},
+      {kNotch, LegacyBlock({{0, 0, 0, 5000}, {0, 2000, 0, 5000}, {0, 2000, 1000, 5000}, {0, 0, 1000, 5000}}), kLegacyNotches},
+      {kNotch, ByteBuilder().Zeros(64), R"(<NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" version="1" Name="ONE"/>)"},
       {kSizeCode, sizeCode, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="ONE">
           <Entry ActualSize="M10" OrderedSize="M">
             <Alteration Name="LENGTH" Amount="0.25"/>
@@ -223,6 +262,14 @@ TEST(LibraryItems, DocumentsWrittenAsStoreRecords) {
           <PieceName>Cuff &amp; band</PieceName>
           <PieceName/>
         </PieceList>)", pieceList},
+      {kNotch, kLegacyNotches, ExtendedItem({{1, 0, 0, 5000}, {3, 2000, 0, 5000}, {4, 2000, 1000, 5000}, {2, 0, 1000, 5000}, {0, 0, 0, 0}})},
+      // The legacy block keeps the first definitions and zeros for the rest.
+      {kNotch, R"(
+        <NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" Name="X">
+          <NotchDefinition Shape="U" PerimeterWidth="0.25" InsideWidth="0.00015" Depth="-0.5"/>
+          <NotchDefinition Shape="LeftCheck" PerimeterWidth="214748.3647" InsideWidth="-214748.3648" Depth="0.0001"/>
+        </NotchEnvironment>)", ExtendedItem({{7, 2500, 1, -5000}, {5, 2147483647, -2147483647 - 1, 1}})},
+      {kNotch, R"(<NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" Name="E"/>)", ByteBuilder().Zeros(64)},
       {kSizeCode, R"(<?xml version="1.0"?>
         <SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="IGNORED">
           <Entry ActualSize=" m10 " OrderedSize=" xl ">
@@ -294,6 +341,38 @@ TEST(LibraryItems, DoubleBytePieceNamesAreNeverSplit) {
   auto exported = ExportBytes(kPieceList, area, cut);
   ASSERT_EQ(exported.code, 0) << LastErrorMessage();
   EXPECT_NE(exported.xml.find("<PieceName>ABCDEFGHIJKLMNOPQRS</PieceName>"), std::string::npos) << exported.xml;
+}
+
+TEST(LibraryItems, LegacyNotchShapeRule) {
+  struct Case {
+    int32_t p, i, d;
+    const char* shape;
+  } cases[] = {
+      {1, 1, 0, "Castle"}, {1, 0, -5, "V"},    {1, -1, 9, "None"}, {0, 1, 1, "T"},
+      {0, 0, 1, "Slit"},   {0, -1, 1, "Slit"}, {0, 1, 0, "None"},  {0, 1, -1, "None"},
+      {-1, 1, 1, "None"},  {-1, 0, 0, "None"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(NotchShapeNames().NameOf(LegacyNotchShape(c.p, c.i, c.d)), c.shape) << c.p << "," << c.i << "," << c.d;
+}
+
+TEST(LibraryItems, AtMostNinetyNineNotchDefinitions) {
+  TempArea area;
+  std::string xml = R"(<NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" Name="X">)";
+  std::vector<Definition> first99;
+  for (int k = 0; k < 120; ++k) {
+    xml += R"(<NotchDefinition Shape="V" PerimeterWidth=")" + std::to_string(k) + R"(" InsideWidth="0" Depth="1"/>)";
+    if (k < 99) first99.push_back({3, k * 10000, 0, 10000});
+  }
+  xml += "</NotchEnvironment>";
+  ASSERT_EQ(ImportFromString(kNotch, area.path(), "MANY", xml), 0) << LastErrorMessage();
+  EXPECT_EQ(area.GetItem(kNotch, "MANY"), ExtendedItem(first99));
+  auto exported = ExportToString(kNotch, area.path(), "MANY");
+  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
+  EXPECT_NE(exported.xml.find(R"(PerimeterWidth="98")"), std::string::npos);
+  EXPECT_EQ(exported.xml.find(R"(PerimeterWidth="99")"), std::string::npos);
+  // A stored count of 100 is refused even where the bytes are there.
+  EXPECT_EQ(ExportBytes(kNotch, area, LegacyBlock({}).I32(100).Zeros(1600)).code, 1);
 }
 
 constexpr const char* kModel =
