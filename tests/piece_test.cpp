@@ -292,36 +292,21 @@ TEST(PieceExport, Failures) {
 // block) and its document (the second).
 void WorkedExample(std::vector<uint8_t>& bytes, std::string& document) {
   std::istringstream doc(ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/piece-format.md"));
-  std::string line;
-  int block = 0;
-  bool inside = false;
-  while (std::getline(doc, line)) {
+  int fences = 0;  // the first block lies between fences 1 and 2, the second between 3 and 4
+  for (std::string line; std::getline(doc, line);) {
     if (line.starts_with("```")) {
-      inside = !inside;
-      if (inside) ++block;
-      continue;
-    }
-    if (!inside || block < 1) continue;
-    if (block == 2) {
+      ++fences;
+    } else if (fences == 3) {
       document += line + "\n";
-      continue;
-    }
-    std::istringstream tokens(line);
-    std::string token;
-    bool first = line[0] != ' ';
-    while (tokens >> token) {
-      if (first) {
-        first = false;  // the offset
-        continue;
-      }
-      if (token.size() != 2 || !std::isxdigit(static_cast<unsigned char>(token[0])) ||
-          !std::isxdigit(static_cast<unsigned char>(token[1])))
-        break;
-      bytes.push_back(static_cast<uint8_t>(std::stoi(token, nullptr, 16)));
+    } else if (fences == 1) {
+      // Hex bytes after the offset (on continuation lines, from the start) up to the description.
+      std::istringstream tokens(line.substr(line[0] == ' ' ? 0 : line.find(' ')));
+      for (std::string t; tokens >> t && t.size() == 2 && std::isxdigit(static_cast<unsigned char>(t[0])) &&
+                          std::isxdigit(static_cast<unsigned char>(t[1]));)
+        bytes.push_back(static_cast<uint8_t>(std::stoi(t, nullptr, 16)));
     }
   }
 }
-
 
 TEST(PieceCli, RawPutOfTheDocumentedExampleAndExport) {
   std::vector<uint8_t> bytes;
