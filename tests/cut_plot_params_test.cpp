@@ -43,8 +43,18 @@ struct CutterRecord {
 };
 
 TEST(CutterEnvironment, DocumentToExactRecordsAndBack) {
+  ByteBuilder b;
+  b.I16(2).I16(0).I16(1).Text("ABC", 4).I32(3).I32(-6).I16(1).I32(15000).Text("NOTCH", 22).I16(5).I16(95).I16(1);
+  b.I32(20000).I32(INT32_MIN);
+  for (char letter : kSlotLetters) b.U8(static_cast<uint8_t>(letter)).U8(0).I16(letter == 'Z' ? 2 : 0);
+  b.I32(29).I32(12).I32(INT32_MAX).U8(1).U8(0).Zeros(12).I16(1).U8(1).U8(1).I16(999).I16(1000).I16(0).U8(0x05);
+  // Two sequences; 210 + (4 + 2 + 3 + 4) + 4 at 194.
+  b.I8(2).U16(227).I8(1).I8(1).Zeros(12);
+  b.I16(9).Text("A,BB,CCC", 9).I16(1).U8(0);
+  b.I16(-2).I32(2500).Zeros(6);
+  b.U8('5').U8(0).I16(5);
   TempArea area;
-  ASSERT_EQ(ImportFromString(kCutter, area.path(), "CUT", R"(
+  EXPECT_EQ(ImportMatches(kCutter, area, R"(
       <CutterEnvironment xmlns="urn:tsln2xml:data/CutterEnvironment" Name="X" NotchEnvironmentName="notch" ScaleX="99.95" ScaleY="100" PerimeterTool="Pen">
         <CutterTable Type="FixedBite" BiteLength="1.5" VariableBite="true" Width="0.0003" Length="-0.0006"/>
         <Bundling BundleType="Alphanumeric" FirstBundle="abcd"/>
@@ -57,29 +67,13 @@ TEST(CutterEnvironment, DocumentToExactRecordsAndBack) {
         <PiecePriority><Category>a</Category><Category>bb</Category><Category>ccc</Category></PiecePriority>
         <PiecePriority/>
         <DrillSizeMap InternalId="-2" Diameter="0.25"/>
-      </CutterEnvironment>)"),
-            0)
-      << LastErrorMessage();
-  ByteBuilder b;
-  b.I16(2).I16(0).I16(1).Text("ABC", 4).I32(3).I32(-6).I16(1).I32(15000).Text("NOTCH", 22).I16(5).I16(95).I16(1);
-  b.I32(20000).I32(INT32_MIN);
-  for (char letter : kSlotLetters) b.U8(static_cast<uint8_t>(letter)).U8(0).I16(letter == 'Z' ? 2 : 0);
-  b.I32(29).I32(12).I32(INT32_MAX).U8(1).U8(0).Zeros(12).I16(1).U8(1).U8(1).I16(999).I16(1000).I16(0).U8(0x05);
-  // Two sequences; 210 + (4 + 2 + 3 + 4) + 4 at 194.
-  b.I8(2).U16(227).I8(1).I8(1).Zeros(12);
-  b.I16(9).Text("A,BB,CCC", 9).I16(1).U8(0);
-  b.I16(-2).I32(2500).Zeros(6);
-  b.U8('5').U8(0).I16(5);
-  EXPECT_EQ(area.GetItem(kCutter, "CUT"), b.bytes());
-
+      </CutterEnvironment>)", b), "");
   std::string failure;
   EXPECT_EQ(RoundTrip(kCutter, area, b, &failure), b.bytes()) << failure;
-  auto exported = ExportToString(kCutter, area.path(), "CUT");
-  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
   // Lengths with four decimals; "C" mapped to "Labeler" is stored as tool 0
   // and not read back; "Z" keeps its first tool.
-  EXPECT_EQ(CompareXml(R"(
-      <CutterEnvironment xmlns="urn:tsln2xml:data/CutterEnvironment" version="1" Name="CUT" NotchEnvironmentName="NOTCH" ScaleX="99.9000000000000056843419" ScaleY="100" PerimeterTool="Pen">
+  EXPECT_EQ(ExportMatches(kCutter, area, b, R"(
+      <CutterEnvironment xmlns="urn:tsln2xml:data/CutterEnvironment" version="1" Name="ONE" NotchEnvironmentName="NOTCH" ScaleX="99.9000000000000056843419" ScaleY="100" PerimeterTool="Pen">
         <CutterTable Type="FixedBite" BiteLength="1.5000" VariableBite="true" Width="0.0003" Length="-0.0006"/>
         <Bundling BundleType="Alphanumeric" FirstBundle="ABC"/>
         <CutOptions BidirectionalCut="true" BidirectionalCutMirror="true" CutSmallFirst="true" CutNetParts="true" Automatch="true" NoOvercutOpenInternals="true" NCPlus="false" ASTM="true" CutSmallSlow="95" MaxMove="0.0012" EdgeTolerance="0.0029" FoldOvercut="214748.3647"/>
@@ -89,9 +83,7 @@ TEST(CutterEnvironment, DocumentToExactRecordsAndBack) {
         <PiecePriority><Category>A</Category><Category>BB</Category><Category>CCC</Category></PiecePriority>
         <PiecePriority/>
         <DrillSizeMap InternalId="-2" Diameter="0.2500"/>
-      </CutterEnvironment>)",
-                       exported.xml),
-            "");
+      </CutterEnvironment>)"), "");
 }
 
 TEST(CutterEnvironment, StoredFormsReadBackAsTheWriterStoresThem) {
@@ -153,22 +145,19 @@ TEST(CutterEnvironment, WriterLimits) {
 }
 
 TEST(MarkerPlotEnvironment, DocumentToExactRecordsAndBack) {
+  ByteBuilder b;
+  b.I16(-90).I16(999).I16(5000).Text("Notch", 22).U16(0x0057).I16(14).I16(3).I16(1).I16(7).I16(1).Text("abc", 4);
+  b.I16(5).I16(1).I32(12).I32(-1).I32(25000).I32(29).I32(3).I16(1).I16(4).I16(2);
+  b.I16(-7).I16(6).I16(300).I16(4);
   TempArea area;
-  ASSERT_EQ(ImportFromString(kMarkerPlot, area.path(), "MP", R"(
+  EXPECT_EQ(ImportMatches(kMarkerPlot, area, R"(
       <MarkerPlotEnvironment xmlns="urn:tsln2xml:data/MarkerPlotEnvironment" Name="X" NotchEnvironmentName="Notch" Rotation="-90" ScaleX="99.95" ScaleY="500" PerimeterTool="Knife" Separation="0.0003">
         <Options DieCutBlocks="true" Grain="true" Unplaced="false" MarkerBorder="Bottom" Pieces="Blocks" Matching="StripeFull"/>
         <Annotation MarkerLocation="BothEndOut" AllPieces="true" PieceLocation="Grain" BundleCodes="Alphanumeric" FirstBundle="abc" UseScale="false" PdsPiece="true" BundlePrompt="true"/>
         <Splice MinimumLength="-1" MaximumLength="2.5" Margin="0.0029" Separation="0.0012" Location="Inside" Annotate="true"/>
         <LabelToolMap Label="-7" Tool="Pen"/>
         <LabelToolMap Label="300" Tool="Knife"/>
-      </MarkerPlotEnvironment>)"),
-            0)
-      << LastErrorMessage();
-  ByteBuilder b;
-  b.I16(-90).I16(999).I16(5000).Text("Notch", 22).U16(0x0057).I16(14).I16(3).I16(1).I16(7).I16(1).Text("abc", 4);
-  b.I16(5).I16(1).I32(12).I32(-1).I32(25000).I32(29).I32(3).I16(1).I16(4).I16(2);
-  b.I16(-7).I16(6).I16(300).I16(4);
-  EXPECT_EQ(area.GetItem(kMarkerPlot, "MP"), b.bytes());
+      </MarkerPlotEnvironment>)", b), "");
   std::string failure;
   EXPECT_EQ(RoundTrip(kMarkerPlot, area, b, &failure), b.bytes()) << failure;
 }
@@ -176,26 +165,25 @@ TEST(MarkerPlotEnvironment, DocumentToExactRecordsAndBack) {
 TEST(PiecePlotEnvironment, DocumentToExactRecordsAndBack) {
   TempArea area;
   std::string labels;
-  for (int k = 0; k < 127; ++k) labels += R"(<LabelToolMap Label=")" + std::to_string(k - 60) + R"(" Tool="Pen"/>)";
-  const std::string doc =
-      R"(<PiecePlotEnvironment xmlns="urn:tsln2xml:data/PiecePlotEnvironment" Name="X" NotchEnvironmentName="n" Rotation="90" ScaleX="1" ScaleY="250" PointAnnotation="true" GradingAnnotation="false" ConnectGradePoints="true" PieceAnnotation="Grain" PlotSizes="Single" PerimeterTool="Knife">
-        <TitleBlockAnnotation Name="true" Date="false" Category="true" Description="false" GradingName="true" Area="false" Perimeter="true" Sizes="true" Labels="true" Location="TopRight"/>)" +
-      labels + R"(<Size Name="ABCDEFGHIJK"/><Size Name="M"/></PiecePlotEnvironment>)";
-  ASSERT_EQ(ImportFromString(kPiecePlot, area.path(), "PP", doc), 0) << LastErrorMessage();
   ByteBuilder b;
   b.Text("n", 22).I16(90).I16(10).I16(2500).I8(1).I8(0).I8(1).I8(1).I8(0).I8(1).I8(0).I8(1).I8(0).I8(1).I8(4).U8(0);
   b.I16(2).I8(1).I8(4).I8(127).I8(2).U8(0x03).U8(0);
   b.Text("ABCDEFGHI", 9).Text("M", 9);
-  for (int k = 0; k < 127; ++k) b.I16(static_cast<int16_t>(k - 60)).I8(6);
-  EXPECT_EQ(area.GetItem(kPiecePlot, "PP"), b.bytes());
+  for (int k = 0; k < 127; ++k) {
+    labels += R"(<LabelToolMap Label=")" + std::to_string(k - 60) + R"(" Tool="Pen"/>)";
+    b.I16(static_cast<int16_t>(k - 60)).I8(6);
+  }
+  const std::string doc =
+      R"(<PiecePlotEnvironment xmlns="urn:tsln2xml:data/PiecePlotEnvironment" Name="X" NotchEnvironmentName="n" Rotation="90" ScaleX="1" ScaleY="250" PointAnnotation="true" GradingAnnotation="false" ConnectGradePoints="true" PieceAnnotation="Grain" PlotSizes="Single" PerimeterTool="Knife">
+        <TitleBlockAnnotation Name="true" Date="false" Category="true" Description="false" GradingName="true" Area="false" Perimeter="true" Sizes="true" Labels="true" Location="TopRight"/>)" +
+      labels + R"(<Size Name="ABCDEFGHIJK"/><Size Name="M"/></PiecePlotEnvironment>)";
+  EXPECT_EQ(ImportMatches(kPiecePlot, area, doc, b), "");
   std::string failure;
   EXPECT_EQ(RoundTrip(kPiecePlot, area, b, &failure), b.bytes()) << failure;
 
   // One label more than the signed count holds.
-  const size_t at = doc.find("<Size");
-  EXPECT_EQ(ImportFromString(kPiecePlot, area.path(), "MANY",
-                             doc.substr(0, at) + R"(<LabelToolMap Label="999" Tool="Pen"/>)" + doc.substr(at)),
-            1);
+  const std::string more = Replaced(doc, "<Size", R"(<LabelToolMap Label="999" Tool="Pen"/><Size)");
+  EXPECT_EQ(ImportFromString(kPiecePlot, area.path(), "MANY", more), 1);
   EXPECT_EQ(LastErrorMessage(), "Too many LabelToolMap entries: 128 (at most 127)");
   EXPECT_FALSE(area.GetItem(kPiecePlot, "MANY"));
 }
