@@ -235,8 +235,6 @@ TEST(Grading, DocumentsThatCannotBeStored) {
     int code;
     const char* message;  // where the writer refuses what the schema lets through
   } cases[] = {
-      {"another type's document", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="S"/>)", 1,
-       "Missing required <Grading> element"},
       {"rule without Point", Document(header, "<GradingRule RuleId=\"1\">" + twoGrowth + "</GradingRule>" + size), 2, ""},
       {"size without Name", Document(header, R"(<PieceSize BreakFlag="Grading"/>)"), 2, ""},
       {"one growth for NumBreaks 1",
