@@ -108,8 +108,7 @@ TEST_F(Annotation, DoubleByteConstantTextsAreLimitedByTheirBytes) {
   EXPECT_NE(exported.xml.find(platform::AnsiToUtf8(kana + "A" + kana + kana)), std::string::npos);
 
   // 32767 bytes fit the 16-bit length; 32768 do not.
-  std::string longest;
-  for (int i = 0; i < 16383; ++i) longest += kana;
+  const std::string longest = Repeated(kana, 16383);
   ASSERT_EQ(ImportFromString(kAnnotation, area.path(), "LONG", constant(longest + "X")), 0) << LastErrorMessage();
   EXPECT_EQ(area.GetItem(kAnnotation, "LONG")->size(), 42u + 24u + 1u + 2u + 32767u);
   EXPECT_EQ(ImportFromString(kAnnotation, area.path(), "TOOLONG", constant(longest + kana)), 1);

@@ -195,23 +195,18 @@ TEST(Grading, SizeNamesAndCommentsKeepWholeCharacters) {
   // Four double-byte characters are 8 bytes: LongAlpha keeps them, Alpha
   // keeps three (its 8th byte is the terminator); 21 of them do not fit the
   // 40 bytes of a comment, and 10 do not fit a rule comment's 18.
-  auto utf8 = [](int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += "\xE3\x81\x82";  // one double-byte character in code page 932
-    return s;
-  };
+  const std::string a = "\xE3\x81\x82";  // one double-byte character in code page 932
   auto stored = [](int n, size_t width) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += "\x82\xA0";
+    std::string s = Repeated("\x82\xA0", n);
     s.resize(width, '\0');
     return s;
   };
   for (const char* type : {"Alpha", "LongAlpha"}) {
     const std::string doc = Document(
-        "Comment1=\"" + utf8(21) + "\" Comment2=\"\" SizeIdType=\"" + type +
+        "Comment1=\"" + Repeated(a, 21) + "\" Comment2=\"\" SizeIdType=\"" + type +
             "\" NumBreaks=\"-1\" NumSizes=\"2\" BaseIndex=\"0\" SizeIncrement=\"0\"",
-        "<GradingRule RuleId=\"1\" Comment=\"" + utf8(10) + "\"><Point/></GradingRule>"
-        "<PieceSize BreakFlag=\"Grading\"><Name Type=\"Numeric\" Value=\"" + utf8(4) + "\"/></PieceSize>"
+        "<GradingRule RuleId=\"1\" Comment=\"" + Repeated(a, 10) + "\"><Point/></GradingRule>"
+        "<PieceSize BreakFlag=\"Grading\"><Name Type=\"Numeric\" Value=\"" + Repeated(a, 4) + "\"/></PieceSize>"
         "<PieceSize BreakFlag=\"NonGrading\"><Name Type=\"Numeric\" Value=\"ABCDEFGH\"/></PieceSize>");
     ASSERT_EQ(ImportFromString(kGrading, area.path(), type, doc), 0) << type << ": " << LastErrorMessage();
     auto item = area.GetItem(kGrading, type);

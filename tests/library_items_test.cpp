@@ -324,9 +324,7 @@ TEST(LibraryItems, DoubleBytePieceNamesAreNeverSplit) {
   // Eleven katakana of two bytes each: only ten fit the 20-byte field. The
   // trail byte 0x61 of the first is a lower-case letter in ASCII and must
   // not be upper-cased.
-  const std::string first = "\x83\x61";
-  std::string eleven = first;
-  for (int i = 0; i < 10; ++i) eleven += "\x83\x41";
+  const std::string eleven = "\x83\x61" + Repeated("\x83\x41", 10);
   const std::string utf8 = platform::AnsiToUtf8(eleven);
   ASSERT_EQ(platform::Utf8ToUtf16(utf8).size(), 11u);
   ByteBuilder expected = LibraryHeader("", "", 1, 40);
@@ -416,9 +414,7 @@ TEST(LibraryItems, CountsBeyondSixteenBits) {
   };
   TempArea area;
   for (const auto& c : cases) {
-    std::string xml = c.open;
-    for (int i = 0; i < 32768; ++i) xml += c.repeated;
-    EXPECT_EQ(ImportFromString(c.code, area.path(), "X", xml + c.close), 1) << c.code;
+    EXPECT_EQ(ImportFromString(c.code, area.path(), "X", c.open + Repeated(c.repeated, 32768) + c.close), 1) << c.code;
     EXPECT_EQ(LastErrorMessage(), c.tooMany);
     EXPECT_FALSE(area.GetItem(c.code, "X")) << c.code;
   }
