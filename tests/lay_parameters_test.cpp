@@ -209,9 +209,7 @@ TEST(LayParameters, InconsistentNames) {
   for (const char* file : {"LayRuleSearch/DEFAULT", "UserEnvironment/STANDARD"}) {
     const std::string type(file, strchr(file, '/'));
     const int16_t code = type == "LayRuleSearch" ? kLayRuleSearch : kUserEnvironment;
-    std::string document = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/examples/" + file + ".xml");
-    const std::string name = std::string(strchr(file, '/') + 1) + "\"";
-    document.replace(document.find(name), name.size(), "ITEM\"");
+    const std::string document = Replaced(Example(file), std::string(strchr(file, '/') + 1) + "\"", "ITEM\"");
     ASSERT_EQ(ImportFromString(code, area.path(), "ITEM", document), 0) << LastErrorMessage();
     const std::vector<uint8_t> good = *area.GetItem(code, "ITEM");
     for (const char* other : {"item", "ITEM2", "ITE"}) {
