@@ -87,7 +87,9 @@ const TypeRow kTypes[] = {
      {{64, 8}, {64, 0xFF}}},
     {18, ReadInMemory<PiecePlotParamReader>, "Unable to load Piece Plot Parameter Table", nullptr, {}, kNone,
      {{40}, {44, 1}}, true, kNone},
-    {19, ReadInMemory<UserEnvironmentReader>, "Unable to load UserEnvironment", nullptr, {}, kNone, {}, true, kNone},
+    // Codes: an overwrite field of 3, two lay rules at once, two grade methods at once.
+    {19, ReadInMemory<UserEnvironmentReader>, "Unable to load UserEnvironment", nullptr, {}, kNone, {}, true, kNone,
+     {{12, 0x03}, {12, 0x18}, {12, 0x60}}},
     {21, ReadInMemory<PieceListReader>, "Unable to load PieceList library", nullptr, {}, kNone, {{80}}, true, 82},
     // A plot ends after any whole record. Counts: strokes, border points,
     // attributed points, models, model sizes and options; sizes of an end
