@@ -154,14 +154,16 @@ TEST(Grading, PointCodesBothWays) {
   };
   TempArea area;
   for (const auto& c : cases) {
-    auto rule = [](const char* point) { return std::string("<GradingRule RuleId=\"5\"><Point ") + point + "/></GradingRule>"; };
+    auto rule = [](const char* point) {
+      return std::string("<GradingRule RuleId=\"5\"><Point ") + point + "/></GradingRule>";
+    };
     ASSERT_EQ(ImportFromString(kGrading, area.path(), "T", Document(kNoSizes, rule(c.point))), 0)
         << c.point << ": " << LastErrorMessage();
     auto stored = area.GetItem(kGrading, "T");
     ASSERT_TRUE(stored && stored->size() == 90 + 26) << c.point;
     EXPECT_EQ(std::string(stored->begin() + 92, stored->begin() + 96), c.code) << c.point;
-    EXPECT_EQ(ExportMatches(kGrading, area, "T", Document(std::string("version=\"1\" ") + kNoSizes, rule(c.readBack), "T")), "")
-        << c.point;
+    const std::string readBack = Document(std::string("version=\"1\" ") + kNoSizes, rule(c.readBack), "T");
+    EXPECT_EQ(ExportMatches(kGrading, area, "T", readBack), "") << c.point;
   }
 }
 

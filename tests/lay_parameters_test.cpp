@@ -126,7 +126,8 @@ TEST(LayRuleSearch, EachFlagBitAloneBothWays) {
   for (unsigned bit = 0; bit < 15; ++bit) {
     std::string xml;
     // Bits 15 to 31 are not shown and are cleared on the way back.
-    EXPECT_EQ(RoundTrip(kLayRuleSearch, area, Criteria(0xFFFF8000u | 1u << bit, 0), nullptr, &xml), Criteria(1u << bit, 0));
+    EXPECT_EQ(RoundTrip(kLayRuleSearch, area, Criteria(0xFFFF8000u | 1u << bit, 0), nullptr, &xml),
+              Criteria(1u << bit, 0));
     EXPECT_NE(xml.find(std::string(names[bit]) + "=\"true\""), std::string::npos) << bit;
     EXPECT_EQ(xml.find("true"), xml.rfind("true")) << bit;
   }
@@ -153,8 +154,8 @@ TEST(LayRuleSearch, RecordLayoutAndAreaTolerance) {
   }
   // Beyond the float range (what would round to infinity) is an overflow.
   for (const char* text : {"3.4028236e38", "-1e39"}) {
-    EXPECT_EQ(ImportFromString(kLayRuleSearch, area.path(), "DEFAULT", Replaced(Example("LayRuleSearch/DEFAULT"), "0.1", text)), 4)
-        << text;
+    const std::string document = Replaced(Example("LayRuleSearch/DEFAULT"), "0.1", text);
+    EXPECT_EQ(ImportFromString(kLayRuleSearch, area.path(), "DEFAULT", document), 4) << text;
   }
 }
 
@@ -185,7 +186,8 @@ TEST(UserEnvironment, OptionWordFieldsBothWays) {
     // Bits outside the fields are not shown and are cleared on the way back.
     std::string exported;
     const std::vector<uint8_t> highBits = Environment(c.word | 0xF900, 3750, 0, 2, 1, 1, -10000, 625);
-    EXPECT_EQ(RoundTrip(kUserEnvironment, area, highBits, nullptr, &exported), Environment(c.word, 3750, 0, 2, 1, 1, -10000, 625))
+    EXPECT_EQ(RoundTrip(kUserEnvironment, area, highBits, nullptr, &exported),
+              Environment(c.word, 3750, 0, 2, 1, 1, -10000, 625))
         << c.attributes;
     EXPECT_EQ(CompareXml(xml, exported), "") << c.attributes;
   }

@@ -99,7 +99,8 @@ std::vector<uint8_t> WrittenBlockBuffer() {
   ByteBuilder b = LibraryHeader("FIRST", "", 2);
   // 1.23456 is truncated to 12345; -0.00005 to 0 (keeping its units); a side
   // given as zero keeps its units too.
-  BlockBufferRule(b, 32767, 1, {{{0, 0}, {12345, 0}, {0, 0}, {0, 2}, {0, 0}, {0, 1}, {0, 0}, {2147483647, 2}, {0, 0}, {0, 0}}});
+  BlockBufferRule(b, 32767, 1,
+                  {{{0, 0}, {12345, 0}, {0, 0}, {0, 2}, {0, 0}, {0, 1}, {0, 0}, {2147483647, 2}, {0, 0}, {0, 0}}});
   return BlockBufferRule(b, 1, 0, {});
 }
 std::vector<uint8_t> WrittenMatching() {
@@ -119,7 +120,8 @@ TEST(LibraryItems, StoreRecordsReadAsDocuments) {
   AlterationRule(alteration, "SLEEVELONG", 0, 1);
   AlterationItem(alteration, 0, 0, 0, -500, 250);
   ByteBuilder blockBuffer = LibraryHeader("spring 2006", "Cutting room", 2);
-  BlockBufferRule(blockBuffer, 7, 1, {{{2500, 2}, {0, 3}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {-10000, 1}}});
+  BlockBufferRule(blockBuffer, 7, 1,
+                  {{{2500, 2}, {0, 3}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {-10000, 1}}});
   BlockBufferRule(blockBuffer, -3, 0, {});
   ByteBuilder matching = LibraryHeader("", "stripes", 2);
   MatchingRule(matching, -7, "", "sleeve", 32767, "", 0, {1, -12345, 1, -128}, {3, 0, 0, 127}, 0);
@@ -262,7 +264,8 @@ TEST(LibraryItems, DocumentsWrittenAsStoreRecords) {
           <PieceName>Cuff &amp; band</PieceName>
           <PieceName/>
         </PieceList>)", pieceList},
-      {kNotch, kLegacyNotches, ExtendedItem({{1, 0, 0, 5000}, {3, 2000, 0, 5000}, {4, 2000, 1000, 5000}, {2, 0, 1000, 5000}, {0, 0, 0, 0}})},
+      {kNotch, kLegacyNotches,
+       ExtendedItem({{1, 0, 0, 5000}, {3, 2000, 0, 5000}, {4, 2000, 1000, 5000}, {2, 0, 1000, 5000}, {0, 0, 0, 0}})},
       // The legacy block keeps the first definitions and zeros for the rest.
       {kNotch, R"(
         <NotchEnvironment xmlns="urn:tsln2xml:data/NotchEnvironment" Name="X">
@@ -329,8 +332,8 @@ TEST(LibraryItems, DoubleBytePieceNamesAreNeverSplit) {
   ASSERT_EQ(platform::Utf8ToUtf16(utf8).size(), 11u);
   ByteBuilder expected = LibraryHeader("", "", 1, 40);
   expected.Text(eleven.substr(0, 20), 20);
-  const std::string document =
-      R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="K" Comment1="" Comment2=""><PieceName>)" + utf8 + "</PieceName></PieceList>";
+  const std::string document = R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" Name="K" Comment1="" Comment2="">)"
+                               "<PieceName>" + utf8 + "</PieceName></PieceList>";
   EXPECT_EQ(ImportMatches(kPieceList, area, document, expected), "");
 
   // A stored field whose last byte is a lead byte loses that half character.

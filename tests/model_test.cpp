@@ -140,8 +140,8 @@ TEST(Model, FormatVersions) {
 TEST(Model, CountsBeyondEightBits) {
   TempArea area;
   for (const char* count : {R"(CountAsInput="200")", R"(CountAsInput="-129")"}) {
-    EXPECT_EQ(ImportFromString(kModel, area.path(), "X", Replaced(Example("Model/SHIRT"), R"(CountAsInput="2")", count)), 4)
-        << count;
+    const std::string document = Replaced(Example("Model/SHIRT"), R"(CountAsInput="2")", count);
+    EXPECT_EQ(ImportFromString(kModel, area.path(), "X", document), 4) << count;
     EXPECT_FALSE(area.GetItem(kModel, "X"));
   }
 }
