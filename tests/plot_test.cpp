@@ -82,14 +82,8 @@ ByteBuilder& ReportPages(ByteBuilder& b, int16_t models) {
 
 // Every record kind: a document and the item that the writer makes of it,
 // with the section positions filled in.
-struct EveryTag {
-  std::string document;
-  ByteBuilder bytes;
-};
-
-EveryTag MakeEveryTag() {
-  EveryTag t;
-  t.document = Document(std::string(R"(
+TEST(Plot, EveryRecordKindByteForByteBothWays) {
+  const std::string document = Document(std::string(R"(
       <HeadAnnotation Length="2" Flags="273" )") + kAnnotationAttributes + R"(>
         <Point X="5" Y="6"/><PlotDirection DeltaX="7" DeltaY="-8"/><PlotCharSize CharSize="9"/>
         <PlotCharSet CharSet="65535"/><Text>AB</Text></HeadAnnotation>
@@ -121,7 +115,7 @@ EveryTag MakeEveryTag() {
       </Report>
       <UnknownTag TagType="1792" Size="3">010aff</UnknownTag>)");
 
-  ByteBuilder& b = t.bytes = Header(1, 1, 2);
+  ByteBuilder b = Header(1, 1, 2);
   auto head = [&](uint16_t tag, uint16_t size) -> ByteBuilder& { return Head(b, tag, size); };
   std::vector<int32_t> positions;
   positions.push_back(static_cast<int32_t>(b.size()));
@@ -158,14 +152,9 @@ EveryTag MakeEveryTag() {
   head(0x0700, 3).U8(0x01).U8(0x0A).U8(0xFF);
   head(0xFFFF, 0);
   for (size_t i = 0; i < positions.size(); ++i) b.PatchI32(kPositions + 4 * i, positions[i]);
-  return t;
-}
-
-TEST(Plot, EveryRecordKindByteForByteBothWays) {
   TempArea area;
-  const EveryTag t = MakeEveryTag();
-  EXPECT_EQ(ImportMatches(kPlot, area, t.document, t.bytes), "");
-  EXPECT_EQ(ExportMatches(kPlot, area, t.bytes, t.document), "");
+  EXPECT_EQ(ImportMatches(kPlot, area, document, b), "");
+  EXPECT_EQ(ExportMatches(kPlot, area, b, document), "");
 }
 
 TEST(Plot, JustAHeaderHasEveryEndMarkerAndNoSections) {
