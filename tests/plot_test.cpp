@@ -225,14 +225,12 @@ TEST(Plot, RawTextsAndSectionSizes) {
   Head(b, 0x0300, 45).Zeros(40).Zeros(5);
   Head(Head(b, 0x0400, 0), 0x03FF, 0);
   Head(b, 0x03FF, 0);
-  auto exported = ExportBytes(kPlot, area, b);
-  ASSERT_EQ(exported.code, 0) << LastErrorMessage();
-  EXPECT_NE(exported.xml.find(R"(<Text Encoding="base64">AAENCg==</Text>)"), std::string::npos) << exported.xml;
-  EXPECT_NE(exported.xml.find("<SelectPen/>"), std::string::npos);
-  TempArea other;
-  ASSERT_EQ(ImportFromString(kPlot, other.path(), "ONE", exported.xml), 0) << LastErrorMessage();
-  auto again = ExportToString(kPlot, other.path(), "ONE");
-  EXPECT_EQ(CompareXml(exported.xml, again.xml), "");
+  std::string failure, exported;
+  const auto written = RoundTrip(kPlot, area, b, &failure, &exported);
+  ASSERT_TRUE(written) << failure;
+  EXPECT_NE(exported.find(R"(<Text Encoding="base64">AAENCg==</Text>)"), std::string::npos) << exported;
+  EXPECT_NE(exported.find("<SelectPen/>"), std::string::npos);
+  EXPECT_EQ(ExportMatches(kPlot, area, *written, exported), "");
 }
 
 TEST(Plot, TextFieldsAreReadWithinTheirWidth) {
