@@ -59,32 +59,44 @@ struct TypeRow {
 const TypeRow kTypes[] = {
     {1, ReadInMemory<AlterationReader>, "Unable to load Alteration library", nullptr, {}, kNone, {{0}, {14}}, true, 2,
      {{12, 3}, {16, 5}, {16, 255}}},
-    {2, ReadInMemory<AnnotationReader>, "Unable to load Annotation library", nullptr, {}, kNone, {{40}, {64}, {71}}, true, 42},
-    {3, ReadInMemory<BlockBufferReader>, "Unable to load BlockBuffer library", nullptr, {}, kNone, {{40}}, true, 42, {{44, 2}}},
+    {2, ReadInMemory<AnnotationReader>, "Unable to load Annotation library", nullptr, {}, kNone, {{40}, {64}, {71}}, true, 42,
+     {{168, 0}, {168, 32}, {168, 255}}},
+    {3, ReadInMemory<BlockBufferReader>, "Unable to load BlockBuffer library", nullptr, {}, kNone, {{40}}, true, 42,
+     {{44, 2}, {50, 3}}},
     // The labeller data runs to the item's end.
     {4, ReadInMemory<CutReader>, "Error reading past end of file.", "NC terminator '*M0*' missing", {}, 914,
-     {{524}, {526}, {528}, {530}}, true, kNone},
+     {{524}, {526}, {528}, {530}, {710}, {718}}, true, kNone},
     // The tilt records are optional.
     {6, ReadInMemory<LayLimitReader>, "Unable to load LayLimit library", nullptr, {}, 140, {{42}}, true, kNone, {{66, 0}}},
-    {11, ReadInMemory<MatchingReader>, "Unable to load Matching library", nullptr, {}, kNone, {{40}}, true, 42},
-    {12, ReadInMemory<ModelReader>, "Unable to load Model", nullptr, {}, kNone, {{80}, {82}, {84}}, true, kNone},
-    {13, ReadInMemory<OrderReader>, "Unable to load Order", nullptr, {}, kNone, {{272}, {274}}, true, kNone, {{248, 5}}},
+    {11, ReadInMemory<MatchingReader>, "Unable to load Matching library", nullptr, {}, kNone, {{40}}, true, 42,
+     {{108, 5}, {114, 2}, {126, 2}, {127, 0xFF}}},
+    // Codes: condition, operation of a removing entry, piece type, half piece, measure.
+    {12, ReadInMemory<ModelReader>, "Unable to load Model", nullptr, {}, kNone, {{80}, {82}, {84}, {227}, {255}}, true,
+     kNone, {{100, 0}, {426, '*'}, {211, 1}, {134, 3}, {87, 2}}},
+    // Codes: lay rule type, piece direction, quantity made negative.
+    {13, ReadInMemory<OrderReader>, "Unable to load Order", nullptr, {}, kNone, {{272}, {274}, {364}, {372}}, true, kNone,
+     {{248, 5}, {443, 3}, {420, 0xFF}}},
     {14, ReadInMemory<CutterParamReader>, "Unable to load Cutter Parameter Table", nullptr, {}, kNone,
-     {{193, 1}, {196, 1}, {197, 1}}, true, kNone},
+     {{193, 1}, {196, 1}, {197, 1}, {210}, {231}}, true, kNone, {{268, 0}}},
     {15, ReadInMemory<LayRuleSearchReader>, "Unable to load LayRuleSearch", nullptr, {}, kNone, {}, true, kNone},
+    // Codes: a perimeter tool and a label tool without a name.
     {16, ReadInMemory<MarkerPlotParamReader>, "Unable to load Marker Plot Parameter Table", nullptr, {}, kNone,
-     {{72}}, true, kNone},
+     {{72}}, true, kNone, {{70, 5}, {76, 5}}},
     // The legacy layout is the first 60 bytes.
     {17, ReadInMemory<NotchReader>, "Unable to load NotchEnvironment", nullptr, {60}, kNone, {{60, 4}}, true, kNone,
      {{64, 8}, {64, 0xFF}}},
     {18, ReadInMemory<PiecePlotParamReader>, "Unable to load Piece Plot Parameter Table", nullptr, {}, kNone,
      {{40}, {44, 1}}, true, kNone},
-    {19, ReadInMemory<UserEnvironmentReader>, "Unable to load UserEnvironment", nullptr, {}, kNone, {}, true, kNone},
+    // Codes: an overwrite field of 3, two lay rules at once, two grade methods at once.
+    {19, ReadInMemory<UserEnvironmentReader>, "Unable to load UserEnvironment", nullptr, {}, kNone, {}, true, kNone,
+     {{12, 0x03}, {12, 0x18}, {12, 0x60}}},
     {21, ReadInMemory<PieceListReader>, "Unable to load PieceList library", nullptr, {}, kNone, {{80}}, true, 82},
-    // A plot ends after any whole record.
+    // A plot ends after any whole record. Counts: strokes, border points,
+    // attributed points, models, model sizes and options; sizes of an end
+    // marker and an unknown record.
     {22, ReadInMemory<PlotReader>, "Error reading past end of file.", "Error invalid plot file.",
-     {144, 204, 278, 282, 328, 352, 380, 384, 617, 660, 664, 814, 1224, 1292, 1531, 1535, 1542}, kNone, {}, true,
-     kNone},
+     {144, 204, 278, 282, 328, 352, 380, 384, 617, 660, 664, 814, 1224, 1292, 1531, 1535, 1542}, kNone,
+     {{208}, {286}, {457}, {810}, {1384}, {1392}, {280}, {1537}}, true, kNone},
     // Negative counts read nothing.
     {23, ReadInMemory<RuleTableReader>, "Unable to load Grading rule table", "PIECE: Invalid size_id_type", {}, kNone,
      {{80}, {82}, {88}}, false, kNone},
@@ -190,6 +202,7 @@ const struct {
     {21, kComments, "<PieceName>TWENTYONECHARACTERSXX</PieceName>"},
     {21, kComments, "<PieceName><b/></PieceName>"},
     {21, R"( Comment1="ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJK" Comment2="")", ""},
+    {24, "", R"(<Entry ActualSize="1234567" OrderedSize="S"/>)"},
 };
 
 TEST(EveryType, SchemasRefuseInvalidDocuments) {
@@ -218,19 +231,35 @@ TEST(EveryType, UnknownStoredCodesGiveCode2) {
   }
 }
 
-// A root with an attribute its schema does not know gives 2; a valid
-// document of another type lacks the root the writer needs.
+// Documents that cannot be stored leave the item as it was: a root with an
+// attribute its schema does not know, another root in the type's namespace,
+// a namespace without a schema or none at all give 2; text that is no
+// document gives 1, and so does a valid document of another type, which lacks
+// the root the writer needs.
 TEST(EveryType, InvalidDocumentsLeaveTheItem) {
   TempArea area;
   for (const auto& t : kTypes) {
     const std::vector<uint8_t> good = Canonical(t, area);
-    const std::string doc = "<" + Name(t) + " xmlns=\"urn:tsln2xml:data/" + Name(t) + "\" Name=\"" + Item(t) + "\" Unknown=\"1\"/>";
-    EXPECT_EQ(ImportFromString(t.code, area.path(), Item(t), doc), 2) << Name(t);
-    EXPECT_EQ(LastErrorMessage().rfind("XML Validation Error:", 0), 0u) << Name(t) << ": " << LastErrorMessage();
-    const char* other = t.code == 24 ? R"(<Alteration xmlns="urn:tsln2xml:data/Alteration" Name="A"/>)"
-                                     : R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)";
-    EXPECT_EQ(ImportFromString(t.code, area.path(), Item(t), other), 1) << Name(t);
-    EXPECT_EQ(LastErrorMessage(), "Missing required <" + Name(t) + "> element");
+    const std::string root = "<" + Name(t) + " xmlns=\"urn:tsln2xml:data/" + Name(t);
+    const struct {
+      std::string document;
+      int code;
+      std::string message;  // its start
+    } cases[] = {
+        {root + "\" Name=\"" + Item(t) + "\" Unknown=\"1\"/>", 2, "XML Validation Error:"},
+        {R"(<Other xmlns="urn:tsln2xml:data/)" + Name(t) + "\"/>", 2, "XML Validation Error:"},
+        {root + "X\" Name=\"A\"/>", 2, "XSD Resource could not be found"},
+        {"<" + Name(t) + " Name=\"A\"/>", 2, "XML namespace malformed"},
+        {root + "\" Name=\"A\">", 1, "Unable to load XML String."},
+        {"", 1, "Unable to load XML String."},
+        {t.code == 24 ? R"(<Alteration xmlns="urn:tsln2xml:data/Alteration" Name="A"/>)"
+                      : R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"/>)",
+         1, "Missing required <" + Name(t) + "> element"},
+    };
+    for (const auto& c : cases) {
+      EXPECT_EQ(ImportFromString(t.code, area.path(), Item(t), c.document), c.code) << Name(t) << ": " << c.document;
+      EXPECT_EQ(LastErrorMessage().rfind(c.message, 0), 0u) << Name(t) << ": " << LastErrorMessage();
+    }
     EXPECT_EQ(area.GetItem(t.code, Item(t)), good) << Name(t);
   }
 }

@@ -1,14 +1,11 @@
 // Models through the exports and the store: the three entry-group sizes, the
-// option table written by seeking back, format versions 0 to 2, code tables
-// and counts, the failures, and seeking with a data start.
+// option table written by seeking back, format versions 0 to 2, fabric
+// letters and the writer's failures.
 
 #include <gtest/gtest.h>
 
 #include <array>
 
-#include "converters/orders/model.h"
-#include "platform/code_page.h"
-#include "store/item_store.h"
 #include "support/library_support.h"
 #include "support/test_support.h"
 
@@ -92,17 +89,10 @@ std::vector<uint8_t> ShirtItem() {
 TEST(Model, DocumentAndItemBothWays) {
   TempArea area;
   // Model-level entries are stored as "=", no size, "+"; texts upper-cased.
-  std::string document = kShirt;
-  auto replace = [&document](std::string_view from, std::string_view to) {
-    document.replace(document.find(from), from.size(), to);
-  };
-  replace(R"(Condition="EqualTo" Size="" Operation="Add" PieceName="FRONT")",
-          R"(Condition="LessThan" Size="m" Operation="Remove" PieceName="front")");
-  replace("MEN'S SHIRT", "men's shirt");
-  replace(R"(Name="A")", R"(Name="a")");
-  ASSERT_EQ(ImportFromString(kModel, area.path(), "SHIRT", document), 0) << LastErrorMessage();
-  EXPECT_EQ(area.GetItem(kModel, "SHIRT"), ShirtItem());
-
+  std::string document = Replaced(kShirt, R"(Condition="EqualTo" Size="" Operation="Add" PieceName="FRONT")",
+                                  R"(Condition="LessThan" Size="m" Operation="Remove" PieceName="front")");
+  document = Replaced(Replaced(document, "MEN'S SHIRT", "men's shirt"), R"(Name="A")", R"(Name="a")");
+  EXPECT_EQ(ImportMatches(kModel, area, document, ShirtItem()), "");
   EXPECT_EQ(ExportMatches(kModel, area, ShirtItem(), kShirt), "");
 }
 
@@ -145,80 +135,15 @@ TEST(Model, FormatVersions) {
   }
 }
 
-// Codes outside their tables give empty attributes, which validation
-// refuses; a counted item the bytes cannot hold is unreadable.
-TEST(Model, ItemsThatDoNotConvert) {
+// A count beyond its 8-bit field gives 4 (counts beyond 16 bits and values
+// no field can hold: library_items_test).
+TEST(Model, CountsBeyondEightBits) {
   TempArea area;
-  auto normal = [](uint8_t condition, uint8_t operation, uint8_t pieceType, uint8_t half, uint8_t measure) {
-    ByteBuilder b = Header("", 1, 0, 0, 0, measure);
-    b.U8(condition).U8(operation).Text("", 7).Text("P", 20);
-    if (operation == '+') b.U8(pieceType);
-    if (operation == '+' && pieceType == 0) Quantity(b, {0, 0, 0, 0}, half, 0, 0, "");
-    return b;
-  };
-  ByteBuilder negativeOption = Header("", 0, 0, 1, 0);
-  Option(negativeOption, "O", -1, 0);
-  ByteBuilder optionCut = Header("", 0, 0, 1, 0);
-  EntryRecord(Option(optionCut, "O", 2, 0), '=', '-', "", "P");
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> item;
-    int code;
-  } cases[] = {
-      {"condition 0", normal(0, '+', 0, 0, 0), 2},
-      {"operation *", normal('=', '*', 0, 0, 0), 2},
-      {"piece type 1", normal('=', '+', 1, 0, 0), 2},
-      {"half piece 3", normal('=', '+', 0, 3, 0), 2},
-      {"measure 2", normal('=', '+', 0, 0, 2), 2},
-      {"more entries than bytes", Header("", 2, 0, 0, 0).Zeros(41), 1},
-      {"negative entries in an option", negativeOption, 1},
-      {"option entries cut", optionCut, 1},
-  };
-  for (const auto& c : cases) {
-    auto exported = ExportBytes(kModel, area, c.item);
-    EXPECT_EQ(exported.code, c.code) << c.what;
-    if (c.code == 1) {
-      EXPECT_EQ(LastErrorMessage(), "Unable to load Model") << c.what;
-    }
+  for (const char* count : {R"(CountAsInput="200")", R"(CountAsInput="-129")"}) {
+    const std::string document = Replaced(Example("Model/SHIRT"), R"(CountAsInput="2")", count);
+    EXPECT_EQ(ImportFromString(kModel, area.path(), "X", document), 4) << count;
+    EXPECT_FALSE(area.GetItem(kModel, "X"));
   }
-}
-
-TEST(Model, WriterFailures) {
-  TempArea area;
-  const std::string open =
-      R"(<Model xmlns="urn:tsln2xml:data/Model" Name="M" Comment1="" Comment2="" ShrinkStretchMeasure="Percentage"
-             AlterationName="" BlockBufferName="" LayLimitName="" SizeCodeName="">)";
-  auto repeated = [](std::string_view element, int n) {
-    std::string xml;
-    for (int i = 0; i < n; ++i) xml += element;
-    return xml;
-  };
-  const std::string entry =
-      R"(<Entry Condition="EqualTo" Size="" Operation="Add" PieceName="P" PieceType="Normal" FabricType=""
-           CountAsInput="COUNT" CountMirrorX="0" CountMirrorY="0" CountMirrorXY="0" HalfPiece="None"
-           DynamicSplitLimit="0" AddPiece="false" ShrinkX="0" ShrinkY="0"/>)";
-  auto withCount = [&](std::string_view count) {
-    std::string e = entry;
-    return e.replace(e.find("COUNT"), 5, count);
-  };
-  struct Case {
-    std::string xml;
-    int code;
-    const char* message;
-  } cases[] = {
-      {open + withCount("200") + "</Model>", 4, nullptr},
-      {open + withCount("-129") + "</Model>", 4, nullptr},
-      {open + repeated("<DefaultOption>D</DefaultOption>", 32768) + "</Model>", 1,
-       "Too many Model default options: 32768 (at most 32767)"},
-      {open + repeated(R"(<Option Name="O"/>)", 32768) + "</Model>", 1, "Too many Model options: 32768 (at most 32767)"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ImportFromString(kModel, area.path(), "X", c.xml), c.code) << c.xml.substr(0, 200);
-    if (c.message) {
-      EXPECT_EQ(LastErrorMessage(), c.message);
-    }
-  }
-  EXPECT_FALSE(area.GetItem(kModel, "X"));
 }
 
 // Fabric letters are read every one in order, blanks and zero bytes skipped.
@@ -235,31 +160,6 @@ TEST(Model, FabricLettersSkipBlanksAndZeros) {
     ASSERT_EQ(exported.code, 0) << LastErrorMessage();
     EXPECT_NE(exported.xml.find(std::string("FabricType=\"") + letters + "\""), std::string::npos) << letters;
   }
-}
-
-// A writer whose records start after bytes of the store's own: seeking from
-// the start is relative to the data start, seeking from the current position
-// or the end is not moved by it.
-class DataStartWriter : public ModelWriter {
- public:
-  using ModelWriter::ModelWriter;
-  void Open() override {
-    ModelWriter::Open();
-    const char prefix[] = "STORE HEAD";
-    store::WriteItem(prefix, 1, sizeof prefix, handle_);
-    dataStart_ = store::TellItem(handle_);
-  }
-};
-
-TEST(Model, OptionTableWithADataStart) {
-  TempArea area;
-  DataStartWriter writer("", area.path(), "SHIRT");
-  writer.FromString(platform::Utf8ToUtf16(kShirt));
-  const auto item = area.GetItem(kModel, "SHIRT");
-  ASSERT_TRUE(item);
-  const std::vector<uint8_t> expected = ShirtItem();
-  ASSERT_EQ(item->size(), expected.size() + 11);
-  EXPECT_EQ(std::vector<uint8_t>(item->begin() + 11, item->end()), expected);
 }
 
 }  // namespace

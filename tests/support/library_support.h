@@ -49,10 +49,12 @@ Outcome ReadInMemory(const std::vector<uint8_t>& bytes) {
   }
 }
 
-// Stores `bytes` as ONE, exports it and imports the document as TWO; the
-// bytes of TWO, or nullopt (with the failure in `failure`) when a step fails.
+// Stores `bytes` as ONE, exports it (the document to `document` when given)
+// and imports the document as ONE again, as the writers that check the
+// document's name need; the bytes written, or nullopt (with the failure in
+// `failure`) when a step fails.
 std::optional<std::vector<uint8_t>> RoundTrip(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes,
-                                              std::string* failure = nullptr);
+                                              std::string* failure = nullptr, std::string* document = nullptr);
 
 // The document that the export of `bytes` gives (code and text).
 ExportResult ExportBytes(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes);
@@ -64,5 +66,16 @@ std::string ExportMatches(int16_t type, const TempArea& area, std::string_view i
 std::string ExportMatches(int16_t type, const TempArea& area, const std::vector<uint8_t>& bytes, std::string_view expected);
 // Import of `utf8Xml` compared with the bytes `expected`: "" when they match.
 std::string ImportMatches(int16_t type, const TempArea& area, std::string_view utf8Xml, const std::vector<uint8_t>& expected);
+
+// The header of a library item: two comments of `width` bytes and a count.
+ByteBuilder LibraryHeader(std::string_view comment1, std::string_view comment2, int16_t count, size_t width = 20);
+
+// The document examples/`path`.xml of the source tree.
+std::string Example(std::string_view path);
+// `text` with the first `from` replaced by `to`; a test failure when `text`
+// holds no `from`.
+std::string Replaced(std::string text, std::string_view from, std::string_view to);
+// `element` `n` times over.
+std::string Repeated(std::string_view element, int n);
 
 }  // namespace tsln2xml::test
