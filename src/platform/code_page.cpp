@@ -309,16 +309,31 @@ std::string Utf16ToAnsi(std::u16string_view text) {
   return out;
 }
 
+namespace {
+
+// The end of the run of bytes from `from` that stand for themselves in both
+// directions (UTF-8 to the code page gives them back).
+size_t IdentityRun(const CodePageTable& t, std::string_view ansi, size_t from) {
+  size_t run = from;
+  while (run < ansi.size()) {
+    const auto b = static_cast<uint8_t>(ansi[run]);
+    if (b >= 0x80 || t.single[b] != b || t.reverse[b] != b) break;
+    ++run;
+  }
+  return run;
+}
+
+}  // namespace
+
+size_t Utf8IdentityPrefix(std::string_view ansi) { return IdentityRun(Active(), ansi, 0); }
+
 std::string AnsiToUtf8(std::string_view ansi) {
   const CodePageTable& t = Active();
   std::string out;
   out.reserve(ansi.size() + 8);
   for (size_t i = 0; i < ansi.size();) {
     // Runs of bytes that stand for themselves are copied at once.
-    size_t run = i;
-    while (run < ansi.size() && static_cast<uint8_t>(ansi[run]) < 0x80 &&
-           t.single[static_cast<uint8_t>(ansi[run])] == static_cast<uint8_t>(ansi[run]))
-      ++run;
+    const size_t run = IdentityRun(t, ansi, i);
     out.append(ansi.data() + i, run - i);
     i = run;
     if (i < ansi.size()) AppendUtf8(out, DecodeAnsi(t, ansi, i));

@@ -41,8 +41,15 @@ bool Document::LoadUtf16(std::u16string_view text) {
 
 Node Document::CreateElement(std::string_view name, std::string_view nsUri) {
   if (!doc_) return nullptr;
-  const std::string nameZ(name);
-  Node node = xmlNewDocNode(doc_.get(), nullptr, X(nameZ.c_str()), nullptr);
+  Node node;
+  if (doc_->dict) {
+    // The name is taken from the dictionary, not copied into the node.
+    const xmlChar* dictName = xmlDictLookup(doc_->dict, X(name.data()), static_cast<int>(name.size()));
+    node = dictName ? xmlNewDocNodeEatName(doc_.get(), nullptr, const_cast<xmlChar*>(dictName), nullptr) : nullptr;
+  } else {
+    const std::string nameZ(name);
+    node = xmlNewDocNode(doc_.get(), nullptr, X(nameZ.c_str()), nullptr);
+  }
   if (!node || nsUri.empty()) return node;
   for (auto& [uri, ns] : namespaces_) {
     if (uri == nsUri) {
