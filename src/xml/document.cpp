@@ -102,7 +102,7 @@ bool Document::SaveFile(const std::string& path) const {
   if (!f) return false;
   // Written as it is serialised (the same text as SerializeUtf8), so a large
   // document is never held twice. The output buffer does not close the file.
-  xmlOutputBufferPtr out = xmlOutputBufferCreateIO(WriteToFile, nullptr, f, xmlFindCharEncodingHandler("UTF-8"));
+  xmlOutputBufferPtr out = xmlOutputBufferCreateIO(WriteToFile, nullptr, f, nullptr);
   const bool written = out && xmlSaveFormatFileTo(out, doc_.get(), "UTF-8", 1) >= 0;
   return std::fclose(f) == 0 && written;
 }
