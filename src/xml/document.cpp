@@ -1,5 +1,7 @@
 #include "xml/document.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +9,7 @@
 
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "xml/document_text.h"
 
 namespace tsln2xml::xml {
 
@@ -68,43 +71,68 @@ void Document::SetRoot(Node element) {
   if (doc_ && element) xmlDocSetRootElement(doc_.get(), element);
 }
 
-std::string Document::SerializeUtf8() const {
-  if (!doc_) return {};
+namespace {
+
+bool AppendToString(void* context, const char* data, size_t size) {
+  static_cast<std::string*>(context)->append(data, size);
+  return true;
+}
+
+bool WriteToFile(void* context, const char* data, size_t size) {
+  return std::fwrite(data, 1, size, static_cast<std::FILE*>(context)) == size;
+}
+
+// libxml2's output callback over the same file.
+int WriteChunkToFile(void* context, const char* buffer, int len) {
+  return WriteToFile(context, buffer, static_cast<size_t>(len)) ? len : -1;
+}
+
+std::string LibxmlText(xmlDocPtr doc) {
   xmlChar* mem = nullptr;
   int size = 0;
-  xmlDocDumpFormatMemoryEnc(doc_.get(), &mem, &size, "UTF-8", 1);
+  xmlDocDumpFormatMemoryEnc(doc, &mem, &size, "UTF-8", 1);
   XmlCharPtr owner(mem);
   if (!mem || size <= 0) return {};
   return std::string(C(mem), static_cast<size_t>(size));
 }
 
+}  // namespace
+
+std::string Document::SerializeUtf8() const {
+  if (!doc_) return {};
+  std::string text;
+  if (WritePlainText(doc_.get(), true, AppendToString, &text) == PlainTextResult::kWritten) return text;
+  return LibxmlText(doc_.get());
+}
+
 std::u16string Document::SerializeUtf16() const {
-  std::string utf8 = SerializeUtf8();
-  static constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-  if (utf8.starts_with(kUtf8Declaration))
-    utf8.replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
+  if (!doc_) return {};
+  std::string utf8;
+  if (WritePlainText(doc_.get(), false, AppendToString, &utf8) != PlainTextResult::kWritten) {
+    utf8 = LibxmlText(doc_.get());
+    static constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    if (utf8.starts_with(kUtf8Declaration))
+      utf8.replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
+  }
   return platform::Utf8ToUtf16(utf8);
 }
-
-namespace {
-
-int WriteToFile(void* context, const char* buffer, int len) {
-  return std::fwrite(buffer, 1, static_cast<size_t>(len), static_cast<std::FILE*>(context)) == static_cast<size_t>(len)
-             ? len
-             : -1;
-}
-
-}  // namespace
 
 bool Document::SaveFile(const std::string& path) const {
   if (!doc_) return false;
   std::FILE* f = std::fopen(platform::HostPath(path).c_str(), "wb");
   if (!f) return false;
   // Written as it is serialised (the same text as SerializeUtf8), so a large
-  // document is never held twice. The output buffer does not close the file.
-  xmlOutputBufferPtr out = xmlOutputBufferCreateIO(WriteToFile, nullptr, f, nullptr);
-  const bool written = out && xmlSaveFormatFileTo(out, doc_.get(), "UTF-8", 1) >= 0;
-  return std::fclose(f) == 0 && written;
+  // document is never held twice.
+  PlainTextResult result = WritePlainText(doc_.get(), true, WriteToFile, f);
+  if (result == PlainTextResult::kNotPlain) {
+    // Whatever was written goes; libxml2 writes the document from the start.
+    // The output buffer does not close the file.
+    const bool emptied = std::fflush(f) == 0 && ftruncate(fileno(f), 0) == 0 && std::fseek(f, 0, SEEK_SET) == 0;
+    xmlOutputBufferPtr out = emptied ? xmlOutputBufferCreateIO(WriteChunkToFile, nullptr, f, nullptr) : nullptr;
+    result = out && xmlSaveFormatFileTo(out, doc_.get(), "UTF-8", 1) >= 0 ? PlainTextResult::kWritten
+                                                                           : PlainTextResult::kSinkFailed;
+  }
+  return std::fclose(f) == 0 && result == PlainTextResult::kWritten;
 }
 
 namespace {
