@@ -39,6 +39,7 @@ struct CodePageTable {
   bool doubleByte = false;
   std::array<bool, 256> lead{};
   std::array<char16_t, 256> single{};
+  std::array<bool, 256> identity{};  // an ASCII byte that both directions keep as it is
   std::vector<char16_t> pair;       // index lead << 8 | trail, double-byte only
   std::vector<uint16_t> reverse;    // code unit -> byte (< 0x100) or pair
 };
@@ -100,6 +101,7 @@ std::unique_ptr<CodePageTable> BuildTable(int codePage) {
   // value, unless that code point already belongs to a defined character.
   for (int b : undefinedSingles)
     if (table->reverse[b] == kUnmappedReverse) table->reverse[b] = static_cast<uint16_t>(b);
+  for (int b = 0; b < 0x80; ++b) table->identity[b] = table->single[b] == b && table->reverse[b] == b;
   iconv_close(cd);
   return table;
 }
@@ -315,11 +317,7 @@ namespace {
 // directions (UTF-8 to the code page gives them back).
 size_t IdentityRun(const CodePageTable& t, std::string_view ansi, size_t from) {
   size_t run = from;
-  while (run < ansi.size()) {
-    const auto b = static_cast<uint8_t>(ansi[run]);
-    if (b >= 0x80 || t.single[b] != b || t.reverse[b] != b) break;
-    ++run;
-  }
+  while (run < ansi.size() && t.identity[static_cast<uint8_t>(ansi[run])]) ++run;
   return run;
 }
 

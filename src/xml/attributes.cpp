@@ -1,5 +1,6 @@
 #include "xml/attributes.h"
 
+#include <array>
 #include <cfenv>
 #include <cmath>
 #include <cstring>
@@ -10,6 +11,32 @@
 #include "platform/number_text.h"
 
 namespace tsln2xml::xml {
+
+namespace {
+
+// The bytes that start a character XML does not allow: control characters
+// other than tab, line feed and carriage return, and the lead byte of
+// U+FFFE and U+FFFF (looked at more closely).
+constexpr std::array<bool, 256> kSuspectBytes = [] {
+  std::array<bool, 256> table{};
+  for (int b = 0; b < 0x20; ++b) table[b] = b != '\t' && b != '\n' && b != '\r';
+  table[0xEF] = true;
+  return table;
+}();
+
+}  // namespace
+
+bool HasOnlyXmlCharacters(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<uint8_t>(utf8[i]);
+    if (!kSuspectBytes[b]) continue;
+    if (b != 0xEF) return false;
+    if (i + 2 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) == 0xBF &&
+        (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE)
+      return false;
+  }
+  return true;
+}
 
 std::string XmlCharactersOnly(std::string_view utf8) {
   static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -31,18 +58,6 @@ std::string XmlCharactersOnly(std::string_view utf8) {
 }
 
 namespace {
-
-// Whether every character of `utf8` is one that XML 1.0 allows.
-bool OnlyXmlCharacters(std::string_view utf8) {
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const auto b = static_cast<uint8_t>(utf8[i]);
-    if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return false;
-    if (b == 0xEF && i + 2 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) == 0xBF &&
-        (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE)
-      return false;
-  }
-  return true;
-}
 
 template <class T>
 T* NewZeroed() {
@@ -120,7 +135,7 @@ void PutAttribute(Node element, const char* name, std::string_view utf8) {
 void SetAttributeUtf8(Node element, const char* name, std::string_view utf8) {
   // The serialiser writes control characters as they are, which no parser
   // accepts; they become U+FFFD so that every document stays well-formed.
-  if (OnlyXmlCharacters(utf8))
+  if (HasOnlyXmlCharacters(utf8))
     PutAttribute(element, name, utf8);
   else
     PutAttribute(element, name, XmlCharactersOnly(utf8));

@@ -1,6 +1,7 @@
 #include "xml/document_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -12,6 +13,25 @@ using Node = xmlNodePtr;
 // libxml2 indents by two spaces a level, up to 30 levels.
 constexpr int kMaxIndentLevels = 30;
 constexpr std::string_view kIndent = "                                                            ";
+
+// The text that stands for each byte that is escaped (null: written as it is).
+using EscapeTable = std::array<const char*, 256>;
+
+constexpr EscapeTable MakeEscapes(bool attribute) {
+  EscapeTable table{};
+  table['<'] = "&lt;";
+  table['>'] = "&gt;";
+  table['&'] = "&amp;";
+  table['\r'] = "&#13;";
+  if (attribute) {
+    table['\n'] = "&#10;";
+    table['\t'] = "&#9;";
+    table['"'] = "&quot;";
+  }
+  return table;
+}
+constexpr EscapeTable kTextEscapes = MakeEscapes(false);
+constexpr EscapeTable kAttributeEscapes = MakeEscapes(true);
 
 class TextBuffer {
  public:
@@ -37,46 +57,10 @@ class TextBuffer {
   void Indent(int level) { Put(kIndent.substr(0, 2 * static_cast<size_t>(std::min(level, kMaxIndentLevels)))); }
 
   // Text content: "<", ">", "&" and carriage returns escaped.
-  void PutText(const xmlChar* text) {
-    const char* run = C(text);
-    for (const char* p = run;; ++p) {
-      const char* escape;
-      switch (*p) {
-        case '<': escape = "&lt;"; break;
-        case '>': escape = "&gt;"; break;
-        case '&': escape = "&amp;"; break;
-        case '\r': escape = "&#13;"; break;
-        case '\0': Put(std::string_view(run, static_cast<size_t>(p - run))); return;
-        default: continue;
-      }
-      Put(std::string_view(run, static_cast<size_t>(p - run)));
-      Put(escape);
-      run = p + 1;
-    }
-  }
-
+  void PutText(const xmlChar* text) { PutEscaped(text, kTextEscapes); }
   // An attribute value between double quotes: white space other than the
   // space as character references, quotes and markup characters escaped.
-  void PutAttributeValue(const xmlChar* text) {
-    const char* run = C(text);
-    for (const char* p = run;; ++p) {
-      const char* escape;
-      switch (*p) {
-        case '\n': escape = "&#10;"; break;
-        case '\r': escape = "&#13;"; break;
-        case '\t': escape = "&#9;"; break;
-        case '"': escape = "&quot;"; break;
-        case '<': escape = "&lt;"; break;
-        case '>': escape = "&gt;"; break;
-        case '&': escape = "&amp;"; break;
-        case '\0': Put(std::string_view(run, static_cast<size_t>(p - run))); return;
-        default: continue;
-      }
-      Put(std::string_view(run, static_cast<size_t>(p - run)));
-      Put(escape);
-      run = p + 1;
-    }
-  }
+  void PutAttributeValue(const xmlChar* text) { PutEscaped(text, kAttributeEscapes); }
 
   bool Finish() {
     Flush();
@@ -84,6 +68,23 @@ class TextBuffer {
   }
 
  private:
+  // Runs of characters without an escape are copied at once; the table has
+  // no entry for the terminating NUL, which is checked apart.
+  void PutEscaped(const xmlChar* text, const EscapeTable& escapes) {
+    const xmlChar* run = text;
+    for (const xmlChar* p = text;; ++p) {
+      const char* escape = escapes[*p];
+      if (!escape) {
+        if (*p) continue;
+        Put(std::string_view(C(run), static_cast<size_t>(p - run)));
+        return;
+      }
+      Put(std::string_view(C(run), static_cast<size_t>(p - run)));
+      Put(escape);
+      run = p + 1;
+    }
+  }
+
   void Flush() {
     Pass(buffer_, used_);
     used_ = 0;
