@@ -108,7 +108,10 @@ std::unique_ptr<CodePageTable> BuildTable(int codePage) {
 
 std::mutex gTablesMutex;
 std::map<int, std::unique_ptr<CodePageTable>>& Tables() {
-  static std::map<int, std::unique_ptr<CodePageTable>> tables;
+  // Never destroyed: the process's exit would otherwise free tables of
+  // 128 KiB, which makes the allocator sort out every small block freed
+  // before (a document's worth).
+  static auto& tables = *new std::map<int, std::unique_ptr<CodePageTable>>;
   return tables;
 }
 
