@@ -151,6 +151,7 @@ CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
 }
 
 CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withContent) {
+  tLastFailureWasLock = false;
   auto stmt = Prepare(
       "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
       "prev_modified_user, rowid FROM items WHERE name = ?1");

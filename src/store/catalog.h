@@ -105,8 +105,8 @@ bool CatalogPathFits(const std::string& hostPath);
 // The longest absolute catalog path, in bytes.
 size_t MaxCatalogPath();
 
-// Whether the last catalog that this thread opened failed because another
-// process held it locked past the busy timeout.
+// Whether the last catalog that this thread opened or read an item from
+// failed because another process held it locked past the busy timeout.
 bool LastCatalogFailureWasLock();
 
 // How long opening, reading or writing a catalog waits for another
