@@ -69,6 +69,9 @@ class Catalog {
   CatalogStatus Remove(std::string_view name);
 
   const std::string& LastError() const { return error_; }
+  // Gives back the memory of pages the connection keeps cached (a catalog
+  // kept open between reads holds no more than its schema).
+  void ReleaseCachedPages() { sqlite3_db_release_memory(db_.get()); }
 
  private:
   CatalogStatus Fail();

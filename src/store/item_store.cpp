@@ -53,6 +53,11 @@ struct ReadCatalog {
 
 thread_local ReadCatalog* tReadCatalog = nullptr;
 
+// A read of a larger item gives back the pages it left in the kept
+// connection's cache (up to 2 MB), which would otherwise stay for the
+// conversion that follows; a small one leaves them.
+constexpr size_t kCachedPagesKept = 64 * 1024;
+
 pthread_key_t ReadCatalogKey() {
   static const pthread_key_t key = [] {
     pthread_key_t k;
@@ -79,6 +84,7 @@ CatalogStatus ReadFromCatalog(const std::string& controlPath, std::string_view i
   if (kept && regular && kept->hostPath == host && kept->device == st.st_dev && kept->inode == st.st_ino &&
       kept->process == ::getpid() && kept->vfs == sqlite3_vfs_find(nullptr)) {
     const CatalogStatus status = kept->catalog.Get(itemName, item);
+    if (item.content.size() > kCachedPagesKept) kept->catalog.ReleaseCachedPages();
     // Anything else is decided by a catalog opened afresh, unless another
     // process held it locked all the time a read waits.
     if (status == CatalogStatus::kOk || LastCatalogFailureWasLock()) return status;
@@ -88,6 +94,7 @@ CatalogStatus ReadFromCatalog(const std::string& controlPath, std::string_view i
   read->vfs = sqlite3_vfs_find(nullptr);
   CatalogStatus status = Catalog::OpenForReading(controlPath, read->catalog);
   if (status == CatalogStatus::kOk) status = read->catalog.Get(itemName, item);
+  if (item.content.size() > kCachedPagesKept) read->catalog.ReleaseCachedPages();
   if (status == CatalogStatus::kOk && regular) {
     read->hostPath = host;
     read->device = st.st_dev;
