@@ -170,6 +170,8 @@ void SetActiveCodePage(int codePage) {
 
 bool IsDoubleByteCodePage(int codePage) { return !LeadRanges(codePage).empty(); }
 
+bool IsDBCSLeadByte(uint8_t byte) { return Active().lead[byte]; }
+
 bool IsDBCSLeadByteEx(int codePage, uint8_t byte) {
   if (codePage == Active().codePage) return Active().lead[byte];
   for (auto r : LeadRanges(codePage))

@@ -24,7 +24,8 @@ bool IsSupportedCodePage(int codePage);
 bool IsDoubleByteCodePage(int codePage);
 
 bool IsDBCSLeadByteEx(int codePage, uint8_t byte);
-inline bool IsDBCSLeadByte(uint8_t byte) { return IsDBCSLeadByteEx(ActiveCodePage(), byte); }
+// The same for the active code page, in one table lookup.
+bool IsDBCSLeadByte(uint8_t byte);
 
 std::u16string AnsiToUtf16(std::string_view ansi);
 std::string Utf16ToAnsi(std::u16string_view text);
