@@ -78,13 +78,24 @@ bool AppendToString(void* context, const char* data, size_t size) {
   return true;
 }
 
-bool WriteToFile(void* context, const char* data, size_t size) {
-  return std::fwrite(data, 1, size, static_cast<std::FILE*>(context)) == size;
+bool WriteToFile(std::FILE* file, const char* data, size_t size) {
+  return std::fwrite(data, 1, size, file) == size;
 }
+
+// Our writer's sink: the file, and whether anything reached it.
+struct FileSink {
+  std::FILE* file;
+  bool written = false;
+  static bool Write(void* context, const char* data, size_t size) {
+    auto* sink = static_cast<FileSink*>(context);
+    sink->written = true;
+    return WriteToFile(sink->file, data, size);
+  }
+};
 
 // libxml2's output callback over the same file.
 int WriteChunkToFile(void* context, const char* buffer, int len) {
-  return WriteToFile(context, buffer, static_cast<size_t>(len)) ? len : -1;
+  return WriteToFile(static_cast<std::FILE*>(context), buffer, static_cast<size_t>(len)) ? len : -1;
 }
 
 std::string LibxmlText(xmlDocPtr doc) {
@@ -123,11 +134,13 @@ bool Document::SaveFile(const std::string& path) const {
   if (!f) return false;
   // Written as it is serialised (the same text as SerializeUtf8), so a large
   // document is never held twice.
-  PlainTextResult result = WritePlainText(doc_.get(), true, WriteToFile, f);
+  FileSink sink{f};
+  PlainTextResult result = WritePlainText(doc_.get(), true, FileSink::Write, &sink);
   if (result == PlainTextResult::kNotPlain) {
     // Whatever was written goes; libxml2 writes the document from the start.
     // The output buffer does not close the file.
-    const bool emptied = std::fflush(f) == 0 && ftruncate(fileno(f), 0) == 0 && std::fseek(f, 0, SEEK_SET) == 0;
+    const bool emptied = !sink.written || (std::fflush(f) == 0 && ftruncate(fileno(f), 0) == 0 &&
+                                           std::fseek(f, 0, SEEK_SET) == 0);
     xmlOutputBufferPtr out = emptied ? xmlOutputBufferCreateIO(WriteChunkToFile, nullptr, f, nullptr) : nullptr;
     result = out && xmlSaveFormatFileTo(out, doc_.get(), "UTF-8", 1) >= 0 ? PlainTextResult::kWritten
                                                                            : PlainTextResult::kSinkFailed;
