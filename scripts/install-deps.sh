@@ -6,7 +6,7 @@ packages=(
   libxml2-dev libxml2-utils libsqlite3-dev sqlite3
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev ccache python3 man-db
-  librsvg2-bin zlib1g-dev time
+  librsvg2-bin zlib1g-dev
 )
 missing=()
 for p in "${packages[@]}"; do
