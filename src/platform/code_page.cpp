@@ -39,6 +39,7 @@ struct CodePageTable {
   bool doubleByte = false;
   std::array<bool, 256> lead{};
   std::array<char16_t, 256> single{};
+  std::array<bool, 256> identity{};  // an ASCII byte that both directions keep as it is
   std::vector<char16_t> pair;       // index lead << 8 | trail, double-byte only
   std::vector<uint16_t> reverse;    // code unit -> byte (< 0x100) or pair
 };
@@ -100,13 +101,17 @@ std::unique_ptr<CodePageTable> BuildTable(int codePage) {
   // value, unless that code point already belongs to a defined character.
   for (int b : undefinedSingles)
     if (table->reverse[b] == kUnmappedReverse) table->reverse[b] = static_cast<uint16_t>(b);
+  for (int b = 0; b < 0x80; ++b) table->identity[b] = table->single[b] == b && table->reverse[b] == b;
   iconv_close(cd);
   return table;
 }
 
 std::mutex gTablesMutex;
 std::map<int, std::unique_ptr<CodePageTable>>& Tables() {
-  static std::map<int, std::unique_ptr<CodePageTable>> tables;
+  // Never destroyed: the process's exit would otherwise free tables of
+  // 128 KiB, which makes the allocator sort out every small block freed
+  // before (a document's worth).
+  static auto& tables = *new std::map<int, std::unique_ptr<CodePageTable>>;
   return tables;
 }
 
@@ -164,6 +169,8 @@ void SetActiveCodePage(int codePage) {
 }
 
 bool IsDoubleByteCodePage(int codePage) { return !LeadRanges(codePage).empty(); }
+
+bool IsDBCSLeadByte(uint8_t byte) { return Active().lead[byte]; }
 
 bool IsDBCSLeadByteEx(int codePage, uint8_t byte) {
   if (codePage == Active().codePage) return Active().lead[byte];
@@ -309,16 +316,27 @@ std::string Utf16ToAnsi(std::u16string_view text) {
   return out;
 }
 
+namespace {
+
+// The end of the run of bytes from `from` that stand for themselves in both
+// directions (UTF-8 to the code page gives them back).
+size_t IdentityRun(const CodePageTable& t, std::string_view ansi, size_t from) {
+  size_t run = from;
+  while (run < ansi.size() && t.identity[static_cast<uint8_t>(ansi[run])]) ++run;
+  return run;
+}
+
+}  // namespace
+
+size_t Utf8IdentityPrefix(std::string_view ansi) { return IdentityRun(Active(), ansi, 0); }
+
 std::string AnsiToUtf8(std::string_view ansi) {
   const CodePageTable& t = Active();
   std::string out;
   out.reserve(ansi.size() + 8);
   for (size_t i = 0; i < ansi.size();) {
     // Runs of bytes that stand for themselves are copied at once.
-    size_t run = i;
-    while (run < ansi.size() && static_cast<uint8_t>(ansi[run]) < 0x80 &&
-           t.single[static_cast<uint8_t>(ansi[run])] == static_cast<uint8_t>(ansi[run]))
-      ++run;
+    const size_t run = IdentityRun(t, ansi, i);
     out.append(ansi.data() + i, run - i);
     i = run;
     if (i < ansi.size()) AppendUtf8(out, DecodeAnsi(t, ansi, i));

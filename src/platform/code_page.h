@@ -24,12 +24,17 @@ bool IsSupportedCodePage(int codePage);
 bool IsDoubleByteCodePage(int codePage);
 
 bool IsDBCSLeadByteEx(int codePage, uint8_t byte);
-inline bool IsDBCSLeadByte(uint8_t byte) { return IsDBCSLeadByteEx(ActiveCodePage(), byte); }
+// The same for the active code page, in one table lookup.
+bool IsDBCSLeadByte(uint8_t byte);
 
 std::u16string AnsiToUtf16(std::string_view ansi);
 std::string Utf16ToAnsi(std::u16string_view text);
 std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);
+// How many leading bytes of `ansi` read the same as UTF-8 (ASCII that the
+// code page leaves as it is, both ways): a text of only such bytes is its
+// own UTF-8 and comes back unchanged.
+size_t Utf8IdentityPrefix(std::string_view ansi);
 
 // Unicode transformations. Malformed input (bad UTF-8 sequences, lone
 // surrogates) becomes U+FFFD.

@@ -1,6 +1,8 @@
 #include "platform/number_text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <system_error>
@@ -20,12 +22,36 @@ std::string WidenExponent(std::string text) {
 }
 }  // namespace
 
-std::string FormatDouble(double value, int precision) {
+std::string_view FormatDouble(double value, int precision, NumberBuffer& buffer) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, precision);
-  return WidenExponent(std::string(buf, res.ptr));
+  char* const begin = buffer.data();
+  // More digits than this say nothing more about a double and would not fit.
+  precision = std::min(precision, 40);
+  // The exponent is widened in place, so two characters stay free for it.
+  const auto res = std::to_chars(begin, begin + buffer.size() - 2, value, std::chars_format::general, precision);
+  char* end = res.ptr;
+  if (char* e = std::find(begin, end, 'e'); e != end) {
+    char* digits = e + 2;  // after 'e' and its sign
+    const auto count = end - digits;
+    if (count < 3) {
+      const auto widen = 3 - count;
+      std::memmove(digits + widen, digits, static_cast<size_t>(count));
+      std::fill(digits, digits + widen, '0');
+      end += widen;
+    }
+  }
+  return std::string_view(begin, static_cast<size_t>(end - begin));
+}
+
+std::string FormatDouble(double value, int precision) {
+  NumberBuffer buffer;
+  return std::string(FormatDouble(value, precision, buffer));
+}
+
+std::string_view FormatInteger(int64_t value, NumberBuffer& buffer) {
+  const auto res = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  return std::string_view(buffer.data(), static_cast<size_t>(res.ptr - buffer.data()));
 }
 
 std::string FormatFloatShortest(float value) {

@@ -1,6 +1,7 @@
 #pragma once
 // Text forms of numbers, independent of the process locale.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,13 @@ namespace tsln2xml::platform {
 std::string FormatDouble(double value, int precision);
 // The attribute form of doubles: 24 significant digits.
 inline std::string FormatDouble24(double value) { return FormatDouble(value, 24); }
+
+// Room for the text of any number formatted here.
+using NumberBuffer = std::array<char, 64>;
+// The same texts written into `buffer`, without a string on the heap; the
+// result views `buffer`.
+std::string_view FormatDouble(double value, int precision, NumberBuffer& buffer);
+std::string_view FormatInteger(int64_t value, NumberBuffer& buffer);
 // The shortest text that reads back as the same single-precision float (0.1f
 // is "0.1"), in the same notation; non-finite values as above.
 std::string FormatFloatShortest(float value);

@@ -151,11 +151,10 @@ CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
 }
 
 CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withContent) {
+  tLastFailureWasLock = false;
   auto stmt = Prepare(
-      withContent ? "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
-                    "prev_modified_user, content FROM items WHERE name = ?1"
-                  : "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
-                    "prev_modified_user FROM items WHERE name = ?1");
+      "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
+      "prev_modified_user, rowid FROM items WHERE name = ?1");
   if (!stmt) {
     // A catalog that was never written to has no table yet: it holds nothing.
     if (sqlite3_errcode(db_.get()) == SQLITE_ERROR && std::string(sqlite3_errmsg(db_.get())).find("no such table") == 0)
@@ -167,11 +166,21 @@ CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withCont
   if (rc == SQLITE_DONE) return CatalogStatus::kNotFound;
   if (rc != SQLITE_ROW) return Fail();
   ReadAttributes(stmt.get(), out.attributes);
-  if (withContent) {
-    const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(stmt.get(), 8));
-    out.content.assign(blob, blob + sqlite3_column_bytes(stmt.get(), 8));
+  if (!withContent) return CatalogStatus::kOk;
+  // The bytes are read straight into the item's buffer (a column value would
+  // be one more copy of the whole item). The statement stays open meanwhile,
+  // so the read sees the row it found.
+  sqlite3_blob* blob = nullptr;
+  int blobRc = sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt.get(), 8), 0, &blob);
+  if (blobRc == SQLITE_OK) {
+    const int size = sqlite3_blob_bytes(blob);
+    out.content.resize(static_cast<size_t>(size));
+    if (size > 0) blobRc = sqlite3_blob_read(blob, out.content.data(), size, 0);
   }
-  return CatalogStatus::kOk;
+  const CatalogStatus status = blobRc == SQLITE_OK ? CatalogStatus::kOk : Fail();
+  sqlite3_blob_close(blob);
+  if (status != CatalogStatus::kOk) out.content.clear();
+  return status;
 }
 
 CatalogStatus Catalog::List(std::vector<ItemAttributes>& out) {

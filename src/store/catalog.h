@@ -69,6 +69,9 @@ class Catalog {
   CatalogStatus Remove(std::string_view name);
 
   const std::string& LastError() const { return error_; }
+  // Gives back the memory of pages the connection keeps cached (a catalog
+  // kept open between reads holds no more than its schema).
+  void ReleaseCachedPages() { sqlite3_db_release_memory(db_.get()); }
 
  private:
   CatalogStatus Fail();
@@ -105,8 +108,8 @@ bool CatalogPathFits(const std::string& hostPath);
 // The longest absolute catalog path, in bytes.
 size_t MaxCatalogPath();
 
-// Whether the last catalog that this thread opened failed because another
-// process held it locked past the busy timeout.
+// Whether the last catalog that this thread opened or read an item from
+// failed because another process held it locked past the busy timeout.
 bool LastCatalogFailureWasLock();
 
 // How long opening, reading or writing a catalog waits for another

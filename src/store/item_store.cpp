@@ -1,5 +1,9 @@
 #include "store/item_store.h"
 
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -30,6 +34,77 @@ int32_t FromCatalog(CatalogStatus status) {
 
 thread_local MemoryItemScope* memoryItem = nullptr;
 
+// The catalog this thread last read an item from, kept open for its next
+// read: opening a catalog (the connection, its schema) costs several times
+// what reading a small item does. It serves a read only of the same path
+// while that path still names the file it was opened on, in the process
+// that opened it; SQLite sees other connections' commits at the start of
+// every read. It is closed when its thread ends, and not at all when the
+// process exits (there is nothing to write back, and the allocator need not
+// tidy up memory the process is about to lose).
+struct ReadCatalog {
+  std::string hostPath;
+  dev_t device = 0;
+  ino_t inode = 0;
+  pid_t process = 0;
+  const sqlite3_vfs* vfs = nullptr;  // the default file layer it was opened with
+  Catalog catalog;
+};
+
+thread_local ReadCatalog* tReadCatalog = nullptr;
+
+// A read of a larger item gives back the pages it left in the kept
+// connection's cache (up to 2 MB), which would otherwise stay for the
+// conversion that follows; a small one leaves them.
+constexpr size_t kCachedPagesKept = 64 * 1024;
+
+pthread_key_t ReadCatalogKey() {
+  static const pthread_key_t key = [] {
+    pthread_key_t k;
+    pthread_key_create(&k, [](void* p) { delete static_cast<ReadCatalog*>(p); });
+    return k;
+  }();
+  return key;
+}
+
+// Keeps `read` (or nothing) as this thread's catalog, closing the one before.
+void KeepReadCatalog(std::unique_ptr<ReadCatalog> read) {
+  delete tReadCatalog;
+  tReadCatalog = read.release();
+  pthread_setspecific(ReadCatalogKey(), tReadCatalog);
+}
+
+CatalogStatus ReadFromCatalog(const std::string& controlPath, std::string_view itemName, StoredItem& item) {
+  const std::string host = platform::HostPath(controlPath);
+  // Taken before a catalog is opened: a file replaced in between shows up
+  // as another file at the next read, never the other way round.
+  struct stat st {};
+  const bool regular = ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  ReadCatalog* kept = tReadCatalog;
+  if (kept && regular && kept->hostPath == host && kept->device == st.st_dev && kept->inode == st.st_ino &&
+      kept->process == ::getpid() && kept->vfs == sqlite3_vfs_find(nullptr)) {
+    const CatalogStatus status = kept->catalog.Get(itemName, item);
+    if (item.content.size() > kCachedPagesKept) kept->catalog.ReleaseCachedPages();
+    // Anything else is decided by a catalog opened afresh, unless another
+    // process held it locked all the time a read waits.
+    if (status == CatalogStatus::kOk || LastCatalogFailureWasLock()) return status;
+  }
+  KeepReadCatalog(nullptr);
+  auto read = std::make_unique<ReadCatalog>();
+  read->vfs = sqlite3_vfs_find(nullptr);
+  CatalogStatus status = Catalog::OpenForReading(controlPath, read->catalog);
+  if (status == CatalogStatus::kOk) status = read->catalog.Get(itemName, item);
+  if (item.content.size() > kCachedPagesKept) read->catalog.ReleaseCachedPages();
+  if (status == CatalogStatus::kOk && regular) {
+    read->hostPath = host;
+    read->device = st.st_dev;
+    read->inode = st.st_ino;
+    read->process = ::getpid();
+    KeepReadCatalog(std::move(read));
+  }
+  return status;
+}
+
 }  // namespace
 
 MemoryItemScope::MemoryItemScope(std::vector<uint8_t> content) : bytes(std::move(content)), outer_(memoryItem) {
@@ -58,10 +133,8 @@ int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_
       if (entry) *entry = {h->itemName, h->size, 0, 0, 0};
     }
   } else if (mode == kModeRead) {
-    Catalog catalog;
-    CatalogStatus status = Catalog::OpenForReading(h->controlPath, catalog);
     StoredItem item;
-    if (status == CatalogStatus::kOk) status = catalog.Get(itemName, item);
+    const CatalogStatus status = ReadFromCatalog(h->controlPath, itemName, item);
     if (status != CatalogStatus::kOk) return FromCatalog(status);
     if (item.content.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return kCatalogError;
     h->data = std::move(item.content);

@@ -1,7 +1,9 @@
 #include "xml/attributes.h"
 
+#include <array>
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "core/exception.h"
@@ -9,6 +11,32 @@
 #include "platform/number_text.h"
 
 namespace tsln2xml::xml {
+
+namespace {
+
+// The bytes that start a character XML does not allow: control characters
+// other than tab, line feed and carriage return, and the lead byte of
+// U+FFFE and U+FFFF (looked at more closely).
+constexpr std::array<bool, 256> kSuspectBytes = [] {
+  std::array<bool, 256> table{};
+  for (int b = 0; b < 0x20; ++b) table[b] = b != '\t' && b != '\n' && b != '\r';
+  table[0xEF] = true;
+  return table;
+}();
+
+}  // namespace
+
+bool HasOnlyXmlCharacters(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<uint8_t>(utf8[i]);
+    if (!kSuspectBytes[b]) continue;
+    if (b != 0xEF) return false;
+    if (i + 2 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) == 0xBF &&
+        (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE)
+      return false;
+  }
+  return true;
+}
 
 std::string XmlCharactersOnly(std::string_view utf8) {
   static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -29,21 +57,103 @@ std::string XmlCharactersOnly(std::string_view utf8) {
   return out;
 }
 
+namespace {
+
+template <class T>
+T* NewZeroed() {
+  void* p = xmlMalloc(sizeof(T));
+  if (!p) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory adding an attribute");
+  std::memset(p, 0, sizeof(T));
+  return static_cast<T*>(p);
+}
+
+// Adds the attribute `name` = `utf8` (XML characters only) to `element`.
+// A built document's attribute is made here as the parser makes one in its
+// compact form: the name from the document's dictionary, a value shorter
+// than two pointers kept inside its text node, a longer one copied once.
+// libxml2 frees, edits and serialises such nodes as its own. Anything else
+// (no dictionary, a prefixed name, an attribute of that name already there)
+// goes through xmlSetProp.
+void PutAttribute(Node element, const char* name, std::string_view utf8) {
+  if (!element) return;
+  xmlDocPtr doc = element->doc;
+  const xmlChar* dictName = nullptr;
+  bool direct = element->type == XML_ELEMENT_NODE && doc && doc->dict && !std::strchr(name, ':');
+  if (direct) {
+    dictName = xmlDictLookup(doc->dict, X(name), -1);
+    if (!dictName) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory adding an attribute");
+  }
+  xmlAttrPtr last = nullptr;
+  for (xmlAttrPtr a = direct ? element->properties : nullptr; a; a = a->next) {
+    if (a->ns == nullptr && xmlStrEqual(a->name, dictName)) direct = false;
+    last = a;
+  }
+  if (!direct) {
+    const std::string value(utf8);
+    xmlSetProp(element, X(name), X(value.c_str()));
+    return;
+  }
+  auto* text = NewZeroed<xmlNode>();
+  text->type = XML_TEXT_NODE;
+  text->name = xmlStringText;
+  text->doc = doc;
+  if (utf8.size() < 2 * sizeof(void*)) {
+    auto* inside = reinterpret_cast<xmlChar*>(&text->properties);
+    std::memcpy(inside, utf8.data(), utf8.size());
+    inside[utf8.size()] = 0;
+    text->content = inside;
+  } else {
+    text->content = xmlStrndup(X(utf8.data()), static_cast<int>(utf8.size()));
+    if (!text->content) {
+      xmlFree(text);
+      throw XmlServiceError(hresult::kOutOfMemory, "Out of memory adding an attribute");
+    }
+  }
+  xmlAttrPtr attr;
+  try {
+    attr = NewZeroed<xmlAttr>();
+  } catch (...) {
+    xmlFreeNode(text);
+    throw;
+  }
+  attr->type = XML_ATTRIBUTE_NODE;
+  attr->name = dictName;
+  attr->doc = doc;
+  attr->parent = element;
+  attr->children = attr->last = text;
+  text->parent = reinterpret_cast<Node>(attr);
+  if (last) {
+    last->next = attr;
+    attr->prev = last;
+  } else {
+    element->properties = attr;
+  }
+}
+
+}  // namespace
+
 void SetAttributeUtf8(Node element, const char* name, std::string_view utf8) {
   // The serialiser writes control characters as they are, which no parser
   // accepts; they become U+FFFD so that every document stays well-formed.
-  const std::string value = XmlCharactersOnly(utf8);
-  xmlSetProp(element, X(name), X(value.c_str()));
+  if (HasOnlyXmlCharacters(utf8))
+    PutAttribute(element, name, utf8);
+  else
+    PutAttribute(element, name, XmlCharactersOnly(utf8));
 }
 
 void SetAttributeText(Node element, const char* name, std::string_view ansi) {
   while (!ansi.empty() && ansi.front() == ' ') ansi.remove_prefix(1);
   while (!ansi.empty() && ansi.back() == ' ') ansi.remove_suffix(1);
-  SetAttributeUtf8(element, name, platform::AnsiToUtf8(ansi));
+  // Plain ASCII text is its own UTF-8.
+  if (platform::Utf8IdentityPrefix(ansi) == ansi.size())
+    SetAttributeUtf8(element, name, ansi);
+  else
+    SetAttributeUtf8(element, name, platform::AnsiToUtf8(ansi));
 }
 
 void SetAttribute(Node element, const char* name, double value) {
-  SetAttributeUtf8(element, name, platform::FormatDouble24(value));
+  platform::NumberBuffer buffer;
+  PutAttribute(element, name, platform::FormatDouble(value, 24, buffer));
 }
 
 void SetAttributeFloat(Node element, const char* name, float value) {
@@ -51,7 +161,8 @@ void SetAttributeFloat(Node element, const char* name, float value) {
 }
 
 void SetAttribute(Node element, const char* name, int64_t value) {
-  SetAttributeUtf8(element, name, std::to_string(value));
+  platform::NumberBuffer buffer;
+  PutAttribute(element, name, platform::FormatInteger(value, buffer));
 }
 
 std::optional<std::string> GetAttributeUtf8(Node element, const char* name) {

@@ -19,6 +19,9 @@ namespace tsln2xml::xml {
 // other than tab, line feed and carriage return; U+FFFE, U+FFFF) replaced by
 // U+FFFD.
 std::string XmlCharactersOnly(std::string_view utf8);
+// Whether every character of `utf8` is one that XML 1.0 allows (the test of
+// XmlCharactersOnly, without the copy).
+bool HasOnlyXmlCharacters(std::string_view utf8);
 
 void SetAttributeUtf8(Node element, const char* name, std::string_view utf8);
 // A narrow text in the ANSI code page; leading and trailing spaces removed.

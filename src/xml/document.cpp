@@ -1,5 +1,7 @@
 #include "xml/document.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +9,7 @@
 
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "xml/document_text.h"
 
 namespace tsln2xml::xml {
 
@@ -41,8 +44,15 @@ bool Document::LoadUtf16(std::u16string_view text) {
 
 Node Document::CreateElement(std::string_view name, std::string_view nsUri) {
   if (!doc_) return nullptr;
-  const std::string nameZ(name);
-  Node node = xmlNewDocNode(doc_.get(), nullptr, X(nameZ.c_str()), nullptr);
+  Node node;
+  if (doc_->dict) {
+    // The name is taken from the dictionary, not copied into the node.
+    const xmlChar* dictName = xmlDictLookup(doc_->dict, X(name.data()), static_cast<int>(name.size()));
+    node = dictName ? xmlNewDocNodeEatName(doc_.get(), nullptr, const_cast<xmlChar*>(dictName), nullptr) : nullptr;
+  } else {
+    const std::string nameZ(name);
+    node = xmlNewDocNode(doc_.get(), nullptr, X(nameZ.c_str()), nullptr);
+  }
   if (!node || nsUri.empty()) return node;
   for (auto& [uri, ns] : namespaces_) {
     if (uri == nsUri) {
@@ -61,43 +71,81 @@ void Document::SetRoot(Node element) {
   if (doc_ && element) xmlDocSetRootElement(doc_.get(), element);
 }
 
-std::string Document::SerializeUtf8() const {
-  if (!doc_) return {};
+namespace {
+
+bool AppendToString(void* context, const char* data, size_t size) {
+  static_cast<std::string*>(context)->append(data, size);
+  return true;
+}
+
+bool WriteToFile(std::FILE* file, const char* data, size_t size) {
+  return std::fwrite(data, 1, size, file) == size;
+}
+
+// Our writer's sink: the file, and whether anything reached it.
+struct FileSink {
+  std::FILE* file;
+  bool written = false;
+  static bool Write(void* context, const char* data, size_t size) {
+    auto* sink = static_cast<FileSink*>(context);
+    sink->written = true;
+    return WriteToFile(sink->file, data, size);
+  }
+};
+
+// libxml2's output callback over the same file.
+int WriteChunkToFile(void* context, const char* buffer, int len) {
+  return WriteToFile(static_cast<std::FILE*>(context), buffer, static_cast<size_t>(len)) ? len : -1;
+}
+
+std::string LibxmlText(xmlDocPtr doc) {
   xmlChar* mem = nullptr;
   int size = 0;
-  xmlDocDumpFormatMemoryEnc(doc_.get(), &mem, &size, "UTF-8", 1);
+  xmlDocDumpFormatMemoryEnc(doc, &mem, &size, "UTF-8", 1);
   XmlCharPtr owner(mem);
   if (!mem || size <= 0) return {};
   return std::string(C(mem), static_cast<size_t>(size));
 }
 
+}  // namespace
+
+std::string Document::SerializeUtf8() const {
+  if (!doc_) return {};
+  std::string text;
+  if (WritePlainText(doc_.get(), true, AppendToString, &text) == PlainTextResult::kWritten) return text;
+  return LibxmlText(doc_.get());
+}
+
 std::u16string Document::SerializeUtf16() const {
-  std::string utf8 = SerializeUtf8();
-  static constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-  if (utf8.starts_with(kUtf8Declaration))
-    utf8.replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
+  if (!doc_) return {};
+  std::string utf8;
+  if (WritePlainText(doc_.get(), false, AppendToString, &utf8) != PlainTextResult::kWritten) {
+    utf8 = LibxmlText(doc_.get());
+    static constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    if (utf8.starts_with(kUtf8Declaration))
+      utf8.replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
+  }
   return platform::Utf8ToUtf16(utf8);
 }
-
-namespace {
-
-int WriteToFile(void* context, const char* buffer, int len) {
-  return std::fwrite(buffer, 1, static_cast<size_t>(len), static_cast<std::FILE*>(context)) == static_cast<size_t>(len)
-             ? len
-             : -1;
-}
-
-}  // namespace
 
 bool Document::SaveFile(const std::string& path) const {
   if (!doc_) return false;
   std::FILE* f = std::fopen(platform::HostPath(path).c_str(), "wb");
   if (!f) return false;
   // Written as it is serialised (the same text as SerializeUtf8), so a large
-  // document is never held twice. The output buffer does not close the file.
-  xmlOutputBufferPtr out = xmlOutputBufferCreateIO(WriteToFile, nullptr, f, xmlFindCharEncodingHandler("UTF-8"));
-  const bool written = out && xmlSaveFormatFileTo(out, doc_.get(), "UTF-8", 1) >= 0;
-  return std::fclose(f) == 0 && written;
+  // document is never held twice.
+  FileSink sink{f};
+  PlainTextResult result = WritePlainText(doc_.get(), true, FileSink::Write, &sink);
+  if (result == PlainTextResult::kNotPlain) {
+    // Whatever was written goes; libxml2 writes the document from the start.
+    // The output buffer does not close the file.
+    const bool emptied = !sink.written || (std::fflush(f) == 0 && ftruncate(fileno(f), 0) == 0 &&
+                                           std::fseek(f, 0, SEEK_SET) == 0);
+    xmlOutputBufferPtr out = emptied ? xmlOutputBufferCreateIO(WriteChunkToFile, nullptr, f, nullptr) : nullptr;
+    result = out && xmlSaveFormatFileTo(out, doc_.get(), "UTF-8", 1) >= 0 ? PlainTextResult::kWritten
+                                                                           : PlainTextResult::kSinkFailed;
+  }
+  return std::fclose(f) == 0 && result == PlainTextResult::kWritten;
 }
 
 namespace {

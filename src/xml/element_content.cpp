@@ -21,19 +21,6 @@ void SetTextUtf8(Node element, std::string_view utf8) {
   }
 }
 
-// Whether every character of `utf8` is one that XML 1.0 allows (the test of
-// XmlCharactersOnly, without the copy).
-bool OnlyXmlCharacters(std::string_view utf8) {
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const auto b = static_cast<uint8_t>(utf8[i]);
-    if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return false;
-    if (b == 0xEF && i + 2 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) == 0xBF &&
-        (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE)
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // Control characters become U+FFFD, as in attribute values: written as they
@@ -126,8 +113,14 @@ bool Base64Decode(std::string_view text, std::string& out) {
 
 void SetElementBytes(Node element, std::string_view bytes) {
   if (!element) return;
+  // Plain ASCII bytes (the usual NC program) are their own text, checked in
+  // one pass without converting them there and back.
+  if (platform::Utf8IdentityPrefix(bytes) == bytes.size() && HasOnlyXmlCharacters(bytes)) {
+    SetTextUtf8(element, bytes);
+    return;
+  }
   const std::string utf8 = platform::AnsiToUtf8(bytes);
-  if (OnlyXmlCharacters(utf8) && platform::Utf8ToAnsi(utf8) == bytes) {
+  if (HasOnlyXmlCharacters(utf8) && platform::Utf8ToAnsi(utf8) == bytes) {
     SetTextUtf8(element, utf8);
     return;
   }

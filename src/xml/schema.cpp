@@ -294,7 +294,10 @@ std::shared_ptr<const SchemaSet> AssembleSchemaSet(const SchemaResources& resour
 
 std::shared_ptr<const SchemaSet> SchemaSetForNamespace(std::string_view ns) {
   static std::mutex mutex;
-  static std::map<std::string, std::shared_ptr<const SchemaSet>, std::less<>> cache;
+  // Kept for the life of the process and never destroyed: freeing compiled
+  // schemas at exit costs more than everything else about the exit (the
+  // allocator first sorts out every small block the conversion freed).
+  static auto& cache = *new std::map<std::string, std::shared_ptr<const SchemaSet>, std::less<>>;
   // Kept by the schema the namespace leads to (its last segment), not by the
   // namespace: any number of namespaces ending in "/Order" share one set, so
   // the cache holds at most one set per built-in schema.

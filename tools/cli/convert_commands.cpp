@@ -25,6 +25,7 @@
 #include "cli/commands.h"
 #include "core/data_types.h"
 #include "api/boundary.h"
+#include "api/export_file.h"
 #include "converters/registry.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
@@ -237,8 +238,9 @@ void HintForUnexportedType(int16_t type) {
 // failed export leaves an existing document as it was and no partial one.
 // The library has already written its message on the error stream.
 // A failure of the file itself (not the library's) is described in `ownFailure`.
+// The one export of a run leaves its document to the process's exit.
 int ExportReplacing(int16_t type, const Area& area, const std::string& item, const fs::path& target,
-                    std::string* ownFailure = nullptr) {
+                    std::string* ownFailure = nullptr, bool lastOfRun = false) {
   auto fileFailure = [&](const std::string& why) {
     const std::string message = "Could not write " + target.string() + ": " + why;
     std::cerr << message << std::endl;
@@ -251,8 +253,8 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
   const int fd = mkstemp(temp.data());
   if (fd < 0) return fileFailure(std::strerror(errno));
   close(fd);
-  const int rc = ConvertDataItemToXMLFile(type, area.root.c_str(), area.name.c_str(), item.c_str(),
-                                          ToCodePage(temp).c_str(), 0);
+  const int rc = ExportItemToFile(type, area.root.c_str(), area.name.c_str(), item.c_str(), ToCodePage(temp).c_str(),
+                                  !lastOfRun);
   if (rc != 0) {
     fs::remove(temp, ec);
     if (rc == kUnimplementedType) HintForUnexportedType(type);
@@ -268,7 +270,7 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
 }
 
 int ExportOne(int16_t type, const Area& area, const std::string& item, const std::string& output) {
-  if (!output.empty() && output != "-") return ExportReplacing(type, area, item, HostFile(output));
+  if (!output.empty() && output != "-") return ExportReplacing(type, area, item, HostFile(output), nullptr, true);
   BSTR xml = nullptr;
   const int rc = ConvertDataItemToXMLString(type, area.root.c_str(), area.name.c_str(), item.c_str(), &xml, 0);
   if (rc != 0) {

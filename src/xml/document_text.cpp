@@ -1,0 +1,212 @@
+#include "xml/document_text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+namespace tsln2xml::xml {
+namespace {
+
+using Node = xmlNodePtr;
+
+// libxml2 indents by two spaces a level, up to 30 levels.
+constexpr int kMaxIndentLevels = 30;
+constexpr std::string_view kIndent = "                                                            ";
+
+// The text that stands for each byte that is escaped (null: written as it is).
+using EscapeTable = std::array<const char*, 256>;
+
+constexpr EscapeTable MakeEscapes(bool attribute) {
+  EscapeTable table{};
+  table['<'] = "&lt;";
+  table['>'] = "&gt;";
+  table['&'] = "&amp;";
+  table['\r'] = "&#13;";
+  if (attribute) {
+    table['\n'] = "&#10;";
+    table['\t'] = "&#9;";
+    table['"'] = "&quot;";
+  }
+  return table;
+}
+constexpr EscapeTable kTextEscapes = MakeEscapes(false);
+constexpr EscapeTable kAttributeEscapes = MakeEscapes(true);
+
+class TextBuffer {
+ public:
+  TextBuffer(TextSink sink, void* context) : sink_(sink), context_(context) {}
+
+  void Put(std::string_view text) {
+    if (text.size() > sizeof buffer_ - used_) {
+      Flush();
+      if (text.size() > sizeof buffer_) {
+        Pass(text.data(), text.size());
+        return;
+      }
+    }
+    std::memcpy(buffer_ + used_, text.data(), text.size());
+    used_ += text.size();
+  }
+  void Put(char c) {
+    if (used_ == sizeof buffer_) Flush();
+    buffer_[used_++] = c;
+  }
+  void Put(const xmlChar* text) { Put(std::string_view(C(text))); }
+
+  void Indent(int level) { Put(kIndent.substr(0, 2 * static_cast<size_t>(std::min(level, kMaxIndentLevels)))); }
+
+  // Text content: "<", ">", "&" and carriage returns escaped.
+  void PutText(const xmlChar* text) { PutEscaped(text, kTextEscapes); }
+  // An attribute value between double quotes: white space other than the
+  // space as character references, quotes and markup characters escaped.
+  void PutAttributeValue(const xmlChar* text) { PutEscaped(text, kAttributeEscapes); }
+
+  bool Finish() {
+    Flush();
+    return ok_;
+  }
+
+ private:
+  // Runs of characters without an escape are copied at once; the table has
+  // no entry for the terminating NUL, which is checked apart.
+  void PutEscaped(const xmlChar* text, const EscapeTable& escapes) {
+    const xmlChar* run = text;
+    for (const xmlChar* p = text;; ++p) {
+      const char* escape = escapes[*p];
+      if (!escape) {
+        if (*p) continue;
+        Put(std::string_view(C(run), static_cast<size_t>(p - run)));
+        return;
+      }
+      Put(std::string_view(C(run), static_cast<size_t>(p - run)));
+      Put(escape);
+      run = p + 1;
+    }
+  }
+
+  void Flush() {
+    Pass(buffer_, used_);
+    used_ = 0;
+  }
+  void Pass(const char* data, size_t size) {
+    if (ok_ && size > 0) ok_ = sink_(context_, data, size);
+  }
+
+  TextSink sink_;
+  void* context_;
+  bool ok_ = true;
+  size_t used_ = 0;
+  char buffer_[64 * 1024];
+};
+
+// The serialiser's process-wide defaults, as a plain document is written.
+bool DefaultSettings() {
+  return xmlIndentTreeOutput && !xmlSaveNoEmptyTags && xmlTreeIndentString &&
+         std::string_view(xmlTreeIndentString) == "  ";
+}
+
+// Element start: "<name", the default namespace it declares, its attributes.
+bool PutStartTag(TextBuffer& out, Node element) {
+  if (element->ns && element->ns->prefix) return false;
+  out.Put('<');
+  out.Put(element->name);
+  for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
+    if (ns->type != XML_LOCAL_NAMESPACE || ns->prefix || !ns->href || std::strchr(C(ns->href), '"')) return false;
+    out.Put(" xmlns=\"");
+    out.Put(ns->href);
+    out.Put('"');
+  }
+  for (xmlAttrPtr attr = element->properties; attr; attr = attr->next) {
+    if (attr->type != XML_ATTRIBUTE_NODE || attr->ns) return false;
+    out.Put(' ');
+    out.Put(attr->name);
+    out.Put("=\"");
+    for (Node text = attr->children; text; text = text->next) {
+      if (text->type != XML_TEXT_NODE) return false;
+      if (text->content) out.PutAttributeValue(text->content);
+    }
+    out.Put('"');
+  }
+  return true;
+}
+
+// The element `root` and everything in it, walked as libxml2's serialiser
+// walks it: children on lines of their own, indented by level, except inside
+// an element that holds text, whose content is written as it is.
+bool PutElement(TextBuffer& out, Node root) {
+  bool indented = true;
+  Node unindented = nullptr;  // the element whose text turned indenting off
+  int level = 0;
+  Node cur = root;
+  Node parent = root->parent;
+  while (true) {
+    if (cur->type == XML_ELEMENT_NODE) {
+      if (cur->parent != parent) return false;
+      if (cur != root && indented) out.Indent(level);
+      if (!PutStartTag(out, cur)) return false;
+      if (!cur->children) {
+        out.Put("/>");
+      } else {
+        if (indented) {
+          for (Node c = cur->children; c; c = c->next) {
+            if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE || c->type == XML_ENTITY_REF_NODE) {
+              indented = false;
+              unindented = cur;
+              break;
+            }
+          }
+        }
+        out.Put('>');
+        if (indented) out.Put('\n');
+        ++level;
+        parent = cur;
+        cur = cur->children;
+        continue;
+      }
+    } else if (cur->type == XML_TEXT_NODE && cur->name != xmlStringTextNoenc) {
+      if (cur->content) out.PutText(cur->content);
+    } else {
+      return false;
+    }
+    // Past `cur`: its next sibling, or the end tags of the elements it closes.
+    while (true) {
+      if (cur == root) return true;
+      if (indented) out.Put('\n');
+      if (cur->next) {
+        cur = cur->next;
+        break;
+      }
+      cur = parent;
+      parent = cur->parent;
+      if (cur->type == XML_ELEMENT_NODE) {
+        if (level > 0) --level;
+        if (indented) out.Indent(level);
+        out.Put("</");
+        out.Put(cur->name);
+        out.Put('>');
+        if (cur == unindented) {
+          indented = true;
+          unindented = nullptr;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+PlainTextResult WritePlainText(xmlDocPtr doc, bool declareUtf8, TextSink sink, void* context) {
+  if (!doc || !DefaultSettings() || !doc->version || std::string_view(C(doc->version)) != "1.0" ||
+      doc->standalone >= 0 || doc->intSubset || doc->extSubset)
+    return PlainTextResult::kNotPlain;
+  TextBuffer out(sink, context);
+  out.Put(declareUtf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" : "<?xml version=\"1.0\"?>\n");
+  for (Node child = doc->children; child; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE || !PutElement(out, child)) return PlainTextResult::kNotPlain;
+    out.Put('\n');
+  }
+  return out.Finish() ? PlainTextResult::kWritten : PlainTextResult::kSinkFailed;
+}
+
+}  // namespace tsln2xml::xml
