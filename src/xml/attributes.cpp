@@ -2,6 +2,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "core/exception.h"
@@ -58,8 +59,11 @@ AttributeValue::AttributeValue(Node element, const char* name) {
   if (!element || element->type != XML_ELEMENT_NODE) return;
   // As xmlGetNoNsProp finds and reads it, without copying the usual single
   // text node (no document here has a DTD to give default values).
+  auto named = [name](const xmlAttr* a) {
+    return !a->ns && a->name && a->name[0] == static_cast<xmlChar>(name[0]) && std::strcmp(C(a->name), name) == 0;
+  };
   xmlAttrPtr attr = element->properties;
-  while (attr && (attr->ns || !xmlStrEqual(attr->name, X(name)))) attr = attr->next;
+  while (attr && !named(attr)) attr = attr->next;
   if (!attr) return;
   const xmlNode* only = attr->children;
   if (only && !only->next && (only->type == XML_TEXT_NODE || only->type == XML_CDATA_SECTION_NODE)) {
