@@ -67,8 +67,10 @@ void BoundedStartElement(void* ctx, const xmlChar* localname, const xmlChar* pre
 
 // White space that the parser finds between markup (it has checked that the
 // text is all white space and that markup follows): left out of the tree when
-// an element is on either side, where a schema's element content ignores it
-// and no converter reads it; kept next to comments and other text.
+// an element is on either side. Such white space is either in element-only
+// content, where the schema ignores it, or beside a child element that the
+// schema refuses anyway (no schema of ours has mixed content); no converter
+// reads it. White space next to comments and other text is kept.
 void SpaceBetweenElements(void* ctx, const xmlChar* ch, int len) {
   auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
   const xmlNode* before = ctxt->node ? ctxt->node->last : nullptr;
