@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 #include <fstream>
 #include <iterator>
 
@@ -27,20 +26,6 @@ Document::Document() {
 }
 
 namespace {
-
-struct MemoryInput {
-  const char* data;
-  size_t left;
-};
-
-int ReadMemory(void* context, char* buffer, int len) {
-  auto* input = static_cast<MemoryInput*>(context);
-  const size_t n = std::min(input->left, static_cast<size_t>(std::max(len, 0)));
-  std::memcpy(buffer, input->data, n);
-  input->data += n;
-  input->left -= n;
-  return static_cast<int>(n);
-}
 
 // A file handed to the parser in pieces, counted against the document limit.
 class FileInput {
@@ -92,9 +77,7 @@ ParseOptions OptionsFor(Tree tree) { return ParseOptions{nullptr, tree == Tree::
 }  // namespace
 
 bool Document::LoadUtf8(std::string_view utf8, Tree tree) {
-  if (utf8.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
-  MemoryInput input{utf8.data(), utf8.size()};
-  DocPtr doc = ParseUntrusted(ReadMemory, &input, "UTF-8", OptionsFor(tree));
+  DocPtr doc = ParseUntrusted(utf8.data(), utf8.size(), "UTF-8", OptionsFor(tree));
   if (!doc) return false;
   doc_ = std::move(doc);
   namespaces_.clear();
@@ -102,9 +85,7 @@ bool Document::LoadUtf8(std::string_view utf8, Tree tree) {
 }
 
 bool Document::LoadBytes(std::string_view bytes, Tree tree) {
-  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
-  MemoryInput input{bytes.data(), bytes.size()};
-  DocPtr doc = ParseUntrusted(ReadMemory, &input, nullptr, OptionsFor(tree));
+  DocPtr doc = ParseUntrusted(bytes.data(), bytes.size(), nullptr, OptionsFor(tree));
   if (!doc) return false;
   doc_ = std::move(doc);
   namespaces_.clear();

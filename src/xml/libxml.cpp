@@ -155,12 +155,16 @@ DocPtr ParseUntrusted(xmlInputReadCallback read, void* context, const char* enco
   return doc;
 }
 
-DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, std::vector<long>* elementLines) {
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, const ParseOptions& options) {
   if (size > static_cast<size_t>(std::numeric_limits<int>::max())) return nullptr;
   // Read through a callback in pieces: libxml2 copies a memory input whole
   // before parsing it.
   MemoryInput input{data, size};
-  return ParseUntrusted(ReadMemoryInput, &input, encoding, ParseOptions{elementLines, false});
+  return ParseUntrusted(ReadMemoryInput, &input, encoding, options);
+}
+
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, std::vector<long>* elementLines) {
+  return ParseUntrusted(data, size, encoding, ParseOptions{elementLines, false});
 }
 
 }  // namespace tsln2xml::xml

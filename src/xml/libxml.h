@@ -89,6 +89,7 @@ struct ParseOptions {
 // to `len` bytes into `buffer`, the count read, 0 at the end, -1 on error).
 // A read error ends the parse as a document that is not well-formed.
 DocPtr ParseUntrusted(xmlInputReadCallback read, void* context, const char* encoding, const ParseOptions& options);
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, const ParseOptions& options);
 // Why the last ParseUntrusted of this thread refused a document beyond one
 // of the bounds ("elements nested deeper than 256 levels"); null when the
 // last parse was not refused for a bound.
