@@ -75,7 +75,10 @@ void SpaceBetweenElements(void* ctx, const xmlChar* ch, int len) {
   auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
   const xmlNode* before = ctxt->node ? ctxt->node->last : nullptr;
   const xmlChar* next = ctxt->input ? ctxt->input->cur : nullptr;
-  const bool elementFollows = next && next[0] == '<' && next[1] != '/' && next[1] != '!' && next[1] != '?';
+  // What follows the "<" may not be read yet (the end of the text read so
+  // far): then the white space is kept.
+  const bool elementFollows =
+      next && next[0] == '<' && next[1] != '\0' && next[1] != '/' && next[1] != '!' && next[1] != '?';
   if ((before && before->type == XML_ELEMENT_NODE) || elementFollows) return;
   xmlSAX2Characters(ctx, ch, len);
 }
