@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "support/test_support.h"
+#include "tsln2xml/tsln2xml.h"
 #include "xml/document.h"
 #include "xml/schema.h"
 
@@ -111,6 +112,19 @@ TEST(Validation, ReportLocatesTheOffendingElementInTheSerialisedDocument) {
   // Declaration, root, first entry, second entry, then the alteration.
   EXPECT_NE(report.find("\nline: 5\n"), std::string::npos) << report;
   EXPECT_NE(report.find("Source:     <Alteration Name=\"X\" Amount=\"abc\"/>"), std::string::npos) << report;
+}
+
+// An import leaves the white space between elements out of its tree; the
+// report of an invalid document still counts the lines of the document's
+// own layout, which its serialisation keeps.
+TEST(Validation, ReportKeepsTheLayoutOfAnIndentedDocument) {
+  TempArea area;
+  const std::string doc = area.File("doc.xml");
+  WriteFile(doc,
+            "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">\n\n\n  <Entry ActualSize=\"1\" "
+            "OrderedSize=\"1\">\n    <Alteration Name=\"X\" Amount=\"abc\"/>\n  </Entry>\n</SizeCode>\n");
+  EXPECT_EQ(ConvertXMLFileToDataItem(24, doc.c_str(), 0, "", area.c_str(), "A"), 2);
+  EXPECT_NE(LastErrorMessage().find("\nline: 6\n"), std::string::npos) << LastErrorMessage();
 }
 
 }  // namespace

@@ -199,6 +199,28 @@ TEST(InputLimits, ADocumentBeyondTheLimitIsRefusedBeforeItIsRead) {
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
 }
 
+// A file is parsed as it is read, a few kilobytes at a time: a document of
+// many pieces imports as its text does, and one cut short anywhere fails.
+TEST(InputLimits, AFileReadInPiecesImportsWholeOrNotAtAll) {
+  TempArea area;
+  std::string xml = "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">\n";
+  for (int i = 0; i < 3000; ++i)
+    xml += "  <Entry ActualSize=\"A" + std::to_string(i) + "\" OrderedSize=\"O" + std::to_string(i) +
+           "\"><Alteration Name=\"X\" Amount=\"" + std::to_string(i) + ".5\"/></Entry>\n";
+  xml += "</SizeCode>\n";
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "TEXT", xml), 0) << LastErrorMessage();
+  const std::string doc = area.File("doc.xml");
+  WriteFile(doc, xml);
+  EXPECT_EQ(ConvertXMLFileToDataItem(kSizeCode, doc.c_str(), 0, "", area.c_str(), "FILE"), 0) << LastErrorMessage();
+  EXPECT_EQ(area.GetItem(kSizeCode, "FILE"), area.GetItem(kSizeCode, "TEXT"));
+  for (const size_t cut : {size_t{4000}, size_t{65536}, xml.size() / 2, xml.size() - 2}) {
+    WriteFile(doc, xml.substr(0, cut));
+    EXPECT_EQ(ConvertXMLFileToDataItem(kSizeCode, doc.c_str(), 0, "", area.c_str(), "CUT"), 1) << cut;
+    EXPECT_EQ(LastErrorMessage(), "xmlFile failed to Load") << cut;
+  }
+  EXPECT_FALSE(area.GetItem(kSizeCode, "CUT"));
+}
+
 // Each bound holds a document that reaches it (which the schema then refuses,
 // code 2, quoting no more than the start of a long value) and refuses one
 // byte or level beyond it, naming the bound.

@@ -76,7 +76,7 @@ class AttributeParser {
   template <class T>
     requires std::is_integral_v<T>
   void Scaled(const char* name, T& stored, double scale) {
-    auto text = xml::GetAttributeUtf8(element_, name);
+    xml::AttributeValue text(element_, name);
     if (!text) return;
     const int32_t scaled = xml::ScaleToInt32(xml::ConvertToDouble(*text), scale);
     if (scaled < std::numeric_limits<T>::min() || scaled > std::numeric_limits<T>::max())
@@ -85,7 +85,7 @@ class AttributeParser {
   }
   template <class T>
   void Code(const char* name, T& value, const xml::EnumNameTable<T>& table) {
-    auto text = xml::GetAttributeUtf8(element_, name);
+    xml::AttributeValue text(element_, name);
     if (text) value = table.ValueOf(*text);
   }
   void Bool(const char* name, bool& value) { value = xml::GetAttributeBool(element_, name, value); }

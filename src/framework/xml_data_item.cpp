@@ -114,23 +114,29 @@ bool HasUnpairedSurrogate(std::u16string_view text) {
 
 }  // namespace
 
-void XMLDataItem::LoadFile(const std::string& fileName) {
-  std::string bytes;
-  const xml::ReadStatus status = xml::ReadDocumentBytes(fileName, bytes);
-  if (status == xml::ReadStatus::kTooLarge) DocumentTooLarge();
-  if (status != xml::ReadStatus::kOk) throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
-  LoadBytes(bytes);
+void XMLDataItem::LoadFile(const std::string& fileName, xml::Tree tree) {
+  switch (document_.LoadFile(fileName, tree)) {
+    case xml::LoadStatus::kOk:
+      return;
+    case xml::LoadStatus::kTooLarge:
+      DocumentTooLarge();
+    case xml::LoadStatus::kUnreadable:
+      throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+    case xml::LoadStatus::kNotWellFormed:
+      break;
+  }
+  NotLoaded("xmlFile failed to Load");
 }
 
-void XMLDataItem::LoadBytes(std::string_view bytes) {
+void XMLDataItem::LoadBytes(std::string_view bytes, xml::Tree tree) {
   if (bytes.size() > xml::kMaxDocumentBytes) DocumentTooLarge();
-  if (!document_.LoadBytes(bytes)) NotLoaded("xmlFile failed to Load");
+  if (!document_.LoadBytes(bytes, tree)) NotLoaded("xmlFile failed to Load");
 }
 
-void XMLDataItem::LoadString(std::u16string_view text) {
+void XMLDataItem::LoadString(std::u16string_view text, xml::Tree tree) {
   if (text.size() > xml::kMaxDocumentBytes / 2) DocumentTooLarge();
   if (HasUnpairedSurrogate(text)) throw Tsln2XmlException(kContentUnusable, "Unable to load XML String.");
-  if (!document_.LoadUtf16(text)) NotLoaded("Unable to load XML String.");
+  if (!document_.LoadUtf16(text, tree)) NotLoaded("Unable to load XML String.");
 }
 
 void XMLDataItem::SaveToFile(const std::string& fileName) {
@@ -187,21 +193,25 @@ void XMLWriter::Finish() {
   if (result != store::kStoreOk) throw StoreFailure(result, "Could not save file");
 }
 
-void XMLWriter::FromFile(const std::string& xmlFileName) {
-  LoadFile(xmlFileName);
+void XMLWriter::LoadAndValidate(const std::function<void(xml::Tree)>& load) {
+  load(xml::Tree::kCompact);
+  if (xml::ConformsToSchema(Document())) return;
+  load(xml::Tree::kEditable);
   Validate();
+}
+
+void XMLWriter::FromFile(const std::string& xmlFileName) {
+  LoadAndValidate([&](xml::Tree tree) { LoadFile(xmlFileName, tree); });
   Run();
 }
 
 void XMLWriter::FromString(std::u16string_view text) {
-  LoadString(text);
-  Validate();
+  LoadAndValidate([&](xml::Tree tree) { LoadString(text, tree); });
   Run();
 }
 
 void XMLWriter::FromBytes(std::string_view bytes) {
-  LoadBytes(bytes);
-  Validate();
+  LoadAndValidate([&](xml::Tree tree) { LoadBytes(bytes, tree); });
   Run();
 }
 

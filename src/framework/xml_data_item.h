@@ -8,6 +8,7 @@
 // every path; a writer's item becomes visible only when everything succeeded.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,9 +57,9 @@ class XMLDataItem {
   // Loads a document from a file, from bytes in any encoding a file may have
   // (standard input: the same loader as a file), or from UTF-16 text. Beyond
   // xml::kMaxDocumentBytes: code 1, nothing read whole.
-  void LoadFile(const std::string& fileName);
-  void LoadBytes(std::string_view bytes);
-  void LoadString(std::u16string_view text);
+  void LoadFile(const std::string& fileName, xml::Tree tree = xml::Tree::kEditable);
+  void LoadBytes(std::string_view bytes, xml::Tree tree = xml::Tree::kEditable);
+  void LoadString(std::u16string_view text, xml::Tree tree = xml::Tree::kEditable);
   void SaveToFile(const std::string& fileName);
   std::u16string SaveToString();
 
@@ -147,6 +148,13 @@ class XMLWriter : public XMLDataItem {
  protected:
   const char* ServiceFailureMessage() const override { return "COM error while Processing"; }
   void Finish() override;
+
+ private:
+  // The document is loaded compact (a converter only reads it) by `load`,
+  // and validated. An invalid one is loaded again whole before the failure
+  // is reported, so the report names the place of the error in the same
+  // serialised text as before.
+  void LoadAndValidate(const std::function<void(xml::Tree)>& load);
 };
 
 // Failures raised by converters.

@@ -165,11 +165,31 @@ void SetAttribute(Node element, const char* name, int64_t value) {
   PutAttribute(element, name, platform::FormatInteger(value, buffer));
 }
 
+AttributeValue::AttributeValue(Node element, const char* name) {
+  if (!element || element->type != XML_ELEMENT_NODE) return;
+  // As xmlGetNoNsProp finds and reads it, without copying the usual single
+  // text node (no document here has a DTD to give default values).
+  auto named = [name](const xmlAttr* a) {
+    return !a->ns && a->name && a->name[0] == static_cast<xmlChar>(name[0]) && std::strcmp(C(a->name), name) == 0;
+  };
+  xmlAttrPtr attr = element->properties;
+  while (attr && !named(attr)) attr = attr->next;
+  if (!attr) return;
+  const xmlNode* only = attr->children;
+  if (only && !only->next && (only->type == XML_TEXT_NODE || only->type == XML_CDATA_SECTION_NODE)) {
+    if (!only->content) return;
+    text_ = C(only->content);
+  } else if (only) {
+    joined_.reset(xmlNodeListGetString(element->doc, only, 1));
+    if (joined_) text_ = C(joined_.get());
+  }
+  found_ = true;
+}
+
 std::optional<std::string> GetAttributeUtf8(Node element, const char* name) {
-  if (!element) return std::nullopt;
-  XmlCharPtr value(xmlGetNoNsProp(element, X(name)));
+  AttributeValue value(element, name);
   if (!value) return std::nullopt;
-  return std::string(C(value.get()));
+  return std::string(*value);
 }
 
 double ConvertToDouble(std::string_view text) {
@@ -195,14 +215,14 @@ int64_t ConvertToInteger(std::string_view text, int64_t min, int64_t max) {
 namespace {
 template <class T>
 T GetInteger(Node element, const char* name, T defaultValue) {
-  auto text = GetAttributeUtf8(element, name);
+  AttributeValue text(element, name);
   if (!text) return defaultValue;
   return static_cast<T>(ConvertToInteger(*text, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 }  // namespace
 
 int64_t GetAttributeInteger(Node element, const char* name, int64_t defaultValue, int64_t min, int64_t max) {
-  auto text = GetAttributeUtf8(element, name);
+  AttributeValue text(element, name);
   return text ? ConvertToInteger(*text, min, max) : defaultValue;
 }
 
@@ -214,12 +234,12 @@ int32_t GetAttributeInt32(Node e, const char* n, int32_t d) { return GetInteger(
 uint32_t GetAttributeUInt32(Node e, const char* n, uint32_t d) { return GetInteger(e, n, d); }
 
 double GetAttributeDouble(Node element, const char* name, double defaultValue) {
-  auto text = GetAttributeUtf8(element, name);
+  AttributeValue text(element, name);
   return text ? ConvertToDouble(*text) : defaultValue;
 }
 
 float GetAttributeFloat(Node element, const char* name, float defaultValue) {
-  auto text = GetAttributeUtf8(element, name);
+  AttributeValue text(element, name);
   if (!text) return defaultValue;
   const double v = ConvertToDouble(*text);
   // A value rounds to the largest float up to half a unit in the last place
@@ -228,18 +248,18 @@ float GetAttributeFloat(Node element, const char* name, float defaultValue) {
   constexpr double kMax = std::numeric_limits<float>::max();
   const double limit = std::ldexp(2.0 - std::ldexp(1.0, -24), 127);
   if (std::isfinite(v) && std::fabs(v) >= limit)
-    throw XmlServiceError(hresult::kOverflow, "Overflow converting \"" + *text + "\"");
+    throw XmlServiceError(hresult::kOverflow, "Overflow converting \"" + std::string(*text) + "\"");
   if (std::isfinite(v) && std::fabs(v) > kMax) return static_cast<float>(v < 0 ? -kMax : kMax);
   return static_cast<float>(v);
 }
 
 std::string GetAttributeText(Node element, const char* name, std::string_view defaultValue) {
-  auto text = GetAttributeUtf8(element, name);
+  AttributeValue text(element, name);
   return text ? platform::Utf8ToAnsi(*text) : std::string(defaultValue);
 }
 
 bool GetAttributeBool(Node element, const char* name, bool defaultValue) {
-  auto text = GetAttributeUtf8(element, name);
+  AttributeValue text(element, name);
   if (!text) return defaultValue;
   std::string_view t = *text;
   while (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.front() == '\n' || t.front() == '\r'))

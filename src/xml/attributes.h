@@ -38,6 +38,22 @@ inline void SetAttribute(Node element, const char* name, uint32_t value) {
 }
 void SetAttribute(Node element, const char* name, bool value) = delete;  // use a name table
 
+// The text of an attribute without a namespace, as UTF-8, read in place:
+// valid while the element is unchanged. False when the element has none.
+class AttributeValue {
+ public:
+  AttributeValue(Node element, const char* name);
+  AttributeValue(const AttributeValue&) = delete;
+  AttributeValue& operator=(const AttributeValue&) = delete;
+  explicit operator bool() const { return found_; }
+  std::string_view operator*() const { return text_; }
+
+ private:
+  XmlCharPtr joined_;  // an attribute of several nodes, joined into one text
+  std::string_view text_;
+  bool found_ = false;
+};
+
 // The attribute's text as UTF-8, or nullopt when the element has none.
 std::optional<std::string> GetAttributeUtf8(Node element, const char* name);
 

@@ -1,8 +1,13 @@
 #include "xml/document.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,25 +26,102 @@ Document::Document() {
   if (doc_) doc_->dict = xmlDictCreate();
 }
 
-bool Document::LoadUtf8(std::string_view utf8) {
-  DocPtr doc = ParseUntrusted(utf8.data(), utf8.size(), "UTF-8");
+namespace {
+
+// A file handed to the parser in pieces, counted against the document limit.
+class FileInput {
+ public:
+  explicit FileInput(int fd) : fd_(fd) {}
+  FileInput(const FileInput&) = delete;
+  FileInput& operator=(const FileInput&) = delete;
+  ~FileInput() { ::close(fd_); }
+
+  static int Read(void* self, char* buffer, int len) { return static_cast<FileInput*>(self)->ReadSome(buffer, len); }
+
+  // After a failed parse: reads on to the end, so that a document beyond the
+  // limit or one that cannot be read is told apart from one that is not
+  // well-formed, as when the file is read whole before parsing.
+  void ReadToEnd() {
+    char buffer[1 << 16];
+    while (ReadSome(buffer, sizeof buffer) > 0) {
+    }
+  }
+  bool TooLarge() const { return tooLarge_; }
+  bool Unreadable() const { return unreadable_; }
+
+ private:
+  int ReadSome(char* buffer, int len) {
+    if (tooLarge_ || unreadable_) return -1;
+    ssize_t n;
+    do n = ::read(fd_, buffer, static_cast<size_t>(std::max(len, 0)));
+    while (n < 0 && errno == EINTR);
+    if (n < 0) {
+      unreadable_ = true;
+      return -1;
+    }
+    total_ += static_cast<size_t>(n);
+    if (total_ > kMaxDocumentBytes) {
+      tooLarge_ = true;
+      return -1;
+    }
+    return static_cast<int>(n);
+  }
+
+  int fd_;
+  size_t total_ = 0;
+  bool tooLarge_ = false;
+  bool unreadable_ = false;
+};
+
+ParseOptions OptionsFor(Tree tree) { return ParseOptions{nullptr, tree == Tree::kCompact}; }
+
+}  // namespace
+
+bool Document::LoadUtf8(std::string_view utf8, Tree tree) {
+  DocPtr doc = ParseUntrusted(utf8.data(), utf8.size(), "UTF-8", OptionsFor(tree));
   if (!doc) return false;
   doc_ = std::move(doc);
   namespaces_.clear();
   return true;
 }
 
-bool Document::LoadBytes(std::string_view bytes) {
-  DocPtr doc = ParseUntrusted(bytes.data(), bytes.size(), nullptr);
+bool Document::LoadBytes(std::string_view bytes, Tree tree) {
+  DocPtr doc = ParseUntrusted(bytes.data(), bytes.size(), nullptr, OptionsFor(tree));
   if (!doc) return false;
   doc_ = std::move(doc);
   namespaces_.clear();
   return true;
 }
 
-bool Document::LoadUtf16(std::u16string_view text) {
+bool Document::LoadUtf16(std::u16string_view text, Tree tree) {
   if (!text.empty() && text.front() == u'\xFEFF') text.remove_prefix(1);
-  return LoadUtf8(platform::Utf16ToUtf8(text));
+  return LoadUtf8(platform::Utf16ToUtf8(text), tree);
+}
+
+LoadStatus Document::LoadFile(const std::string& path, Tree tree) {
+  const std::string host = platform::HostPath(path);
+  struct stat info;
+  // Checked before opening: opening a pipe would wait for a writer.
+  if (::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return LoadStatus::kUnreadable;
+  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LoadStatus::kUnreadable;
+  FileInput input(fd);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return LoadStatus::kUnreadable;
+  if (static_cast<uintmax_t>(info.st_size) > kMaxDocumentBytes) return LoadStatus::kTooLarge;
+  DocPtr doc;
+  {
+    // A read that fails makes libxml2 report an I/O error outside the
+    // parser's own (silenced) reports.
+    GenericErrorCapture quiet;
+    doc = ParseUntrusted(FileInput::Read, &input, nullptr, OptionsFor(tree));
+  }
+  if (!doc) input.ReadToEnd();
+  if (input.TooLarge()) return LoadStatus::kTooLarge;
+  if (input.Unreadable()) return LoadStatus::kUnreadable;
+  if (!doc) return LoadStatus::kNotWellFormed;
+  doc_ = std::move(doc);
+  namespaces_.clear();
+  return LoadStatus::kOk;
 }
 
 Node Document::CreateElement(std::string_view name, std::string_view nsUri) {
@@ -160,15 +242,37 @@ bool IsSimplePath(std::string_view name) {
   return name.find("//") == std::string_view::npos;
 }
 
-bool Matches(Node n, std::string_view name, std::string_view nsUri) {
-  if (n->type != XML_ELEMENT_NODE) return false;
-  const std::string_view uri = n->ns && n->ns->href ? C(n->ns->href) : "";
-  return uri == nsUri && name == C(n->name);
-}
+// Compares the element's name first, the cheaper and more telling test; an
+// element of a large document nearly always shares its namespace node with
+// the sibling before it, so a namespace once found equal is not compared
+// again.
+class ElementMatcher {
+ public:
+  ElementMatcher(std::string_view name, std::string_view nsUri) : name_(name), nsUri_(nsUri) {}
+  bool operator()(Node n) {
+    if (n->type != XML_ELEMENT_NODE || !NameIs(n->name)) return false;
+    if (n->ns && n->ns == matchingNs_) return true;
+    const std::string_view uri = n->ns && n->ns->href ? C(n->ns->href) : "";
+    if (uri != nsUri_) return false;
+    matchingNs_ = n->ns;
+    return true;
+  }
 
-void CollectChildren(Node parent, std::string_view name, std::string_view nsUri, std::vector<Node>& out) {
+ private:
+  // `name_` holds no NUL (a simple path).
+  bool NameIs(const xmlChar* name) const {
+    if (!name) return name_.empty();
+    const char* s = C(name);
+    return std::strncmp(s, name_.data(), name_.size()) == 0 && s[name_.size()] == '\0';
+  }
+  std::string_view name_;
+  std::string_view nsUri_;
+  xmlNsPtr matchingNs_ = nullptr;
+};
+
+void CollectChildren(Node parent, ElementMatcher& matches, std::vector<Node>& out) {
   for (Node c = parent->children; c; c = c->next)
-    if (Matches(c, name, nsUri)) out.push_back(c);
+    if (matches(c)) out.push_back(c);
 }
 
 std::vector<Node> SelectByXPath(Node parent, std::string_view name, std::string_view nsUri) {
@@ -199,7 +303,8 @@ std::vector<Node> SelectNodes(Node parent, std::string_view name, std::string_vi
     const size_t slash = name.find('/', start);
     const std::string_view step = name.substr(start, slash == std::string_view::npos ? name.npos : slash - start);
     std::vector<Node> next;
-    for (Node p : level) CollectChildren(p, step, nsUri, next);
+    ElementMatcher matches(step, nsUri);
+    for (Node p : level) CollectChildren(p, matches, next);
     level = std::move(next);
     if (slash == std::string_view::npos) break;
     start = slash + 1;
@@ -210,8 +315,9 @@ std::vector<Node> SelectNodes(Node parent, std::string_view name, std::string_vi
 Node SelectSingleNode(Node parent, std::string_view name, std::string_view nsUri) {
   if (!parent) return nullptr;
   if (IsSimplePath(name) && name.find('/') == std::string_view::npos) {
+    ElementMatcher matches(name, nsUri);
     for (Node c = parent->children; c; c = c->next)
-      if (Matches(c, name, nsUri)) return c;
+      if (matches(c)) return c;
     return nullptr;
   }
   auto nodes = SelectNodes(parent, name, nsUri);

@@ -15,6 +15,11 @@ namespace tsln2xml::xml {
 
 using Node = xmlNodePtr;
 
+// How a document is loaded: as a tree that may be changed and serialised
+// back, or as a compact one for reading only (see ParseOptions::compact).
+enum class Tree { kEditable, kCompact };
+enum class LoadStatus { kOk, kUnreadable, kTooLarge, kNotWellFormed };
+
 class Document {
  public:
   // An empty document: the declaration of version 1.0 and nothing else.
@@ -23,9 +28,13 @@ class Document {
 
   // Parses untrusted UTF-8 text / a file's bytes (encoding detected from the
   // text). Return false (and leave the document as it was) on failure.
-  bool LoadUtf8(std::string_view utf8);
-  bool LoadBytes(std::string_view bytes);
-  bool LoadUtf16(std::u16string_view text);
+  bool LoadUtf8(std::string_view utf8, Tree tree = Tree::kEditable);
+  bool LoadBytes(std::string_view bytes, Tree tree = Tree::kEditable);
+  bool LoadUtf16(std::u16string_view text, Tree tree = Tree::kEditable);
+  // Parses a file as it is read, a few kilobytes at a time, so that it is
+  // never held whole; at most kMaxDocumentBytes are read. On failure the
+  // document is left as it was.
+  LoadStatus LoadFile(const std::string& path, Tree tree = Tree::kEditable);
 
   xmlDocPtr get() const { return doc_.get(); }
   Node Root() const { return doc_ ? xmlDocGetRootElement(doc_.get()) : nullptr; }

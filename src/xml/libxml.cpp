@@ -65,6 +65,24 @@ void BoundedStartElement(void* ctx, const xmlChar* localname, const xmlChar* pre
   if (state->elementLines && ctxt->input) state->elementLines->push_back(ctxt->input->line);
 }
 
+// White space that the parser finds between markup (it has checked that the
+// text is all white space and that markup follows): left out of the tree when
+// an element is on either side. Such white space is either in element-only
+// content, where the schema ignores it, or beside a child element that the
+// schema refuses anyway (no schema of ours has mixed content); no converter
+// reads it. White space next to comments and other text is kept.
+void SpaceBetweenElements(void* ctx, const xmlChar* ch, int len) {
+  auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+  const xmlNode* before = ctxt->node ? ctxt->node->last : nullptr;
+  const xmlChar* next = ctxt->input ? ctxt->input->cur : nullptr;
+  // What follows the "<" may not be read yet (the end of the text read so
+  // far): then the white space is kept.
+  const bool elementFollows =
+      next && next[0] == '<' && next[1] != '\0' && next[1] != '/' && next[1] != '!' && next[1] != '?';
+  if ((before && before->type == XML_ELEMENT_NODE) || elementFollows) return;
+  xmlSAX2Characters(ctx, ch, len);
+}
+
 struct MemoryInput {
   const char* data;
   size_t left;
@@ -111,29 +129,45 @@ void EnsureInitialised() {
 
 const char* LastParseRefusal() { return tLastRefusal; }
 
-DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, std::vector<long>* elementLines) {
+DocPtr ParseUntrusted(xmlInputReadCallback read, void* context, const char* encoding, const ParseOptions& options) {
   EnsureInitialised();
   tLastRefusal = nullptr;
-  if (size > static_cast<size_t>(std::numeric_limits<int>::max())) return nullptr;
   ParserCtxtPtr ctxt(xmlNewParserCtxt());
   if (!ctxt || !ctxt->sax) return nullptr;
   ParseState state;
   state.startElement = ctxt->sax->startElementNs;
-  state.elementLines = elementLines;
+  state.elementLines = options.elementLines;
   ctxt->sax->internalSubset = RefuseDoctype;
   ctxt->sax->startElementNs = BoundedStartElement;
   ctxt->_private = &state;
   // HUGE only together with the two refusals above (see ParseState).
-  int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
-  if (encoding) options |= XML_PARSE_IGNORE_ENC;
-  xmlCtxtUseOptions(ctxt.get(), options);
-  // Read through a callback in pieces: libxml2 copies a memory input whole
-  // before parsing it, and keeps pieces only as long as it needs them.
-  MemoryInput input{data, size};
-  DocPtr doc(xmlCtxtReadIO(ctxt.get(), ReadMemoryInput, nullptr, &input, nullptr, encoding, options));
+  int flags = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
+  if (encoding) flags |= XML_PARSE_IGNORE_ENC;
+  if (options.compact) {
+    // Short texts (most values) are kept inside their nodes instead of in
+    // allocations of their own, and white space between elements is left out.
+    flags |= XML_PARSE_COMPACT;
+    ctxt->sax->ignorableWhitespace = SpaceBetweenElements;
+  }
+  xmlCtxtUseOptions(ctxt.get(), flags);
+  // libxml2 asks the callback for a few kilobytes at a time and drops what
+  // it has parsed, so the text is never held whole.
+  DocPtr doc(xmlCtxtReadIO(ctxt.get(), read, nullptr, context, nullptr, encoding, flags));
   ctxt->_private = nullptr;
   if (!doc || !ctxt->wellFormed || state.refused || xmlDocGetRootElement(doc.get()) == nullptr) return nullptr;
   return doc;
+}
+
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, const ParseOptions& options) {
+  if (size > static_cast<size_t>(std::numeric_limits<int>::max())) return nullptr;
+  // Read through a callback in pieces: libxml2 copies a memory input whole
+  // before parsing it.
+  MemoryInput input{data, size};
+  return ParseUntrusted(ReadMemoryInput, &input, encoding, options);
+}
+
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, std::vector<long>* elementLines) {
+  return ParseUntrusted(data, size, encoding, ParseOptions{elementLines, false});
 }
 
 }  // namespace tsln2xml::xml

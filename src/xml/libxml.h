@@ -6,6 +6,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlschemas.h>
 #include <libxml/parserInternals.h>
+#include <libxml/SAX2.h>
 #include <libxml/xmlschemastypes.h>
 #include <libxml/uri.h>
 #include <libxml/xpath.h>
@@ -73,6 +74,22 @@ class GenericErrorCapture {
 // approximately.
 DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding,
                       std::vector<long>* elementLines = nullptr);
+
+struct ParseOptions {
+  // As for ParseUntrusted above.
+  std::vector<long>* elementLines = nullptr;
+  // A smaller tree, quicker to build, for reading only: short texts are kept
+  // inside their nodes (a text node of it must not be given new content),
+  // and white space next to an element, between markup, is left out (a
+  // schema's element content ignores it; serialised, the tree does not give
+  // back the text's layout).
+  bool compact = false;
+};
+// The same, reading the text through `read` (libxml2's input callback: up
+// to `len` bytes into `buffer`, the count read, 0 at the end, -1 on error).
+// A read error ends the parse as a document that is not well-formed.
+DocPtr ParseUntrusted(xmlInputReadCallback read, void* context, const char* encoding, const ParseOptions& options);
+DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, const ParseOptions& options);
 // Why the last ParseUntrusted of this thread refused a document beyond one
 // of the bounds ("elements nested deeper than 256 levels"); null when the
 // last parse was not refused for a bound.

@@ -454,6 +454,16 @@ void ValidateDocument(const Document& doc) {
   ValidateAgainst(doc, *SchemaSetForNamespace(NamespaceOf(doc.Root())));
 }
 
+bool ConformsToSchema(const Document& doc) {
+  if (!doc.get() || doc.Empty()) return false;
+  const auto set = SchemaSetForNamespace(NamespaceOf(doc.Root()));
+  FirstError ignored;
+  SchemaValidCtxtPtr vctxt(xmlSchemaNewValidCtxt(set->get()));
+  if (!vctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlSchemaSetValidStructuredErrors(vctxt.get(), CaptureError, &ignored);
+  return xmlSchemaValidateDoc(vctxt.get(), doc.get()) == 0;
+}
+
 std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status) {
   EnsureInitialised();
   GenericErrorCapture quiet;

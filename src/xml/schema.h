@@ -69,6 +69,11 @@ void ValidateAgainst(const Document& doc, const SchemaSet& set);
 // Validates a converter's document against the schema set named by the
 // namespace of its root element.
 void ValidateDocument(const Document& doc);
+// Whether a converter's document is valid against the schema set named by
+// the namespace of its root element, without a report: false for no
+// document or an empty one; failures to find or compile the schema set as
+// for ValidateDocument.
+bool ConformsToSchema(const Document& doc);
 // A schema read from a file, compiled; references in it are resolved relative
 // to the file. nullptr with the reason when it cannot be used.
 enum class SchemaFileStatus { kOk, kUnreadable, kEmpty, kNotSchema };
