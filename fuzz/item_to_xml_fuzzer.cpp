@@ -34,6 +34,7 @@ struct Normalisation {
   const char* what;
 };
 constexpr Normalisation kNormalising[] = {
+    {2, "categories and constant texts are upper-cased"},
     {4, "LabelChar keeps its first character only"},
     {12, "a size name loses the characters its cleaning rule does not allow"},
     {13, "an order without models is stored with one empty model"},
