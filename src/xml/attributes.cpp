@@ -99,7 +99,7 @@ void PutAttribute(Node element, const char* name, std::string_view utf8) {
   text->doc = doc;
   if (utf8.size() < 2 * sizeof(void*)) {
     auto* inside = reinterpret_cast<xmlChar*>(&text->properties);
-    std::memcpy(inside, utf8.data(), utf8.size());
+    if (!utf8.empty()) std::memcpy(inside, utf8.data(), utf8.size());  // an empty view may have no data
     inside[utf8.size()] = 0;
     text->content = inside;
   } else {

@@ -38,6 +38,7 @@ class TextBuffer {
   TextBuffer(TextSink sink, void* context) : sink_(sink), context_(context) {}
 
   void Put(std::string_view text) {
+    if (text.empty()) return;  // an empty view may have no data to copy from
     if (text.size() > sizeof buffer_ - used_) {
       Flush();
       if (text.size() > sizeof buffer_) {

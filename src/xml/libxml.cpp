@@ -91,7 +91,7 @@ struct MemoryInput {
 int ReadMemoryInput(void* context, char* buffer, int len) {
   auto* input = static_cast<MemoryInput*>(context);
   const size_t n = std::min(input->left, static_cast<size_t>(std::max(len, 0)));
-  std::memcpy(buffer, input->data, n);
+  if (n) std::memcpy(buffer, input->data, n);
   input->data += n;
   input->left -= n;
   return static_cast<int>(n);
