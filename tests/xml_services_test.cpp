@@ -42,6 +42,35 @@ TEST(Attributes, WrittenForms) {
   EXPECT_EQ(doc.SerializeUtf16().rfind(u"<?xml version=\"1.0\"?>\n", 0), 0u);
 }
 
+// Long values go through scans that look at eight bytes at a time: a
+// character to replace or escape, or a byte outside ASCII, is found at any
+// place of a word.
+TEST(Attributes, LongValuesAreCheckedAtEveryPlace) {
+  const std::string base = "ABCDEFGHIJ\nKLMNOPQRSTUVWXYZ";
+  const std::string baseWritten = "ABCDEFGHIJ&#10;KLMNOPQRSTUVWXYZ";
+  const struct {
+    std::string put, written;
+    bool ansi;
+  } cases[] = {
+      {"\x01", "\xEF\xBF\xBD", false},        {"\x1F", "\xEF\xBF\xBD", false},
+      {"\xEF\xBF\xBF", "\xEF\xBF\xBD", false}, {"\xEF\xBF\xBE", "\xEF\xBF\xBD", false},
+      {"\xEF\xBF\xBD", "\xEF\xBF\xBD", false}, {"\xEF\xBC\xA1", "\xEF\xBC\xA1", false},
+      {"<", "&lt;", false},                    {"\"", "&quot;", false},
+      {"\r", "&#13;", false},                  {"\xE9", "\xC3\xA9", true},
+  };
+  for (const auto& c : cases) {
+    for (size_t at = 0; at <= base.size(); ++at) {
+      Document doc;
+      Node e = doc.CreateElement("E", kNs);
+      doc.SetRoot(e);
+      const std::string value = base.substr(0, at) + c.put + base.substr(at);
+      c.ansi ? SetAttributeText(e, "V", value) : SetAttributeUtf8(e, "V", value);
+      const std::string written = std::string(baseWritten).insert(at + (at > 10 ? 4 : 0), c.written);
+      EXPECT_NE(doc.SerializeUtf8().find("V=\"" + written + "\""), std::string::npos) << c.written << " at " << at;
+    }
+  }
+}
+
 TEST(Attributes, TypedReadsFollowTheConversionRules) {
   Document doc;
   ASSERT_TRUE(doc.LoadUtf8(R"(<E I="12" Big="70000" Neg="-129" Frac="1.5" Half="2.5" Text="abc" D="2.54000000000000003552714"

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdlib>
@@ -9,6 +10,8 @@
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "platform/byte_scan.h"
 
 namespace tsln2xml::platform {
 namespace {
@@ -40,6 +43,7 @@ struct CodePageTable {
   std::array<bool, 256> lead{};
   std::array<char16_t, 256> single{};
   std::array<bool, 256> identity{};  // an ASCII byte that both directions keep as it is
+  bool asciiIdentity = false;        // every ASCII byte is kept as it is
   std::vector<char16_t> pair;       // index lead << 8 | trail, double-byte only
   std::vector<uint16_t> reverse;    // code unit -> byte (< 0x100) or pair
 };
@@ -102,6 +106,7 @@ std::unique_ptr<CodePageTable> BuildTable(int codePage) {
   for (int b : undefinedSingles)
     if (table->reverse[b] == kUnmappedReverse) table->reverse[b] = static_cast<uint16_t>(b);
   for (int b = 0; b < 0x80; ++b) table->identity[b] = table->single[b] == b && table->reverse[b] == b;
+  table->asciiIdentity = std::all_of(table->identity.begin(), table->identity.begin() + 0x80, [](bool b) { return b; });
   iconv_close(cd);
   return table;
 }
@@ -321,7 +326,7 @@ namespace {
 // The end of the run of bytes from `from` that stand for themselves in both
 // directions (UTF-8 to the code page gives them back).
 size_t IdentityRun(const CodePageTable& t, std::string_view ansi, size_t from) {
-  size_t run = from;
+  size_t run = t.asciiIdentity ? AsciiRunEnd(ansi, from) : from;
   while (run < ansi.size() && t.identity[static_cast<uint8_t>(ansi[run])]) ++run;
   return run;
 }

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "core/exception.h"
+#include "platform/byte_scan.h"
 #include "platform/code_page.h"
 #include "platform/number_text.h"
 
@@ -27,14 +28,25 @@ constexpr std::array<bool, 256> kSuspectBytes = [] {
 }  // namespace
 
 bool HasOnlyXmlCharacters(std::string_view utf8) {
-  for (size_t i = 0; i < utf8.size(); ++i) {
+  // A control character other than tab, line feed and carriage return, or
+  // U+FFFE or U+FFFF (0xEF 0xBF 0xBE/0xBF).
+  auto unwanted = [utf8](size_t i) {
     const auto b = static_cast<uint8_t>(utf8[i]);
-    if (!kSuspectBytes[b]) continue;
-    if (b != 0xEF) return false;
-    if (i + 2 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) == 0xBF &&
-        (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE)
-      return false;
+    if (!kSuspectBytes[b]) return false;
+    return b != 0xEF || (i + 2 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) == 0xBF &&
+                         (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE);
+  };
+  size_t i = 0;
+  // Eight bytes at a time; only a word that may hold a byte below 0x20 or
+  // one outside ASCII is looked at byte by byte.
+  for (; i + 8 <= utf8.size(); i += 8) {
+    const uint64_t word = platform::LoadWord(utf8.data() + i);
+    if (!platform::MayHaveByteBelow(word, 0x20) && !(word & platform::kEveryByte80)) continue;
+    for (size_t k = i; k < i + 8; ++k)
+      if (unwanted(k)) return false;
   }
+  for (; i < utf8.size(); ++i)
+    if (unwanted(i)) return false;
   return true;
 }
 
