@@ -55,5 +55,23 @@ TEST(FuzzCorpus, DocumentSeedsImportInMemory) {
   }
 }
 
+// The catalogs kept as findings of the item list harness (a schema of their
+// own, another text encoding, rows of the wrong kinds) are refused by name.
+TEST(FuzzCorpus, CatalogFindingsAreRefused) {
+  const std::string corpus = std::string(TSLN2XML_SOURCE_DIR) + "/fuzz/corpus/item_list_fuzzer";
+  for (const auto& e : std::filesystem::directory_iterator(corpus)) {
+    if (e.path().filename().string().rfind("finding-", 0) != 0) continue;
+    const std::string bytes = ReadFile(e.path().string());
+    TempArea area;
+    WriteFile(area.File(CatalogFileName(bytes[0] & 0x1F)), bytes.substr(1));
+    BSTR xml = nullptr;
+    EXPECT_EQ(EnumerateItemsString("", area.path().c_str(), &xml, nullptr), 5) << e.path();
+    const std::string message = LastErrorMessage(), why = message.substr(message.find(".ctl: ") + 6);
+    EXPECT_TRUE(message.starts_with("Could not read item catalog ") &&
+                (why.starts_with("not an item catalog: ") || why.starts_with("damaged catalog: ")))
+        << e.path() << ": " << message;
+  }
+}
+
 }  // namespace
 }  // namespace tsln2xml::test
