@@ -320,7 +320,42 @@ CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> conte
   sqlite3_bind_text(stmt.get(), 4, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
   if (sqlite3_step(stmt.get()) != SQLITE_DONE) return rollback();
   stmt.reset();
+  if (const CatalogStatus back = ReadBack(name, content); back != CatalogStatus::kOk) {
+    Exec("ROLLBACK");
+    return back;
+  }
   if (!Exec("COMMIT")) return rollback();
+  // Once more from the file: a page that SQLite refuses as it loads it (a
+  // cell outside its page's content area) can still take an insert while it
+  // is cached, and what was stored there no read finds. (Another process
+  // may have written or removed the item meanwhile, so only that it reads
+  // counts here.)
+  sqlite3_db_release_memory(db_.get());
+  return ReadBack(name, {});
+}
+
+// Reads a row just written: in its transaction it must hold `content`;
+// after the commit (no `content`) the catalog must not turn out damaged. A
+// damaged catalog can take a write that no read finds again, and that must
+// not pass for stored (a failure after the commit leaves a row that no read
+// would have found anyway).
+CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content) {
+  auto stmt = Prepare(kGetSql);
+  if (!stmt) return Fail();
+  sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(stmt.get());
+  if (!content) {
+    // What is committed stays so: only a catalog found damaged fails now,
+    // not a read that another process's lock or an I/O error stopped.
+    if ((rc & 0xFF) == SQLITE_CORRUPT) return Fail();
+    return rc != SQLITE_ROW || RowIsSound(stmt.get()) ? CatalogStatus::kOk : Refuse(kDamagedRow);
+  }
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail();
+  if (rc == SQLITE_DONE || !RowIsSound(stmt.get())) return Refuse(kDamagedRow);
+  const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(stmt.get(), kContentColumn));
+  const auto bytes = static_cast<size_t>(sqlite3_column_bytes(stmt.get(), kContentColumn));
+  if (bytes != content->size() || (bytes && std::memcmp(blob, content->data(), bytes) != 0))
+    return Refuse(kDamagedRow);
   return CatalogStatus::kOk;
 }
 

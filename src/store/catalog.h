@@ -68,7 +68,9 @@ class Catalog {
   CatalogStatus List(std::vector<ItemAttributes>& out);
   // Writes an item in one transaction: a new item gets its creation time and
   // user; an existing one keeps its name's spelling and creation, and its
-  // history moves on (previous <- last <- now).
+  // history moves on (previous <- last <- now). The row is read back before
+  // the commit, and read from the file after it: a write that does not read
+  // back fails (a damaged catalog).
   CatalogStatus Put(std::string_view name, std::span<const uint8_t> content, int32_t now, const std::string& user);
   // Removes an item; kNotFound when there is none.
   CatalogStatus Remove(std::string_view name);
@@ -79,6 +81,7 @@ class Catalog {
   CatalogStatus Fail();
   CatalogStatus Refuse(const std::string& why);
   CatalogStatus CheckSchema();
+  CatalogStatus ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content);
   CatalogStatus TooLong(const std::string& hostPath);
   static CatalogStatus Open(const std::string& hostPath, int flags, Catalog& out);
   static CatalogStatus CreateWithItem(const std::string& hostPath, std::string_view name,
