@@ -13,6 +13,7 @@
 // another text encoding, rows of the wrong kinds) is refused with code 5.
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -64,7 +65,8 @@ void ExpectWellFormed(int16_t code, BSTR text) {
   const std::u16string_view view = platform::BstrView(text);
   std::string bytes = "\xFF\xFE";
   bytes.resize(2 + view.size() * 2);
-  std::memcpy(bytes.data() + 2, view.data(), view.size() * 2);  // little-endian host
+  static_assert(std::endian::native == std::endian::little);
+  std::memcpy(bytes.data() + 2, view.data(), view.size() * 2);
   if (!xml::ParseUntrusted(bytes.data(), bytes.size(), nullptr))
     fuzz::Finding("a list is not a well-formed document", code, std::u16string(view));
 }
