@@ -340,7 +340,8 @@ CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> conte
 // not pass for stored (a failure after the commit leaves a row that no read
 // would have found anyway).
 CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content) {
-  auto stmt = Prepare(kGetSql);
+  // After the commit the row's page is what counts, not its content again.
+  auto stmt = Prepare(content ? kGetSql : kGetAttributesSql);
   if (!stmt) return Fail();
   sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
   const int rc = sqlite3_step(stmt.get());
