@@ -8,7 +8,9 @@
 //   build/tsln2xml raw get Marker /tmp/area DEMO corpus/demo
 // Build with clang: cmake -B build-fuzz -DTSLN2XML_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -36,11 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   writer.Walk(sink);
   sink.Finish();
 
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
+  // The text as UTF-16LE bytes behind a byte-order mark, copied whole.
+  static_assert(std::endian::native == std::endian::little);
+  std::string bytes(2 + 2 * text.size(), '\0');
+  bytes[0] = '\xFF';
+  bytes[1] = '\xFE';
+  std::memcpy(bytes.data() + 2, text.data(), 2 * text.size());
   if (!tsln2xml::xml::ParseUntrusted(bytes.data(), bytes.size(), nullptr)) std::abort();
   return 0;
 }

@@ -55,5 +55,27 @@ TEST(FuzzCorpus, DocumentSeedsImportInMemory) {
   }
 }
 
+// The catalogs kept as findings of the item list harness fail its lists with
+// code 5; those of another schema or text encoding (finding-schema-*) and
+// those with rows of the wrong kinds (finding-rows-*) say so.
+TEST(FuzzCorpus, CatalogFindingsAreRefused) {
+  const std::string corpus = std::string(TSLN2XML_SOURCE_DIR) + "/fuzz/corpus/item_list_fuzzer";
+  for (const auto& e : std::filesystem::directory_iterator(corpus)) {
+    const std::string name = e.path().filename().string();
+    if (!name.starts_with("finding-")) continue;
+    const std::string bytes = ReadFile(e.path().string());
+    TempArea area;
+    WriteFile(area.File(CatalogFileName(bytes[0] & 0x1F)), bytes.substr(1));
+    BSTR xml = nullptr;
+    EXPECT_EQ(EnumerateItemsString("", area.path().c_str(), &xml, nullptr), 5) << name;
+    const std::string message = LastErrorMessage();
+    const std::string why = name.starts_with("finding-schema-") ? ".ctl: not an item catalog: "
+                            : name.starts_with("finding-rows-") ? ".ctl: damaged catalog: "
+                                                                : ".ctl: ";
+    EXPECT_TRUE(message.starts_with("Could not read item catalog ") && message.find(why) != std::string::npos)
+        << name << ": " << message;
+  }
+}
+
 }  // namespace
 }  // namespace tsln2xml::test

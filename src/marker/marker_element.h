@@ -35,6 +35,8 @@ class MarkerElement {
   void AppendChild(MarkerElement child) {
     if (text_.empty()) children_.push_back(std::move(child));
   }
+  // Room for `count` children, so that appending them moves none.
+  void ReserveChildren(size_t count) { children_.reserve(count); }
   template <class Value>
   void AppendChild(std::string name, Value&& value) {
     AppendChild(MarkerElement(std::move(name), std::forward<Value>(value)));

@@ -2,6 +2,9 @@
 
 #include "platform/code_page.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace tsln2xml::marker {
 namespace {
 
@@ -11,6 +14,16 @@ constexpr std::u16string_view kLineEnd = u"\r\n";
 bool IsAscii(std::string_view text) {
   for (char c : text)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// ASCII that needs no escape and no replacement (AppendEscaped below).
+bool IsPlain(std::string_view text) {
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x80 || (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == '&' || u == '<' || u == '>' || u == '"')
+      return false;
+  }
   return true;
 }
 
@@ -29,11 +42,23 @@ void AppendEscaped(std::u16string& out, char16_t c) {
 
 }  // namespace
 
+// Widened in pieces and appended a piece at a time, not a unit at a time:
+// names and numbers are most of a marker document's text.
 void MarkerTextWriter::Ascii(std::string_view text) {
-  for (char c : text) buffer_ += static_cast<char16_t>(static_cast<unsigned char>(c));
+  char16_t wide[64];
+  while (!text.empty()) {
+    const size_t n = std::min(text.size(), std::size(wide));
+    for (size_t i = 0; i < n; ++i) wide[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+    buffer_.append(wide, n);
+    text.remove_prefix(n);
+  }
 }
 
 void MarkerTextWriter::Escaped(std::string_view narrow) {
+  if (IsPlain(narrow)) {
+    Ascii(narrow);
+    return;
+  }
   if (IsAscii(narrow)) {
     for (char c : narrow) AppendEscaped(buffer_, static_cast<char16_t>(c));
     return;

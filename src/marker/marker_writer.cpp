@@ -28,6 +28,7 @@ std::string TextUpToNul(std::span<const uint8_t> bytes) {
 
 MarkerElement PointElement(const char* name, const char* optionName, const GeometryPoint& p) {
   MarkerElement e(name);
+  e.ReserveChildren(6);
   e.SetAttribute("X", static_cast<double>(p.x));
   e.SetAttribute("Y", static_cast<double>(p.y));
   e.AppendChild("type", std::string(CodeName(kPointType, p.type)));
@@ -370,6 +371,7 @@ void MarkerWriter::WritePieces() {
                                                        header_.expandedNotchTable, budget_);
     if (geometry.complete) {
       MarkerElement perimeter("perimeterline");
+      perimeter.ReserveChildren(geometry.perimeter.size());
       for (const auto& p : geometry.perimeter)
         perimeter.AppendChild(PointElement("perimeterpoint", "perimeterpointoption", p));
       piece.AppendChild(std::move(perimeter));
@@ -377,6 +379,7 @@ void MarkerWriter::WritePieces() {
         MarkerElement internal("internalline");
         internal.AppendChild("type", static_cast<int32_t>(line.type));
         internal.AppendChild("id", static_cast<int32_t>(line.id));
+        internal.ReserveChildren(2 + line.points.size());
         for (const auto& p : line.points)
           internal.AppendChild(PointElement("internalpoint", "internalpointoption", p));
         piece.AppendChild(std::move(internal));

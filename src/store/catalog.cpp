@@ -1,6 +1,7 @@
 #include "store/catalog.h"
 
 #include "platform/paths.h"
+#include "store/item_store.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -22,11 +24,13 @@ namespace {
 
 std::atomic<int> gBusyTimeoutMs{15000};
 thread_local bool tLastFailureWasLock = false;
+thread_local std::string tLastRefusal;
 
 // Room kept after a catalog's path for the private name of a first write
 // (".new", a process id, "-", a counter).
 constexpr size_t kPrivateNameRoom = 32;
 
+constexpr std::string_view kCreate = "CREATE TABLE IF NOT EXISTS ";
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS items("
     " name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
@@ -34,10 +38,68 @@ constexpr const char* kSchema =
     " created INTEGER NOT NULL, created_user TEXT NOT NULL,"
     " modified INTEGER NOT NULL, modified_user TEXT NOT NULL,"
     " prev_modified INTEGER NOT NULL, prev_modified_user TEXT NOT NULL)";
+constexpr std::string_view kKeyIndex = "sqlite_autoindex_items_1";
+
+// Whether `sql` is the statement SQLite keeps for the table that kSchema
+// creates ("CREATE TABLE items(...)").
+bool IsItemsTable(std::string_view sql) {
+  constexpr std::string_view kept = "CREATE TABLE ";
+  return sql.starts_with(kept) && sql.substr(kept.size()) == std::string_view(kSchema).substr(kCreate.size());
+}
+
+// Every read selects these columns first, in the order ReadAttributes and
+// RowIsSound take them; length() and typeof() look at a record's header, not
+// at its content.
+constexpr const char* kGetSql =
+    "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
+    "prev_modified_user, typeof(content), content FROM items WHERE name = ?1";
+constexpr const char* kGetAttributesSql =
+    "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
+    "prev_modified_user, typeof(content) FROM items WHERE name = ?1";
+// Get reads the content through the blob interface, by the row's id.
+constexpr const char* kGetRowSql =
+    "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
+    "prev_modified_user, typeof(content), rowid FROM items WHERE name = ?1";
+constexpr int kRowidColumn = 9;
+constexpr const char* kListSql =
+    "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
+    "prev_modified_user, typeof(content) FROM items ORDER BY name COLLATE NOCASE";
+constexpr int kContentColumn = 9;
+
+constexpr const char* kDamagedRow =
+    "damaged catalog: an item's name, content, times or users are not what this store writes";
 
 std::string ColumnText(sqlite3_stmt* s, int col) {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
   return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(s, col))) : std::string();
+}
+
+bool IsInt32(sqlite3_stmt* s, int col) {
+  if (sqlite3_column_type(s, col) != SQLITE_INTEGER) return false;
+  const sqlite3_int64 v = sqlite3_column_int64(s, col);
+  return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+// Whether a row holds what Put writes: a name that can name an item (1 to 20
+// bytes of text without NUL), content that is bytes (its length then counts
+// bytes, not characters), 32-bit times and users that are text. The columns'
+// NOT NULL and types bind what SQLite writes, not what a file holds: a row
+// of another kind comes from a damaged or foreign file and is refused rather
+// than read as something it is not (a NUL would cut the name a list shows,
+// so that it names another item).
+bool RowIsSound(sqlite3_stmt* s) {
+  if (sqlite3_column_type(s, 0) != SQLITE_TEXT) return false;
+  const auto* name = sqlite3_column_text(s, 0);
+  const int nameBytes = sqlite3_column_bytes(s, 0);
+  if (!name || nameBytes < 1 || nameBytes > static_cast<int>(kMaxItemName) || std::memchr(name, 0, nameBytes))
+    return false;
+  const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(s, 8));
+  if (!type || std::string_view(type) != "blob") return false;
+  for (int col : {2, 4, 6})
+    if (!IsInt32(s, col)) return false;
+  for (int col : {3, 5, 7})
+    if (sqlite3_column_type(s, col) != SQLITE_TEXT) return false;
+  return true;
 }
 
 void ReadAttributes(sqlite3_stmt* s, ItemAttributes& a) {
@@ -112,6 +174,7 @@ CatalogStatus Catalog::TooLong(const std::string& hostPath) {
 }
 
 CatalogStatus Catalog::Open(const std::string& hostPath, int flags, Catalog& out) {
+  tLastRefusal.clear();
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(hostPath.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
@@ -119,7 +182,54 @@ CatalogStatus Catalog::Open(const std::string& hostPath, int flags, Catalog& out
   out.busy_ = std::make_shared<BusyWait>();
   out.busy_->hostPath = hostPath;
   sqlite3_busy_handler(db, &BusyWait::Handler, out.busy_.get());
+  // A catalog is a file that any program can write. SQLite reads hostile
+  // files safely only when told to (no SQL of the file's schema that is not
+  // marked harmless, no writes to its own tables or schema, every cell's
+  // size checked), and CheckSchema then refuses whatever this store would
+  // not have written.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+#ifdef SQLITE_DBCONFIG_TRUSTED_SCHEMA
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+#endif
+#ifdef SQLITE_DBCONFIG_ENABLE_VIEW
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+#endif
+  if (!out.Exec("PRAGMA cell_size_check = ON")) return out.Fail();
+  return out.CheckSchema();
+}
+
+// The schema must be the one Put creates, or none yet: the items table as
+// kSchema has it and the index of its key. Anything else would have SQLite
+// run the file's own SQL on a read or a write: a view named items can yield
+// rows without end, a generated column a gigabyte of content from a small
+// file, a trigger can delete the item a write has just stored. A catalog in
+// another text encoding would turn the code page bytes of names into other
+// bytes.
+CatalogStatus Catalog::CheckSchema() {
+  auto stmt = Prepare("SELECT type, name, sql FROM sqlite_master");
+  if (!stmt) return Fail();
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    const std::string type = ColumnText(stmt.get(), 0), name = ColumnText(stmt.get(), 1);
+    const bool table = type == "table" && name == "items" && IsItemsTable(ColumnText(stmt.get(), 2));
+    const bool key = type == "index" && name == kKeyIndex && sqlite3_column_type(stmt.get(), 2) == SQLITE_NULL;
+    if (!table && !key)
+      return Refuse("not an item catalog: it holds tables, views, triggers or indexes this store does not create");
+  }
+  if (rc != SQLITE_DONE) return Fail();
+  stmt = Prepare("PRAGMA encoding");
+  if (!stmt) return Fail();
+  rc = sqlite3_step(stmt.get());
+  if (rc != SQLITE_ROW) return Fail();
+  if (ColumnText(stmt.get(), 0) != "UTF-8") return Refuse("not an item catalog: its text is not UTF-8");
   return CatalogStatus::kOk;
+}
+
+CatalogStatus Catalog::Refuse(const std::string& why) {
+  error_ = why;
+  tLastRefusal = error_;
+  return CatalogStatus::kError;
 }
 
 CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
@@ -152,9 +262,7 @@ CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
 
 CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withContent) {
   tLastFailureWasLock = false;
-  auto stmt = Prepare(
-      "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
-      "prev_modified_user, rowid FROM items WHERE name = ?1");
+  auto stmt = Prepare(withContent ? kGetRowSql : kGetAttributesSql);
   if (!stmt) {
     // A catalog that was never written to has no table yet: it holds nothing.
     if (sqlite3_errcode(db_.get()) == SQLITE_ERROR && std::string(sqlite3_errmsg(db_.get())).find("no such table") == 0)
@@ -165,13 +273,15 @@ CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withCont
   const int rc = sqlite3_step(stmt.get());
   if (rc == SQLITE_DONE) return CatalogStatus::kNotFound;
   if (rc != SQLITE_ROW) return Fail();
+  if (!RowIsSound(stmt.get())) return Refuse(kDamagedRow);
   ReadAttributes(stmt.get(), out.attributes);
   if (!withContent) return CatalogStatus::kOk;
   // The bytes are read straight into the item's buffer (a column value would
   // be one more copy of the whole item). The statement stays open meanwhile,
   // so the read sees the row it found.
   sqlite3_blob* blob = nullptr;
-  int blobRc = sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt.get(), 8), 0, &blob);
+  int blobRc =
+      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt.get(), kRowidColumn), 0, &blob);
   if (blobRc == SQLITE_OK) {
     const int size = sqlite3_blob_bytes(blob);
     out.content.resize(static_cast<size_t>(size));
@@ -185,16 +295,22 @@ CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withCont
 
 CatalogStatus Catalog::List(std::vector<ItemAttributes>& out) {
   out.clear();
-  auto stmt = Prepare(
-      "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
-      "prev_modified_user FROM items ORDER BY name COLLATE NOCASE");
+  auto stmt = Prepare(kListSql);
   if (!stmt) {
     if (std::string(sqlite3_errmsg(db_.get())).find("no such table") == 0) return CatalogStatus::kOk;
     return Fail();
   }
   int rc;
-  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) ReadAttributes(stmt.get(), out.emplace_back());
-  return rc == SQLITE_DONE ? CatalogStatus::kOk : Fail();
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    if (!RowIsSound(stmt.get())) {
+      out.clear();
+      return Refuse(kDamagedRow);
+    }
+    ReadAttributes(stmt.get(), out.emplace_back());
+  }
+  if (rc == SQLITE_DONE) return CatalogStatus::kOk;
+  out.clear();
+  return Fail();
 }
 
 CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> content, int32_t now,
@@ -221,7 +337,43 @@ CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> conte
   sqlite3_bind_text(stmt.get(), 4, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
   if (sqlite3_step(stmt.get()) != SQLITE_DONE) return rollback();
   stmt.reset();
+  if (const CatalogStatus back = ReadBack(name, content); back != CatalogStatus::kOk) {
+    Exec("ROLLBACK");
+    return back;
+  }
   if (!Exec("COMMIT")) return rollback();
+  // Once more from the file: a page that SQLite refuses as it loads it (a
+  // cell outside its page's content area) can still take an insert while it
+  // is cached, and what was stored there no read finds. (Another process
+  // may have written or removed the item meanwhile, so only that it reads
+  // counts here.)
+  sqlite3_db_release_memory(db_.get());
+  return ReadBack(name, {});
+}
+
+// Reads a row just written: in its transaction it must hold `content`;
+// after the commit (no `content`) the catalog must not turn out damaged. A
+// damaged catalog can take a write that no read finds again, and that must
+// not pass for stored (a failure after the commit leaves a row that no read
+// would have found anyway).
+CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content) {
+  // After the commit the row's page is what counts, not its content again.
+  auto stmt = Prepare(content ? kGetSql : kGetAttributesSql);
+  if (!stmt) return Fail();
+  sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(stmt.get());
+  if (!content) {
+    // What is committed stays so: only a catalog found damaged fails now,
+    // not a read that another process's lock or an I/O error stopped.
+    if ((rc & 0xFF) == SQLITE_CORRUPT) return Fail();
+    return rc != SQLITE_ROW || RowIsSound(stmt.get()) ? CatalogStatus::kOk : Refuse(kDamagedRow);
+  }
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail();
+  if (rc == SQLITE_DONE || !RowIsSound(stmt.get())) return Refuse(kDamagedRow);
+  const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(stmt.get(), kContentColumn));
+  const auto bytes = static_cast<size_t>(sqlite3_column_bytes(stmt.get(), kContentColumn));
+  if (bytes != content->size() || (bytes && std::memcmp(blob, content->data(), bytes) != 0))
+    return Refuse(kDamagedRow);
   return CatalogStatus::kOk;
 }
 
@@ -320,6 +472,8 @@ size_t MaxCatalogPath() {
 }
 
 bool LastCatalogFailureWasLock() { return tLastFailureWasLock; }
+
+const std::string& LastCatalogRefusal() { return tLastRefusal; }
 
 void SetCatalogBusyTimeout(int milliseconds) { gBusyTimeoutMs = milliseconds; }
 

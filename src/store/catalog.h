@@ -48,22 +48,29 @@ enum class CatalogStatus { kOk, kMissing, kNotFound, kError, kTooLong };
 class Catalog {
  public:
   // Opens an existing catalog for reading: kMissing when nothing of that name
-  // exists, kError when it is not a catalog (a directory, say) or cannot be
-  // read. A catalog left with a hot journal by a process that died while
-  // writing is rolled back to its last committed state on the first read, so
-  // readers open it writable when they may (a write-protected file is read
-  // as it is).
+  // exists, kError when it is not a catalog (a directory, say, or an SQLite
+  // file with tables, views, triggers or indexes of its own, or of another
+  // text encoding: see LastCatalogRefusal) or cannot be read. A catalog
+  // left with a hot journal by a process that died while writing is rolled
+  // back to its last committed state as it is opened, so readers open it
+  // writable when they may (a write-protected file is read as it is).
   static CatalogStatus OpenForReading(const std::string& path, Catalog& out);
-  // Opens or creates a catalog for writing; its directory must exist.
+  // Opens or creates a catalog for writing; its directory must exist. An
+  // existing file is refused as for reading.
   static CatalogStatus OpenForWriting(const std::string& path, Catalog& out);
 
-  // Reads one item (kNotFound when there is none).
+  // Reads one item (kNotFound when there is none). A row that Put would not
+  // have written (a name that cannot name an item, content that is not
+  // bytes, a time that is not a 32-bit integer, a user that is not text) is
+  // refused with kError, here and in List.
   CatalogStatus Get(std::string_view name, StoredItem& out, bool withContent = true);
   // Every item's attributes, in name order.
   CatalogStatus List(std::vector<ItemAttributes>& out);
   // Writes an item in one transaction: a new item gets its creation time and
   // user; an existing one keeps its name's spelling and creation, and its
-  // history moves on (previous <- last <- now).
+  // history moves on (previous <- last <- now). The row is read back before
+  // the commit, and read from the file after it: a write that does not read
+  // back fails (a damaged catalog).
   CatalogStatus Put(std::string_view name, std::span<const uint8_t> content, int32_t now, const std::string& user);
   // Removes an item; kNotFound when there is none.
   CatalogStatus Remove(std::string_view name);
@@ -75,6 +82,9 @@ class Catalog {
 
  private:
   CatalogStatus Fail();
+  CatalogStatus Refuse(const std::string& why);
+  CatalogStatus CheckSchema();
+  CatalogStatus ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content);
   CatalogStatus TooLong(const std::string& hostPath);
   static CatalogStatus Open(const std::string& hostPath, int flags, Catalog& out);
   static CatalogStatus CreateWithItem(const std::string& hostPath, std::string_view name,
@@ -111,6 +121,10 @@ size_t MaxCatalogPath();
 // Whether the last catalog that this thread opened or read an item from
 // failed because another process held it locked past the busy timeout.
 bool LastCatalogFailureWasLock();
+// Why the last catalog that this thread opened was refused as not one this
+// store wrote (another schema, another text encoding, a damaged row); ""
+// when it was not.
+const std::string& LastCatalogRefusal();
 
 // How long opening, reading or writing a catalog waits for another
 // process's lock before it fails (15 seconds unless changed; tests shorten

@@ -236,6 +236,7 @@ std::string StoreFailureDetail(int32_t result, std::string_view controlPath) {
     return "the path is longer than the " + std::to_string(MaxCatalogPath()) +
            " bytes a catalog path may have: " + platform::HostPath(controlPath);
   if (result == kCatalogError && LastCatalogFailureWasLock()) return "storage area is locked by another process";
+  if (result == kCatalogError && !LastCatalogRefusal().empty()) return LastCatalogRefusal();
   return {};
 }
 

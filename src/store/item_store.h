@@ -68,9 +68,10 @@ int32_t LookupItem(std::string_view controlPath, std::string_view itemName, Item
 int32_t TranslateStoragePath(std::string_view storageDirectory, std::string& out);
 
 // What the message of a failure with `result` adds to its plain text, for
-// the control path `controlPath`: the path that is too long, or that another
-// process held the catalog locked past the busy timeout (as this thread's
-// last catalog call found). "" when the plain text says it all.
+// the control path `controlPath`: the path that is too long, that another
+// process held the catalog locked past the busy timeout, or why the catalog
+// was refused as not one this store wrote (as this thread's last catalog
+// call found). "" when the plain text says it all.
 std::string StoreFailureDetail(int32_t result, std::string_view controlPath);
 
 // One item kept in memory in place of the storage area, for the fuzz
