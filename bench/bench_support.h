@@ -37,20 +37,27 @@ class ScratchArea {
   std::string path_;
 };
 
-// Runs a program with its output discarded; returns its exit code (-1 when it
-// could not be started).
-inline int RunQuiet(const std::vector<std::string>& args) {
+// Starts a program with its output (and, unless `keepErrors`, its errors)
+// discarded; its process id, or -1 when it could not be started.
+inline pid_t SpawnQuiet(const std::vector<std::string>& args, bool keepErrors = false) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (!keepErrors) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid;
   const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
+  return rc == 0 ? pid : -1;
+}
+
+// Runs a program with its output discarded; returns its exit code (-1 when it
+// could not be started).
+inline int RunQuiet(const std::vector<std::string>& args) {
+  const pid_t pid = SpawnQuiet(args);
+  if (pid < 0) return -1;
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -77,18 +84,9 @@ struct ProgramRun {
 // Runs a program to its end with its output (and, unless `keepErrors`, its
 // errors) discarded, watching its memory.
 inline ProgramRun RunWatched(const std::vector<std::string>& args, bool keepErrors = false) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  if (!keepErrors) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
-  pid_t pid;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return {};
+  const pid_t pid = SpawnQuiet(args, keepErrors);
+  if (pid < 0) return {};
   int status = 0;
   ProgramRun run;
   while (waitpid(pid, &status, WNOHANG) == 0) {

@@ -11,7 +11,6 @@
 // must have the SHA-256 recorded in bench/compare.sums (written by --record),
 // so a faster conversion that changes a single byte shows.
 
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -30,7 +29,6 @@
 #include "converters/registry.h"
 #include "core/data_types.h"
 
-extern char** environ;
 
 namespace tsln2xml::bench {
 namespace {
@@ -45,18 +43,9 @@ Measure Timed(const std::vector<std::string>& command, const std::string& scratc
   const std::string peakFile = scratch + "/peak.txt";
   std::vector<std::string> args = {"/usr/bin/time", "-f", "%M", "-o", peakFile};
   args.insert(args.end(), command.begin(), command.end());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = SpawnQuiet(args);
   Measure m;
-  if (rc != 0) return m;
+  if (pid < 0) return m;
   int status = 0;
   rusage usage{};
   if (wait4(pid, &status, 0, &usage) != pid) return m;
