@@ -32,9 +32,6 @@ constexpr EscapeTable MakeEscapes(bool attribute) {
 }
 constexpr EscapeTable kTextEscapes = MakeEscapes(false);
 constexpr EscapeTable kAttributeEscapes = MakeEscapes(true);
-// The bytes that have an entry in each table.
-constexpr const char* kTextSpecials = "<>&\r";
-constexpr const char* kAttributeSpecials = "<>&\r\n\t\"";
 
 class TextBuffer {
  public:
@@ -61,10 +58,10 @@ class TextBuffer {
   void Indent(int level) { Put(kIndent.substr(0, 2 * static_cast<size_t>(std::min(level, kMaxIndentLevels)))); }
 
   // Text content: "<", ">", "&" and carriage returns escaped.
-  void PutText(const xmlChar* text) { PutEscaped(text, kTextEscapes, kTextSpecials); }
+  void PutText(const xmlChar* text) { PutEscaped(text, kTextEscapes); }
   // An attribute value between double quotes: white space other than the
   // space as character references, quotes and markup characters escaped.
-  void PutAttributeValue(const xmlChar* text) { PutEscaped(text, kAttributeEscapes, kAttributeSpecials); }
+  void PutAttributeValue(const xmlChar* text) { PutEscaped(text, kAttributeEscapes); }
 
   bool Finish() {
     Flush();
@@ -72,18 +69,21 @@ class TextBuffer {
   }
 
  private:
-  // Runs of characters without an escape are found by strcspn (which looks
-  // at many bytes at once) and copied at once; the terminating NUL ends the
-  // text.
-  void PutEscaped(const xmlChar* text, const EscapeTable& escapes, const char* specials) {
-    const char* p = C(text);
-    while (true) {
-      const size_t run = std::strcspn(p, specials);
-      Put(std::string_view(p, run));
-      p += run;
-      if (!*p) return;
-      Put(escapes[static_cast<uint8_t>(*p)]);
-      ++p;
+  // Runs of characters without an escape are copied at once; the table has
+  // no entry for the terminating NUL, which is checked apart. (Not strcspn:
+  // a checked build looks at the whole rest of the text on every call.)
+  void PutEscaped(const xmlChar* text, const EscapeTable& escapes) {
+    const xmlChar* run = text;
+    for (const xmlChar* p = text;; ++p) {
+      const char* escape = escapes[*p];
+      if (!escape) {
+        if (*p) continue;
+        Put(std::string_view(C(run), static_cast<size_t>(p - run)));
+        return;
+      }
+      Put(std::string_view(C(run), static_cast<size_t>(p - run)));
+      Put(escape);
+      run = p + 1;
     }
   }
 
