@@ -67,6 +67,37 @@ void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<uint8_t> kEmptyLibrary = {0, 0};
 
+// Writes land where the item is positioned: a gap before a write reads as
+// zeros, a write across the end overwrites and appends, and an item larger
+// than the store's read-back piece commits and reads back whole.
+TEST(Store, PositionedWritesCommitAndReadBackWhole) {
+  TempArea area;
+  std::vector<uint8_t> expected(250, 0);
+  store::ItemHandle* handle = nullptr;
+  ASSERT_EQ(store::OpenItem(Catalog(area), "A", store::kModeCreate, "", handle, nullptr), store::kStoreOk);
+  auto write = [&](int32_t at, const std::vector<uint8_t>& bytes) {
+    ASSERT_EQ(store::SeekItem(handle, at, SEEK_SET), 0);
+    ASSERT_EQ(store::WriteItem(bytes.data(), 1, bytes.size(), handle), bytes.size());
+    if (expected.size() < at + bytes.size()) expected.resize(at + bytes.size());
+    std::copy(bytes.begin(), bytes.end(), expected.begin() + at);
+  };
+  write(0, std::vector<uint8_t>(100, 1));
+  write(200, std::vector<uint8_t>(50, 2));
+  write(240, std::vector<uint8_t>(20, 3));
+  std::vector<uint8_t> large(300001);
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<uint8_t>(i * 7);
+  write(260, large);
+  ASSERT_EQ(store::CommitItem(handle), store::kStoreOk);
+  store::CloseItem(Catalog(area), "A", handle);
+
+  ASSERT_EQ(store::OpenItem(Catalog(area), "A", store::kModeRead, "", handle, nullptr), store::kStoreOk);
+  const auto whole = store::PeekItem(handle);
+  EXPECT_EQ(std::vector<uint8_t>(whole.begin(), whole.end()), expected);
+  ASSERT_EQ(store::SeekItem(handle, 260, SEEK_SET), 0);
+  EXPECT_EQ(store::PeekItem(handle).size(), large.size());
+  store::CloseItem(Catalog(area), "A", handle);
+}
+
 // A failure inside the conversion comes after the item was created for
 // writing: nothing of it is committed, into a fresh area or over an item.
 TEST(Store, FailedImportsLeaveTheAreaAsItWas) {

@@ -56,6 +56,8 @@ int32_t XMLDataItem::Seek(int32_t offset, int origin) {
 
 size_t XMLDataItem::Read(void* buffer, size_t bytes) { return handle_ ? store::ReadItem(buffer, 1, bytes, handle_) : 0; }
 
+std::span<const uint8_t> XMLDataItem::RestOfItem() const { return store::PeekItem(handle_); }
+
 size_t XMLDataItem::Write(const void* buffer, size_t bytes) {
   return handle_ ? store::WriteItem(buffer, 1, bytes, handle_) : 0;
 }

@@ -41,6 +41,9 @@ class XMLDataItem {
   // refused or without an open item.
   int32_t Seek(int32_t offset, int origin);
   size_t Read(void* buffer, size_t bytes);
+  // The open item's bytes from the position to the end, not copied: valid
+  // until the item is closed.
+  std::span<const uint8_t> RestOfItem() const;
   size_t Write(const void* buffer, size_t bytes);
   int32_t ItemSize() const;
   // Reads exactly `bytes`; false when the item ended first.

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/fixed_text.h"
@@ -91,9 +92,11 @@ class CutFile {
     std::vector<OrderModel> orderModels;
   };
 
-  std::string ncData;  // terminator included
+  // Views of the bytes they come from (the item, or the document's text),
+  // which outlive the cut file wherever it is used.
+  std::string_view ncData;  // terminator included
   Report report;
-  std::string labellerData;
+  std::string_view labellerData;
 };
 
 }  // namespace Tessaline

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -50,13 +51,10 @@ bool IsItemsTable(std::string_view sql) {
 // Every read selects these columns first, in the order ReadAttributes and
 // RowIsSound take them; length() and typeof() look at a record's header, not
 // at its content.
-constexpr const char* kGetSql =
-    "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
-    "prev_modified_user, typeof(content), content FROM items WHERE name = ?1";
 constexpr const char* kGetAttributesSql =
     "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
     "prev_modified_user, typeof(content) FROM items WHERE name = ?1";
-// Get reads the content through the blob interface, by the row's id.
+// Content is read through the blob interface, by the row's id.
 constexpr const char* kGetRowSql =
     "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
     "prev_modified_user, typeof(content), rowid FROM items WHERE name = ?1";
@@ -64,7 +62,6 @@ constexpr int kRowidColumn = 9;
 constexpr const char* kListSql =
     "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
     "prev_modified_user, typeof(content) FROM items ORDER BY name COLLATE NOCASE";
-constexpr int kContentColumn = 9;
 
 constexpr const char* kDamagedRow =
     "damaged catalog: an item's name, content, times or users are not what this store writes";
@@ -358,7 +355,7 @@ CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> conte
 // would have found anyway).
 CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content) {
   // After the commit the row's page is what counts, not its content again.
-  auto stmt = Prepare(content ? kGetSql : kGetAttributesSql);
+  auto stmt = Prepare(content ? kGetRowSql : kGetAttributesSql);
   if (!stmt) return Fail();
   sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
   const int rc = sqlite3_step(stmt.get());
@@ -370,11 +367,22 @@ CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<c
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail();
   if (rc == SQLITE_DONE || !RowIsSound(stmt.get())) return Refuse(kDamagedRow);
-  const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(stmt.get(), kContentColumn));
-  const auto bytes = static_cast<size_t>(sqlite3_column_bytes(stmt.get(), kContentColumn));
-  if (bytes != content->size() || (bytes && std::memcmp(blob, content->data(), bytes) != 0))
-    return Refuse(kDamagedRow);
-  return CatalogStatus::kOk;
+  if (sqlite3_column_int64(stmt.get(), 1) != static_cast<sqlite3_int64>(content->size())) return Refuse(kDamagedRow);
+  // Compared a piece at a time through the blob interface: the whole
+  // content as a column value would be one more copy of the item.
+  sqlite3_blob* blob = nullptr;
+  int blobRc =
+      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt.get(), kRowidColumn), 0, &blob);
+  bool same = blobRc == SQLITE_OK && sqlite3_blob_bytes(blob) == static_cast<int>(content->size());
+  std::array<uint8_t, 64 * 1024> piece;
+  for (size_t at = 0; same && at < content->size(); at += piece.size()) {
+    const size_t n = std::min(piece.size(), content->size() - at);
+    blobRc = sqlite3_blob_read(blob, piece.data(), static_cast<int>(n), static_cast<int>(at));
+    same = blobRc == SQLITE_OK && std::memcmp(piece.data(), content->data() + at, n) == 0;
+  }
+  sqlite3_blob_close(blob);
+  if (blobRc != SQLITE_OK) return Fail();
+  return same ? CatalogStatus::kOk : Refuse(kDamagedRow);
 }
 
 CatalogStatus Catalog::Remove(std::string_view name) {

@@ -186,12 +186,30 @@ size_t WriteItem(const void* buffer, size_t size, size_t count, ItemHandle* hand
   const size_t room = static_cast<size_t>(std::numeric_limits<int32_t>::max()) - static_cast<size_t>(handle->position);
   if (count > room / size) return 0;
   const size_t bytes = size * count;
-  const size_t end = static_cast<size_t>(handle->position) + bytes;
-  if (end > handle->data.size()) handle->data.resize(end);
-  std::memcpy(handle->data.data() + handle->position, buffer, bytes);
+  const auto position = static_cast<size_t>(handle->position);
+  const size_t end = position + bytes;
+  std::vector<uint8_t>& data = handle->data;
+  // Room for half as much again as the item has become, so that the few
+  // records after a large block (the NC data of a cut file) do not copy the
+  // block again; pages reserved and never written cost nothing.
+  if (end > data.capacity()) data.reserve(std::max(end + end / 2, 2 * data.capacity()));
+  // A gap left by a seek past the end reads as zeros; bytes beyond the old
+  // end are appended rather than zeroed first and then overwritten.
+  if (position > data.size()) data.resize(position);
+  const auto* from = static_cast<const uint8_t*>(buffer);
+  const size_t overwrite = std::min(bytes, data.size() - position);
+  std::memcpy(data.data() + position, from, overwrite);
+  data.insert(data.end(), from + overwrite, from + bytes);
   handle->position = static_cast<int32_t>(end);
-  handle->size = static_cast<int32_t>(handle->data.size());
+  handle->size = static_cast<int32_t>(data.size());
   return count;
+}
+
+std::span<const uint8_t> PeekItem(const ItemHandle* handle) {
+  if (!handle) return {};
+  const auto position = static_cast<size_t>(handle->position);
+  return position < handle->data.size() ? std::span<const uint8_t>(handle->data).subspan(position)
+                                         : std::span<const uint8_t>();
 }
 
 int32_t TellItem(const ItemHandle* handle) { return handle ? handle->position : -1; }

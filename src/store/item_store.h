@@ -6,6 +6,7 @@
 // leaves the storage area exactly as it was.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,9 @@ int32_t CommitItem(ItemHandle* handle);
 int32_t CloseItem(std::string_view controlPath, std::string_view itemName, ItemHandle* handle);
 size_t ReadItem(void* buffer, size_t size, size_t count, ItemHandle* handle);
 size_t WriteItem(const void* buffer, size_t size, size_t count, ItemHandle* handle);
+// The bytes of an open item from its position to its end, in place rather
+// than copied as ReadItem does: valid until the handle is written or closed.
+std::span<const uint8_t> PeekItem(const ItemHandle* handle);
 int32_t TellItem(const ItemHandle* handle);
 // As the C library's fseek: 0 on success, -1 on failure.
 int32_t SeekItem(ItemHandle* handle, int32_t offset, int origin);

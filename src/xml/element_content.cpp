@@ -128,21 +128,35 @@ void SetElementBytes(Node element, std::string_view bytes) {
   SetElementText(element, Base64Encode(bytes));
 }
 
-bool GetElementBytes(Node element, std::string& bytes) {
+std::optional<std::string_view> ElementBytesView(Node element, std::string& storage) {
   const std::optional<std::string> encoding = GetAttributeUtf8(element, "Encoding");
   // One text node (the usual form) is read in place, not copied first.
   const Node only = element && element->children && !element->children->next &&
                             element->children->type == XML_TEXT_NODE
                         ? element->children
                         : nullptr;
+  const std::string_view text = only && only->content ? std::string_view(C(only->content)) : std::string_view();
   if (!encoding) {
-    bytes = only ? platform::Utf8ToAnsi(only->content ? C(only->content) : "") : GetElementText(element);
-    return true;
+    if (only && platform::Utf8IdentityPrefix(text) == text.size()) return text;
+    storage = only ? platform::Utf8ToAnsi(text) : GetElementText(element);
+    return storage;
   }
-  if (*encoding != "base64") return false;
-  if (only) return Base64Decode(only->content ? C(only->content) : "", bytes);
-  XmlCharPtr content(xmlNodeGetContent(element));
-  return Base64Decode(content ? C(content.get()) : "", bytes);
+  if (*encoding != "base64") return std::nullopt;
+  bool decoded = false;
+  if (only) {
+    decoded = Base64Decode(text, storage);
+  } else {
+    XmlCharPtr content(xmlNodeGetContent(element));
+    decoded = Base64Decode(content ? C(content.get()) : "", storage);
+  }
+  if (!decoded) return std::nullopt;
+  return storage;
+}
+
+bool GetElementBytes(Node element, std::string& bytes) {
+  const std::optional<std::string_view> view = ElementBytesView(element, bytes);
+  if (view && view->data() != bytes.data()) bytes.assign(*view);
+  return view.has_value();
 }
 
 std::vector<Node> ChildElements(Node parent, std::string_view nsUri) {

@@ -3,6 +3,7 @@
 // an element's text rather than as an attribute (narrow texts are in the
 // ANSI code page, as attribute texts are), and its child elements.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,10 @@ void SetElementBytes(Node element, std::string_view bytes);
 // space ignored), else its text in the code page. False when the base64 is
 // malformed or the Encoding is another value.
 bool GetElementBytes(Node element, std::string& bytes);
+// The same bytes without a copy where the element's one text node is them
+// already (no Encoding, plain ASCII): a view of that text, valid while the
+// node lives; otherwise a view of `storage`, which holds them decoded.
+std::optional<std::string_view> ElementBytesView(Node element, std::string& storage);
 
 std::string Base64Encode(std::string_view bytes);
 // Standard alphabet with "=" padding; white space anywhere is skipped.

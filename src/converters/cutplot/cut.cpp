@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "converters/library/library_records.h"
@@ -272,27 +275,27 @@ void WriteList(XMLDataItem& item, const std::vector<T>& list) {
   for (const T& record : list) library::WriteRecord<Layout>(item, kSaveFailure, record);
 }
 
-// The bytes of an element that carries raw item bytes; malformed base64 is
-// code 1.
-std::string ElementBytes(xml::Node element, const char* name) {
-  std::string bytes;
-  if (!xml::GetElementBytes(element, bytes)) Fail(std::string("Invalid base64 content in <") + name + ">");
-  return bytes;
+// The bytes of an element that carries raw item bytes, in place where they
+// can be (ElementBytesView); malformed base64 is code 1.
+std::string_view ElementBytes(xml::Node element, const char* name, std::string& storage) {
+  const std::optional<std::string_view> bytes = xml::ElementBytesView(element, storage);
+  if (!bytes) Fail(std::string("Invalid base64 content in <") + name + ">");
+  return *bytes;
+}
+
+std::string_view AsText(std::span<const uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 }  // namespace
 
-CutFile LoadCutFile(ItemBuffer& buffer) {
-  platform::ByteCursor& cursor = buffer.Cursor();
+CutFile LoadCutFile(platform::ByteCursor& cursor) {
   CutFile cut;
   const size_t start = cursor.Position();
-  const auto rest = cursor.Take(cursor.Remaining());
-  const std::string_view bytes(reinterpret_cast<const char*>(rest.data()), rest.size());
-  const size_t terminator = bytes.find(kTerminator);
+  const size_t terminator = AsText(cursor.Take(cursor.Remaining())).find(kTerminator);
   if (terminator == std::string_view::npos) Fail("NC terminator '*M0*' missing");
   cursor.Seek(start);
-  const auto nc = cursor.Take(terminator + kTerminator.size());
-  cut.ncData.assign(reinterpret_cast<const char*>(nc.data()), nc.size());
+  cut.ncData = AsText(cursor.Take(terminator + kTerminator.size()));
 
   CutFile::Report& r = cut.report;
   ReportCounts counts;
@@ -309,8 +312,7 @@ CutFile LoadCutFile(ItemBuffer& buffer) {
     DecodeList<OptionRecord>(cursor, options, model.options);
     DecodeList<SizeRecord>(cursor, sizes, model.sizes);
   }
-  const auto labeller = cursor.Take(cursor.Remaining());
-  cut.labellerData.assign(reinterpret_cast<const char*>(labeller.data()), labeller.size());
+  cut.labellerData = AsText(cursor.Take(cursor.Remaining()));
   return cut;
 }
 
@@ -351,16 +353,10 @@ CutReader::CutReader(std::string_view areaRoot, std::string_view areaName, std::
 
 void CutReader::Convert() {
   xml::Node root = AppendRoot("Cut");
-  // The item is read whole and closed at once. A read that returns less than
-  // the item holds fails: what it returned is not the stored cut file.
-  const auto size = static_cast<size_t>(std::max(ItemSize(), 0));
-  std::shared_ptr<uint8_t[]> bytes(new uint8_t[size]);
-  const size_t read = Read(bytes.get(), size);
-  Close();
-  buffer_ = std::make_unique<ItemBuffer>(std::move(bytes), read);
-  if (read != size) Fail(platform::kReadPastEnd);
-  CutFile cut = LoadCutFile(*buffer_);
-  buffer_.reset();  // the model holds what it needs: the item is not kept twice
+  // The cut file is taken from the item's bytes in place; its NC and
+  // labeller data are views of them until the item is closed at the end.
+  platform::ByteCursor cursor(RestOfItem());
+  CutFile cut = LoadCutFile(cursor);
 
   xml::SetElementBytes(AppendElement(root, "NCData"), cut.ncData);
   xml::Node report = AppendElement(root, "Report");
@@ -388,7 +384,9 @@ void CutWriter::Convert() {
   CutFile cut;
   xml::Node nc = SelectSingleNode(root, "NCData");
   if (!nc) Fail("Missing required <NCData> element");
-  cut.ncData = ElementBytes(nc, "NCData");
+  // Plain NC text is written from the document's own text, not copied.
+  std::string ncStorage;
+  cut.ncData = ElementBytes(nc, "NCData", ncStorage);
   // Without a report the header stays zero and no records follow.
   if (xml::Node report = SelectSingleNode(root, "Report")) {
     CutFile::Report& r = cut.report;
@@ -405,8 +403,9 @@ void CutWriter::Convert() {
       model.sizes = ParseList<SizeRecord, CutFile::Size>(*this, element);
     }
   }
+  std::string labellerStorage;
   if (xml::Node labeller = SelectSingleNode(root, "LabellerData"))
-    cut.labellerData = ElementBytes(labeller, "LabellerData");
+    cut.labellerData = ElementBytes(labeller, "LabellerData", labellerStorage);
   SaveCutFile(*this, cut);
 }
 

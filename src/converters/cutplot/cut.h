@@ -8,11 +8,9 @@
 // each model record followed by its option (7) and then its size (50)
 // records; the labeller data, every byte that remains.
 
-#include <memory>
-
-#include "framework/item_buffer.h"
 #include "framework/xml_data_item.h"
 #include "model/cut_file.h"
+#include "platform/byte_cursor.h"
 
 namespace tsln2xml {
 
@@ -20,10 +18,6 @@ class CutReader : public XMLReader {
  public:
   CutReader(std::string_view areaRoot, std::string_view areaName, std::string_view itemName);
   void Convert() override;
-
- private:
-  // The item read whole; the cut file's records are taken from it.
-  std::unique_ptr<ItemBuffer> buffer_;
 };
 
 class CutWriter : public XMLWriter {
@@ -32,10 +26,11 @@ class CutWriter : public XMLWriter {
   void Convert() override;
 };
 
-// The cut file in `buffer` (from its current position to its end). Fails
-// with code 1: "NC terminator '*M0*' missing" without a terminator, "Error
-// reading past end of file." when a record or a count runs past the end.
-Tessaline::CutFile LoadCutFile(ItemBuffer& buffer);
+// The cut file under `cursor` (from its position to its end), its NC and
+// labeller data views of the cursor's bytes. Fails with code 1: "NC
+// terminator '*M0*' missing" without a terminator, "Error reading past end
+// of file." when a record or a count runs past the end.
+Tessaline::CutFile LoadCutFile(platform::ByteCursor& cursor);
 // Writes the cut file's bytes into the item being written; the NC data must
 // end with its terminator and hold it nowhere else (code 1).
 void SaveCutFile(XMLDataItem& item, const Tessaline::CutFile& cut);

@@ -9,7 +9,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "framework/item_buffer.h"
 #include "model/record_io.h"
 #include "model/plot_file.h"
 #include "platform/byte_cursor.h"
@@ -939,13 +938,9 @@ PlotReader::PlotReader(std::string_view areaRoot, std::string_view areaName, std
 
 void PlotReader::Convert() {
   xml::Node root = AppendRoot("Plot");
-  // The whole item; a read that returns less would export a truncated plot
-  // as a sound one.
-  const size_t size = static_cast<size_t>(std::max(ItemSize() - Tell(), 0));
-  std::shared_ptr<uint8_t[]> bytes(new uint8_t[std::max<size_t>(size, 1)]);
-  if (Read(bytes.get(), size) != size) Fail(platform::kReadPastEnd);
-  ItemBuffer buffer(std::move(bytes), size);
-  PlotStreamReader(*this, buffer.Cursor(), root).Walk();
+  // The whole rest of the item, walked in place.
+  platform::ByteCursor cursor(RestOfItem());
+  PlotStreamReader(*this, cursor, root).Walk();
 }
 
 PlotWriter::PlotWriter(std::string_view areaRoot, std::string_view areaName, std::string_view itemName)
