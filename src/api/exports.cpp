@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "api/boundary.h"
-#include "api/export_file.h"
+#include "api/file_conversion.h"
 #include "api/last_error.h"
 #include "converters/registry.h"
 #include "api/item_lists.h"
@@ -28,6 +28,13 @@ BSTR ToBstr(std::u16string_view text) {
   if (!bstr) throw std::bad_alloc();
   return bstr;
 }
+
+// A converter and its document left allocated for the process exit; kept
+// where leak checkers see them held, not lost.
+void LeaveForExit(std::unique_ptr<XMLDataItem> item) {
+  static auto& leftForExit = *new std::vector<std::unique_ptr<XMLDataItem>>;
+  leftForExit.push_back(std::move(item));
+}
 }  // namespace
 
 int tsln2xml::ExportItemToFile(short dataType, const char* areaRoot, const char* areaName, const char* itemName,
@@ -43,11 +50,18 @@ int tsln2xml::ExportItemToFile(short dataType, const char* areaRoot, const char*
       [&] {
         if (reader) reader->Document().SaveFile(file);
       });
-  if (!freeDocument && reader) {
-    // Kept where leak checkers see them held, not lost.
-    static auto& leftForExit = *new std::vector<std::unique_ptr<XMLReader>>;
-    leftForExit.push_back(std::move(reader));
-  }
+  if (!freeDocument && reader) LeaveForExit(std::move(reader));
+  return result;
+}
+
+int tsln2xml::ImportItemFromFile(short dataType, const char* xmlFileName, const char* areaRoot, const char* areaName,
+                                 const char* itemName, bool freeDocument) {
+  std::unique_ptr<XMLWriter> writer;
+  const int result = RunAtBoundary([&] {
+    writer = CreateWriter(dataType, Arg(areaRoot), Arg(areaName), Arg(itemName));
+    writer->FromFile(std::string(Arg(xmlFileName)));
+  });
+  if (!freeDocument && writer) LeaveForExit(std::move(writer));
   return result;
 }
 
@@ -69,10 +83,7 @@ int ConvertDataItemToXMLString(short dataType, const char* areaRoot, const char*
 
 int ConvertXMLFileToDataItem(short dataType, const char* xmlFileName, int /*reserved*/, const char* areaRoot,
                              const char* areaName, const char* itemName) {
-  return RunAtBoundary([&] {
-    auto writer = CreateWriter(dataType, Arg(areaRoot), Arg(areaName), Arg(itemName));
-    writer->FromFile(std::string(Arg(xmlFileName)));
-  });
+  return ImportItemFromFile(dataType, xmlFileName, areaRoot, areaName, itemName, true);
 }
 
 int ConvertXMLStringToDataItem(short dataType, const OLECHAR* xml, int /*reserved*/, const char* areaRoot,

@@ -25,7 +25,7 @@
 #include "cli/commands.h"
 #include "core/data_types.h"
 #include "api/boundary.h"
-#include "api/export_file.h"
+#include "api/file_conversion.h"
 #include "converters/registry.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
@@ -334,8 +334,9 @@ int RunExport(const ConvertArgs& a) {
 }
 
 int ImportOne(int16_t type, const Area& area, const std::string& item, const std::string& input) {
+  // The one import of the run: its document is left to the exit.
   if (input != "-")
-    return ConvertXMLFileToDataItem(type, input.c_str(), 0, area.root.c_str(), area.name.c_str(), item.c_str());
+    return ImportItemFromFile(type, input.c_str(), area.root.c_str(), area.name.c_str(), item.c_str(), false);
   // Standard input goes through the same loader as a file: the encoding is
   // found from the bytes, invalid text is refused, and the size is bounded
   // before it is read whole.

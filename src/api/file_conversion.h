@@ -1,5 +1,6 @@
 #pragma once
-// The work of ConvertDataItemToXMLFile, shared with the command-line tool.
+// The work of ConvertDataItemToXMLFile and ConvertXMLFileToDataItem, shared
+// with the command-line tool.
 
 namespace tsln2xml {
 
@@ -9,5 +10,9 @@ namespace tsln2xml {
 // apart node by node.
 int ExportItemToFile(short dataType, const char* areaRoot, const char* areaName, const char* itemName,
                      const char* xmlFileName, bool freeDocument);
+// As ConvertXMLFileToDataItem; `freeDocument` false leaves the writer and
+// the document it read to the process exit, as above.
+int ImportItemFromFile(short dataType, const char* xmlFileName, const char* areaRoot, const char* areaName,
+                       const char* itemName, bool freeDocument);
 
 }  // namespace tsln2xml
