@@ -25,6 +25,12 @@ inline constexpr uint64_t MayHaveByteBelow(uint64_t word, uint8_t limit) {
   return (word - kEveryByte01 * limit) & kEveryByte80;
 }
 
+// Nonzero exactly when some byte of `word` is `byte`.
+inline constexpr uint64_t HasByte(uint64_t word, uint8_t byte) {
+  const uint64_t x = word ^ (kEveryByte01 * byte);
+  return (x - kEveryByte01) & ~x & kEveryByte80;
+}
+
 // The end of the leading run of bytes below 0x80 from `from`.
 inline size_t AsciiRunEnd(std::string_view bytes, size_t from) {
   size_t i = from;

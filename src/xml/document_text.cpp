@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/byte_scan.h"
+
 namespace tsln2xml::xml {
 namespace {
 
@@ -14,19 +16,35 @@ using Node = xmlNodePtr;
 constexpr int kMaxIndentLevels = 30;
 constexpr std::string_view kIndent = "                                                            ";
 
-// The text that stands for each byte that is escaped (null: written as it is).
-using EscapeTable = std::array<const char*, 256>;
+// The text that stands for each byte that is escaped (null: written as it
+// is), and those bytes, for testing eight bytes at a time.
+struct EscapeTable {
+  std::array<const char*, 256> text{};
+  std::array<uint8_t, 7> bytes{};
+  size_t count = 0;
+
+  constexpr void Add(char byte, const char* escape) {
+    text[static_cast<uint8_t>(byte)] = escape;
+    bytes[count++] = static_cast<uint8_t>(byte);
+  }
+  // Whether the word may hold a byte to escape; false only when none does.
+  bool MayEscape(uint64_t word) const {
+    uint64_t found = 0;
+    for (size_t i = 0; i < count; ++i) found |= platform::HasByte(word, bytes[i]);
+    return found != 0;
+  }
+};
 
 constexpr EscapeTable MakeEscapes(bool attribute) {
-  EscapeTable table{};
-  table['<'] = "&lt;";
-  table['>'] = "&gt;";
-  table['&'] = "&amp;";
-  table['\r'] = "&#13;";
+  EscapeTable table;
+  table.Add('<', "&lt;");
+  table.Add('>', "&gt;");
+  table.Add('&', "&amp;");
+  table.Add('\r', "&#13;");
   if (attribute) {
-    table['\n'] = "&#10;";
-    table['\t'] = "&#9;";
-    table['"'] = "&quot;";
+    table.Add('\n', "&#10;");
+    table.Add('\t', "&#9;");
+    table.Add('"', "&quot;");
   }
   return table;
 }
@@ -58,10 +76,10 @@ class TextBuffer {
   void Indent(int level) { Put(kIndent.substr(0, 2 * static_cast<size_t>(std::min(level, kMaxIndentLevels)))); }
 
   // Text content: "<", ">", "&" and carriage returns escaped.
-  void PutText(const xmlChar* text) { PutEscaped(text, kTextEscapes); }
+  void PutText(const xmlChar* text) { PutEscaped<kTextEscapes>(text); }
   // An attribute value between double quotes: white space other than the
   // space as character references, quotes and markup characters escaped.
-  void PutAttributeValue(const xmlChar* text) { PutEscaped(text, kAttributeEscapes); }
+  void PutAttributeValue(const xmlChar* text) { PutEscaped<kAttributeEscapes>(text); }
 
   bool Finish() {
     Flush();
@@ -69,22 +87,28 @@ class TextBuffer {
   }
 
  private:
-  // Runs of characters without an escape are copied at once; the table has
-  // no entry for the terminating NUL, which is checked apart. (Not strcspn:
-  // a checked build looks at the whole rest of the text on every call.)
-  void PutEscaped(const xmlChar* text, const EscapeTable& escapes) {
-    const xmlChar* run = text;
-    for (const xmlChar* p = text;; ++p) {
-      const char* escape = escapes[*p];
-      if (!escape) {
-        if (*p) continue;
-        Put(std::string_view(C(run), static_cast<size_t>(p - run)));
-        return;
+  // Runs of characters without an escape are copied at once; words of eight
+  // bytes without one are passed over whole.
+  // (The table is a template argument so that the test of a word unrolls.)
+  template <const EscapeTable& escapes>
+  void PutEscaped(const xmlChar* text) {
+    const std::string_view all(C(text));
+    size_t run = 0;
+    size_t i = 0;
+    while (i < all.size()) {
+      if (i + 8 <= all.size() && !escapes.MayEscape(platform::LoadWord(all.data() + i))) {
+        i += 8;
+        continue;
       }
-      Put(std::string_view(C(run), static_cast<size_t>(p - run)));
-      Put(escape);
-      run = p + 1;
+      for (const size_t end = std::min(i + 8, all.size()); i < end; ++i) {
+        const char* escape = escapes.text[static_cast<uint8_t>(all[i])];
+        if (!escape) continue;
+        Put(all.substr(run, i - run));
+        Put(escape);
+        run = i + 1;
+      }
     }
+    Put(all.substr(run));
   }
 
   void Flush() {
