@@ -55,16 +55,6 @@ std::vector<MarkerPicture::Point> PointsOf(const MarkerElement& line, std::strin
   return points;
 }
 
-double SignedArea(const std::vector<MarkerPicture::Point>& points) {
-  double twice = 0;
-  for (size_t i = 0; i < points.size(); ++i) {
-    const auto& a = points[i];
-    const auto& b = points[(i + 1) % points.size()];
-    twice += a.x * b.y - b.x * a.y;
-  }
-  return twice / 2;
-}
-
 bool Usable(double v) { return std::isfinite(v) && std::fabs(v) <= kLargestCoordinate; }
 
 SvgBounds BoundsOf(const std::vector<MarkerPicture::Point>& points) {
@@ -164,7 +154,7 @@ Picture MarkerPicture::Draw() const {
   for (const auto& p : placed) {
     const char* fill = kPieceFills[p.index % kPieceFills.size()];
     if (p.outline.size() >= 3) {
-      pieceArea += std::fabs(SignedArea(p.outline));
+      pieceArea += std::fabs(xml::SvgSignedArea(p.outline));
       s += "<polygon points=\"" + SvgPointList(p.outline) + "\" fill=\"" + fill + "\"/>\n";
     } else if (p.outline.size() == 2) {
       s += "<polyline points=\"" + SvgPointList(p.outline) + "\" fill=\"none\"/>\n";
@@ -192,7 +182,7 @@ Picture MarkerPicture::Draw() const {
   std::string ticks;
   for (const auto& p : placed) {
     const size_t n = p.outline.size();
-    const double inward = SignedArea(p.outline) >= 0 ? 1 : -1;
+    const double inward = xml::SvgSignedArea(p.outline) >= 0 ? 1 : -1;
     for (size_t i = 0; i < n; ++i) {
       if (!p.outline[i].notch || n < 3) continue;
       const auto& before = p.outline[(i + n - 1) % n];

@@ -37,6 +37,19 @@ std::string SvgPointList(const Points& points) {
   return s;
 }
 
+// The signed area of the polygon through points with members x and y:
+// positive when they run anticlockwise (y growing upwards).
+template <class Points>
+double SvgSignedArea(const Points& points) {
+  double twice = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const auto& a = points[i];
+    const auto& b = points[(i + 1) % points.size()];
+    twice += a.x * b.y - b.x * a.y;
+  }
+  return twice / 2;
+}
+
 struct SvgBounds {
   double minX = 0, minY = 0, maxX = 0, maxY = 0;
   void Add(double x, double y) {

@@ -38,16 +38,6 @@ std::vector<Point> Drawn(const std::vector<grading::PiecePoint>& points) {
   return out;
 }
 
-double SignedArea(const std::vector<Point>& points) {
-  double twice = 0;
-  for (size_t i = 0; i < points.size(); ++i) {
-    const Point& a = points[i];
-    const Point& b = points[(i + 1) % points.size()];
-    twice += a.x * b.y - b.x * a.y;
-  }
-  return twice / 2;
-}
-
 bool IsGrain(const grading::PieceInternal& internal) {
   if (!internal.lineName) return false;
   std::string name = internal.lineName->name.str();
@@ -125,7 +115,7 @@ std::string DrawPiece(const grading::PIECE& piece, std::string_view name) {
   // A notch is a short tick from its outline point into the piece.
   std::string ticks;
   const size_t n = outline.size();
-  const double inward = SignedArea(outline) >= 0 ? 1 : -1;
+  const double inward = xml::SvgSignedArea(outline) >= 0 ? 1 : -1;
   for (size_t i = 0; n >= 3 && i < n; ++i) {
     if (!outline[i].notch) continue;
     const Point& before = outline[(i + n - 1) % n];
