@@ -66,5 +66,9 @@ int GenerateDocuments(const std::string& area, const std::string& examplesDir);
 // alternating runs of export, xmllint and import per document; `record`
 // rewrites bench/compare.sums. 0 when every result is as recorded.
 int CompareWithXmllint(const std::string& buildDir, const std::string& sourceDir, int runs, bool record);
+// One export or import ("export" or "import") through the library's calls,
+// which free the document they build, for the table's library columns.
+int ConvertThroughLibrary(const std::string& direction, const std::string& type, const std::string& area,
+                          const std::string& item, const std::string& file);
 
 }  // namespace tsln2xml::bench
