@@ -28,8 +28,8 @@ std::string LibxmlText(const Document& doc) {
 // Nesting past the 30 indented levels, text beside elements, empty and
 // repeated attributes, values on both sides of the size kept inside a node,
 // every character that is escaped (also at each place in and across the
-// eight-byte words the writer tests at once), and more text than one buffer
-// holds.
+// sixteen-byte blocks the writer tests at once, and once more after it), and
+// more text than one buffer holds.
 Document EveryShape() {
   Document doc;
   Node root = doc.CreateElement("Root", kNs);
@@ -47,8 +47,8 @@ Document EveryShape() {
   SetElementText(mixed, "before");
   SetAttribute(AppendChild(mixed, doc.CreateElement("Inner", kNs)), "N", int32_t{3});
   for (const char escaped : std::string_view("<>&\r\"\n\t\xC3")) {
-    for (size_t at = 0; at < 18; ++at) {
-      const std::string text = std::string(at, 'x') + escaped + std::string(17 - at, 'y');
+    for (size_t at = 0; at < 34; ++at) {
+      const std::string text = std::string(at, 'x') + escaped + std::string(33 - at, 'y') + escaped;
       Node word = AppendChild(root, doc.CreateElement("Word", kNs));
       SetAttributeUtf8(word, "V", text);
       SetElementText(word, text);

@@ -37,12 +37,15 @@ bool HasOnlyXmlCharacters(std::string_view utf8) {
                          (static_cast<uint8_t>(utf8[i + 2]) & 0xFE) == 0xBE);
   };
   size_t i = 0;
-  // Eight bytes at a time; only a word that may hold a byte below 0x20 or
-  // one outside ASCII is looked at byte by byte.
-  for (; i + 8 <= utf8.size(); i += 8) {
-    const uint64_t word = platform::LoadWord(utf8.data() + i);
-    if (!platform::MayHaveByteBelow(word, 0x20) && !(word & platform::kEveryByte80)) continue;
-    for (size_t k = i; k < i + 8; ++k)
+  // Sixteen bytes at a time: a control character other than the three is
+  // found in the block at once; only a block with a byte outside ASCII (which
+  // may start U+FFFE or U+FFFF) is looked at byte by byte.
+  constexpr size_t kBlock = platform::ByteBlock::kSize;
+  for (; i + kBlock <= utf8.size(); i += kBlock) {
+    const platform::ByteBlock block(utf8.data() + i);
+    if (block.Below(0x20) & ~(block.Equal('\t') | block.Equal('\n') | block.Equal('\r'))) return false;
+    if (!block.High()) continue;
+    for (size_t k = i; k < i + kBlock; ++k)
       if (unwanted(k)) return false;
   }
   for (; i < utf8.size(); ++i)

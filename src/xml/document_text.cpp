@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -16,22 +17,26 @@ using Node = xmlNodePtr;
 constexpr int kMaxIndentLevels = 30;
 constexpr std::string_view kIndent = "                                                            ";
 
-// The text that stands for each byte that is escaped (null: written as it
-// is), and those bytes, for testing eight bytes at a time.
+// The longest text that stands for an escaped byte ("&quot;").
+constexpr size_t kMaxEscape = 6;
+
+// The text that stands for each byte that is escaped (empty: written as it
+// is), and those bytes, for finding them sixteen bytes at a time.
 struct EscapeTable {
-  std::array<const char*, 256> text{};
+  std::array<std::string_view, 256> text{};
   std::array<uint8_t, 7> bytes{};
   size_t count = 0;
 
-  constexpr void Add(char byte, const char* escape) {
+  constexpr void Add(char byte, std::string_view escape) {
+    if (escape.size() > kMaxEscape) throw "an escape longer than kMaxEscape";  // stops the build
     text[static_cast<uint8_t>(byte)] = escape;
     bytes[count++] = static_cast<uint8_t>(byte);
   }
-  // Whether the word may hold a byte to escape; false only when none does.
-  bool MayEscape(uint64_t word) const {
-    uint64_t found = 0;
-    for (size_t i = 0; i < count; ++i) found |= platform::HasByte(word, bytes[i]);
-    return found != 0;
+  // Bit i set when byte i of the block is one to escape.
+  uint32_t Places(const platform::ByteBlock& block) const {
+    uint32_t found = 0;
+    for (size_t i = 0; i < count; ++i) found |= block.Equal(bytes[i]);
+    return found;
   }
 };
 
@@ -87,28 +92,43 @@ class TextBuffer {
   }
 
  private:
-  // Runs of characters without an escape are copied at once; words of eight
-  // bytes without one are passed over whole.
-  // (The table is a template argument so that the test of a word unrolls.)
+  // Sixteen bytes at a time: each block is copied whole into the buffer and
+  // kept up to its first byte to escape, if any; the escape follows, and the
+  // next block starts after the escaped byte. The rest, shorter than a
+  // block, byte by byte.
+  // (The table is a template argument so that the test of a block unrolls.)
   template <const EscapeTable& escapes>
   void PutEscaped(const xmlChar* text) {
+    constexpr size_t kBlock = platform::ByteBlock::kSize;
     const std::string_view all(C(text));
-    size_t run = 0;
     size_t i = 0;
-    while (i < all.size()) {
-      if (i + 8 <= all.size() && !escapes.MayEscape(platform::LoadWord(all.data() + i))) {
-        i += 8;
+    for (; i + kBlock <= all.size();) {
+      if (sizeof buffer_ - used_ < kBlock + kMaxEscape) Flush();
+      const char* from = all.data() + i;
+      std::memcpy(buffer_ + used_, from, kBlock);
+      const uint32_t places = escapes.Places(platform::ByteBlock(from));
+      if (!places) {
+        used_ += kBlock;
+        i += kBlock;
         continue;
       }
-      for (const size_t end = std::min(i + 8, all.size()); i < end; ++i) {
-        const char* escape = escapes.text[static_cast<uint8_t>(all[i])];
-        if (!escape) continue;
-        Put(all.substr(run, i - run));
-        Put(escape);
-        run = i + 1;
-      }
+      const auto at = static_cast<size_t>(std::countr_zero(places));
+      used_ += at;
+      PutEscape(escapes.text[static_cast<uint8_t>(from[at])]);
+      i += at + 1;
     }
-    Put(all.substr(run));
+    for (; i < all.size(); ++i) {
+      const std::string_view escape = escapes.text[static_cast<uint8_t>(all[i])];
+      if (escape.empty())
+        Put(all[i]);
+      else
+        Put(escape);
+    }
+  }
+
+  void PutEscape(std::string_view escape) {
+    std::memcpy(buffer_ + used_, escape.data(), escape.size());
+    used_ += escape.size();
   }
 
   void Flush() {
