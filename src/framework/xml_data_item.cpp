@@ -73,6 +73,9 @@ void XMLDataItem::Run() {
   } catch (const Tsln2XmlException&) {
     Close();
     throw;
+  } catch (const xml::NotStreamable&) {
+    Close();
+    throw;
   } catch (const XmlServiceError& e) {
     Close();
     throw Tsln2XmlException(kXmlServiceFailure, e.HResult(), ServiceFailureMessage());
@@ -160,13 +163,49 @@ xml::Node XMLDataItem::SelectSingleNode(xml::Node parent, std::string_view name)
 
 void XMLReader::Open() { OpenItemIn(store::kModeRead, "Could not open file"); }
 
+std::optional<std::string> XMLReader::ConvertToText() {
+  if (!StreamsDocument()) return std::nullopt;
+  Document() = xml::Document::Streamed();
+  try {
+    Run();
+  } catch (const xml::NotStreamable&) {
+    Document() = xml::Document();
+    return std::nullopt;
+  }
+  size_t longestText = 0;
+  std::optional<std::string> text;
+  try {
+    text = Document().FinishText(longestText);
+  } catch (const xml::NotStreamable&) {
+    Document() = xml::Document();
+    return std::nullopt;
+  }
+  if (text->empty()) throw Tsln2XmlException(kSchemaFailure, "XML Document not Loaded.");
+  const std::string nsUri = xml::NamespaceOf(Document().Root());
+  Document() = xml::Document();  // the elements are not needed for the check
+  xml::ValidateDocumentText(*text, longestText, nsUri);
+  return text;
+}
+
 void XMLReader::ToFile(const std::string& xmlFileName) {
+  if (const std::optional<std::string> text = ConvertToText()) {
+    if (!xml::WriteTextFile(xmlFileName, *text))
+      throw Tsln2XmlException(kXmlServiceFailure, hresult::kAccessDenied, "COM Error Saving XML.");
+    return;
+  }
   Run();
   Validate();
   SaveToFile(xmlFileName);
 }
 
 std::u16string XMLReader::ToString() {
+  if (std::optional<std::string> text = ConvertToText()) {
+    // A string's declaration names no encoding: the caller decides how the
+    // text is stored.
+    static constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    if (text->starts_with(kUtf8Declaration)) text->replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
+    return platform::Utf8ToUtf16(*text);
+  }
   Run();
   Validate();
   return SaveToString();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,6 +107,10 @@ class XMLReader : public XMLDataItem {
  public:
   using XMLDataItem::XMLDataItem;
   void Open() override;
+  // Convert, validate and write the document. Its text is written as the
+  // converter builds it (xml::Document::Streamed), with no tree of its
+  // attributes and text; a converter that builds it in an order its text
+  // cannot follow is run again over a tree, with the same result.
   void ToFile(const std::string& xmlFileName);
   std::u16string ToString();
 
@@ -135,6 +140,16 @@ class XMLReader : public XMLDataItem {
 
  protected:
   const char* ServiceFailureMessage() const override { return "COM Error while Processing."; }
+  // Whether the document is written as text while it is built: true for
+  // documents of many elements with short texts. One that is mostly a single
+  // long text is validated faster as a tree (the validator of a text stream
+  // joins a long text piece by piece, in time that grows with its square).
+  virtual bool StreamsDocument() const { return true; }
+
+ private:
+  // The validated text of the document built as text, or nothing when the
+  // converter did not build it in document order.
+  std::optional<std::string> ConvertToText();
 };
 
 class XMLWriter : public XMLDataItem {

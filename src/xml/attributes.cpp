@@ -8,6 +8,7 @@
 
 #include "core/exception.h"
 #include "platform/byte_scan.h"
+#include "xml/document_text.h"
 #include "platform/code_page.h"
 #include "platform/number_text.h"
 
@@ -91,6 +92,10 @@ T* NewZeroed() {
 // goes through xmlSetProp.
 void PutAttribute(Node element, const char* name, std::string_view utf8) {
   if (!element) return;
+  if (TextStream* stream = TextStream::Of(element)) {
+    stream->Attribute(element, name, utf8);
+    return;
+  }
   xmlDocPtr doc = element->doc;
   const xmlChar* dictName = nullptr;
   bool direct = element->type == XML_ELEMENT_NODE && doc && doc->dict && !std::strchr(name, ':');
@@ -182,6 +187,7 @@ void SetAttribute(Node element, const char* name, int64_t value) {
 
 AttributeValue::AttributeValue(Node element, const char* name) {
   if (!element || element->type != XML_ELEMENT_NODE) return;
+  RequireTree(element);
   // As xmlGetNoNsProp finds and reads it, without copying the usual single
   // text node (no document here has a DTD to give default values).
   auto named = [name](const xmlAttr* a) {

@@ -26,6 +26,25 @@ Document::Document() {
   if (doc_) doc_->dict = xmlDictCreate();
 }
 
+Document Document::Streamed() {
+  Document doc;
+  if (doc.doc_) {
+    doc.stream_ = std::make_unique<TextStream>();
+    doc.doc_->_private = doc.stream_.get();
+  }
+  return doc;
+}
+
+std::string Document::FinishText(size_t& longestText) {
+  longestText = 0;
+  return stream_ ? stream_->Finish(longestText) : std::string();
+}
+
+Node AppendChild(Node parent, Node child) {
+  if (TextStream* stream = TextStream::Of(parent)) stream->Append(parent, child);
+  return xmlAddChild(parent, child);
+}
+
 namespace {
 
 // A file handed to the parser in pieces, counted against the document limit.
@@ -150,7 +169,9 @@ Node Document::CreateElement(std::string_view name, std::string_view nsUri) {
 }
 
 void Document::SetRoot(Node element) {
-  if (doc_ && element) xmlDocSetRootElement(doc_.get(), element);
+  if (!doc_ || !element) return;
+  if (stream_) stream_->Root(element);
+  xmlDocSetRootElement(doc_.get(), element);
 }
 
 namespace {
@@ -208,6 +229,13 @@ std::u16string Document::SerializeUtf16() const {
       utf8.replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
   }
   return platform::Utf8ToUtf16(utf8);
+}
+
+bool WriteTextFile(const std::string& path, std::string_view text) {
+  std::FILE* f = std::fopen(platform::HostPath(path).c_str(), "wb");
+  if (!f) return false;
+  const bool written = WriteToFile(f, text.data(), text.size());
+  return std::fclose(f) == 0 && written;
 }
 
 bool Document::SaveFile(const std::string& path) const {
@@ -296,6 +324,7 @@ std::vector<Node> SelectByXPath(Node parent, std::string_view name, std::string_
 std::vector<Node> SelectNodes(Node parent, std::string_view name, std::string_view nsUri) {
   std::vector<Node> out;
   if (!parent) return out;
+  RequireTree(parent);
   if (!IsSimplePath(name)) return SelectByXPath(parent, name, nsUri);
   std::vector<Node> level{parent};
   size_t start = 0;
@@ -314,6 +343,7 @@ std::vector<Node> SelectNodes(Node parent, std::string_view name, std::string_vi
 
 Node SelectSingleNode(Node parent, std::string_view name, std::string_view nsUri) {
   if (!parent) return nullptr;
+  RequireTree(parent);
   if (IsSimplePath(name) && name.find('/') == std::string_view::npos) {
     ElementMatcher matches(name, nsUri);
     for (Node c = parent->children; c; c = c->next)

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/document_text.h"
 #include "xml/libxml.h"
 
 namespace tsln2xml::xml {
@@ -25,6 +26,10 @@ class Document {
   // An empty document: the declaration of version 1.0 and nothing else.
   Document();
   explicit Document(DocPtr doc) : doc_(std::move(doc)) {}
+  // An empty document whose text is written as it is built (TextStream):
+  // its attributes and text cannot be read back, and building it out of
+  // order throws NotStreamable.
+  static Document Streamed();
 
   // Parses untrusted UTF-8 text / a file's bytes (encoding detected from the
   // text). Return false (and leave the document as it was) on failure.
@@ -55,13 +60,20 @@ class Document {
   std::u16string SerializeUtf16() const;
   // Writes SerializeUtf8() to a file; false when the file cannot be written.
   bool SaveFile(const std::string& path) const;
+  // A streamed document's text as SerializeUtf8 would give it for the same
+  // tree ("" without a root), and its longest run of text between two tags.
+  std::string FinishText(size_t& longestText);
 
  private:
   DocPtr doc_;
   std::vector<std::pair<std::string, xmlNsPtr>> namespaces_;
+  std::unique_ptr<TextStream> stream_;
 };
 
-inline Node AppendChild(Node parent, Node child) { return xmlAddChild(parent, child); }
+Node AppendChild(Node parent, Node child);
+
+// Writes `text` to a file as it is; false when the file cannot be written.
+bool WriteTextFile(const std::string& path, std::string_view text);
 
 // The child elements of `parent` called `name` in namespace `nsUri`, in
 // document order. `name` may also be a relative path of such names separated

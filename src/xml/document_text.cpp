@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/exception.h"
 #include "platform/byte_scan.h"
 
 namespace tsln2xml::xml {
@@ -56,6 +57,8 @@ constexpr EscapeTable MakeEscapes(bool attribute) {
 constexpr EscapeTable kTextEscapes = MakeEscapes(false);
 constexpr EscapeTable kAttributeEscapes = MakeEscapes(true);
 
+}  // namespace
+
 class TextBuffer {
  public:
   TextBuffer(TextSink sink, void* context) : sink_(sink), context_(context) {}
@@ -77,14 +80,20 @@ class TextBuffer {
     buffer_[used_++] = c;
   }
   void Put(const xmlChar* text) { Put(std::string_view(C(text))); }
+  // Everything put so far.
+  size_t Total() const { return passed_ + used_; }
+  // Hands everything put so far to the sink.
+  void Drain() { Flush(); }
+  // The sink's text was edited after Drain and changed its length by `delta`.
+  void Edited(ptrdiff_t delta) { passed_ = static_cast<size_t>(static_cast<ptrdiff_t>(passed_) + delta); }
 
   void Indent(int level) { Put(kIndent.substr(0, 2 * static_cast<size_t>(std::min(level, kMaxIndentLevels)))); }
 
   // Text content: "<", ">", "&" and carriage returns escaped.
-  void PutText(const xmlChar* text) { PutEscaped<kTextEscapes>(text); }
+  void PutText(std::string_view text) { PutEscaped<kTextEscapes>(text); }
   // An attribute value between double quotes: white space other than the
   // space as character references, quotes and markup characters escaped.
-  void PutAttributeValue(const xmlChar* text) { PutEscaped<kAttributeEscapes>(text); }
+  void PutAttributeValue(std::string_view text) { PutEscaped<kAttributeEscapes>(text); }
 
   bool Finish() {
     Flush();
@@ -98,9 +107,8 @@ class TextBuffer {
   // block, byte by byte.
   // (The table is a template argument so that the test of a block unrolls.)
   template <const EscapeTable& escapes>
-  void PutEscaped(const xmlChar* text) {
+  void PutEscaped(std::string_view all) {
     constexpr size_t kBlock = platform::ByteBlock::kSize;
-    const std::string_view all(C(text));
     size_t i = 0;
     for (; i + kBlock <= all.size();) {
       if (sizeof buffer_ - used_ < kBlock + kMaxEscape) Flush();
@@ -136,15 +144,19 @@ class TextBuffer {
     used_ = 0;
   }
   void Pass(const char* data, size_t size) {
+    passed_ += size;
     if (ok_ && size > 0) ok_ = sink_(context_, data, size);
   }
 
   TextSink sink_;
   void* context_;
   bool ok_ = true;
+  size_t passed_ = 0;
   size_t used_ = 0;
   char buffer_[64 * 1024];
 };
+
+namespace {
 
 // The serialiser's process-wide defaults, as a plain document is written.
 bool DefaultSettings() {
@@ -170,7 +182,7 @@ bool PutStartTag(TextBuffer& out, Node element) {
     out.Put("=\"");
     for (Node text = attr->children; text; text = text->next) {
       if (text->type != XML_TEXT_NODE) return false;
-      if (text->content) out.PutAttributeValue(text->content);
+      if (text->content) out.PutAttributeValue(C(text->content));
     }
     out.Put('"');
   }
@@ -211,7 +223,7 @@ bool PutElement(TextBuffer& out, Node root) {
         continue;
       }
     } else if (cur->type == XML_TEXT_NODE && cur->name != xmlStringTextNoenc) {
-      if (cur->content) out.PutText(cur->content);
+      if (cur->content) out.PutText(C(cur->content));
     } else {
       return false;
     }
@@ -253,6 +265,152 @@ PlainTextResult WritePlainText(xmlDocPtr doc, bool declareUtf8, TextSink sink, v
     out.Put('\n');
   }
   return out.Finish() ? PlainTextResult::kWritten : PlainTextResult::kSinkFailed;
+}
+
+namespace {
+
+bool AppendToText(void* context, const char* data, size_t size) {
+  static_cast<std::string*>(context)->append(data, size);
+  return true;
+}
+
+constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+}  // namespace
+
+TextStream::TextStream() : out_(std::make_unique<TextBuffer>(AppendToText, &text_)) { out_->Put(kUtf8Declaration); }
+
+TextStream::~TextStream() = default;
+
+void TextStream::Root(Node element) {
+  // A second root would replace the first in a tree.
+  if (rooted_ || !element || element->type != XML_ELEMENT_NODE) throw NotStreamable{};
+  rooted_ = true;
+  Start(element);
+}
+
+void TextStream::Append(Node parent, Node child) {
+  if (!child || child->type != XML_ELEMENT_NODE || child->children || child->properties) throw NotStreamable{};
+  // The parent is open, and everything opened inside it since is complete.
+  size_t depth = open_.size();
+  while (depth > 0 && open_[depth - 1].element != parent) --depth;
+  if (depth == 0) throw NotStreamable{};
+  while (open_.size() > depth) CloseTop();
+  Open& top = open_.back();
+  if (top.state == State::kText) throw NotStreamable{};
+  if (top.state == State::kStartTag) {
+    out_->Put(">\n");
+    top.state = State::kElements;
+    attributes_.clear();
+  }
+  out_->Indent(static_cast<int>(open_.size()));
+  Start(child);
+}
+
+TextStream::Open& TextStream::StartedElement(Node element) {
+  if (open_.empty() || open_.back().element != element || open_.back().state != State::kStartTag)
+    throw NotStreamable{};
+  return open_.back();
+}
+
+void TextStream::Attribute(Node element, const char* name, std::string_view utf8) {
+  StartedElement(element);
+  // A prefixed name may stand for a namespace of the tree's.
+  if (std::strchr(name, ':')) throw NotStreamable{};
+  const xmlChar* dictName = xmlDictLookup(element->doc->dict, X(name), -1);
+  if (!dictName) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory adding an attribute");
+  const auto same = std::find_if(attributes_.begin(), attributes_.end(),
+                                 [dictName](const WrittenAttribute& a) { return a.name == dictName; });
+  if (same != attributes_.end()) {
+    Replace(*same, utf8);
+    return;
+  }
+  out_->Put(' ');
+  out_->Put(dictName);
+  out_->Put("=\"");
+  const size_t start = out_->Total();
+  out_->PutAttributeValue(utf8);
+  attributes_.push_back({dictName, start, out_->Total()});
+  out_->Put('"');
+}
+
+// A value given again replaces the first in its place, as in a tree: the
+// start tag is still the end of the text.
+void TextStream::Replace(WrittenAttribute& attribute, std::string_view utf8) {
+  std::string value;
+  {
+    TextBuffer escaped(AppendToText, &value);
+    escaped.PutAttributeValue(utf8);
+    escaped.Finish();
+  }
+  out_->Drain();
+  const size_t oldSize = attribute.end - attribute.start;
+  text_.replace(attribute.start, oldSize, value);
+  const auto delta = static_cast<ptrdiff_t>(value.size()) - static_cast<ptrdiff_t>(oldSize);
+  out_->Edited(delta);
+  attribute.end = attribute.start + value.size();
+  for (WrittenAttribute* later = &attribute + 1; later != attributes_.data() + attributes_.size(); ++later) {
+    later->start = static_cast<size_t>(static_cast<ptrdiff_t>(later->start) + delta);
+    later->end = static_cast<size_t>(static_cast<ptrdiff_t>(later->end) + delta);
+  }
+}
+
+void TextStream::Text(Node element, std::string_view utf8) {
+  Open& open = StartedElement(element);
+  if (utf8.empty()) return;  // no text node: the element stays empty
+  out_->Put('>');
+  const size_t before = out_->Total();
+  out_->PutText(utf8);
+  longestText_ = std::max(longestText_, out_->Total() - before);
+  open.state = State::kText;
+  attributes_.clear();
+}
+
+std::string TextStream::Finish(size_t& longestText) {
+  // The settings a tree is written with, as WritePlainText requires them.
+  if (!DefaultSettings()) throw NotStreamable{};
+  if (!rooted_) return {};
+  while (!open_.empty()) CloseTop();
+  if (!out_->Finish()) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory writing a document");
+  longestText = longestText_;
+  return std::move(text_);
+}
+
+void TextStream::Start(Node element) {
+  if (element->ns && element->ns->prefix) throw NotStreamable{};
+  out_->Put('<');
+  out_->Put(element->name);
+  for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
+    if (ns->type != XML_LOCAL_NAMESPACE || ns->prefix || !ns->href || std::strchr(C(ns->href), '"'))
+      throw NotStreamable{};
+    out_->Put(" xmlns=\"");
+    out_->Put(ns->href);
+    out_->Put('"');
+  }
+  open_.push_back({element, State::kStartTag});
+  attributes_.clear();
+}
+
+// Closes the innermost open element, as the tree writer ends it: empty, after
+// its text, or on a line of its own after its children; a line break follows.
+void TextStream::CloseTop() {
+  const Open top = open_.back();
+  open_.pop_back();
+  switch (top.state) {
+    case State::kStartTag:
+      out_->Put("/>");
+      attributes_.clear();
+      break;
+    case State::kElements:
+      out_->Indent(static_cast<int>(open_.size()));
+      [[fallthrough]];
+    case State::kText:
+      out_->Put("</");
+      out_->Put(top.element->name);
+      out_->Put('>');
+      break;
+  }
+  out_->Put('\n');
 }
 
 }  // namespace tsln2xml::xml

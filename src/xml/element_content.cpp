@@ -3,6 +3,7 @@
 #include "core/exception.h"
 #include "platform/code_page.h"
 #include "xml/attributes.h"
+#include "xml/document_text.h"
 
 namespace tsln2xml::xml {
 
@@ -10,6 +11,10 @@ namespace {
 
 // Replaces the element's content by one text node holding `utf8`.
 void SetTextUtf8(Node element, std::string_view utf8) {
+  if (TextStream* stream = TextStream::Of(element)) {
+    stream->Text(element, utf8);
+    return;
+  }
   // xmlNodeSetContent would read entity references in the text; a text node
   // keeps "&" and "<" as they are and escapes them when serialised.
   xmlNodeSetContent(element, nullptr);
@@ -31,6 +36,7 @@ void SetElementText(Node element, std::string_view ansi) {
 
 std::string GetElementText(Node element) {
   if (!element) return {};
+  RequireTree(element);
   XmlCharPtr content(xmlNodeGetContent(element));
   return content ? platform::Utf8ToAnsi(C(content.get())) : std::string();
 }
@@ -129,6 +135,7 @@ void SetElementBytes(Node element, std::string_view bytes) {
 }
 
 std::optional<std::string_view> ElementBytesView(Node element, std::string& storage) {
+  RequireTree(element);
   const std::optional<std::string> encoding = GetAttributeUtf8(element, "Encoding");
   // One text node (the usual form) is read in place, not copied first.
   const Node only = element && element->children && !element->children->next &&
@@ -162,6 +169,7 @@ bool GetElementBytes(Node element, std::string& bytes) {
 std::vector<Node> ChildElements(Node parent, std::string_view nsUri) {
   std::vector<Node> children;
   if (!parent) return children;
+  RequireTree(parent);
   for (Node c = parent->children; c; c = c->next)
     if (c->type == XML_ELEMENT_NODE && NamespaceOf(c) == nsUri) children.push_back(c);
   return children;

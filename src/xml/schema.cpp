@@ -106,6 +106,7 @@ xmlParserInputPtr SchemaEntityLoader(const char* url, const char* id, xmlParserC
 
 struct FirstError {
   bool set = false;
+  bool invalid = false;  // the validator's verdict, with or without a report
   int code = 0;
   int line = 0;
   int column = 0;
@@ -339,7 +340,32 @@ FirstError ValidateText(const std::string& text, const SchemaSet& set) {
   xmlParserInputBufferPtr input =
       xmlParserInputBufferCreateMem(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_UTF8);
   if (!input) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
-  xmlSchemaValidateStream(vctxt.get(), input, XML_CHAR_ENCODING_UTF8, nullptr, nullptr);
+  error.invalid = xmlSchemaValidateStream(vctxt.get(), input, XML_CHAR_ENCODING_UTF8, nullptr, nullptr) != 0;
+  return error;
+}
+
+// The same check as ValidateText, through a parser of our own: the stream
+// validator's parser stops at 10,000,000 bytes of input, which a document of
+// ours may well have. Only the validator's handlers are plugged in, so
+// nothing is built.
+FirstError ValidateWholeText(const std::string& text, const SchemaSet& set) {
+  FirstError error;
+  SchemaValidCtxtPtr vctxt(xmlSchemaNewValidCtxt(set.get()));
+  if (!vctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlSchemaSetValidStructuredErrors(vctxt.get(), CaptureError, &error);
+  ParserCtxtPtr parser(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
+  if (!parser || !parser->sax) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES |
+                                       XML_PARSE_HUGE);
+  *parser->sax = xmlSAXHandler{};
+  parser->sax->initialized = XML_SAX2_MAGIC;
+  parser->userData = nullptr;
+  parser->linenumbers = 1;
+  xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(vctxt.get(), &parser->sax, &parser->userData);
+  if (!plug) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
+  xmlParseDocument(parser.get());
+  xmlSchemaSAXUnplug(plug);
+  error.invalid = !parser->wellFormed || xmlSchemaIsValid(vctxt.get()) != 1;
   return error;
 }
 
@@ -366,11 +392,14 @@ FirstError ValidateParsedBack(const std::string& text, const SchemaSet& set) {
   FirstError error;
   std::vector<long> lines;
   DocPtr doc = ParseUntrusted(text.data(), text.size(), "UTF-8", &lines);
-  if (!doc) return error;
+  if (!doc) {
+    error.invalid = true;
+    return error;
+  }
   SchemaValidCtxtPtr vctxt(xmlSchemaNewValidCtxt(set.get()));
   if (!vctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
   xmlSchemaSetValidStructuredErrors(vctxt.get(), CaptureError, &error);
-  xmlSchemaValidateDoc(vctxt.get(), doc.get());
+  error.invalid = xmlSchemaValidateDoc(vctxt.get(), doc.get()) != 0;
   // The line of the element at fault, found by its place in document order.
   xmlNodePtr at = error.node;
   while (at && at->type != XML_ELEMENT_NODE) at = at->parent;
@@ -415,6 +444,25 @@ void LocateLine(const std::string& text, int line, long& lineStart, std::string&
   lineStart = static_cast<long>(start);
 }
 
+// The first error in a document's serialised text, found by validating the
+// text itself (the whole verdict is in `invalid`).
+FirstError FirstErrorInText(const std::string& text, size_t longestText, const SchemaSet& set) {
+  return longestText <= kStreamTextLimit ? ValidateText(text, set) : ValidateParsedBack(text, set);
+}
+
+// The report on `error`, located in the serialised text.
+std::string ReportAt(const std::string& text, FirstError error) {
+  long lineStart = 0;
+  std::string source;
+  LocateLine(text, error.line, lineStart, source);
+  // A tree gives no position on the line: the start of the line's markup.
+  if (error.column <= 0) error.column = static_cast<int>(std::min(source.find_first_not_of(" \t"), source.size())) + 1;
+  const std::u16string before = platform::Utf8ToUtf16(std::string_view(text).substr(0, lineStart));
+  const long filePos = static_cast<long>(before.size()) + error.column;
+  return ValidationReport(platform::Utf8ToAnsi(error.message), error.code, error.line, error.column, filePos,
+                          platform::Utf8ToAnsi(source));
+}
+
 }  // namespace
 
 std::optional<std::string> FindValidationError(const Document& doc, const SchemaSet& set) {
@@ -430,17 +478,22 @@ std::optional<std::string> FindValidationError(const Document& doc, const Schema
   // The document is invalid: find the first error again in the serialised
   // text, where it has a line and a position.
   const std::string text = doc.SerializeUtf8();
-  FirstError error = LongestTextRun(text) <= kStreamTextLimit ? ValidateText(text, set) : ValidateParsedBack(text, set);
+  FirstError error = FirstErrorInText(text, LongestTextRun(text), set);
   if (!error.set) error = domError;
-  long lineStart = 0;
-  std::string source;
-  LocateLine(text, error.line, lineStart, source);
-  // A tree gives no position on the line: the start of the line's markup.
-  if (error.column <= 0) error.column = static_cast<int>(std::min(source.find_first_not_of(" \t"), source.size())) + 1;
-  const std::u16string before = platform::Utf8ToUtf16(std::string_view(text).substr(0, lineStart));
-  const long filePos = static_cast<long>(before.size()) + error.column;
-  return ValidationReport(platform::Utf8ToAnsi(error.message), error.code, error.line, error.column, filePos,
-                          platform::Utf8ToAnsi(source));
+  return ReportAt(text, error);
+}
+
+void ValidateDocumentText(const std::string& text, size_t longestText, std::string_view nsUri) {
+  const auto set = SchemaSetForNamespace(nsUri);
+  const bool stream = longestText <= kStreamTextLimit;
+  FirstError error = stream ? ValidateWholeText(text, *set) : ValidateParsedBack(text, *set);
+  if (!error.invalid) return;
+  // The report names the place as it does for a tree's text.
+  if (stream) {
+    if (FirstError located = ValidateText(text, *set); located.set) error = located;
+  }
+  if (!error.set) throw XmlServiceError(hresult::kFail, "Internal error of the schema validator");
+  throw Tsln2XmlException(kSchemaFailure, ReportAt(text, error));
 }
 
 void ValidateAgainst(const Document& doc, const SchemaSet& set) {

@@ -69,6 +69,10 @@ void ValidateAgainst(const Document& doc, const SchemaSet& set);
 // Validates a converter's document against the schema set named by the
 // namespace of its root element.
 void ValidateDocument(const Document& doc);
+// Validates the text of a converter's streamed document (Document::Streamed)
+// against the schema set of namespace `nsUri`, with the same report as
+// ValidateDocument gives for the same document built as a tree.
+void ValidateDocumentText(const std::string& text, size_t longestText, std::string_view nsUri);
 // Whether a converter's document is valid against the schema set named by
 // the namespace of its root element, without a report: false for no
 // document or an empty one; failures to find or compile the schema set as

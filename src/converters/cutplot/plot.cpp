@@ -409,9 +409,13 @@ class PlotStreamReader {
         case kTagHeader: {
           // A header without the signature is not a plot file of this format
           // (and the document would not import).
-          xml::Node header = Append(root_, "PlotHeader");
-          DecodeInto<HeaderLayout, PlotFile::Header>(header);
-          if (xml::GetAttributeText(header, "Signature") != kSignature) Fail(kInvalidPlot);
+          PlotFile::Header header;
+          Decode<HeaderLayout>(header);
+          std::string_view signature = header.signature.str();
+          while (signature.starts_with(' ')) signature.remove_prefix(1);
+          while (signature.ends_with(' ')) signature.remove_suffix(1);
+          if (signature != kSignature) Fail(kInvalidPlot);
+          Emit<HeaderLayout>(Append(root_, "PlotHeader"), header);
           break;
         }
         case kTagHeadAnnotation: Annotation("HeadAnnotation"); break;

@@ -270,14 +270,14 @@ void PieceReader::Convert() {
   head.Int("NumSizes", static_cast<int16_t>(piece->sizes.size()));
   head.Int("BaseIndex", piece->baseIndex);
   head.Int("SizeIncrement", piece->sizeIncrement);
-  EmitRules(root, piece->rules, piece->numBreaks);
-  EmitSizes(root, piece->sizes, piece->sizeIdType);
   head.Code("RuleSourceType", piece->ruleSourceType, RuleSourceTypeNames());
   head.Text("RuleSourceName", piece->ruleSourceName, Tessaline::kAsIs);
-  EmitSizeName(AppendElement(root, "BaseSize"), piece->baseSize, piece->sizeIdType);
-  EmitSizeName(AppendElement(root, "DigitizedSize"), piece->digitizedSize, piece->sizeIdType);
   head.Int("NextPointId", piece->nextPointId);
   head.Int("NextInternalId", piece->nextInternalId);
+  EmitRules(root, piece->rules, piece->numBreaks);
+  EmitSizes(root, piece->sizes, piece->sizeIdType);
+  EmitSizeName(AppendElement(root, "BaseSize"), piece->baseSize, piece->sizeIdType);
+  EmitSizeName(AppendElement(root, "DigitizedSize"), piece->digitizedSize, piece->sizeIdType);
 
   auto emitPoints = [&](xml::Node parent, std::vector<PiecePoint>& points) {
     for (PiecePoint& point : points) {

@@ -133,8 +133,8 @@ void RuleTableBaseReader::EmitSizeName(xml::Node element, const SizeName& name, 
 void RuleTableBaseReader::EmitSizes(xml::Node parent, const std::vector<SizeRecord>& sizes, uint8_t sizeIdType) {
   for (const SizeRecord& size : sizes) {
     xml::Node element = AppendElement(parent, "PieceSize");
-    EmitSizeName(AppendElement(element, "Name"), size.name, sizeIdType);
     xml::SetAttributeUtf8(element, "BreakFlag", BreakFlagNames().NameOf(size.breakFlag));
+    EmitSizeName(AppendElement(element, "Name"), size.name, sizeIdType);
   }
 }
 
