@@ -161,22 +161,6 @@ TEST(CliBatch, ProgressOnlyOnATerminal) {
   EXPECT_TRUE(Contains(out, "25 exported, 0 failed")) << out;
 }
 
-TEST(Cli, ImportExportAndRawBytes) {
-  TempArea area;
-  const std::string doc = area.File("in.xml");
-  WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
-  std::string out;
-  ASSERT_EQ(RunTool("import SizeCode " + Quote(area.path()) + " MISSES " + Quote(doc), &out), 0) << out;
-  ASSERT_EQ(RunTool("export 24 " + Quote(area.path()) + " misses", &out), 0) << out;
-  EXPECT_EQ(CompareXml(R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="misses">
-                            <Entry ActualSize="8" OrderedSize="S"/></SizeCode>)", out), "");
-
-  ASSERT_EQ(RunTool("raw get 24 " + Quote(area.path()) + " MISSES " + Quote(area.File("item.bin"))), 0);
-  EXPECT_EQ(ReadFile(area.File("item.bin")), std::string("\x01\x00" "8\0\0\0\0\0" "S\0\0\0\0\0" "\0\0", 16));
-  ASSERT_EQ(RunTool("raw put SizeCode " + Quote(area.path()) + " COPY " + Quote(area.File("item.bin"))), 0);
-  EXPECT_EQ(area.GetItem(24, "COPY"), area.GetItem(24, "MISSES"));
-}
-
 TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
   TempArea area;
   WriteFile(area.File("bad.xml"), R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode"/>)");

@@ -13,9 +13,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kCutter = 14;
-constexpr int16_t kMarkerPlot = 16;
-constexpr int16_t kPiecePlot = 18;
 constexpr std::string_view kSlotLetters = "CIOUDJPVEKQWFLRXGMSYHNTZ";
 
 const std::string kCutterOpen =

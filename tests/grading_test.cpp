@@ -10,8 +10,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kGrading = 23;
-
 struct Pair {
   int32_t x, y;
 };

@@ -18,10 +18,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kLayLimit = 6;
-constexpr int16_t kLayRuleSearch = 15;
-constexpr int16_t kUserEnvironment = 19;
-
 ByteBuilder LayLimitHeader(const char* c1, const char* c2, uint8_t spread, uint8_t bundling, int16_t count) {
   return ByteBuilder().Text(c1, 20).Text(c2, 20).U8(spread).U8(bundling).I16(count);
 }

@@ -5,15 +5,12 @@
 
 #include <gtest/gtest.h>
 
-
 #include "converters/orders/order.h"
 #include "support/library_support.h"
 #include "support/test_support.h"
 
 namespace tsln2xml::test {
 namespace {
-
-constexpr int16_t kOrder = 13;
 
 ByteBuilder Header(int16_t models, int16_t constructs, bool fiveStar = true) {
   ByteBuilder b;

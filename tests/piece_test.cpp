@@ -16,8 +16,6 @@ namespace {
 
 using namespace grading;
 
-constexpr int16_t kPiece = 20;
-
 // A small piece written field by field as docs/piece-format.md describes it.
 ByteBuilder SmallPieceBytes() {
   ByteBuilder b;

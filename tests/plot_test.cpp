@@ -14,7 +14,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kPlot = 22;
 constexpr size_t kPositions = 4 + 120;  // the section positions in the stored header
 
 ByteBuilder& Head(ByteBuilder& b, uint16_t tag, uint16_t size) { return b.U16(tag).U16(size); }

@@ -22,8 +22,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kSizeCode = 24;
-
 // A size code document with `entries` entries: a few kilobytes, so an item
 // spans several pages of its catalog.
 std::string SizeCodes(int entries, int ordered) {

@@ -210,7 +210,6 @@ TEST(Loading, HostileInputIsRefused) {
   EXPECT_FALSE(area.GetItem(24, "X"));
 }
 
-constexpr int16_t kSizeCode = 24;
 const std::string kTool = TSLN2XML_CLI_PATH;
 
 std::string SizeCodeDocument(std::string_view actualSize) {
