@@ -80,18 +80,6 @@ TEST(LayLimit, TiltRecordsAreOptional) {
   };
   TempArea area;
   for (const auto& c : cases) EXPECT_EQ(RoundTrip(kLayLimit, area, c.item), c.written) << c.what;
-
-  // Tilts are read as doubles and truncated toward zero at 1/10000.
-  const std::pair<const char*, int32_t> tilts[] = {
-      {"0.00015", 1}, {"-0.00019", -1}, {"1.23456", 12345}, {"214748.3647", 2147483647}, {"-214748.3648", -2147483647 - 1}};
-  for (const auto& [text, stored] : tilts) {
-    const std::string xml = std::string(R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">
-        <Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt=")") + text + R"(" CCWTilt=")" + text +
-        R"(" Units="Distance"><Options )" + kOptionsAllFalse + R"( OneWay="false" Major="false"/></Entry></LayLimit>)";
-    ByteBuilder expected = LayLimitHeader("", "", 0, 0, 1);
-    LayLimitEntry(expected, "A", 0, 1, 0, stored, 0).I32(stored).I32(stored);
-    EXPECT_EQ(ImportMatches(kLayLimit, area, xml, expected), "") << text;
-  }
 }
 
 TEST(LayLimit, CodeTablesBothWays) {

@@ -94,16 +94,6 @@ TEST(Order, DocumentAndItemBothWays) {
   }
 }
 
-// Model positions are 1, 2, ... in document order, whatever was stored.
-TEST(Order, PositionsAreRenumbered) {
-  TempArea area;
-  std::vector<uint8_t> item = SpringItem(false);
-  item[276 + 84] = 7;             // first model record's position
-  item[276 + 128 + 14 + 100 + 84] = 0;  // second's
-  std::string failure;
-  EXPECT_EQ(RoundTrip(kOrder, area, item, &failure), SpringItem(false)) << failure;
-}
-
 // Without models, one empty model record carries the point and the flags; it
 // reads back as one empty Model (position 0, written again as 1).
 TEST(Order, EmptyOrder) {

@@ -107,10 +107,7 @@ TEST(Store, FailedImportsLeaveTheAreaAsItWas) {
   area.PutItem(kSizeCode, "A", kEmptyLibrary);
   EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(32768, 1)), 1);
   EXPECT_EQ(area.GetItem(kSizeCode, "A"), kEmptyLibrary);
-}
-
-TEST(Store, AStorageAreaIsNeverCreated) {
-  TempArea area;
+  // Nor is a storage area ever created.
   EXPECT_EQ(ImportFromString(kSizeCode, area.File("no/such/area"), "A", SizeCodes(0, 0)), 5);
   EXPECT_EQ(GetLastDbErrorXML(), store::kNoStorageArea);
   EXPECT_EQ(LastErrorMessage(), "Could not create file");
