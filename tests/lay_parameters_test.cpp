@@ -64,6 +64,12 @@ TEST(LayLimit, BothWaysByteExact) {
   // An empty library is its header alone.
   const std::vector<uint8_t> empty = LayLimitHeader("", "", 0, 0, 0);
   EXPECT_EQ(RoundTrip(kLayLimit, area, empty), empty);
+
+  // An entry needs its options.
+  EXPECT_EQ(ImportFromString(kLayLimit, area.path(), "X", Replaced(xml, R"(<Options )" + std::string(kOptionsAllFalse) +
+                                                                         R"( OneWay="false" Major="false"/>)", "")), 1);
+  EXPECT_EQ(LastErrorMessage(), "Missing required <Options> element");
+  EXPECT_FALSE(area.GetItem(kLayLimit, "X"));
 }
 
 TEST(LayLimit, TiltRecordsAreOptional) {
@@ -90,15 +96,6 @@ TEST(LayLimit, CodeTablesBothWays) {
     LayLimitEntry(item, "X", 0, flip, 0, 0, units).I32(0).I32(0);
     EXPECT_EQ(RoundTrip(kLayLimit, area, item), item.bytes()) << int{flip};
   }
-}
-
-TEST(LayLimit, Failures) {
-  TempArea area;
-  const std::string head = R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">)";
-  const std::string noOptions = R"(<Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt="0" CCWTilt="0" Units="Distance"/>)";
-  EXPECT_EQ(ImportFromString(kLayLimit, area.path(), "X", head + noOptions + "</LayLimit>"), 1);
-  EXPECT_EQ(LastErrorMessage(), "Missing required <Options> element");
-  EXPECT_FALSE(area.GetItem(kLayLimit, "X"));
 }
 
 TEST(LayRuleSearch, EachFlagBitAloneBothWays) {

@@ -290,6 +290,13 @@ TEST(MarkerDocument, CommandLine) {
                        &output),
             0);
   EXPECT_EQ(output, written);
+
+  // A schema file that refuses the document: the library's message, then the
+  // validator's first error with its line.
+  WriteFile(area.File("other.xsd"), R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="other"/></xs:schema>)");
+  EXPECT_EQ(RunTool("marker " + area.path() + " DEMO -o " + file + " --schema " + area.File("other.xsd"), &output), 2);
+  EXPECT_NE(output.find("error validating xml document"), std::string::npos) << output;
+  EXPECT_NE(output.find("\n  line 2: Element 'marker'"), std::string::npos) << output;
 }
 
 // Marker containers keep any bytes on the way in and out of the store.

@@ -114,7 +114,7 @@ TEST(Store, FailedImportsLeaveTheAreaAsItWas) {
   EXPECT_FALSE(std::filesystem::exists(area.File("no")));
 }
 
-TEST(Store, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
+TEST(Store, NamesMatchWithoutCaseAndItemsKeepTheirFirstSpellingAndUser) {
   TempArea area;
   area.PutItem(kSizeCode, "Misses", kEmptyLibrary);
   area.PutItem(kSizeCode, "MISSES", std::vector<uint8_t>{1, 0});
@@ -122,11 +122,9 @@ TEST(Store, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
   EXPECT_NE(list.find("<DataItem Name=\"Misses\""), std::string::npos) << list;
   EXPECT_EQ(list.find("<DataItem", list.find("<DataItem") + 1), std::string::npos) << list;
   EXPECT_EQ(area.GetItem(kSizeCode, "misses"), (std::vector<uint8_t>{1, 0}));
-}
 
-// The catalog's history of writes: item_enumeration_test.
-TEST(Store, ImportsAreWrittenInTheNameOfTheProcessAccount) {
-  TempArea area;
+  // Imports are written in the name of the process account (the catalog's
+  // history of writes: item_enumeration_test).
   ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(0, 0)), 0);
   store::Catalog catalog;
   store::StoredItem item;
