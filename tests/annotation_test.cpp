@@ -16,8 +16,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kAnnotation = 2;
-
 ByteBuilder& EntryRecord(ByteBuilder& b, std::string_view category, int8_t number, int8_t height, int16_t orders) {
   return b.Text(category, 20).I8(number).I8(height).I16(orders);
 }

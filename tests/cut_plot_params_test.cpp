@@ -13,9 +13,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kCutter = 14;
-constexpr int16_t kMarkerPlot = 16;
-constexpr int16_t kPiecePlot = 18;
 constexpr std::string_view kSlotLetters = "CIOUDJPVEKQWFLRXGMSYHNTZ";
 
 const std::string kCutterOpen =
@@ -89,24 +86,19 @@ TEST(CutterEnvironment, DocumentToExactRecordsAndBack) {
 TEST(CutterEnvironment, StoredFormsReadBackAsTheWriterStoresThem) {
   // Types 3 and 4 come back as 0 and 1; a scale of 0 as 100 %; a sequence of
   // length 0 as an empty one (written back as its closing zero byte).
-  CutterRecord in;
-  in.type = 3;
-  in.scaleX = 0;
-  in.sequences = 1;
-  CutterRecord out = in;
-  out.type = 0;
-  out.scaleX = 1000;
-  out.size194 = 214;
   TempArea area;
   std::string failure;
-  EXPECT_EQ(RoundTrip(kCutter, area, ByteBuilder().Bytes(in.Bytes()).I16(0), &failure),
-            ByteBuilder().Bytes(out.Bytes()).I16(1).U8(0).bytes())
-      << failure;
-  in.type = 4;
-  out.type = 1;
-  EXPECT_EQ(RoundTrip(kCutter, area, ByteBuilder().Bytes(in.Bytes()).I16(1).U8(0), &failure),
-            ByteBuilder().Bytes(out.Bytes()).I16(1).U8(0).bytes())
-      << failure;
+  for (int16_t type : {3, 4}) {
+    CutterRecord in, out;
+    in.type = type;
+    in.scaleX = 0;
+    in.sequences = out.sequences = 1;
+    out.type = static_cast<int16_t>(type - 3);
+    out.size194 = 214;
+    const ByteBuilder sequence = type == 3 ? ByteBuilder().I16(0) : ByteBuilder().I16(1).U8(0);
+    EXPECT_EQ(RoundTrip(kCutter, area, ByteBuilder().Bytes(in.Bytes()).Bytes(sequence), &failure),
+              ByteBuilder().Bytes(out.Bytes()).I16(1).U8(0).bytes()) << type << failure;
+  }
 
   // Every one of the 41 internal codes keeps its tool.
   CutterRecord all;

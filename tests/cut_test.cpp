@@ -13,7 +13,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kCut = 4;
 const std::string kNs = R"(xmlns="urn:tsln2xml:data/Cut")";
 
 struct Counts {

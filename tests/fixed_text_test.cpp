@@ -55,24 +55,6 @@ TEST(FixedText, QuoteKindUsesTheAvailableLength) {
   EXPECT_EQ(text.str(), bytes);
 }
 
-TEST(FixedText, TextsAreLimitedToTheFieldCountedFromItsStart) {
-  FixedText name(kPrintable10);
-  name.FromText("  a name of twenty c", kUpper);
-  EXPECT_EQ(name.str(), "A NAME O");
-  name.Assign(" xl ");
-  EXPECT_EQ(name.str(), "XL");  // assignment upper-cases
-  FixedText one(kText1, "abc");
-  EXPECT_EQ(one.str(), "A");
-}
-
-TEST(FixedText, WritingUsesStrncpySemantics) {
-  std::vector<uint8_t> field(6, 0xEE);
-  FixedText(kSizeName6, "xl").ToField(field);
-  EXPECT_EQ(field, Field("XL", 6));
-  FixedText(kSizeName6, "ABCDEF").ToField(field);
-  EXPECT_EQ(field, std::vector<uint8_t>({'A', 'B', 'C', 'D', 'E', 'F'}));
-}
-
 TEST(FixedText, DoubleByteCharactersAreNeverSplit) {
   CodePageScope cp(932);
   const std::string a = "\x82\xA0";  // hiragana A

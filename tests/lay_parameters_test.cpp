@@ -18,10 +18,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kLayLimit = 6;
-constexpr int16_t kLayRuleSearch = 15;
-constexpr int16_t kUserEnvironment = 19;
-
 ByteBuilder LayLimitHeader(const char* c1, const char* c2, uint8_t spread, uint8_t bundling, int16_t count) {
   return ByteBuilder().Text(c1, 20).Text(c2, 20).U8(spread).U8(bundling).I16(count);
 }
@@ -68,6 +64,12 @@ TEST(LayLimit, BothWaysByteExact) {
   // An empty library is its header alone.
   const std::vector<uint8_t> empty = LayLimitHeader("", "", 0, 0, 0);
   EXPECT_EQ(RoundTrip(kLayLimit, area, empty), empty);
+
+  // An entry needs its options.
+  EXPECT_EQ(ImportFromString(kLayLimit, area.path(), "X", Replaced(xml, R"(<Options )" + std::string(kOptionsAllFalse) +
+                                                                         R"( OneWay="false" Major="false"/>)", "")), 1);
+  EXPECT_EQ(LastErrorMessage(), "Missing required <Options> element");
+  EXPECT_FALSE(area.GetItem(kLayLimit, "X"));
 }
 
 TEST(LayLimit, TiltRecordsAreOptional) {
@@ -84,18 +86,6 @@ TEST(LayLimit, TiltRecordsAreOptional) {
   };
   TempArea area;
   for (const auto& c : cases) EXPECT_EQ(RoundTrip(kLayLimit, area, c.item), c.written) << c.what;
-
-  // Tilts are read as doubles and truncated toward zero at 1/10000.
-  const std::pair<const char*, int32_t> tilts[] = {
-      {"0.00015", 1}, {"-0.00019", -1}, {"1.23456", 12345}, {"214748.3647", 2147483647}, {"-214748.3648", -2147483647 - 1}};
-  for (const auto& [text, stored] : tilts) {
-    const std::string xml = std::string(R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">
-        <Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt=")") + text + R"(" CCWTilt=")" + text +
-        R"(" Units="Distance"><Options )" + kOptionsAllFalse + R"( OneWay="false" Major="false"/></Entry></LayLimit>)";
-    ByteBuilder expected = LayLimitHeader("", "", 0, 0, 1);
-    LayLimitEntry(expected, "A", 0, 1, 0, stored, 0).I32(stored).I32(stored);
-    EXPECT_EQ(ImportMatches(kLayLimit, area, xml, expected), "") << text;
-  }
 }
 
 TEST(LayLimit, CodeTablesBothWays) {
@@ -106,15 +96,6 @@ TEST(LayLimit, CodeTablesBothWays) {
     LayLimitEntry(item, "X", 0, flip, 0, 0, units).I32(0).I32(0);
     EXPECT_EQ(RoundTrip(kLayLimit, area, item), item.bytes()) << int{flip};
   }
-}
-
-TEST(LayLimit, Failures) {
-  TempArea area;
-  const std::string head = R"(<LayLimit xmlns="urn:tsln2xml:data/LayLimit" Name="X" Comment1="" Comment2="" Spread="SinglePly" Bundling="AllBundleSameDirection">)";
-  const std::string noOptions = R"(<Entry Category="A" FlipCode="Original" BlockBufferRule="0" CWTilt="0" CCWTilt="0" Units="Distance"/>)";
-  EXPECT_EQ(ImportFromString(kLayLimit, area.path(), "X", head + noOptions + "</LayLimit>"), 1);
-  EXPECT_EQ(LastErrorMessage(), "Missing required <Options> element");
-  EXPECT_FALSE(area.GetItem(kLayLimit, "X"));
 }
 
 TEST(LayRuleSearch, EachFlagBitAloneBothWays) {

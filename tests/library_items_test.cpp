@@ -18,13 +18,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kAlteration = 1;
-constexpr int16_t kBlockBuffer = 3;
-constexpr int16_t kMatching = 11;
-constexpr int16_t kNotch = 17;
-constexpr int16_t kPieceList = 21;
-constexpr int16_t kSizeCode = 24;
-
 ByteBuilder& AlterationRule(ByteBuilder& b, std::string_view name, uint8_t usage, int16_t items) {
   return b.Text(name, 10).U8(usage).U8(0).I16(items);
 }
@@ -94,20 +87,6 @@ constexpr const char* kLegacyNotches = R"(
       <NotchDefinition Shape="None" PerimeterWidth="0" InsideWidth="0" Depth="0"/>
     </NotchEnvironment>)";
 
-// The items the documents of DocumentsWrittenAsStoreRecords give.
-std::vector<uint8_t> WrittenBlockBuffer() {
-  ByteBuilder b = LibraryHeader("FIRST", "", 2);
-  // 1.23456 is truncated to 12345; -0.00005 to 0 (keeping its units); a side
-  // given as zero keeps its units too.
-  BlockBufferRule(b, 32767, 1,
-                  {{{0, 0}, {12345, 0}, {0, 0}, {0, 2}, {0, 0}, {0, 1}, {0, 0}, {2147483647, 2}, {0, 0}, {0, 0}}});
-  return BlockBufferRule(b, 1, 0, {});
-}
-std::vector<uint8_t> WrittenMatching() {
-  ByteBuilder b = LibraryHeader("PLAIDS", "", 1);
-  return MatchingRule(b, 12, "CENTRE FRONT", "POCKET", 3, "FRONT", -1, {2, 5000, 0, 2}, {4, 100000, 1, 0}, 1);
-}
-
 // Store records and the documents the export makes of them: texts trimmed
 // and upper-cased, zero block buffer amounts left out whatever their units,
 // every code and scaled value written out.
@@ -153,14 +132,6 @@ TEST(LibraryItems, StoreRecordsReadAsDocuments) {
           </Rule>
           <Rule RuleNumber="-3" RuleType="Buffer"/>
         </BlockBuffer>)"},
-      {kBlockBuffer, WrittenBlockBuffer(), R"(
-        <BlockBuffer xmlns="urn:tsln2xml:data/BlockBuffer" version="1" Name="ONE" Comment1="FIRST" Comment2="">
-          <Rule RuleNumber="32767" RuleType="Block">
-            <Static><Top Amount="1.23449999999999993072208" Units="Distance"/></Static>
-            <Dynamic><Right Amount="214748.364700000005541369" Units="Percentage"/></Dynamic>
-          </Rule>
-          <Rule RuleNumber="1" RuleType="Buffer"/>
-        </BlockBuffer>)"},
       {kMatching, matching, R"(
         <Matching xmlns="urn:tsln2xml:data/Matching" version="1" Name="ONE" Comment1="" Comment2="STRIPES">
           <Rule Number="-7" Comment="" Target="Piece">
@@ -174,15 +145,6 @@ TEST(LibraryItems, StoreRecordsReadAsDocuments) {
             <Stripe Type="Relative" Repeat="0"><Offset Amount="0" Units="Distance"/></Stripe>
             <Point Category="A" Number="1"/>
             <Point Category="B" Number="2"/>
-          </Rule>
-        </Matching>)"},
-      {kMatching, WrittenMatching(), R"(
-        <Matching xmlns="urn:tsln2xml:data/Matching" version="1" Name="ONE" Comment1="PLAIDS" Comment2="">
-          <Rule Number="12" Comment="CENTRE FRONT" Target="Fabric">
-            <Plaid Type="Same" Repeat="2"><Offset Amount="0.5" Units="Distance"/></Plaid>
-            <Stripe Type="SymmetricCentered" Repeat="0"><Offset Amount="10" Units="Percentage"/></Stripe>
-            <Point Category="POCKET" Number="3"/>
-            <Point Category="FRONT" Number="-1"/>
           </Rule>
         </Matching>)"},
       {kPieceList, pieceList, R"(
@@ -218,6 +180,14 @@ TEST(LibraryItems, DocumentsWrittenAsStoreRecords) {
   AlterationItem(alteration, 2, -1, 7, 1234, -1);
   AlterationItem(alteration, 3, 0, 0, 1, -2500);
   AlterationRule(alteration, "EMPTY", 2, 0);
+  ByteBuilder blockBuffer = LibraryHeader("FIRST", "", 2);
+  // 1.23456 is truncated to 12345; -0.00005 to 0 (keeping its units); a side
+  // given as zero keeps its units too.
+  BlockBufferRule(blockBuffer, 32767, 1,
+                  {{{0, 0}, {12345, 0}, {0, 0}, {0, 2}, {0, 0}, {0, 1}, {0, 0}, {2147483647, 2}, {0, 0}, {0, 0}}});
+  BlockBufferRule(blockBuffer, 1, 0, {});
+  ByteBuilder matching = LibraryHeader("PLAIDS", "", 1);
+  MatchingRule(matching, 12, "CENTRE FRONT", "POCKET", 3, "FRONT", -1, {2, 5000, 0, 2}, {4, 100000, 1, 0}, 1);
   ByteBuilder pieceList = LibraryHeader("SPRING", "", 4, 40);
   pieceList.Text("BACK", 20).Text("TWENTYCHARACTERSLONG", 20).Text("CUFF & BAND", 20).Text("", 20);
   ByteBuilder sizeCode;
@@ -247,7 +217,7 @@ TEST(LibraryItems, DocumentsWrittenAsStoreRecords) {
             </Dynamic>
           </Rule>
           <Rule RuleNumber="1" RuleType="Buffer"><Static/></Rule>
-        </BlockBuffer>)", WrittenBlockBuffer()},
+        </BlockBuffer>)", blockBuffer},
       {kMatching, R"(
         <Matching xmlns="urn:tsln2xml:data/Matching" Name="X" Comment1="plaids" Comment2=" ">
           <Rule Number="12" Comment="centre front" Target="Fabric">
@@ -256,7 +226,7 @@ TEST(LibraryItems, DocumentsWrittenAsStoreRecords) {
             <Point Category="pocket" Number="3"/>
             <Point Category=" Front " Number="-1"/>
           </Rule>
-        </Matching>)", WrittenMatching()},
+        </Matching>)", matching},
       {kPieceList, R"(
         <PieceList xmlns="urn:tsln2xml:data/PieceList" Name="X" Comment1="spring" Comment2="">
           <PieceName>  back  </PieceName>

@@ -147,19 +147,6 @@ TEST(MarkerDocument, NarrowTextGoesThroughTheCodePage) {
   EXPECT_EQ(Select(ExportBuilt(b).xml, "/marker/modelnamevalue"), std::vector<std::string>{"caf\xC3\xA9"});
 }
 
-// The demo marker's back panel has a point in each coordinate mode, one with
-// deltas; its front panel a notch with an extended notch type.
-TEST(MarkerDocument, TheDemoMarkerCarriesEveryPointEncoding) {
-  const MarkerExport result = ExportBuilt(DemoMarker(), InstalledMarkerSchema().c_str());
-  ASSERT_EQ(result.code, 0) << LastErrorMessage();
-  const std::string back = "/marker/markerpiece[2]/perimeterline/perimeterpoint";
-  EXPECT_EQ(Select(result.xml, back + "/@X"), (std::vector<std::string>{"0", "0.1", "3", "30"}));
-  EXPECT_EQ(Select(result.xml, back + "/@Y"), (std::vector<std::string>{"0", "0.05", "0.05", "20"}));
-  EXPECT_EQ(Select(result.xml, back + "[2]/deltax | " + back + "[2]/deltay"), (std::vector<std::string>{"25", "-25"}));
-  EXPECT_EQ(Select(result.xml, "/marker/markerpiece[1]/perimeterline/perimeterpoint/notchtype"),
-            (std::vector<std::string>{"0", "0", "7", "0"}));
-}
-
 TEST(MarkerDocument, ValidationOutcomesBecomeTheCodes) {
   TempArea area;
   ASSERT_EQ(StoreMarker(area.path(), "M", DemoMarker().Build()), 1);
@@ -303,6 +290,13 @@ TEST(MarkerDocument, CommandLine) {
                        &output),
             0);
   EXPECT_EQ(output, written);
+
+  // A schema file that refuses the document: the library's message, then the
+  // validator's first error with its line.
+  WriteFile(area.File("other.xsd"), R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:element name="other"/></xs:schema>)");
+  EXPECT_EQ(RunTool("marker " + area.path() + " DEMO -o " + file + " --schema " + area.File("other.xsd"), &output), 2);
+  EXPECT_NE(output.find("error validating xml document"), std::string::npos) << output;
+  EXPECT_NE(output.find("\n  line 2: Element 'marker'"), std::string::npos) << output;
 }
 
 // Marker containers keep any bytes on the way in and out of the store.

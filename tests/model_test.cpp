@@ -12,8 +12,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kModel = 12;
-
 ByteBuilder Header(std::string_view c1, int16_t entries, int16_t defaults, int16_t options, int8_t version,
                    uint8_t measure = 0) {
   ByteBuilder b;

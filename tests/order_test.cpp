@@ -5,15 +5,12 @@
 
 #include <gtest/gtest.h>
 
-
 #include "converters/orders/order.h"
 #include "support/library_support.h"
 #include "support/test_support.h"
 
 namespace tsln2xml::test {
 namespace {
-
-constexpr int16_t kOrder = 13;
 
 ByteBuilder Header(int16_t models, int16_t constructs, bool fiveStar = true) {
   ByteBuilder b;
@@ -95,16 +92,6 @@ TEST(Order, DocumentAndItemBothWays) {
         Replaced(Spring(annotation, threePlaids, threeStripes, annotation), "UTILIZATION", "85.2000000000000028421709");
     EXPECT_EQ(ExportMatches(kOrder, area, SpringItem(annotation), expected), "") << annotation;
   }
-}
-
-// Model positions are 1, 2, ... in document order, whatever was stored.
-TEST(Order, PositionsAreRenumbered) {
-  TempArea area;
-  std::vector<uint8_t> item = SpringItem(false);
-  item[276 + 84] = 7;             // first model record's position
-  item[276 + 128 + 14 + 100 + 84] = 0;  // second's
-  std::string failure;
-  EXPECT_EQ(RoundTrip(kOrder, area, item, &failure), SpringItem(false)) << failure;
 }
 
 // Without models, one empty model record carries the point and the flags; it

@@ -16,50 +16,31 @@ namespace {
 
 using namespace platform;
 
-TEST(CodePage, UnrepresentableCharactersBecomeQuestionMarks) {
-  CodePageScope cp(1252);
-  EXPECT_EQ(Utf16ToAnsi(u"a\u4E2Db"), "a?b");
-  EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98\x80"), "?");  // outside the BMP
-  EXPECT_EQ(Utf8ToAnsi("\xC3\xA9"), "\xE9");       // e acute
-}
-
-TEST(CodePage, DoubleByteCodePage932) {
-  CodePageScope cp(932);
-  EXPECT_EQ(ActiveCodePage(), 932);
-  EXPECT_TRUE(IsDBCSLeadByte(0x82));
-  EXPECT_TRUE(IsDBCSLeadByte(0xE0));
-  EXPECT_FALSE(IsDBCSLeadByte(0x41));
-  EXPECT_FALSE(IsDBCSLeadByte(0xA0));
-  const std::string hiragana_a = "\x82\xA0";  // U+3042
-  EXPECT_EQ(AnsiToUtf16(hiragana_a), u"\u3042");
-  EXPECT_EQ(Utf16ToAnsi(u"x\u3042y"), "x\x82\xA0y");
-  EXPECT_EQ(AnsiToUtf8("\xB1"), "\xEF\xBD\xB1");  // half-width katakana A
-  // A lead byte without its second byte does not swallow what follows.
-  EXPECT_EQ(AnsiToUtf16("\x82"), u"\uFFFD");
-}
-
-// Lead bytes run 0x81-0xFE; a character, its bytes, and a name and a text of
-// such characters through a piece list both ways under the item's own name.
-TEST(CodePage, DoubleByteCodePages936949950) {
+// Each page's lead and other bytes; a character, its bytes, and a name and a
+// text of such characters through a piece list both ways under the item's
+// own name.
+TEST(CodePage, DoubleByteCodePages) {
   const struct {
     int page;
+    std::vector<uint8_t> leads, others;
     std::string bytes;  // two characters
     std::u16string text;
   } pages[] = {
-      {936, "\xD6\xD0\xCE\xC4", u"\u4E2D\u6587"},
-      {949, "\xC7\xD1\xB1\xB9", u"\uD55C\uAD6D"},
-      {950, "\xA4\xA4\xA4\xE5", u"\u4E2D\u6587"},
+      {932, {0x82, 0xE0}, {0x41, 0xA0}, "\x82\xA0\x82\xA2", u"\u3042\u3044"},
+      {936, {0x81, 0xFE}, {0x80, 0xFF, 'A'}, "\xD6\xD0\xCE\xC4", u"\u4E2D\u6587"},
+      {949, {0x81, 0xFE}, {0x80, 0xFF, 'A'}, "\xC7\xD1\xB1\xB9", u"\uD55C\uAD6D"},
+      {950, {0x81, 0xFE}, {0x80, 0xFF, 'A'}, "\xA4\xA4\xA4\xE5", u"\u4E2D\u6587"},
   };
   TempArea area;
   for (const auto& p : pages) {
     CodePageScope cp(p.page);
-    EXPECT_FALSE(IsDBCSLeadByte(0x80)) << p.page;
-    EXPECT_TRUE(IsDBCSLeadByte(0x81)) << p.page;
-    EXPECT_TRUE(IsDBCSLeadByte(0xFE)) << p.page;
-    EXPECT_FALSE(IsDBCSLeadByte(0xFF)) << p.page;
-    EXPECT_FALSE(IsDBCSLeadByte('A')) << p.page;
+    EXPECT_EQ(ActiveCodePage(), p.page);
+    for (uint8_t lead : p.leads) EXPECT_TRUE(IsDBCSLeadByte(lead)) << p.page << " " << int{lead};
+    for (uint8_t other : p.others) EXPECT_FALSE(IsDBCSLeadByte(other)) << p.page << " " << int{other};
     EXPECT_EQ(AnsiToUtf16(p.bytes), p.text) << p.page;
     EXPECT_EQ(Utf16ToAnsi(u"a" + p.text + u"b"), "a" + p.bytes + "b") << p.page;
+    // A lead byte without its second byte does not swallow what follows.
+    EXPECT_EQ(AnsiToUtf16(p.bytes.substr(0, 1)), u"\uFFFD") << p.page;
 
     const std::string name = p.bytes + std::to_string(p.page);  // item names go to the calls in the code page
     const std::string doc = R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" version="1" Name=")" + AnsiToUtf8(name) +
@@ -73,6 +54,8 @@ TEST(CodePage, DoubleByteCodePages936949950) {
     const ExportResult back = ExportToString(21, area.path(), name);
     EXPECT_EQ(CompareXml(doc, back.xml), "") << p.page;
   }
+  CodePageScope cp(932);
+  EXPECT_EQ(AnsiToUtf8("\xB1"), "\xEF\xBD\xB1");  // half-width katakana A
 }
 
 // Single-byte pages: every byte one character, both ways; bytes that 1252
@@ -94,6 +77,10 @@ TEST(CodePage, SingleBytePages) {
     EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(all)), all) << p.page;
     EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all) << p.page;
   }
+  // Characters a page cannot hold, in or beyond the BMP, become question marks.
+  CodePageScope cp(1252);
+  EXPECT_EQ(Utf16ToAnsi(u"a\u4E2Db"), "a?b");
+  EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98\x80\xC3\xA9"), "?\xE9");
 }
 
 TEST(CodePage, MalformedUnicodeBecomesReplacementCharacters) {

@@ -11,8 +11,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kSizeCode = 24;
-
 std::string Library(const char* actualSize) {
   return std::string(R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize=")") + actualSize +
          R"(" OrderedSize="M"/></SizeCode>)";

@@ -95,36 +95,35 @@ TEST(SchemaFile, UpperCaseCopiesIncludeEachOther) {
   }
 }
 
-TEST(Validation, ReportLocatesTheOffendingElementInTheSerialisedDocument) {
+// The report gives the reason, the line in the serialised document and the
+// offending element. The input's own layout does not matter to a compact
+// document (declaration, root, first entry, second entry, then the
+// alteration); an indented one keeps its layout, though the import leaves the
+// white space between elements out of its tree.
+TEST(Validation, ReportLocatesTheOffendingElement) {
   TempArea area;
-  // The input's own layout does not matter: lines count in the serialised text.
-  const std::string xml =
-      "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\"><Entry ActualSize=\"1\" OrderedSize=\"1\"/>"
-      "<Entry ActualSize=\"1\" OrderedSize=\"1\"><Alteration Name=\"X\" Amount=\"abc\"/></Entry></SizeCode>";
-  EXPECT_EQ(ImportFromString(24, area.path(), "A", xml), 2);
-  const std::string report = LastErrorMessage();
-  EXPECT_EQ(report.rfind("XML Validation Error:\nReason: Element '{urn:tsln2xml:data/SizeCode}Alteration', attribute "
-                         "'Amount': 'abc' is not a valid value",
-                         0),
-            0u)
-      << report;
-  EXPECT_NE(report.find("\nerrorCode: 0x"), std::string::npos);
-  // Declaration, root, first entry, second entry, then the alteration.
-  EXPECT_NE(report.find("\nline: 5\n"), std::string::npos) << report;
-  EXPECT_NE(report.find("Source:     <Alteration Name=\"X\" Amount=\"abc\"/>"), std::string::npos) << report;
-}
-
-// An import leaves the white space between elements out of its tree; the
-// report of an invalid document still counts the lines of the document's
-// own layout, which its serialisation keeps.
-TEST(Validation, ReportKeepsTheLayoutOfAnIndentedDocument) {
-  TempArea area;
-  const std::string doc = area.File("doc.xml");
-  WriteFile(doc,
-            "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">\n\n\n  <Entry ActualSize=\"1\" "
-            "OrderedSize=\"1\">\n    <Alteration Name=\"X\" Amount=\"abc\"/>\n  </Entry>\n</SizeCode>\n");
-  EXPECT_EQ(ConvertXMLFileToDataItem(24, doc.c_str(), 0, "", area.c_str(), "A"), 2);
-  EXPECT_NE(LastErrorMessage().find("\nline: 6\n"), std::string::npos) << LastErrorMessage();
+  const std::string root = "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">";
+  const struct {
+    std::string xml;
+    bool file;
+    const char* line;
+  } cases[] = {
+      {root + "<Entry ActualSize=\"1\" OrderedSize=\"1\"/><Entry ActualSize=\"1\" OrderedSize=\"1\"><Alteration Name=\"X\" "
+              "Amount=\"abc\"/></Entry></SizeCode>", false, "\nline: 5\n"},
+      {root + "\n\n\n  <Entry ActualSize=\"1\" OrderedSize=\"1\">\n    <Alteration Name=\"X\" Amount=\"abc\"/>\n  </Entry>\n"
+              "</SizeCode>\n", true, "\nline: 6\n"},
+  };
+  for (const auto& c : cases) {
+    WriteFile(area.File("doc.xml"), c.xml);
+    EXPECT_EQ(c.file ? ConvertXMLFileToDataItem(24, area.File("doc.xml").c_str(), 0, "", area.c_str(), "A")
+                     : ImportFromString(24, area.path(), "A", c.xml), 2);
+    const std::string report = LastErrorMessage();
+    EXPECT_TRUE(report.starts_with("XML Validation Error:\nReason: Element '{urn:tsln2xml:data/SizeCode}Alteration', "
+                                   "attribute 'Amount': 'abc' is not a valid value")) << report;
+    EXPECT_NE(report.find("\nerrorCode: 0x"), std::string::npos);
+    EXPECT_NE(report.find(c.line), std::string::npos) << report;
+    EXPECT_NE(report.find("Source:     <Alteration Name=\"X\" Amount=\"abc\"/>"), std::string::npos) << report;
+  }
 }
 
 }  // namespace

@@ -22,8 +22,6 @@
 namespace tsln2xml::test {
 namespace {
 
-constexpr int16_t kSizeCode = 24;
-
 // A size code document with `entries` entries: a few kilobytes, so an item
 // spans several pages of its catalog.
 std::string SizeCodes(int entries, int ordered) {
@@ -109,17 +107,14 @@ TEST(Store, FailedImportsLeaveTheAreaAsItWas) {
   area.PutItem(kSizeCode, "A", kEmptyLibrary);
   EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(32768, 1)), 1);
   EXPECT_EQ(area.GetItem(kSizeCode, "A"), kEmptyLibrary);
-}
-
-TEST(Store, AStorageAreaIsNeverCreated) {
-  TempArea area;
+  // Nor is a storage area ever created.
   EXPECT_EQ(ImportFromString(kSizeCode, area.File("no/such/area"), "A", SizeCodes(0, 0)), 5);
   EXPECT_EQ(GetLastDbErrorXML(), store::kNoStorageArea);
   EXPECT_EQ(LastErrorMessage(), "Could not create file");
   EXPECT_FALSE(std::filesystem::exists(area.File("no")));
 }
 
-TEST(Store, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
+TEST(Store, NamesMatchWithoutCaseAndItemsKeepTheirFirstSpellingAndUser) {
   TempArea area;
   area.PutItem(kSizeCode, "Misses", kEmptyLibrary);
   area.PutItem(kSizeCode, "MISSES", std::vector<uint8_t>{1, 0});
@@ -127,11 +122,9 @@ TEST(Store, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
   EXPECT_NE(list.find("<DataItem Name=\"Misses\""), std::string::npos) << list;
   EXPECT_EQ(list.find("<DataItem", list.find("<DataItem") + 1), std::string::npos) << list;
   EXPECT_EQ(area.GetItem(kSizeCode, "misses"), (std::vector<uint8_t>{1, 0}));
-}
 
-// The catalog's history of writes: item_enumeration_test.
-TEST(Store, ImportsAreWrittenInTheNameOfTheProcessAccount) {
-  TempArea area;
+  // Imports are written in the name of the process account (the catalog's
+  // history of writes: item_enumeration_test).
   ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(0, 0)), 0);
   store::Catalog catalog;
   store::StoredItem item;

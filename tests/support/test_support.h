@@ -10,6 +10,12 @@
 
 namespace tsln2xml::test {
 
+// The data type codes the tests name.
+inline constexpr int16_t kAlteration = 1, kAnnotation = 2, kBlockBuffer = 3, kCut = 4, kLayLimit = 6, kMatching = 11,
+                         kModel = 12, kOrder = 13, kCutter = 14, kLayRuleSearch = 15, kMarkerPlot = 16, kNotch = 17,
+                         kPiecePlot = 18, kUserEnvironment = 19, kPiece = 20, kPieceList = 21, kPlot = 22,
+                         kGrading = 23, kSizeCode = 24;
+
 // Builds binary fixtures field by field, little-endian.
 class ByteBuilder {
  public:
