@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/data_types.h"
+#include "framework/xml_data_item.h"
+#include "platform/code_page.h"
 #include "support/test_support.h"
 #include "xml/attributes.h"
 #include "xml/document.h"
@@ -25,13 +28,13 @@ std::string LibxmlText(const Document& doc) {
   return text;
 }
 
-// Nesting past the 30 indented levels, text beside elements, empty and
-// repeated attributes, values on both sides of the size kept inside a node,
-// every character that is escaped (also at each place in and across the
-// sixteen-byte blocks the writer tests at once, and once more after it), and
-// more text than one buffer holds.
-Document EveryShape() {
-  Document doc;
+// Nesting past the 30 indented levels, text beside elements (unless
+// `mixed` is false: a streamed document refuses it), empty and repeated
+// attributes (a value given again, also before others), values on both sides
+// of the size kept inside a node, every character that is escaped (also at
+// each place in and across the sixteen-byte blocks the writer tests at once,
+// and once more after it), and more text than one buffer holds.
+void BuildEveryShape(Document& doc, bool mixed = true) {
   Node root = doc.CreateElement("Root", kNs);
   doc.SetRoot(root);
   SetAttributeUtf8(root, "Empty", "");
@@ -40,12 +43,17 @@ Document EveryShape() {
   SetAttributeUtf8(root, "Escaped", "\t\n\r\"<>&' \xC3\xA9\x01");
   SetAttribute(root, "Again", int32_t{1});
   SetAttribute(root, "Again", 2.5);
+  SetAttributeUtf8(root, "Fifteen", "<longer & longer>");
+  SetAttribute(root, "Again", int32_t{3});
   Node deep = root;
   for (int i = 0; i < 34; ++i) deep = AppendChild(deep, doc.CreateElement("Level", kNs));
   SetElementText(AppendChild(deep, doc.CreateElement("Text", kNs)), "a<b>&c\r\n\"d\" \xE9");
-  Node mixed = AppendChild(root, doc.CreateElement("Mixed", kNs));
-  SetElementText(mixed, "before");
-  SetAttribute(AppendChild(mixed, doc.CreateElement("Inner", kNs)), "N", int32_t{3});
+  if (mixed) {
+    Node element = AppendChild(root, doc.CreateElement("Mixed", kNs));
+    SetElementText(element, "before");
+    SetAttribute(AppendChild(element, doc.CreateElement("Inner", kNs)), "N", int32_t{3});
+  }
+  SetElementText(AppendChild(root, doc.CreateElement("NoText", kNs)), "");
   for (const char escaped : std::string_view("<>&\r\"\n\t\xC3")) {
     for (size_t at = 0; at < 34; ++at) {
       const std::string text = std::string(at, 'x') + escaped + std::string(33 - at, 'y') + escaped;
@@ -55,6 +63,11 @@ Document EveryShape() {
     }
   }
   for (int i = 0; i < 4000; ++i) SetAttribute(AppendChild(root, doc.CreateElement("Entry", kNs)), "Value", i / 7.0);
+}
+
+Document EveryShape() {
+  Document doc;
+  BuildEveryShape(doc);
   return doc;
 }
 
@@ -79,6 +92,109 @@ TEST(DocumentText, FullDiskIsAFailure) {
   small.SetRoot(small.CreateElement("E", kNs));
   EXPECT_FALSE(small.SaveFile("/dev/full"));
   EXPECT_FALSE(EveryShape().SaveFile("/dev/full"));
+}
+
+// A document written as it is built gives the tree's text, and refuses (so
+// that the caller builds the tree) whatever its text cannot follow.
+TEST(DocumentText, StreamedTextIsTheTreesText) {
+  Document tree;
+  BuildEveryShape(tree, false);
+  Document streamed = Document::Streamed();
+  BuildEveryShape(streamed, false);
+  size_t longest = 0;
+  EXPECT_EQ(streamed.FinishText(longest), tree.SerializeUtf8());
+
+  using Build = void (*)(Document&, Node root);
+  const struct {
+    const char* what;
+    Build build;
+  } refused[] = {
+      {"an attribute after a child",
+       [](Document& d, Node root) {
+         AppendChild(root, d.CreateElement("A", kNs));
+         SetAttributeUtf8(root, "Late", "x");
+       }},
+      {"an element appended to a closed one",
+       [](Document& d, Node root) {
+         Node first = AppendChild(root, d.CreateElement("A", kNs));
+         AppendChild(root, d.CreateElement("B", kNs));
+         AppendChild(first, d.CreateElement("C", kNs));
+       }},
+      {"an element after text",
+       [](Document& d, Node root) {
+         Node a = AppendChild(root, d.CreateElement("A", kNs));
+         SetElementText(a, "text");
+         AppendChild(a, d.CreateElement("B", kNs));
+       }},
+      {"text after an element",
+       [](Document& d, Node root) {
+         AppendChild(root, d.CreateElement("A", kNs));
+         SetElementText(root, "text");
+       }},
+      {"an attribute of an element not yet appended",
+       [](Document& d, Node) { SetAttributeUtf8(d.CreateElement("A", kNs), "X", "1"); }},
+      {"a second root", [](Document& d, Node) { d.SetRoot(d.CreateElement("Other", kNs)); }},
+      {"a prefixed attribute", [](Document&, Node root) { SetAttributeUtf8(root, "p:x", "1"); }},
+      {"an attribute read back", [](Document&, Node root) { GetAttributeText(root, "X"); }},
+      {"elements looked up", [](Document&, Node root) { SelectNodes(root, "A", kNs); }},
+  };
+  for (const auto& row : refused) {
+    Document doc = Document::Streamed();
+    Node root = doc.CreateElement("Root", kNs);
+    doc.SetRoot(root);
+    SetAttributeUtf8(root, "X", "1");
+    EXPECT_THROW(row.build(doc, root), NotStreamable) << row.what;
+  }
+}
+
+// A reader over no item, building a small alteration document in document
+// order or not, valid or not.
+class ShapedReader : public XMLReader {
+ public:
+  ShapedReader(bool inOrder, bool valid, bool streams)
+      : XMLReader("", "AREA", "SHAPED", *FindItemFileEntry(kAlteration)),
+        inOrder_(inOrder),
+        valid_(valid),
+        streams_(streams) {}
+  void Open() override {}
+  void Convert() override {
+    Node root = AppendRoot("Alteration");
+    Node rule = AppendElement(root, "Rule");
+    if (inOrder_) SetAttribute(rule, "Name", "HEM");
+    SetAttribute(rule, "PieceUsage", "Both");
+    Node item = AppendElement(rule, "Item");
+    for (const char* name : {"FirstPoint", "SecondPoint", "XPercentAlt", "YPercentAlt"})
+      SetAttribute(item, name, int32_t{4});
+    SetAttribute(item, "Type", "XYMove");
+    if (!inOrder_) SetAttribute(rule, "Name", "HEM");
+    if (!valid_) AppendElement(root, "Unknown");
+  }
+
+ protected:
+  bool StreamsDocument() const override { return streams_; }
+
+ private:
+  bool inOrder_, valid_, streams_;
+};
+
+std::string Outcome(bool inOrder, bool valid, bool streams) {
+  ShapedReader reader(inOrder, valid, streams);
+  try {
+    const std::u16string text = reader.ToString();
+    return platform::Utf16ToUtf8(text);
+  } catch (const Tsln2XmlException& e) {
+    return std::to_string(e.Code()) + ": " + e.what();
+  }
+}
+
+TEST(DocumentText, ReadersGiveTheSameDocumentStreamedOrNot) {
+  for (const bool inOrder : {true, false}) {
+    for (const bool valid : {true, false}) {
+      const std::string streamed = Outcome(inOrder, valid, true);
+      EXPECT_EQ(streamed, Outcome(inOrder, valid, false)) << inOrder << valid;
+      EXPECT_EQ(streamed.starts_with("<?xml version=\"1.0\"?>\n<Alteration"), valid) << streamed;
+    }
+  }
 }
 
 }  // namespace
