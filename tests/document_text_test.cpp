@@ -132,7 +132,10 @@ TEST(DocumentText, StreamedTextIsTheTreesText) {
          SetElementText(root, "text");
        }},
       {"an attribute of an element not yet appended",
-       [](Document& d, Node) { SetAttributeUtf8(d.CreateElement("A", kNs), "X", "1"); }},
+       [](Document& d, Node) {
+         const std::unique_ptr<xmlNode, void (*)(xmlNodePtr)> unattached(d.CreateElement("A", kNs), xmlFreeNode);
+         SetAttributeUtf8(unattached.get(), "X", "1");
+       }},
       {"a second root", [](Document& d, Node) { d.SetRoot(d.CreateElement("Other", kNs)); }},
       {"a prefixed attribute", [](Document&, Node root) { SetAttributeUtf8(root, "p:x", "1"); }},
       {"an attribute read back", [](Document&, Node root) { GetAttributeText(root, "X"); }},

@@ -41,8 +41,11 @@ std::string Document::FinishText(size_t& longestText) {
 }
 
 Node AppendChild(Node parent, Node child) {
-  if (TextStream* stream = TextStream::Of(parent)) stream->Append(parent, child);
-  return xmlAddChild(parent, child);
+  // Linked first: an element the stream refuses is still freed with its
+  // document.
+  Node added = xmlAddChild(parent, child);
+  if (TextStream* stream = TextStream::Of(parent); stream && added) stream->Append(parent, child);
+  return added;
 }
 
 namespace {
@@ -170,8 +173,14 @@ Node Document::CreateElement(std::string_view name, std::string_view nsUri) {
 
 void Document::SetRoot(Node element) {
   if (!doc_ || !element) return;
-  if (stream_) stream_->Root(element);
+  if (stream_ && Root()) {
+    // A second root would replace the first in a tree; the element is
+    // kept by the document, to be freed with it.
+    xmlAddChild(AsNode(), element);
+    throw NotStreamable{};
+  }
   xmlDocSetRootElement(doc_.get(), element);
+  if (stream_) stream_->Root(element);
 }
 
 namespace {

@@ -283,14 +283,13 @@ TextStream::TextStream() : out_(std::make_unique<TextBuffer>(AppendToText, &text
 TextStream::~TextStream() = default;
 
 void TextStream::Root(Node element) {
-  // A second root would replace the first in a tree.
-  if (rooted_ || !element || element->type != XML_ELEMENT_NODE) throw NotStreamable{};
+  if (rooted_ || element->type != XML_ELEMENT_NODE) throw NotStreamable{};
   rooted_ = true;
   Start(element);
 }
 
 void TextStream::Append(Node parent, Node child) {
-  if (!child || child->type != XML_ELEMENT_NODE || child->children || child->properties) throw NotStreamable{};
+  if (child->type != XML_ELEMENT_NODE || child->children || child->properties) throw NotStreamable{};
   // The parent is open, and everything opened inside it since is complete.
   size_t depth = open_.size();
   while (depth > 0 && open_[depth - 1].element != parent) --depth;

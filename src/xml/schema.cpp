@@ -346,14 +346,26 @@ FirstError ValidateText(const std::string& text, const SchemaSet& set) {
 
 // The same check as ValidateText, through a parser of our own: the stream
 // validator's parser stops at 10,000,000 bytes of input, which a document of
-// ours may well have. Only the validator's handlers are plugged in, so
-// nothing is built.
+// ours may well have, and copies the text first. Only the validator's
+// handlers are plugged in, so nothing is built.
 FirstError ValidateWholeText(const std::string& text, const SchemaSet& set) {
   FirstError error;
   SchemaValidCtxtPtr vctxt(xmlSchemaNewValidCtxt(set.get()));
   if (!vctxt) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
   xmlSchemaSetValidStructuredErrors(vctxt.get(), CaptureError, &error);
-  ParserCtxtPtr parser(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
+  // Handed over a piece at a time: a memory parser would copy the whole text.
+  struct Pieces {
+    std::string_view rest;
+    static int Read(void* context, char* buffer, int len) {
+      auto* self = static_cast<Pieces*>(context);
+      const size_t n = std::min(self->rest.size(), static_cast<size_t>(std::max(len, 0)));
+      std::memcpy(buffer, self->rest.data(), n);
+      self->rest.remove_prefix(n);
+      return static_cast<int>(n);
+    }
+  } pieces{text};
+  ParserCtxtPtr parser(
+      xmlCreateIOParserCtxt(nullptr, nullptr, Pieces::Read, nullptr, &pieces, XML_CHAR_ENCODING_UTF8));
   if (!parser || !parser->sax) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory validating");
   xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES |
                                        XML_PARSE_HUGE);
