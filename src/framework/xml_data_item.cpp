@@ -1,5 +1,6 @@
 #include "framework/xml_data_item.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <limits>
@@ -221,6 +222,11 @@ xml::Node XMLReader::AppendElement(xml::Node parent, std::string_view name) {
 }
 
 xml::Node XMLReader::AppendRoot(std::string_view name) {
+  // A document is rarely more than ten times its item; pages of the room
+  // that are not written cost nothing.
+  constexpr size_t kTextPerItemByte = 16;
+  constexpr size_t kMaxRoom = size_t{1} << 30;
+  Document().ReserveText(std::min(kMaxRoom, static_cast<size_t>(ItemSize()) * kTextPerItemByte + (64 << 10)));
   xml::Node root = AppendElement(nullptr, name);
   SetAttribute(root, "version", int32_t{1});
   SetAttribute(root, "Name", ItemName());

@@ -60,6 +60,11 @@ class Document {
   std::u16string SerializeUtf16() const;
   // Writes SerializeUtf8() to a file; false when the file cannot be written.
   bool SaveFile(const std::string& path) const;
+  // For a streamed document: room for a text of about `bytes` (see
+  // TextStream::Reserve); nothing for a tree.
+  void ReserveText(size_t bytes) {
+    if (stream_) stream_->Reserve(bytes);
+  }
   // A streamed document's text as SerializeUtf8 would give it for the same
   // tree ("" without a root), and its longest run of text between two tags.
   std::string FinishText(size_t& longestText);

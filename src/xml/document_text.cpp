@@ -4,6 +4,8 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string_view>
 
 #include "core/exception.h"
@@ -281,6 +283,15 @@ constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"
 TextStream::TextStream() : out_(std::make_unique<TextBuffer>(AppendToText, &text_)) { out_->Put(kUtf8Declaration); }
 
 TextStream::~TextStream() = default;
+
+void TextStream::Reserve(size_t bytes) {
+  try {
+    text_.reserve(bytes);
+  } catch (const std::bad_alloc&) {
+    // Address space is not to be had: the text grows as it is written.
+  } catch (const std::length_error&) {
+  }
+}
 
 void TextStream::Root(Node element) {
   if (rooted_ || element->type != XML_ELEMENT_NODE) throw NotStreamable{};

@@ -59,6 +59,9 @@ class TextStream {
     return node && node->doc ? static_cast<TextStream*>(node->doc->_private) : nullptr;
   }
 
+  // Room for a text of about `bytes`, taken only as it is written: the text
+  // is then never copied to grow. Without that room it grows as it must.
+  void Reserve(size_t bytes);
   void Root(xmlNodePtr element);
   void Append(xmlNodePtr parent, xmlNodePtr child);
   void Attribute(xmlNodePtr element, const char* name, std::string_view utf8);
