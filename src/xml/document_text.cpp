@@ -166,8 +166,9 @@ bool DefaultSettings() {
          std::string_view(xmlTreeIndentString) == "  ";
 }
 
-// Element start: "<name", the default namespace it declares, its attributes.
-bool PutStartTag(TextBuffer& out, Node element) {
+// "<name" and the default namespace the element declares; false for
+// anything else (a prefix), which is not ours to write.
+bool PutNameAndNamespace(TextBuffer& out, Node element) {
   if (element->ns && element->ns->prefix) return false;
   out.Put('<');
   out.Put(element->name);
@@ -177,6 +178,12 @@ bool PutStartTag(TextBuffer& out, Node element) {
     out.Put(ns->href);
     out.Put('"');
   }
+  return true;
+}
+
+// Element start: "<name", the default namespace it declares, its attributes.
+bool PutStartTag(TextBuffer& out, Node element) {
+  if (!PutNameAndNamespace(out, element)) return false;
   for (xmlAttrPtr attr = element->properties; attr; attr = attr->next) {
     if (attr->type != XML_ATTRIBUTE_NODE || attr->ns) return false;
     out.Put(' ');
@@ -387,16 +394,7 @@ std::string TextStream::Finish(size_t& longestText) {
 }
 
 void TextStream::Start(Node element) {
-  if (element->ns && element->ns->prefix) throw NotStreamable{};
-  out_->Put('<');
-  out_->Put(element->name);
-  for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
-    if (ns->type != XML_LOCAL_NAMESPACE || ns->prefix || !ns->href || std::strchr(C(ns->href), '"'))
-      throw NotStreamable{};
-    out_->Put(" xmlns=\"");
-    out_->Put(ns->href);
-    out_->Put('"');
-  }
+  if (!PutNameAndNamespace(*out_, element)) throw NotStreamable{};
   open_.push_back({element, State::kStartTag});
   attributes_.clear();
 }

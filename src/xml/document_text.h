@@ -2,7 +2,8 @@
 // The text of a document made of elements, attributes and text only (every
 // document this library builds), written in one pass through a buffer of
 // our own: the same bytes as libxml2's indented serialiser writes for it,
-// without that serialiser's bookkeeping per attribute and per piece of text.
+// without that serialiser's bookkeeping per attribute and per piece of text;
+// either from a finished tree or while the document is built (TextStream).
 
 #include <cstddef>
 #include <memory>
