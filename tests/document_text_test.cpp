@@ -151,13 +151,15 @@ TEST(DocumentText, StreamedTextIsTheTreesText) {
 }
 
 // A reader over no item, building a small alteration document in document
-// order or not, valid or not.
+// order or not, valid or not, or failing half way.
+enum class Ending { kValid, kInvalid, kFailing };
+
 class ShapedReader : public XMLReader {
  public:
-  ShapedReader(bool inOrder, bool valid, bool streams)
+  ShapedReader(bool inOrder, Ending ending, bool streams)
       : XMLReader("", "AREA", "SHAPED", *FindItemFileEntry(kAlteration)),
         inOrder_(inOrder),
-        valid_(valid),
+        ending_(ending),
         streams_(streams) {}
   void Open() override {}
   void Convert() override {
@@ -170,32 +172,51 @@ class ShapedReader : public XMLReader {
       SetAttribute(item, name, int32_t{4});
     SetAttribute(item, "Type", "XYMove");
     if (!inOrder_) SetAttribute(rule, "Name", "HEM");
-    if (!valid_) AppendElement(root, "Unknown");
+    if (ending_ == Ending::kFailing) {
+      SetAttribute(AppendElement(root, "Rule"), "Name", "HALF");
+      Fail("failed half way");
+    }
+    if (ending_ == Ending::kInvalid) AppendElement(root, "Unknown");
   }
 
  protected:
   bool StreamsDocument() const override { return streams_; }
 
  private:
-  bool inOrder_, valid_, streams_;
+  bool inOrder_;
+  Ending ending_;
+  bool streams_;
 };
 
-std::string Outcome(bool inOrder, bool valid, bool streams) {
-  ShapedReader reader(inOrder, valid, streams);
+// The document as text, or the failure and the file written after it.
+std::string Outcome(bool inOrder, Ending ending, bool streams, TempArea& dir) {
+  const std::string file = dir.File(streams ? "streamed.xml" : "tree.xml");
+  ShapedReader reader(inOrder, ending, streams);
   try {
-    const std::u16string text = reader.ToString();
-    return platform::Utf16ToUtf8(text);
+    return platform::Utf16ToUtf8(reader.ToString());
+  } catch (const Tsln2XmlException&) {
+  }
+  ShapedReader again(inOrder, ending, streams);
+  try {
+    again.ToFile(file);
+    return "written";
   } catch (const Tsln2XmlException& e) {
-    return std::to_string(e.Code()) + ": " + e.what();
+    again.SaveAsFarAsBuilt(file);
+    return std::to_string(e.Code()) + ": " + e.what() + "\n" + ReadFile(file);
   }
 }
 
 TEST(DocumentText, ReadersGiveTheSameDocumentStreamedOrNot) {
+  TempArea dir;
   for (const bool inOrder : {true, false}) {
-    for (const bool valid : {true, false}) {
-      const std::string streamed = Outcome(inOrder, valid, true);
-      EXPECT_EQ(streamed, Outcome(inOrder, valid, false)) << inOrder << valid;
-      EXPECT_EQ(streamed.starts_with("<?xml version=\"1.0\"?>\n<Alteration"), valid) << streamed;
+    for (const Ending ending : {Ending::kValid, Ending::kInvalid, Ending::kFailing}) {
+      const std::string streamed = Outcome(inOrder, ending, true, dir);
+      EXPECT_EQ(streamed, Outcome(inOrder, ending, false, dir)) << inOrder << static_cast<int>(ending);
+      EXPECT_EQ(streamed.starts_with("<?xml version=\"1.0\"?>\n<Alteration"), ending == Ending::kValid) << streamed;
+      // What was built goes to the file after a failure, closed.
+      if (ending == Ending::kFailing) {
+        EXPECT_NE(streamed.find("<Rule Name=\"HALF\"/>\n</Alteration>\n"), std::string::npos) << streamed;
+      }
     }
   }
 }

@@ -48,7 +48,7 @@ int tsln2xml::ExportItemToFile(short dataType, const char* areaRoot, const char*
       },
       // The document as far as it was built goes to the file all the same.
       [&] {
-        if (reader) reader->Document().SaveFile(file);
+        if (reader) reader->SaveAsFarAsBuilt(file);
       });
   if (!freeDocument && reader) LeaveForExit(std::move(reader));
   return result;

@@ -165,27 +165,48 @@ xml::Node XMLDataItem::SelectSingleNode(xml::Node parent, std::string_view name)
 void XMLReader::Open() { OpenItemIn(store::kModeRead, "Could not open file"); }
 
 std::optional<std::string> XMLReader::ConvertToText() {
+  partialText_.reset();
   if (!StreamsDocument()) return std::nullopt;
   Document() = xml::Document::Streamed();
+  size_t longestText = 0;
+  std::string text;
   try {
     Run();
-  } catch (const xml::NotStreamable&) {
-    Document() = xml::Document();
-    return std::nullopt;
-  }
-  size_t longestText = 0;
-  std::optional<std::string> text;
-  try {
     text = Document().FinishText(longestText);
   } catch (const xml::NotStreamable&) {
     Document() = xml::Document();
     return std::nullopt;
+  } catch (...) {
+    KeepPartialText();
+    throw;
   }
-  if (text->empty()) throw Tsln2XmlException(kSchemaFailure, "XML Document not Loaded.");
   const std::string nsUri = xml::NamespaceOf(Document().Root());
   Document() = xml::Document();  // the elements are not needed for the check
-  xml::ValidateDocumentText(*text, longestText, nsUri);
+  if (text.empty()) throw Tsln2XmlException(kSchemaFailure, "XML Document not Loaded.");
+  try {
+    xml::ValidateDocumentText(text, longestText, nsUri);
+  } catch (...) {
+    partialText_ = std::move(text);
+    throw;
+  }
   return text;
+}
+
+void XMLReader::KeepPartialText() {
+  size_t longestText = 0;
+  try {
+    partialText_ = Document().FinishText(longestText);
+  } catch (...) {
+    partialText_.reset();  // nothing to keep; the empty document below is written
+  }
+  Document() = xml::Document();
+}
+
+void XMLReader::SaveAsFarAsBuilt(const std::string& xmlFileName) {
+  if (partialText_ && !partialText_->empty())
+    (void)xml::WriteTextFile(xmlFileName, *partialText_);
+  else
+    (void)Document().SaveFile(xmlFileName);
 }
 
 void XMLReader::ToFile(const std::string& xmlFileName) {

@@ -113,6 +113,9 @@ class XMLReader : public XMLDataItem {
   // cannot follow is run again over a tree, with the same result.
   void ToFile(const std::string& xmlFileName);
   std::u16string ToString();
+  // After ToFile failed: writes the document as far as it was built (the
+  // same text whether it was built as text or as a tree).
+  void SaveAsFarAsBuilt(const std::string& xmlFileName);
 
   // Attribute writing: doubles with 24 significant digits, integers in
   // decimal, narrow texts trimmed of spaces.
@@ -150,6 +153,11 @@ class XMLReader : public XMLDataItem {
   // The validated text of the document built as text, or nothing when the
   // converter did not build it in document order.
   std::optional<std::string> ConvertToText();
+  // After a failure while building as text: the text so far, with every
+  // open element closed, as the tree built so far would be written.
+  void KeepPartialText();
+
+  std::optional<std::string> partialText_;
 };
 
 class XMLWriter : public XMLDataItem {
