@@ -238,6 +238,67 @@ std::vector<uint8_t> LargePlot() {
   return b.bytes();
 }
 
+// Rules named RULE<n>, each over eight to twenty-four stretches of the outline;
+// the amounts are whole eighths (1/1000 units), positive and negative.
+std::vector<uint8_t> LargeAlteration() {
+  Bytes b;
+  b.Put<int16_t>(kAlterationRules);
+  for (int r = 0; r < kAlterationRules; ++r) {
+    const int items = 8 + r % 17;
+    b.Text("RULE" + std::to_string(r), 10).Put<uint8_t>(static_cast<uint8_t>(r % 3)).Zeros(1);
+    b.Put<int16_t>(static_cast<int16_t>(items));
+    for (int i = 0; i < items; ++i) {
+      const int first = 1 + (r + 3 * i) % 400;
+      b.Put<uint8_t>(static_cast<uint8_t>((r + i) % 5)).Zeros(1);
+      b.Put<int16_t>(static_cast<int16_t>(first)).Put<int16_t>(static_cast<int16_t>(first + 1 + i % 9));
+      b.Put<int32_t>(((r * 7 + i * 13) % 41 - 20) * 125).Put<int32_t>(((r * 5 + i * 11) % 33 - 16) * 125);
+    }
+  }
+  return b.bytes();
+}
+
+// Numbered rules, block and buffer in turn; one amount in seven is zero (and
+// so left out of the document, with units 0 as the writer stores it).
+std::vector<uint8_t> LargeBlockBuffer() {
+  Bytes b;
+  b.Text("BENCHMARK", 20).Text(std::to_string(kBlockBufferRules) + " RULES", 20).Put<int16_t>(kBlockBufferRules);
+  for (int r = 0; r < kBlockBufferRules; ++r) {
+    b.Put<int16_t>(static_cast<int16_t>(r + 1)).Put<uint8_t>(static_cast<uint8_t>(r % 2)).Zeros(1);
+    for (int k = 0; k < 10; ++k) {
+      const bool zero = (r + k) % 7 == 0;
+      const uint8_t units = zero ? 0 : static_cast<uint8_t>((r + k) % 3);
+      b.Put<int32_t>(zero ? 0 : (r % 50 + k + 1) * 625).Put<uint8_t>(units).Zeros(1);
+    }
+    b.Zeros(70 - 64);  // the record's unused tail
+  }
+  return b.bytes();
+}
+
+// Categories CAT<n> with every flip code, option flags and tilts that vary;
+// the entry record keeps the smaller tilt and the tilt records both.
+std::vector<uint8_t> LargeLayLimit() {
+  Bytes b;
+  b.Text("BENCHMARK", 20).Text(std::to_string(kLayLimitEntries) + " CATEGORIES", 20);
+  b.Put<uint8_t>(1).Put<uint8_t>(2).Put<int16_t>(kLayLimitEntries);
+  auto cw = [](int e) { return (e % 40) * 625; };
+  auto ccw = [](int e) { return (e % 24) * 1250; };
+  for (int e = 0; e < kLayLimitEntries; ++e) {
+    b.Text("CAT" + std::to_string(e), 20).Put<uint16_t>(static_cast<uint16_t>((e * 37) << 4));
+    b.Put<uint8_t>(static_cast<uint8_t>(1 + e % 12)).Zeros(1).Put<int16_t>(static_cast<int16_t>(e % 300));
+    b.Put<int32_t>(std::min(cw(e), ccw(e))).Put<uint8_t>(static_cast<uint8_t>(e % 2)).Zeros(1);
+  }
+  for (int e = 0; e < kLayLimitEntries; ++e) b.Put<int32_t>(cw(e)).Put<int32_t>(ccw(e));
+  return b.bytes();
+}
+
+std::vector<uint8_t> LargePieceList() {
+  static const char* const kinds[] = {"FRONT", "BACK", "SLEEVE", "CUFF", "COLLAR", "POCKET", "YOKE"};
+  Bytes b;
+  b.Text("BENCHMARK", 40).Text(std::to_string(kPieceListNames) + " PIECE NAMES", 40).Put<int16_t>(kPieceListNames);
+  for (int n = 0; n < kPieceListNames; ++n) b.Text(std::string(kinds[n % 7]) + "-" + std::to_string(n), 20);
+  return b.bytes();
+}
+
 // A closed outline of an ellipse-like piece with grade points, notches,
 // options and ids here and there, as marker pieces have them.
 namespace {
@@ -337,6 +398,10 @@ std::vector<BenchDocument> BenchDocuments(const std::string& examplesDir) {
       Document("Cut", "LARGE", CutDocument),
       Bytes("Plot", "LARGE", LargePlot),
       Bytes("Grading", "LARGE", RuleTable),
+      Bytes("Alteration", "LARGE", LargeAlteration),
+      Bytes("BlockBuffer", "LARGE", LargeBlockBuffer),
+      Bytes("LayLimit", "LARGE", LargeLayLimit),
+      Bytes("PieceList", "LARGE", LargePieceList),
       {"Piece", "LARGE", [](const std::string& area) { return grading::StorePiece(area, "LARGE", LargePiece()) == 1; }},
       {"Marker", "LARGE", [](const std::string& area) { return marker::StoreMarker(area, "LARGE", LargeMarker()) == 1; }},
   };

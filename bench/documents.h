@@ -25,6 +25,14 @@ inline constexpr int kPlotPieces = 2000;
 inline constexpr int kPlotPoints = 1000;
 // Cut file: this much NC data in CRLF lines.
 inline constexpr size_t kNcBytes = 10u << 20;
+// Alteration: kAlterationRules rules of 8 to 24 items each (16 on average).
+inline constexpr int kAlterationRules = 1000;
+// BlockBuffer: kBlockBufferRules rules, most of their ten amounts given.
+inline constexpr int kBlockBufferRules = 4000;
+// LayLimit: kLayLimitEntries categories.
+inline constexpr int kLayLimitEntries = 5000;
+// PieceList: as many names as its 16-bit count allows.
+inline constexpr int kPieceListNames = 32767;
 // Marker: kMarkerPieces pieces of kMarkerPoints perimeter points and
 // kMarkerLines internal lines of kMarkerLinePoints points, kMarkerShapes shapes.
 inline constexpr int kMarkerPieces = 2000;
@@ -40,6 +48,11 @@ grading::PIECE LargePiece();
 // In the writer's form, so that the import gives the same bytes back.
 std::vector<uint8_t> LargePlot();
 marker::MarkerData LargeMarker();
+// The stored items of the list-like libraries, in the writer's form.
+std::vector<uint8_t> LargeAlteration();
+std::vector<uint8_t> LargeBlockBuffer();
+std::vector<uint8_t> LargeLayLimit();
+std::vector<uint8_t> LargePieceList();
 std::string AnnotationDocument();
 std::string MatchingDocument();
 std::string ModelDocument();
