@@ -83,10 +83,11 @@ void FixedText::Build(std::string_view bytes, TextOptions options) {
   if (start == end) return;
   // Walk whole characters; a double-byte pair cut off by the end is dropped,
   // and the value ends after its last character that is not white space.
+  const std::array<bool, 256>& lead = tsln2xml::platform::ActiveLeadBytes();
   size_t keep = start;
   for (size_t i = start; i < end;) {
     const auto c = static_cast<uint8_t>(bytes[i]);
-    if (tsln2xml::platform::IsDBCSLeadByte(c)) {
+    if (lead[c]) {
       if (i + 1 >= end) break;
       i += 2;
       keep = i;
@@ -98,7 +99,7 @@ void FixedText::Build(std::string_view bytes, TextOptions options) {
   value_.reserve(keep - start);
   for (size_t i = start; i < keep;) {
     const auto c = static_cast<uint8_t>(bytes[i]);
-    if (tsln2xml::platform::IsDBCSLeadByte(c) && i + 1 < keep) {
+    if (lead[c] && i + 1 < keep) {
       value_.push_back(bytes[i]);
       value_.push_back(bytes[i + 1]);
       i += 2;

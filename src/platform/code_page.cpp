@@ -177,6 +177,8 @@ bool IsDoubleByteCodePage(int codePage) { return !LeadRanges(codePage).empty(); 
 
 bool IsDBCSLeadByte(uint8_t byte) { return Active().lead[byte]; }
 
+const std::array<bool, 256>& ActiveLeadBytes() { return Active().lead; }
+
 bool IsDBCSLeadByteEx(int codePage, uint8_t byte) {
   if (codePage == Active().codePage) return Active().lead[byte];
   for (auto r : LeadRanges(codePage))

@@ -10,6 +10,7 @@
 // Characters a code page cannot represent become "?" on the way to narrow, as
 // the Windows conversion does with its default character.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,6 +27,9 @@ bool IsDoubleByteCodePage(int codePage);
 bool IsDBCSLeadByteEx(int codePage, uint8_t byte);
 // The same for the active code page, in one table lookup.
 bool IsDBCSLeadByte(uint8_t byte);
+// The same for every byte at once: a loop over many bytes looks the code page
+// up once. Valid until the active code page changes.
+const std::array<bool, 256>& ActiveLeadBytes();
 
 std::u16string AnsiToUtf16(std::string_view ansi);
 std::string Utf16ToAnsi(std::u16string_view text);

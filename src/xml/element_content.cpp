@@ -31,7 +31,14 @@ void SetTextUtf8(Node element, std::string_view utf8) {
 // Control characters become U+FFFD, as in attribute values: written as they
 // are, they would make a document that no parser accepts.
 void SetElementText(Node element, std::string_view ansi) {
-  if (element) SetTextUtf8(element, XmlCharactersOnly(platform::AnsiToUtf8(ansi)));
+  if (!element) return;
+  // Plain ASCII text is its own UTF-8; most texts need no replacement.
+  if (platform::Utf8IdentityPrefix(ansi) == ansi.size() && HasOnlyXmlCharacters(ansi)) {
+    SetTextUtf8(element, ansi);
+    return;
+  }
+  const std::string utf8 = platform::AnsiToUtf8(ansi);
+  SetTextUtf8(element, HasOnlyXmlCharacters(utf8) ? utf8 : XmlCharactersOnly(utf8));
 }
 
 std::string GetElementText(Node element) {
