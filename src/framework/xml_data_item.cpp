@@ -210,9 +210,11 @@ void XMLReader::SaveAsFarAsBuilt(const std::string& xmlFileName) {
 }
 
 void XMLReader::ToFile(const std::string& xmlFileName) {
-  if (const std::optional<std::string> text = ConvertToText()) {
-    if (!xml::WriteTextFile(xmlFileName, *text))
+  if (std::optional<std::string> text = ConvertToText()) {
+    if (!xml::WriteTextFile(xmlFileName, *text)) {
+      partialText_ = std::move(text);  // the whole document, for the caller's second try
       throw Tsln2XmlException(kXmlServiceFailure, hresult::kAccessDenied, "COM Error Saving XML.");
+    }
     return;
   }
   Run();
