@@ -249,7 +249,7 @@ xml::Node XMLReader::AppendRoot(std::string_view name) {
   // that are not written cost nothing.
   constexpr size_t kTextPerItemByte = 16;
   constexpr size_t kMaxRoom = size_t{1} << 30;
-  Document().ReserveText(std::min(kMaxRoom, static_cast<size_t>(ItemSize()) * kTextPerItemByte + (64 << 10)));
+  Document().ReserveText(std::min(kMaxRoom, static_cast<size_t>(ItemSize()) * kTextPerItemByte + 4096));
   xml::Node root = AppendElement(nullptr, name);
   SetAttribute(root, "version", int32_t{1});
   SetAttribute(root, "Name", ItemName());

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <span>
 #include <string_view>
 
 #include "core/exception.h"
@@ -63,13 +64,16 @@ constexpr EscapeTable kAttributeEscapes = MakeEscapes(true);
 
 class TextBuffer {
  public:
-  TextBuffer(TextSink sink, void* context) : sink_(sink), context_(context) {}
+  // `storage` holds what is put until it is passed on; its size must leave
+  // room for a block and an escape.
+  TextBuffer(TextSink sink, void* context, std::span<char> storage)
+      : sink_(sink), context_(context), buffer_(storage.data()), size_(storage.size()) {}
 
   void Put(std::string_view text) {
     if (text.empty()) return;  // an empty view may have no data to copy from
-    if (text.size() > sizeof buffer_ - used_) {
+    if (text.size() > size_ - used_) {
       Flush();
-      if (text.size() > sizeof buffer_) {
+      if (text.size() > size_) {
         Pass(text.data(), text.size());
         return;
       }
@@ -78,7 +82,7 @@ class TextBuffer {
     used_ += text.size();
   }
   void Put(char c) {
-    if (used_ == sizeof buffer_) Flush();
+    if (used_ == size_) Flush();
     buffer_[used_++] = c;
   }
   void Put(const xmlChar* text) { Put(std::string_view(C(text))); }
@@ -113,7 +117,7 @@ class TextBuffer {
     constexpr size_t kBlock = platform::ByteBlock::kSize;
     size_t i = 0;
     for (; i + kBlock <= all.size();) {
-      if (sizeof buffer_ - used_ < kBlock + kMaxEscape) Flush();
+      if (size_ - used_ < kBlock + kMaxEscape) Flush();
       const char* from = all.data() + i;
       std::memcpy(buffer_ + used_, from, kBlock);
       const uint32_t places = escapes.Places(platform::ByteBlock(from));
@@ -155,7 +159,8 @@ class TextBuffer {
   bool ok_ = true;
   size_t passed_ = 0;
   size_t used_ = 0;
-  char buffer_[64 * 1024];
+  char* buffer_;
+  size_t size_;
 };
 
 namespace {
@@ -267,7 +272,8 @@ PlainTextResult WritePlainText(xmlDocPtr doc, bool declareUtf8, TextSink sink, v
   if (!doc || !DefaultSettings() || !doc->version || std::string_view(C(doc->version)) != "1.0" ||
       doc->standalone >= 0 || doc->intSubset || doc->extSubset)
     return PlainTextResult::kNotPlain;
-  TextBuffer out(sink, context);
+  char storage[64 * 1024];
+  TextBuffer out(sink, context, storage);
   out.Put(declareUtf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" : "<?xml version=\"1.0\"?>\n");
   for (Node child = doc->children; child; child = child->next) {
     if (child->type != XML_ELEMENT_NODE || !PutElement(out, child)) return PlainTextResult::kNotPlain;
@@ -287,7 +293,9 @@ constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"
 
 }  // namespace
 
-TextStream::TextStream() : out_(std::make_unique<TextBuffer>(AppendToText, &text_)) { out_->Put(kUtf8Declaration); }
+TextStream::TextStream() : out_(std::make_unique<TextBuffer>(AppendToText, &text_, storage_)) {
+  out_->Put(kUtf8Declaration);
+}
 
 TextStream::~TextStream() = default;
 
@@ -356,7 +364,8 @@ void TextStream::Attribute(Node element, const char* name, std::string_view utf8
 void TextStream::Replace(WrittenAttribute& attribute, std::string_view utf8) {
   std::string value;
   {
-    TextBuffer escaped(AppendToText, &value);
+    char storage[1024];
+    TextBuffer escaped(AppendToText, &value, storage);
     escaped.PutAttributeValue(utf8);
     escaped.Finish();
   }

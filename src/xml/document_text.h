@@ -5,6 +5,7 @@
 // without that serialiser's bookkeeping per attribute and per piece of text;
 // either from a finished tree or while the document is built (TextStream).
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -89,6 +90,9 @@ class TextStream {
   Open& StartedElement(xmlNodePtr element);
 
   std::string text_;
+  // What the text buffer holds before it goes to `text_`: small, so that the
+  // stream of a small document costs no large block to allocate and free.
+  std::array<char, 16 * 1024> storage_;
   std::unique_ptr<TextBuffer> out_;
   std::vector<Open> open_;
   std::vector<WrittenAttribute> attributes_;  // those of the start tag being written
