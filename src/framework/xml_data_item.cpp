@@ -223,13 +223,7 @@ void XMLReader::ToFile(const std::string& xmlFileName) {
 }
 
 std::u16string XMLReader::ToString() {
-  if (std::optional<std::string> text = ConvertToText()) {
-    // A string's declaration names no encoding: the caller decides how the
-    // text is stored.
-    static constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-    if (text->starts_with(kUtf8Declaration)) text->replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
-    return platform::Utf8ToUtf16(*text);
-  }
+  if (std::optional<std::string> text = ConvertToText()) return xml::ToStringText(std::move(*text));
   Run();
   Validate();
   return SaveToString();

@@ -231,12 +231,13 @@ std::string Document::SerializeUtf8() const {
 std::u16string Document::SerializeUtf16() const {
   if (!doc_) return {};
   std::string utf8;
-  if (WritePlainText(doc_.get(), false, AppendToString, &utf8) != PlainTextResult::kWritten) {
-    utf8 = LibxmlText(doc_.get());
-    static constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-    if (utf8.starts_with(kUtf8Declaration))
-      utf8.replace(0, kUtf8Declaration.size(), "<?xml version=\"1.0\"?>");
-  }
+  if (WritePlainText(doc_.get(), false, AppendToString, &utf8) != PlainTextResult::kWritten)
+    return ToStringText(LibxmlText(doc_.get()));
+  return platform::Utf8ToUtf16(utf8);
+}
+
+std::u16string ToStringText(std::string utf8) {
+  if (utf8.starts_with(kUtf8Declaration)) utf8.replace(0, kUtf8Declaration.size(), kPlainDeclaration);
   return platform::Utf8ToUtf16(utf8);
 }
 

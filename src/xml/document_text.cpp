@@ -274,7 +274,8 @@ PlainTextResult WritePlainText(xmlDocPtr doc, bool declareUtf8, TextSink sink, v
     return PlainTextResult::kNotPlain;
   char storage[64 * 1024];
   TextBuffer out(sink, context, storage);
-  out.Put(declareUtf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" : "<?xml version=\"1.0\"?>\n");
+  out.Put(declareUtf8 ? kUtf8Declaration : kPlainDeclaration);
+  out.Put('\n');
   for (Node child = doc->children; child; child = child->next) {
     if (child->type != XML_ELEMENT_NODE || !PutElement(out, child)) return PlainTextResult::kNotPlain;
     out.Put('\n');
@@ -289,12 +290,11 @@ bool AppendToText(void* context, const char* data, size_t size) {
   return true;
 }
 
-constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-
 }  // namespace
 
 TextStream::TextStream() : out_(std::make_unique<TextBuffer>(AppendToText, &text_, storage_)) {
   out_->Put(kUtf8Declaration);
+  out_->Put('\n');
 }
 
 TextStream::~TextStream() = default;

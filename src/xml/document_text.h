@@ -16,6 +16,16 @@
 
 namespace tsln2xml::xml {
 
+// The declarations a document's text starts with (a line break follows):
+// naming UTF-8 for files, naming no encoding for strings, whose caller
+// decides how they are stored.
+inline constexpr std::string_view kUtf8Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+inline constexpr std::string_view kPlainDeclaration = "<?xml version=\"1.0\"?>";
+
+// UTF-8 document text as the text of a string: UTF-16, its declaration
+// naming no encoding.
+std::u16string ToStringText(std::string utf8);
+
 // Takes the next piece of text; false when it cannot (a full disk).
 using TextSink = bool (*)(void* context, const char* data, size_t size);
 
