@@ -3,9 +3,17 @@
  * secondary code and message.
  *
  *   export_item TYPE AREA ITEM      e.g. export_item 24 /tmp/area MISSES
+ *
+ * On Windows the program loads tsln2xml.dll with LoadLibrary (from beside the
+ * program or the DLL search path), finds the calls with GetProcAddress and
+ * frees the BSTRs with the system's SysFreeString; elsewhere it links the
+ * library.
  */
 #include <stdio.h>
 #include <stdlib.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <tsln2xml/tsln2xml.h>
 
 /* Writes UTF-16 text as UTF-8. */
@@ -32,17 +40,51 @@ static void PrintUtf8(FILE* out, const OLECHAR* text, unsigned int length) {
   }
 }
 
+/* The calls this program makes. */
+typedef int(TSLN2XML_CALL* ExportToString)(short, const char*, const char*, const char*, BSTR*, int);
+typedef int(TSLN2XML_CALL* LastCode)(void);
+typedef void(TSLN2XML_CALL* LastMessage)(BSTR*);
+static ExportToString convertToString;
+static LastCode lastError, lastDbError;
+static LastMessage lastErrorString;
+
+/* Finds the calls: in the DLL on Windows, linked elsewhere. */
+static int FindCalls(void) {
+#ifdef _WIN32
+  HMODULE dll = LoadLibraryA("tsln2xml.dll");
+  if (!dll) {
+    fprintf(stderr, "cannot load tsln2xml.dll (error %lu)\n", (unsigned long)GetLastError());
+    return 0;
+  }
+  convertToString = (ExportToString)(void (*)(void))GetProcAddress(dll, "ConvertDataItemToXMLString");
+  lastError = (LastCode)(void (*)(void))GetProcAddress(dll, "GetLastErrorXML");
+  lastDbError = (LastCode)(void (*)(void))GetProcAddress(dll, "GetLastDbErrorXML");
+  lastErrorString = (LastMessage)(void (*)(void))GetProcAddress(dll, "GetLastErrorStringXML");
+  if (!convertToString || !lastError || !lastDbError || !lastErrorString) {
+    fprintf(stderr, "tsln2xml.dll lacks a call this program needs\n");
+    return 0;
+  }
+#else
+  convertToString = ConvertDataItemToXMLString;
+  lastError = GetLastErrorXML;
+  lastDbError = GetLastDbErrorXML;
+  lastErrorString = GetLastErrorStringXML;
+#endif
+  return 1;
+}
+
 int main(int argc, char** argv) {
   if (argc != 4) {
     fprintf(stderr, "usage: %s TYPE AREA ITEM\n", argv[0]);
     return 64;
   }
+  if (!FindCalls()) return 70;
   BSTR xml = NULL;
-  const int code = ConvertDataItemToXMLString((short)atoi(argv[1]), "", argv[2], argv[3], &xml, 0);
+  const int code = convertToString((short)atoi(argv[1]), "", argv[2], argv[3], &xml, 0);
   if (code != 0) {
     BSTR message = NULL;
-    GetLastErrorStringXML(&message);
-    fprintf(stderr, "failed with code %d (secondary %d): ", GetLastErrorXML(), GetLastDbErrorXML());
+    lastErrorString(&message);
+    fprintf(stderr, "failed with code %d (secondary %d): ", lastError(), lastDbError());
     if (message) PrintUtf8(stderr, message, SysStringLen(message));
     fputc('\n', stderr);
     SysFreeString(message);

@@ -140,6 +140,8 @@ void GetLastErrorStringXML(BSTR* text) {
   }
 }
 
+// On Windows the BSTR helpers are the system's (oleaut32).
+#ifndef _WIN32
 BSTR SysAllocString(const OLECHAR* text) { return text ? platform::AllocBstr(WideArg(text)) : nullptr; }
 
 BSTR SysAllocStringLen(const OLECHAR* text, unsigned int length) { return platform::AllocBstrLen(text, length); }
@@ -147,5 +149,6 @@ BSTR SysAllocStringLen(const OLECHAR* text, unsigned int length) { return platfo
 void SysFreeString(BSTR text) { platform::FreeBstr(text); }
 
 unsigned int SysStringLen(BSTR text) { return platform::BstrLength(text); }
+#endif
 
 }  // extern "C"

@@ -4,9 +4,33 @@
 #include <cstring>
 #include <limits>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <oleauto.h>
+#endif
+
 namespace tsln2xml::platform {
 
 Bstr AllocBstr(std::u16string_view text) { return AllocBstrLen(text.data(), text.size()); }
+
+#ifdef _WIN32
+
+// The system's BSTRs (oleaut32), which a host frees with its SysFreeString.
+Bstr AllocBstrLen(const char16_t* text, size_t length) {
+  if (length > kMaxBstrLength) return nullptr;
+  auto* bstr = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text), static_cast<UINT>(length));
+  // Without a text the system leaves the units as they were; ours are zeros.
+  if (bstr && !text) std::memset(bstr, 0, length * 2);
+  return reinterpret_cast<Bstr>(bstr);
+}
+
+void FreeBstr(Bstr bstr) { ::SysFreeString(reinterpret_cast<BSTR>(bstr)); }
+
+uint32_t BstrLength(const char16_t* bstr) {
+  return ::SysStringLen(reinterpret_cast<BSTR>(const_cast<char16_t*>(bstr)));
+}
+
+#else
 
 Bstr AllocBstrLen(const char16_t* text, size_t length) {
   if (length > kMaxBstrLength) return nullptr;
@@ -31,5 +55,7 @@ uint32_t BstrLength(const char16_t* bstr) {
   std::memcpy(&bytes, reinterpret_cast<const uint8_t*>(bstr) - sizeof(uint32_t), sizeof bytes);
   return bytes / 2;
 }
+
+#endif
 
 }  // namespace tsln2xml::platform

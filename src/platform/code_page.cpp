@@ -1,6 +1,10 @@
 #include "platform/code_page.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -48,25 +52,62 @@ struct CodePageTable {
   std::vector<uint16_t> reverse;    // code unit -> byte (< 0x100) or pair
 };
 
-// Converts `bytes` with iconv; returns the single UTF-16 code unit it yields,
-// or 0 when the sequence is undefined or yields something else.
-char16_t ConvertOne(iconv_t cd, const char* bytes, size_t n) {
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char in[2] = {bytes[0], n > 1 ? bytes[1] : '\0'};
-  char out[8];
-  char* inp = in;
-  char* outp = out;
-  size_t inLeft = n, outLeft = sizeof out;
-  if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1) || inLeft != 0)
-    return 0;
-  if (sizeof out - outLeft != 2) return 0;
-  return static_cast<char16_t>(static_cast<uint8_t>(out[0]) | (static_cast<uint8_t>(out[1]) << 8));
-}
+#ifdef _WIN32
+
+// Decodes with the system's own tables (MultiByteToWideChar), refusing
+// sequences that the code page leaves undefined.
+class Decoder {
+ public:
+  explicit Decoder(int codePage) : codePage_(codePage) {}
+  bool Usable() const { return IsValidCodePage(static_cast<UINT>(codePage_)) != 0; }
+  // The single UTF-16 code unit `bytes` decode to, or 0 when the sequence is
+  // undefined or gives something else.
+  char16_t One(const char* bytes, size_t n) const {
+    wchar_t out[4];
+    const int got = MultiByteToWideChar(static_cast<UINT>(codePage_), MB_ERR_INVALID_CHARS, bytes,
+                                        static_cast<int>(n), out, 4);
+    return got == 1 ? static_cast<char16_t>(out[0]) : 0;
+  }
+
+ private:
+  int codePage_;
+};
+
+#else
+
+// Decodes with glibc's iconv.
+class Decoder {
+ public:
+  explicit Decoder(int codePage) : cd_(iconv_open("UTF-16LE", ("CP" + std::to_string(codePage)).c_str())) {}
+  ~Decoder() {
+    if (Usable()) iconv_close(cd_);
+  }
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+  bool Usable() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  // The single UTF-16 code unit `bytes` decode to, or 0 when the sequence is
+  // undefined or gives something else.
+  char16_t One(const char* bytes, size_t n) const {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char in[2] = {bytes[0], n > 1 ? bytes[1] : '\0'};
+    char out[8];
+    char* inp = in;
+    char* outp = out;
+    size_t inLeft = n, outLeft = sizeof out;
+    if (iconv(cd_, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1) || inLeft != 0) return 0;
+    if (sizeof out - outLeft != 2) return 0;
+    return static_cast<char16_t>(static_cast<uint8_t>(out[0]) | (static_cast<uint8_t>(out[1]) << 8));
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+#endif
 
 std::unique_ptr<CodePageTable> BuildTable(int codePage) {
-  const std::string name = "CP" + std::to_string(codePage);
-  iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  const Decoder decoder(codePage);
+  if (!decoder.Usable()) return nullptr;
   auto table = std::make_unique<CodePageTable>();
   table->codePage = codePage;
   for (auto r : LeadRanges(codePage))
@@ -78,7 +119,7 @@ std::unique_ptr<CodePageTable> BuildTable(int codePage) {
   for (int b = 0; b < 256; ++b) {
     if (table->lead[b]) continue;
     const char byte = static_cast<char>(b);
-    char16_t u = b == 0 ? u'\0' : ConvertOne(cd, &byte, 1);
+    char16_t u = b == 0 ? u'\0' : decoder.One(&byte, 1);
     if (b != 0 && u == 0) {
       undefinedSingles.push_back(b);
       u = static_cast<char16_t>(b);  // same value, as the Windows conversion does
@@ -93,7 +134,7 @@ std::unique_ptr<CodePageTable> BuildTable(int codePage) {
       if (!table->lead[lead]) continue;
       for (int trail = 0x20; trail < 256; ++trail) {
         const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        const char16_t u = ConvertOne(cd, bytes, 2);
+        const char16_t u = decoder.One(bytes, 2);
         if (u == 0) continue;
         const uint16_t code = static_cast<uint16_t>(lead << 8 | trail);
         table->pair[code] = u;
@@ -107,7 +148,6 @@ std::unique_ptr<CodePageTable> BuildTable(int codePage) {
     if (table->reverse[b] == kUnmappedReverse) table->reverse[b] = static_cast<uint16_t>(b);
   for (int b = 0; b < 0x80; ++b) table->identity[b] = table->single[b] == b && table->reverse[b] == b;
   table->asciiIdentity = std::all_of(table->identity.begin(), table->identity.begin() + 0x80, [](bool b) { return b; });
-  iconv_close(cd);
   return table;
 }
 
@@ -144,6 +184,11 @@ int InitialCodePage() {
         TableFor(static_cast<int>(cp)))
       return static_cast<int>(cp);
   }
+#ifdef _WIN32
+  // The system's ANSI code page, when it is one of ours.
+  const int system = static_cast<int>(GetACP());
+  if (KnownCodePage(system) && TableFor(system)) return system;
+#endif
   return 1252;
 }
 

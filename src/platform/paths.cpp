@@ -16,6 +16,13 @@ std::string StoragePath(std::string_view root, std::string_view name) {
 
 std::string HostPath(std::string_view codePagePath) { return AnsiToUtf8(codePagePath); }
 
+#ifdef _WIN32
+
+// Windows takes drive letters, backslashes and slashes as they are.
+std::string TranslateStoragePath(std::string_view storagePath) { return std::string(storagePath); }
+
+#else
+
 std::string TranslateStoragePath(std::string_view storagePath) {
   std::string path(storagePath);
   for (char& c : path)
@@ -39,5 +46,7 @@ std::string TranslateStoragePath(std::string_view storagePath) {
   }
   return path;
 }
+
+#endif
 
 }  // namespace tsln2xml::platform

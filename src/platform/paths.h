@@ -12,9 +12,9 @@ namespace tsln2xml::platform {
 // where a cut one would name another directory.
 std::string StoragePath(std::string_view root, std::string_view name);
 
-// The host directory of a storage path: backslashes become slashes, and a
-// drive prefix "X:" maps to the directory named by TSLN2XML_DRIVE_X, or to
-// "/" when that variable is unset.
+// The host directory of a storage path. On Windows the path itself; elsewhere
+// backslashes become slashes, and a drive prefix "X:" maps to the directory
+// named by TSLN2XML_DRIVE_X, or to "/" when that variable is unset.
 std::string TranslateStoragePath(std::string_view storagePath);
 
 // The file system's name (UTF-8) of a path given in the code page, as every

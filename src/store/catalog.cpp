@@ -143,7 +143,13 @@ struct Catalog::BusyWait {
     const auto timeout = std::chrono::milliseconds(gBusyTimeoutMs.load());
     struct stat st {};
     const bool known = ::stat(hostPath.c_str(), &st) == 0;
-    const bool progress = known && (st.st_mtim.tv_sec != changed.tv_sec || st.st_mtim.tv_nsec != changed.tv_nsec ||
+#ifdef _WIN32
+    // Whole seconds on Windows; the size tells most commits apart.
+    const struct timespec modified {st.st_mtime, 0};
+#else
+    const struct timespec modified = st.st_mtim;
+#endif
+    const bool progress = known && (modified.tv_sec != changed.tv_sec || modified.tv_nsec != changed.tv_nsec ||
                                     st.st_size != size);
     if (count == 0) {
       deadline = now + timeout;
@@ -152,7 +158,7 @@ struct Catalog::BusyWait {
       deadline = std::min(now + timeout, limit);
     }
     if (known) {
-      changed = st.st_mtim;
+      changed = modified;
       size = st.st_size;
     }
     if (now >= deadline) return 0;
@@ -400,6 +406,11 @@ void RemoveWithJournal(const std::string& hostPath) {
   ::unlink((hostPath + "-journal").c_str());
 }
 
+#ifdef _WIN32
+// The file system makes a new directory entry durable by itself on Windows
+// (SQLite does not sync directories there either).
+void SyncDirectoryOf(const std::string&) {}
+#else
 // Makes a new directory entry durable, as SQLite does for its journals.
 void SyncDirectoryOf(const std::string& hostPath) {
   const auto dir = std::filesystem::path(hostPath).parent_path();
@@ -408,6 +419,7 @@ void SyncDirectoryOf(const std::string& hostPath) {
   ::fsync(fd);
   ::close(fd);
 }
+#endif
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "core/data_types.h"
 #include "platform/code_page.h"
+#include "platform/command_line.h"
 #include "platform/paths.h"
 
 namespace tsln2xml::cli {
@@ -81,10 +82,7 @@ bool ArgumentsInCodePage(int argc, char** argv, std::vector<std::string>& out) {
 
 }  // namespace
 
-}  // namespace tsln2xml::cli
-
-int main(int argc, char** argv) {
-  using namespace tsln2xml::cli;
+int RunCommandLine(int argc, char** argv) {
   std::vector<std::string> args;
   if (!ArgumentsInCodePage(argc, argv, args)) return kUsageError;
   std::vector<char*> argPointers;
@@ -115,3 +113,19 @@ int main(int argc, char** argv) {
   }
   return outcome.code;
 }
+
+}  // namespace tsln2xml::cli
+
+#ifdef _WIN32
+// Windows hands the arguments over as UTF-16; they go on as UTF-8, as on Linux.
+int wmain(int argc, wchar_t** argv) {
+  tsln2xml::platform::UseBinaryStandardStreams();
+  std::vector<std::string> args = tsln2xml::platform::Utf8Arguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& a : args) pointers.push_back(a.data());
+  pointers.push_back(nullptr);
+  return tsln2xml::cli::RunCommandLine(argc, pointers.data());
+}
+#else
+int main(int argc, char** argv) { return tsln2xml::cli::RunCommandLine(argc, argv); }
+#endif

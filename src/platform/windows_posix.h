@@ -1,0 +1,56 @@
+#pragma once
+// The few POSIX names that the code shared with Linux uses, given their
+// Windows meanings. The Windows build puts this header in front of every
+// source file (cmake/windows.cmake); on other systems it is empty.
+
+#ifdef _WIN32
+
+// gmtime_r and localtime_r, which MinGW-w64's time.h declares on request.
+#ifndef _POSIX_THREAD_SAFE_FUNCTIONS
+#define _POSIX_THREAD_SAFE_FUNCTIONS 200112L
+#endif
+
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+
+// open(): not inherited by child processes (close-on-exec), and the bytes as
+// they are, with no CR/LF translation.
+#define O_CLOEXEC (_O_NOINHERIT | _O_BINARY)
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Paths are UTF-8, as everywhere in the library (platform::HostPath).
+int link(const char* existing, const char* linkName);
+
+// The account running the process, as getpwuid_r gives it on Linux: only
+// pw_name is filled (UTF-8).
+typedef unsigned int uid_t;
+struct passwd {
+  char* pw_name;
+};
+uid_t geteuid(void);
+int getpwuid_r(uid_t uid, struct passwd* pwd, char* buffer, size_t size, struct passwd** result);
+
+// Environment and temporary directories, for the tests.
+int setenv(const char* name, const char* value, int overwrite);
+int unsetenv(const char* name);
+char* mkdtemp(char* pathTemplate);
+
+#ifdef __cplusplus
+}
+#endif
+
+// The status of a command run with popen: _pclose gives its exit code.
+#define WIFEXITED(status) ((status) != -1)
+#define WEXITSTATUS(status) (status)
+
+#endif
