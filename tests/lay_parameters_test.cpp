@@ -187,7 +187,8 @@ TEST(UserEnvironment, FractionalAmounts) {
 TEST(LayParameters, InconsistentNames) {
   TempArea area;
   for (const char* file : {"LayRuleSearch/DEFAULT", "UserEnvironment/STANDARD"}) {
-    const std::string type(file, strchr(file, '/'));
+    const char* slash = strchr(file, '/');  // C's strchr gives a char* on some systems
+    const std::string type(file, slash);
     const int16_t code = type == "LayRuleSearch" ? kLayRuleSearch : kUserEnvironment;
     const std::string document = Replaced(Example(file), std::string(strchr(file, '/') + 1) + "\"", "ITEM\"");
     ASSERT_EQ(ImportFromString(code, area.path(), "ITEM", document), 0) << LastErrorMessage();

@@ -146,6 +146,12 @@ TEST(Paths, StoragePathsAndTheirHostDirectories) {
   EXPECT_EQ(StoragePath("C:", "\\data\\storage"), "C:\\data\\storage");
   EXPECT_EQ(StoragePath("", "/tmp/area"), "/tmp/area");
   EXPECT_EQ(StoragePath("", std::string(300, 'a')).size(), 300u);  // never cut
+#ifdef _WIN32
+  // Windows takes the path as it is, whatever TSLN2XML_DRIVE_C says.
+  EnvScope drive("TSLN2XML_DRIVE_C", "/srv/c/");
+  for (const char* path : {"C:\\data\\storage", "c:/data/storage", "C:", "relative\\area", "\\\\server\\share"})
+    EXPECT_EQ(TranslateStoragePath(path), path);
+#else
   {
     EnvScope none("TSLN2XML_DRIVE_C", nullptr);
     EXPECT_EQ(TranslateStoragePath("C:\\data\\storage"), "/data/storage");
@@ -154,6 +160,36 @@ TEST(Paths, StoragePathsAndTheirHostDirectories) {
   EXPECT_EQ(TranslateStoragePath("c:\\data\\storage"), "/srv/c/data/storage");
   EXPECT_EQ(TranslateStoragePath("C:"), "/srv/c");
   EXPECT_EQ(TranslateStoragePath("relative\\area"), "relative/area");
+#endif
+}
+
+TEST(Paths, FileUrlsNameLocalPaths) {
+#ifdef _WIN32
+  const char* const driveUrl = "C:/dir/a.xsd";
+#else
+  const char* const driveUrl = "/C:/dir/a.xsd";
+#endif
+  const struct {
+    const char* url;
+    const char* path;
+  } cases[] = {
+      {"file:///tmp/a.xsd", "/tmp/a.xsd"},
+      {"FILE:///tmp/a.xsd", "/tmp/a.xsd"},
+      {"file:///C:/dir/a.xsd", driveUrl},
+      {"file://C:\\dir\\a.xsd", "C:\\dir\\a.xsd"},
+      {"sub%20dir/a.xsd", "sub%20dir/a.xsd"},
+      {"file://", "file://"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FileUrlPath(c.url), c.path) << c.url;
+
+  // A document's base URL leads back to its path.
+#ifdef _WIN32
+  EXPECT_EQ(DocumentBaseUrl("C:\\dir\\a b%.xsd"), "file:///C:/dir/a%20b%25.xsd");
+  EXPECT_EQ(DocumentBaseUrl("sub\\a.xsd"), "sub/a.xsd");
+  EXPECT_EQ(FileUrlPath(DocumentBaseUrl("C:\\dir\\a.xsd")), "C:/dir/a.xsd");
+#else
+  EXPECT_EQ(DocumentBaseUrl("/dir/a b%.xsd"), "/dir/a b%.xsd");
+#endif
 }
 
 }  // namespace

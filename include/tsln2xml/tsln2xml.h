@@ -14,7 +14,8 @@
  * its calls or does not rely on the record.
  *
  * Narrow strings (storage areas, item names, file names) are in the ANSI code
- * page (TSLN2XML_CODEPAGE, default 1252). XML text crosses the interface as
+ * page: TSLN2XML_CODEPAGE when set, otherwise the system's on Windows (GetACP)
+ * and 1252 elsewhere. XML text crosses the interface as
  * UTF-16 BSTRs; a BSTR handed out belongs to the caller, who frees it with
  * SysFreeString.
  */

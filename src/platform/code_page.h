@@ -1,9 +1,11 @@
 #pragma once
 // The "system ANSI code page" and the text conversions around it. Narrow text
 // (item names, record texts, messages) is in this code page; XML text is
-// Unicode. The code page is Windows-1252 unless TSLN2XML_CODEPAGE names
-// another Windows code page (single-byte: 1250-1258, 437, 850, 866, 874;
-// double-byte: 932, 936, 949, 950).
+// Unicode. The code page is the one TSLN2XML_CODEPAGE names (single-byte:
+// 1250-1258, 437, 850, 866, 874; double-byte: 932, 936, 949, 950); without
+// it, the system's ANSI code page on Windows (when one of these) and
+// Windows-1252 elsewhere. The tables come from MultiByteToWideChar on Windows
+// and from iconv elsewhere, read the same way.
 //
 // No byte is lost in either direction for single-byte code pages: bytes the
 // code page leaves undefined map to the code point of the same value and back.

@@ -16,6 +16,42 @@ std::string StoragePath(std::string_view root, std::string_view name) {
 
 std::string HostPath(std::string_view codePagePath) { return AnsiToUtf8(codePagePath); }
 
+std::string DocumentBaseUrl(std::string_view path) {
+#ifdef _WIN32
+  const bool drive = path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+  std::string url = drive ? "file:///" : "";
+  for (const char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      url += '/';
+    } else if (std::isalnum(b) || std::string_view("/:-._~!$&'()*+,;=@").find(c) != std::string_view::npos) {
+      url += c;
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      url += '%';
+      url += kHex[b >> 4];
+      url += kHex[b & 15];
+    }
+  }
+  return url;
+#else
+  return std::string(path);
+#endif
+}
+
+std::string FileUrlPath(std::string_view url) {
+  constexpr std::string_view kScheme = "file://";
+  if (url.size() <= kScheme.size()) return std::string(url);
+  for (size_t i = 0; i < kScheme.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(url[i])) != kScheme[i]) return std::string(url);
+  url.remove_prefix(kScheme.size());
+#ifdef _WIN32
+  if (url.size() >= 3 && url[0] == '/' && std::isalpha(static_cast<unsigned char>(url[1])) && url[2] == ':')
+    url.remove_prefix(1);
+#endif
+  return std::string(url);
+}
+
 #ifdef _WIN32
 
 // Windows takes drive letters, backslashes and slashes as they are.

@@ -22,6 +22,18 @@ std::string TranslateStoragePath(std::string_view storagePath);
 // inspects a file or directory goes through here.
 std::string HostPath(std::string_view codePagePath);
 
+// The local path that a "file:" URL names: "file://" (any case) taken off,
+// and on Windows also the slash before a drive letter ("file:///C:/dir/a.xsd"
+// is C:/dir/a.xsd there). Anything else comes back as it is.
+std::string FileUrlPath(std::string_view url);
+
+// The base URL of a document read from `path`, against which the references
+// in it (a schema's includes) are resolved: on Windows a "file:///X:/..." URL
+// for a drive path, slashes for backslashes and %XX for characters a URL
+// cannot hold (FileUrlPath and unescaping give the path back); elsewhere the
+// path itself.
+std::string DocumentBaseUrl(std::string_view path);
+
 // `text` cut to at most `n` bytes.
 inline std::string Truncate(std::string_view text, size_t n) {
   return std::string(text.substr(0, n));

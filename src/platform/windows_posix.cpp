@@ -39,6 +39,38 @@ int link(const char* existing, const char* linkName) {
   return -1;
 }
 
+struct tm* gmtime_r(const time_t* t, struct tm* out) {
+  // Days since 1970-01-01 to the civil date, in 400-year eras of 146097 days.
+  const long long seconds = static_cast<long long>(*t);
+  long long days = seconds / 86400;
+  long long rest = seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  *out = {};
+  out->tm_hour = static_cast<int>(rest / 3600);
+  out->tm_min = static_cast<int>(rest / 60 % 60);
+  out->tm_sec = static_cast<int>(rest % 60);
+  out->tm_wday = static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
+  const long long z = days + 719468;
+  const long long era = (z >= 0 ? z : z - 146096) / 146097;
+  const long long dayOfEra = z - era * 146097;
+  const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);  // from March 1
+  const long long monthFromMarch = (5 * dayOfYear + 2) / 153;
+  const int day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+  const int month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+  const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  out->tm_year = static_cast<int>(year - 1900);
+  out->tm_mon = month - 1;
+  out->tm_mday = day;
+  static constexpr int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  out->tm_yday = kDaysBefore[month - 1] + day - 1 + (leap && month > 2 ? 1 : 0);
+  return out;
+}
+
 uid_t geteuid(void) { return 0; }
 
 int getpwuid_r(uid_t, struct passwd* pwd, char* buffer, size_t size, struct passwd** result) {

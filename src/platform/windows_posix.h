@@ -5,11 +5,6 @@
 
 #ifdef _WIN32
 
-// gmtime_r and localtime_r, which MinGW-w64's time.h declares on request.
-#ifndef _POSIX_THREAD_SAFE_FUNCTIONS
-#define _POSIX_THREAD_SAFE_FUNCTIONS 200112L
-#endif
-
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
@@ -27,6 +22,10 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+// The UTC calendar time of `*t`, any time_t, those before 1970 included
+// (Windows's gmtime refuses them).
+struct tm* gmtime_r(const time_t* t, struct tm* out);
 
 // Paths are UTF-8, as everywhere in the library (platform::HostPath).
 int link(const char* existing, const char* linkName);

@@ -4,6 +4,7 @@
 #include "store/item_store.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,7 +26,24 @@ namespace {
 
 std::atomic<int> gBusyTimeoutMs{15000};
 thread_local bool tLastFailureWasLock = false;
-thread_local std::string tLastRefusal;
+
+// The calling thread's last refusal. Kept under a thread-specific key, which
+// frees it when the thread ends, rather than as a thread_local object:
+// MinGW-w64's runtime can free a thread's thread_local storage before it runs
+// the destructors of the objects in it.
+std::string& LastRefusal() {
+  static const pthread_key_t key = [] {
+    pthread_key_t k;
+    pthread_key_create(&k, [](void* p) { delete static_cast<std::string*>(p); });
+    return k;
+  }();
+  auto* refusal = static_cast<std::string*>(pthread_getspecific(key));
+  if (!refusal) {
+    refusal = new std::string;
+    pthread_setspecific(key, refusal);
+  }
+  return *refusal;
+}
 
 // Room kept after a catalog's path for the private name of a first write
 // (".new", a process id, "-", a counter).
@@ -177,7 +195,7 @@ CatalogStatus Catalog::TooLong(const std::string& hostPath) {
 }
 
 CatalogStatus Catalog::Open(const std::string& hostPath, int flags, Catalog& out) {
-  tLastRefusal.clear();
+  LastRefusal().clear();
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(hostPath.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
@@ -231,7 +249,7 @@ CatalogStatus Catalog::CheckSchema() {
 
 CatalogStatus Catalog::Refuse(const std::string& why) {
   error_ = why;
-  tLastRefusal = error_;
+  LastRefusal() = error_;
   return CatalogStatus::kError;
 }
 
@@ -493,7 +511,7 @@ size_t MaxCatalogPath() {
 
 bool LastCatalogFailureWasLock() { return tLastFailureWasLock; }
 
-const std::string& LastCatalogRefusal() { return tLastRefusal; }
+const std::string& LastCatalogRefusal() { return LastRefusal(); }
 
 void SetCatalogBusyTimeout(int milliseconds) { gBusyTimeoutMs = milliseconds; }
 

@@ -9,6 +9,7 @@
 
 #include "core/exception.h"
 #include "platform/code_page.h"
+#include "platform/paths.h"
 
 namespace tsln2xml::xml {
 
@@ -63,8 +64,7 @@ bool HasOtherScheme(std::string_view url) {
 // fetched and no loader message reaches the error stream.
 xmlParserInputPtr LocalFileInput(const char* url, xmlParserCtxtPtr ctxt) {
   if (!url || HasOtherScheme(url)) return nullptr;
-  std::string path(url);
-  if (path.size() > 7 && EqualsNoCase(path.substr(0, 7), "file://")) path.erase(0, 7);
+  const std::string path = platform::FileUrlPath(url);
   std::string bytes;
   if (!ReadFileBytes(path, bytes)) {
     // A resolved reference has characters such as spaces escaped.
@@ -546,7 +546,7 @@ std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, S
     status = SchemaFileStatus::kUnreadable;
     return nullptr;
   }
-  doc->URL = xmlStrdup(X(schemaPath.c_str()));
+  doc->URL = xmlStrdup(X(platform::DocumentBaseUrl(schemaPath).c_str()));
   FirstError error;
   SchemaParserCtxtPtr parser(xmlSchemaNewDocParserCtxt(doc.get()));
   if (!parser) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory compiling a schema");

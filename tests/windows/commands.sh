@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The Windows command and C example host under Wine, against the Linux build:
+#   tests/windows/commands.sh WIN_BUILD_DIR LINUX_BUILD_DIR
+# Every example document is imported by both builds; the stored bytes (raw
+# get) and the exported documents must be the same byte for byte, and each
+# build must read the other's storage area. Storage areas are given to the
+# Windows command as drive-letter paths (Z: is the root of this machine).
+set -euo pipefail
+WIN=$(realpath "$1")
+LINUX=$(realpath "$2")
+SRC=$(realpath "$(dirname "$0")/../..")
+WINE=/usr/lib/wine/wine64
+# The Wine prefix of the Windows build folder (scripts/windows-test.sh makes it).
+export WINEPREFIX=${WINEPREFIX:-$WIN/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+[ -x "$LINUX/tsln2xml" ] || { echo "the Linux build is needed in $LINUX (./scripts/build.sh)"; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+win() { LC_ALL=C.UTF-8 "$WINE" "$WIN/tsln2xml.exe" "$@"; }
+lin() { "$LINUX/tsln2xml" "$@"; }
+# The Windows name of a path on this machine.
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+mkdir "$work/win" "$work/linux" "$work/win-docs" "$work/linux-docs" "$work/win-raw" "$work/linux-raw"
+WAREA=$(winpath "$work/win")
+
+# Every example, imported by both builds.
+win import --all "$WAREA" -d "$(winpath "$SRC/examples")" >"$work/win-import.log" || fail "Windows import --all: $(tail -n 3 "$work/win-import.log")"
+lin import --all "$work/linux" -d "$SRC/examples" >/dev/null || fail "Linux import --all"
+
+# The stored bytes of every item, read by each build from its own area.
+count=0
+for doc in "$SRC"/examples/*/*.xml; do
+  type=$(basename "$(dirname "$doc")")
+  item=$(basename "$doc" .xml)
+  win raw get "$type" "$WAREA" "$item" "$(winpath "$work/win-raw/$type-$item.bin")" >/dev/null || fail "Windows raw get $type $item"
+  lin raw get "$type" "$work/linux" "$item" "$work/linux-raw/$type-$item.bin" >/dev/null
+  cmp -s "$work/win-raw/$type-$item.bin" "$work/linux-raw/$type-$item.bin" || fail "$type $item: stored bytes differ"
+  count=$((count + 1))
+done
+echo "stored bytes the same on both: $count items"
+
+# The documents exported on Windows are those of the Linux build.
+win export --all "$WAREA" -d "$(winpath "$work/win-docs")" >/dev/null || fail "Windows export --all"
+lin export --all "$work/linux" -d "$work/linux-docs" >/dev/null
+diff -r "$work/win-docs" "$work/linux-docs" >/dev/null || fail "exported documents differ: $(diff -rq "$work/win-docs" "$work/linux-docs" | head -n 3)"
+
+# Each build reads the other's catalogs.
+lin list "$work/win" --xml "$work/list-of-win.xml" >/dev/null || fail "Linux list of the Windows area"
+lin list "$work/linux" --xml "$work/list-of-linux.xml" >/dev/null
+[ "$(grep -c '<' "$work/list-of-win.xml")" = "$(grep -c '<' "$work/list-of-linux.xml")" ] || fail "the areas list different items"
+win export SizeCode "$(winpath "$work/linux")" MISSES -o "$(winpath "$work/from-linux.xml")" >/dev/null || fail "Windows export from the Linux area"
+cmp -s "$work/from-linux.xml" "$work/linux-docs/SizeCode/MISSES.xml" || fail "Windows export of the Linux area's item differs"
+
+# Standard output carries the document's bytes as they are (no CR/LF).
+win export SizeCode "$WAREA" MISSES >"$work/win-stdout.xml" || fail "Windows export to standard output"
+lin export SizeCode "$work/linux" MISSES >"$work/linux-stdout.xml"
+cmp -s "$work/win-stdout.xml" "$work/linux-stdout.xml" || fail "Windows export on standard output differs"
+
+# A name beyond ASCII, given as UTF-16 (wmain) and stored in code page 1252.
+win import SizeCode "$WAREA" "CAFÉ" "$(winpath "$SRC/examples/SizeCode/MISSES.xml")" >/dev/null || fail "Windows import of CAFÉ"
+TSLN2XML_CODEPAGE=1252 lin raw get SizeCode "$work/win" "CAFÉ" "$work/cafe.bin" >/dev/null || fail "Linux reads CAFÉ from the Windows area"
+cmp -s "$work/cafe.bin" "$work/linux-raw/SizeCode-MISSES.bin" || fail "CAFÉ's bytes differ"
+
+# Failures keep their codes.
+set +e
+win export SizeCode "$WAREA" NOSUCHITEM >/dev/null 2>"$work/err"; code=$?
+set -e
+[ $code -eq 5 ] || fail "a missing item exits with $code, not 5"
+grep -q 'NOSUCHITEM' "$work/err" || fail "a missing item is not named: $(cat "$work/err")"
+set +e
+win export NoSuchType "$WAREA" MISSES >/dev/null 2>&1; code=$?
+set -e
+[ $code -eq 64 ] || fail "an unknown type exits with $code, not 64"
+
+# The C example host: LoadLibrary, the exports, SysFreeString.
+(cd "$WIN" && "$WINE" ./export_item.exe 24 "$WAREA" MISSES) >"$work/host.xml" || fail "export_item.exe"
+grep -q 'MISSES' "$work/host.xml" || fail "export_item.exe printed no document: $(head -c 300 "$work/host.xml")"
+set +e
+(cd "$WIN" && "$WINE" ./export_item.exe 24 "$WAREA" NOSUCHITEM) >/dev/null 2>"$work/host.err"; code=$?
+set -e
+[ $code -eq 5 ] || fail "export_item.exe of a missing item exits with $code, not 5"
+grep -q 'failed with code 5' "$work/host.err" || fail "export_item.exe gave no last error: $(cat "$work/host.err")"
+
+if [ $failures -ne 0 ]; then
+  echo "$failures Windows command checks failed"
+  exit 1
+fi
+echo "Windows command checks passed"
