@@ -95,11 +95,12 @@ install(TARGETS tsln2xml_cli RUNTIME DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/cmake/tsln2xml.def DESTINATION lib)
 install(FILES include/tsln2xml/tsln2xml.h DESTINATION include/tsln2xml)
 install(FILES examples/c/export_item.c DESTINATION examples/c)
+# Under their resource names only: Windows finds the lower-case names that
+# schemas include each other by in the same files, its names having no case.
 foreach(xsd ${TSLN2XML_SCHEMAS})
   get_filename_component(xsd_name ${xsd} NAME)
   string(TOUPPER ${xsd_name} xsd_upper)
   install(FILES ${xsd} DESTINATION schemas RENAME ${xsd_upper})
-  install(FILES ${xsd} DESTINATION schemas)
 endforeach()
 
 if(TSLN2XML_TESTS)

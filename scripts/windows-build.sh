@@ -27,7 +27,7 @@ cmake --build "$BUILD_DIR" -j "${WIN_JOBS:-2}" --target tsln2xml tsln2xml_cli ex
 # schemas and the C example.
 version=$(sed -n 's/^project(tsln2xml VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 stage="$BUILD_DIR/zip/tsln2xml-$version-win64"
-rm -rf "$BUILD_DIR/zip"
+rm -rf "$BUILD_DIR/zip" "$BUILD_DIR/tsln2xml-$version-win64.zip"
 cmake --install "$BUILD_DIR" --prefix "$stage" >/dev/null
 x86_64-w64-mingw32-strip --strip-debug "$stage"/*.dll "$stage"/*.exe
 (cd "$BUILD_DIR/zip" && zip -qr "../tsln2xml-$version-win64.zip" "tsln2xml-$version-win64")

@@ -85,6 +85,16 @@ set -e
 [ $code -eq 5 ] || fail "export_item.exe of a missing item exits with $code, not 5"
 grep -q 'failed with code 5' "$work/host.err" || fail "export_item.exe gave no last error: $(cat "$work/host.err")"
 
+# The zip works where it is unpacked: the command finds MARKER.XSD in its
+# schemas folder, and no two names in it differ by case alone.
+zip=$(ls "$WIN"/tsln2xml-*-win64.zip)
+[ -z "$(unzip -Z1 "$zip" | tr '[:upper:]' '[:lower:]' | sort | uniq -d)" ] || fail "names in the zip differ by case alone"
+unzip -q "$zip" -d "$work/unpacked"
+pkg=$(ls -d "$work"/unpacked/tsln2xml-*-win64)
+"$WINE" "$pkg/tsln2xml.exe" demo-marker "$WAREA" DEMO >/dev/null || fail "the zip's command: demo-marker"
+"$WINE" "$pkg/tsln2xml.exe" marker "$WAREA" DEMO -o "$(winpath "$work/DEMO.xml")" --schema >"$work/marker.log" 2>&1 ||
+  fail "the zip's command: marker --schema: $(head -n 3 "$work/marker.log")"
+
 if [ $failures -ne 0 ]; then
   echo "$failures Windows command checks failed"
   exit 1

@@ -12,6 +12,7 @@
 #include "marker/marker_export.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
+#include "platform/program_path.h"
 #include "tsln2xml/tsln2xml.h"
 
 namespace tsln2xml::cli {
@@ -23,14 +24,15 @@ struct MarkerArgs {
   bool validate = false;
 };
 
-// The MARKER.XSD installed beside the tool (the build directory), or in the
-// installed share directory.
+// The MARKER.XSD installed beside the tool (the build directory), in the
+// installed share directory, or in the schemas folder of the Windows zip.
 std::string InstalledMarkerSchema() {
   std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "MARKER.XSD";
+  const auto exe = platform::ProgramPath();
+  if (exe.empty()) return "MARKER.XSD";
   const auto dir = exe.parent_path();
-  for (const auto& candidate : {dir / "MARKER.XSD", dir / ".." / "share" / "tsln2xml" / "marker.xsd"})
+  for (const auto& candidate :
+       {dir / "MARKER.XSD", dir / ".." / "share" / "tsln2xml" / "marker.xsd", dir / "schemas" / "MARKER.XSD"})
     if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
   return (dir / "MARKER.XSD").string();
 }
