@@ -64,6 +64,9 @@ cmp -s "$work/win-stdout.xml" "$work/linux-stdout.xml" || fail "Windows export o
 win import SizeCode "$WAREA" "CAFÉ" "$(winpath "$SRC/examples/SizeCode/MISSES.xml")" >/dev/null || fail "Windows import of CAFÉ"
 TSLN2XML_CODEPAGE=1252 lin raw get SizeCode "$work/win" "CAFÉ" "$work/cafe.bin" >/dev/null || fail "Linux reads CAFÉ from the Windows area"
 cmp -s "$work/cafe.bin" "$work/linux-raw/SizeCode-MISSES.bin" || fail "CAFÉ's bytes differ"
+TSLN2XML_CODEPAGE=1252 lin list "$work/win" | grep -q 'CAFÉ' || fail "the Linux list of the Windows area does not show CAFÉ"
+sqlite3 "$work/win/sizpt.ctl" "SELECT hex(name) FROM items" 2>/dev/null | grep -qx '434146C9' ||
+  fail "CAFÉ is not stored as the code page 1252 bytes 43 41 46 C9"
 
 # Failures keep their codes.
 set +e
