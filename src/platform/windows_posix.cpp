@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/code_page.h"
+
 namespace {
 
 std::wstring Wide(const char* utf8) {
@@ -16,15 +18,6 @@ std::wstring Wide(const char* utf8) {
   if (n <= 0) return std::wstring();
   std::wstring out(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out.data(), n);
-  out.resize(static_cast<size_t>(n - 1));
-  return out;
-}
-
-std::string Utf8(const wchar_t* wide) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), n, nullptr, nullptr);
   out.resize(static_cast<size_t>(n - 1));
   return out;
 }
@@ -78,9 +71,11 @@ int getpwuid_r(uid_t, struct passwd* pwd, char* buffer, size_t size, struct pass
   wchar_t name[257];
   DWORD length = 257;
   if (!GetUserNameW(name, &length)) return ENOENT;
-  const std::string utf8 = Utf8(name);
-  if (utf8.size() + 1 > size) return ERANGE;
-  std::memcpy(buffer, utf8.c_str(), utf8.size() + 1);
+  // In the code page, as every narrow text the catalogs keep.
+  const std::string text = tsln2xml::platform::Utf16ToAnsi(
+      std::u16string_view(reinterpret_cast<const char16_t*>(name), length > 0 ? length - 1 : 0));
+  if (text.size() + 1 > size) return ERANGE;
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
   pwd->pw_name = buffer;
   *result = pwd;
   return 0;

@@ -31,7 +31,7 @@ struct tm* gmtime_r(const time_t* t, struct tm* out);
 int link(const char* existing, const char* linkName);
 
 // The account running the process, as getpwuid_r gives it on Linux: only
-// pw_name is filled (UTF-8).
+// pw_name is filled, in the code page (platform/code_page.h).
 typedef unsigned int uid_t;
 struct passwd {
   char* pw_name;

@@ -88,6 +88,19 @@ set -e
 [ $code -eq 5 ] || fail "export_item.exe of a missing item exits with $code, not 5"
 grep -q 'failed with code 5' "$work/host.err" || fail "export_item.exe gave no last error: $(cat "$work/host.err")"
 
+# The DLL exports the calls of the .def, undecorated, and nothing else.
+exports=$(x86_64-w64-mingw32-objdump -p "$WIN/tsln2xml.dll" | sed -n '/Ordinal\/Name Pointer/,/^$/p' | sed -n 's/^\t\[ *[0-9]*\] //p' | sort)
+listed=$(sed -n 's/^  *\([A-Za-z]\)/\1/p' "$SRC/cmake/tsln2xml.def" | sort)
+[ "$exports" = "$listed" ] && [ "$(echo "$exports" | wc -l)" -eq 13 ] ||
+  fail "the DLL exports differ from tsln2xml.def: $(diff <(echo "$exports") <(echo "$listed") | head -n 4)"
+
+# The header compiles for Windows hosts in C and in C++ (BSTR from wtypes.h).
+for lang in c c++; do
+  printf '#include <tsln2xml/tsln2xml.h>\nint TSLN2XML_CALL Use(BSTR* xml) { SysFreeString(*xml); return ConvertDataItemToXMLString(24, "", "A", "B", xml, 0); }\n' |
+    x86_64-w64-mingw32-gcc-posix -x "$lang" -fsyntax-only -Wall -Wextra -Werror -I"$SRC/include" - ||
+    fail "the header does not compile as $lang for Windows"
+done
+
 # The zip works where it is unpacked: the command finds MARKER.XSD in its
 # schemas folder, and no two names in it differ by case alone.
 zip=$(ls "$WIN"/tsln2xml-*-win64.zip)
