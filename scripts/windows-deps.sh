@@ -18,20 +18,23 @@ BUILD_DIR=$(realpath -m "${WIN_BUILD_DIR:-build-win}")
 DEPS="$BUILD_DIR/deps"
 PREFIX="$DEPS/prefix"
 STAMP="$DEPS/.done-2-libxml2-$LIBXML2_VERSION-sqlite3-$SQLITE3_VERSION"
-if [ -f "$STAMP" ]; then
-  echo "Windows dependencies: cached in $PREFIX"
-  exit 0
-fi
-
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 
 # The cross compilers, Wine, and what building the sources needs.
-packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 tcl dpkg-dev zip cmake ninja-build)
+packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 tcl dpkg-dev zip unzip cmake ninja-build libgtest-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+if [ -f "$STAMP" ]; then
+  if [ ${#missing[@]} -gt 0 ]; then
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+  fi
+  echo "Windows dependencies: cached in $PREFIX"
+  exit 0
+fi
 
 # A deb-src entry for the suite this machine uses.
 SRC_LIST=/etc/apt/sources.list.d/tsln2xml-src.sources
