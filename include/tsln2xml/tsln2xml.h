@@ -64,30 +64,33 @@ typedef OLECHAR* BSTR;
  * then ":" when areaRoot is one character (a drive letter), then areaName.
  * itemName is at most 20 characters (longer names are cut). */
 TSLN2XML_API int TSLN2XML_CALL ConvertDataItemToXMLFile(short dataType, const char* areaRoot, const char* areaName,
-                                          const char* itemName, const char* xmlFileName, int reserved);
+                                                        const char* itemName, const char* xmlFileName, int reserved);
 TSLN2XML_API int TSLN2XML_CALL ConvertDataItemToXMLString(short dataType, const char* areaRoot, const char* areaName,
-                                            const char* itemName, BSTR* xml, int reserved);
+                                                          const char* itemName, BSTR* xml, int reserved);
 TSLN2XML_API int TSLN2XML_CALL ConvertXMLFileToDataItem(short dataType, const char* xmlFileName, int reserved,
-                                          const char* areaRoot, const char* areaName, const char* itemName);
+                                                        const char* areaRoot, const char* areaName,
+                                                        const char* itemName);
 TSLN2XML_API int TSLN2XML_CALL ConvertXMLStringToDataItem(short dataType, const OLECHAR* xml, int reserved,
-                                            const char* areaRoot, const char* areaName, const char* itemName);
+                                                          const char* areaRoot, const char* areaName,
+                                                          const char* itemName);
 
 /* A marker as a UTF-16 XML file, optionally validated against a schema file. */
 TSLN2XML_API int TSLN2XML_CALL ConvertMarkerToXML(const char* areaRoot, const char* areaName, const char* markerName,
-                                    const char* xmlFileName, const char* schemaFileName);
+                                                  const char* xmlFileName, const char* schemaFileName);
 
 /* Item lists. Here areaRoot and areaName are joined without a colon. */
 TSLN2XML_API int TSLN2XML_CALL EnumerateItems(const char* areaRoot, const char* areaName, const char* xmlFileName,
-                                const char* schemaFileName);
+                                              const char* schemaFileName);
 TSLN2XML_API int TSLN2XML_CALL EnumerateItemsString(const char* areaRoot, const char* areaName, BSTR* xml,
-                                      const char* schemaFileName);
+                                                    const char* schemaFileName);
 TSLN2XML_API int TSLN2XML_CALL EnumerateItemsOfType(int dataType, const char* areaRoot, const char* areaName,
-                                      const char* xmlFileName, const char* schemaFileName);
+                                                    const char* xmlFileName, const char* schemaFileName);
 TSLN2XML_API int TSLN2XML_CALL EnumerateItemsOfTypes(const int* dataTypes, int count, const char* areaRoot,
-                                       const char* areaName, const char* xmlFileName, const char* schemaFileName);
+                                                     const char* areaName, const char* xmlFileName,
+                                                     const char* schemaFileName);
 TSLN2XML_API int TSLN2XML_CALL EnumerateItemsNotOfTypes(const int* dataTypes, int count, const char* areaRoot,
-                                          const char* areaName, const char* xmlFileName,
-                                          const char* schemaFileName);
+                                                        const char* areaName, const char* xmlFileName,
+                                                        const char* schemaFileName);
 
 /* The last failure. */
 TSLN2XML_API int TSLN2XML_CALL GetLastErrorXML(void);
