@@ -111,6 +111,19 @@ pkg=$(ls -d "$work"/unpacked/tsln2xml-*-win64)
 "$WINE" "$pkg/tsln2xml.exe" marker "$WAREA" DEMO -o "$(winpath "$work/DEMO.xml")" --schema >"$work/marker.log" 2>&1 ||
   fail "the zip's command: marker --schema: $(head -n 3 "$work/marker.log")"
 
+# Pictures are written whole or not at all (ReplaceFileW over an existing
+# file, MoveFileExW to a new one), the same bytes as on Linux.
+for round in new existing; do
+  win render Marker "$WAREA" DEMO -o "$(winpath "$work/DEMO.svg")" >/dev/null 2>&1 || fail "render to a $round file"
+done
+lin render Marker "$work/win" DEMO -o "$work/DEMO-linux.svg" >/dev/null 2>&1
+cmp -s "$work/DEMO.svg" "$work/DEMO-linux.svg" || fail "the Windows picture differs from the Linux one"
+set +e
+win render Marker "$WAREA" DEMO -o "$(winpath "$work/no-such-dir/DEMO.svg")" >/dev/null 2>&1; code=$?
+set -e
+[ $code -eq 5 ] || fail "a picture into a missing folder exits with $code, not 5"
+[ -z "$(find "$work" -maxdepth 1 -name '*.part')" ] || fail "a picture left a part file: $(ls "$work")"
+
 if [ $failures -ne 0 ]; then
   echo "$failures Windows command checks failed"
   exit 1
