@@ -111,15 +111,13 @@ if(TSLN2XML_TESTS)
   file(GLOB TSLN2XML_TEST_SOURCES CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/tests/*.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
   # Left out on Windows, each for a reason of its own:
-  #  cli_test: runs the command through a POSIX shell with Unix quoting; the
-  #    command's tests run from scripts/windows-test.sh instead;
   #  store_faults_test (and its fault-injecting SQLite VFS): kills child
   #    processes made with fork();
   #  exports_test: loads the shared library with dlopen (the C example host
   #    loads the DLL with LoadLibrary in scripts/windows-test.sh);
   #  picture_test: renders through rsvg-convert and decodes PNGs with zlib.
   list(FILTER TSLN2XML_TEST_SOURCES EXCLUDE REGEX
-    "/tests/(cli_test|store_faults_test|exports_test|picture_test|support/fault_vfs)\\.cpp$")
+    "/tests/(store_faults_test|exports_test|picture_test|support/fault_vfs)\\.cpp$")
   add_executable(tsln2xml_tests ${TSLN2XML_TEST_SOURCES} src/api/exports.cpp)
   target_compile_options(tsln2xml_tests PRIVATE ${TSLN2XML_WARNINGS})
   target_include_directories(tsln2xml_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

@@ -79,7 +79,7 @@ TEST(CliBatch, WholeAreaRoundTripThroughADocumentDirectory) {
 
   std::string out;
   ASSERT_EQ(RunTool("export --all " + Quote(from.path()) + " -d " + Quote(docs.path()), &out), 0) << out;
-  const std::string sizes = docs.path() + "/SizeCode/";
+  const std::string sizes = (std::filesystem::path(docs.path()) / "SizeCode" / "").string();  // native separators
   ExpectInOrder(out, {"exported SizeCode .dot -> " + sizes + "%2Edot.xml\n",
                       "exported SizeCode a/b%c -> " + sizes + "a%2Fb%25c.xml\n",
                       "exported SizeCode KIDS -> " + sizes + "KIDS.xml\n",

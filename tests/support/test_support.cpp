@@ -162,8 +162,16 @@ void WriteFile(const std::string& path, std::string_view bytes) {
 }
 
 int RunCommand(const std::string& command, std::string* out) {
+#ifdef _WIN32
+  // cmd.exe takes the outer quotes off a command line that begins with one.
+  // Its output is read as bytes, with no CR/LF translation.
+  std::string full = "\"" + command + " 2>&1\"";
+  const char* mode = "rb";
+#else
   std::string full = command + " 2>&1";
-  FILE* pipe = popen(full.c_str(), "r");
+  const char* mode = "r";
+#endif
+  FILE* pipe = popen(full.c_str(), mode);
   if (!pipe) return -1;
   char buf[4096];
   size_t n;
@@ -238,13 +246,24 @@ std::string CompareNodes(xmlNodePtr e, xmlNodePtr a) {
 
 int RunTool(const std::string& args, std::string* out) {
   std::string ignored;
+#ifdef _WIN32
+  return RunCommand(Quote(TSLN2XML_CLI_PATH) + " " + args, out ? out : &ignored);
+#else
   return RunCommand(std::string(TSLN2XML_CLI_PATH) + " " + args, out ? out : &ignored);
+#endif
 }
 
 std::string Quote(const std::string& s) {
+#ifdef _WIN32
+  // As a Windows program splits its command line: a quote inside is \".
+  std::string q = "\"";
+  for (char c : s) q += c == '"' ? std::string("\\\"") : std::string(1, c);
+  return q + "\"";
+#else
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
+#endif
 }
 
 std::string CompareXml(std::string_view expected, std::string_view actual) {

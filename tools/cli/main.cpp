@@ -91,6 +91,9 @@ int RunCommandLine(int argc, char** argv) {
       "tsln2xml: converts the data items of a storage area (a directory) to XML documents and back.\n"
       "TYPE is a data type name or code (tsln2xml types); AREA is the storage area's directory."};
   app.name("tsln2xml");
+  // Options are dashed on every system: on Windows an argument such as
+  // /data/area is a path (on the current drive), not an option.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   Outcome outcome;
   RegisterConvertCommands(app, outcome);
