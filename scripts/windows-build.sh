@@ -21,7 +21,7 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} -DTSLN2XML_WERROR=ON \
   -DTSLN2XML_WIN_DEPS="$BUILD_DIR/deps/prefix" -DTSLN2XML_HOST_EMBED="$EMBED" "${launcher[@]}" >/dev/null
-cmake --build "$BUILD_DIR" -j "${WIN_JOBS:-2}" --target tsln2xml tsln2xml_cli export_item ${TSLN2XML_WIN_TARGETS:-tsln2xml_tests}
+cmake --build "$BUILD_DIR" -j "${WIN_JOBS:-2}"
 
 # The zip: the DLL, its import library and .def, the command, the header, the
 # schemas and the C example.
