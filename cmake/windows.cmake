@@ -114,7 +114,8 @@ if(TSLN2XML_TESTS)
   #  store_faults_test (and its fault-injecting SQLite VFS): kills child
   #    processes made with fork();
   #  exports_test: loads the shared library with dlopen (the C example host
-  #    loads the DLL with LoadLibrary in scripts/windows-test.sh);
+  #    loads the DLL with LoadLibrary, and tests/windows/commands.sh checks
+  #    the DLL's exports);
   #  picture_test: renders through rsvg-convert and decodes PNGs with zlib.
   list(FILTER TSLN2XML_TEST_SOURCES EXCLUDE REGEX
     "/tests/(store_faults_test|exports_test|picture_test|support/fault_vfs)\\.cpp$")
@@ -128,4 +129,5 @@ if(TSLN2XML_TESTS)
     TSLN2XML_LIBRARY_PATH="$<TARGET_FILE:tsln2xml>"
     TSLN2XML_BINARY_DIR="${CMAKE_BINARY_DIR}"
     TSLN2XML_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_dependencies(tsln2xml_tests tsln2xml tsln2xml_cli)
 endif()
