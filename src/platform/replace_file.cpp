@@ -82,7 +82,20 @@ int ReplaceFile(const std::string& hostPath, std::string_view bytes) {
   return error == 0 ? 0 : ErrnoOf(error);
 }
 
+bool MoveIntoPlaceIfAbsent(const std::string& from, const std::string& to) {
+  const std::wstring source = Wide(from);
+  if (MoveFileExW(source.c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  DeleteFileW(source.c_str());
+  return false;
+}
+
 #else
+
+bool MoveIntoPlaceIfAbsent(const std::string& from, const std::string& to) {
+  const bool linked = link(from.c_str(), to.c_str()) == 0;
+  unlink(from.c_str());
+  return linked;
+}
 
 int ReplaceFile(const std::string& hostPath, std::string_view bytes) {
   namespace fs = std::filesystem;

@@ -26,12 +26,6 @@ std::wstring Wide(const char* utf8) {
 
 extern "C" {
 
-int link(const char* existing, const char* linkName) {
-  if (CreateHardLinkW(Wide(linkName).c_str(), Wide(existing).c_str(), nullptr)) return 0;
-  errno = GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : EIO;
-  return -1;
-}
-
 struct tm* gmtime_r(const time_t* t, struct tm* out) {
   // Days since 1970-01-01 to the civil date, in 400-year eras of 146097 days.
   const long long seconds = static_cast<long long>(*t);

@@ -27,9 +27,6 @@ extern "C" {
 // (Windows's gmtime refuses them).
 struct tm* gmtime_r(const time_t* t, struct tm* out);
 
-// Paths are UTF-8, as everywhere in the library (platform::HostPath).
-int link(const char* existing, const char* linkName);
-
 // The account running the process, as getpwuid_r gives it on Linux: only
 // pw_name is filled, in the code page (platform/code_page.h).
 typedef unsigned int uid_t;

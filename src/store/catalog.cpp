@@ -1,6 +1,7 @@
 #include "store/catalog.h"
 
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "store/item_store.h"
 
 #include <fcntl.h>
@@ -463,9 +464,7 @@ CatalogStatus Catalog::CreateWithItem(const std::string& hostPath, std::string_v
     RemoveWithJournal(privateName);
     return status;
   }
-  const bool linked = ::link(privateName.c_str(), hostPath.c_str()) == 0;
-  ::unlink(privateName.c_str());
-  if (!linked) return CatalogStatus::kMissing;
+  if (!platform::MoveIntoPlaceIfAbsent(privateName, hostPath)) return CatalogStatus::kMissing;
   SyncDirectoryOf(hostPath);
   return CatalogStatus::kOk;
 }
