@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 #include "support/catalog_fixture.h"
@@ -222,6 +223,14 @@ TEST(Cli, TypesListsTheTable) {
   EXPECT_EQ(line.rfind("24 ", 0), 0u) << line;
   EXPECT_NE(line.find("sizpt.ctl"), std::string::npos) << line;
   EXPECT_EQ(out.find("\n10 "), std::string::npos);  // no row for a code without a type
+}
+
+// --version prints the version on standard output and succeeds, as a script
+// checking which release it runs expects.
+TEST(Cli, VersionPrintsTheVersion) {
+  std::string out;
+  ASSERT_EQ(RunTool("--version", &out), 0) << out;
+  EXPECT_TRUE(std::regex_match(out, std::regex("tsln2xml [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << out;
 }
 
 // Every command that `help` lists has an example, and the manual page made
