@@ -23,14 +23,22 @@ def test_every_example_round_trips_through_path_and_text(area: tsln2xml.Area, ex
     assert area.export(data_type, example.stem) == text
 
 
-def test_import_from_a_path_given_as_str_and_export_to_a_file(area: tsln2xml.Area, tmp_path: Path) -> None:
+def test_documents_as_a_path_in_a_str_text_and_bytes_and_export_to_a_file(area: tsln2xml.Area, tmp_path: Path) -> None:
     area.import_("SizeCode", "MISSES", str(EXAMPLES / "SizeCode" / "MISSES.xml"))
     area.export_file("SizeCode", "MISSES", tmp_path / "out.xml")
     written = ET.parse(tmp_path / "out.xml").getroot()
     assert written.tag == "{urn:tsln2xml:data/SizeCode}SizeCode"
     assert written.get("Name") == "MISSES"
-    # A document with a byte-order mark is text, too.
+    # A document with a byte-order mark is text, too; bytes are a document in
+    # the encoding they declare.
     area.import_("SizeCode", "BOM", "\ufeff" + area.export("SizeCode", "MISSES"))
+    latin1 = (EXAMPLES / "SizeCode" / "MISSES.xml").read_text(encoding="utf-8").replace(
+        'encoding="UTF-8"', 'encoding="ISO-8859-1"').replace('Name="LENGTH"', 'Name="LÄNGE"')
+    area.import_("SizeCode", "LATIN1", latin1.encode("latin-1"))
+    assert 'Name="LÄNGE"' in area.export("SizeCode", "LATIN1")
+    area.import_("SizeCode", "UTF16", area.export("SizeCode", "MISSES").encode("utf-16"))
+    utf16 = area.export("SizeCode", "UTF16")
+    assert utf16.replace('Name="UTF16"', 'Name="MISSES"', 1) == area.export("SizeCode", "MISSES")
 
 
 def test_items_types_and_filters(area: tsln2xml.Area) -> None:

@@ -149,17 +149,24 @@ class Area:
         lib.call(lib.raw.ConvertDataItemToXMLFile, DataType.of(type), b"", self._area, self._name(name),
                  lib.narrow(path, "file"), 0)
 
-    def import_(self, type: TypeLike, name: str, document: Union[str, PathLike]) -> None:
+    def import_(self, type: TypeLike, name: str, document: Union[str, bytes, PathLike]) -> None:
         """Stores a document as the item ``name``, replacing an item of that
         name; a failed import leaves the area as it was.
 
         ``document`` is the document's text (a ``str`` whose first character
-        other than white space is ``<``) or the path of a file holding it (a
+        other than white space is ``<``), its bytes as read from a file (any
+        encoding the document declares), or the path of a file holding it (a
         ``pathlib.Path``, or any other ``str``).
         """
         lib = self._library
         code = DataType.of(type)
-        if isinstance(document, str) and _looks_like_document(document):
+        if isinstance(document, bytes):
+            with _Scratch() as folder:
+                copy = folder / "document.xml"
+                copy.write_bytes(document)
+                lib.call(lib.raw.ConvertXMLFileToDataItem, code, lib.narrow(copy, "file"), 0, b"", self._area,
+                         self._name(name))
+        elif isinstance(document, str) and _looks_like_document(document):
             if "\0" in document:
                 raise ValueError("the document text holds a NUL character")
             units = ctypes.create_string_buffer(document.encode("utf-16-le", "surrogatepass") + b"\0\0")
