@@ -8,7 +8,6 @@ of an installed package cannot pass on the source tree's module).
 """
 
 import os
-import shutil
 import subprocess
 from pathlib import Path
 from typing import List

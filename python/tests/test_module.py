@@ -1,7 +1,6 @@
 """The module around the calls: data types, library lookup, version."""
 
 import os
-import re
 import shutil
 import subprocess
 import sys
