@@ -154,6 +154,18 @@ TEST(Picture, PiecesFabricAndPageAreWhereTheMarkerPutsThem) {
   EXPECT_NE(r.svg.find("width 40, length 25, utilisation 11.8%"), std::string::npos);  // (50 + 50 + 18) / 1000
 }
 
+// A fabric of no area, or of an area so small that the share overflows, has
+// no utilisation to show.
+TEST(Picture, TheTitleShowsNoUtilisationWithoutAFabric) {
+  for (const double length : {0.0, 1e-320, -5.0}) {
+    MarkerBuilder b = TwoPieces();
+    b.header->length = length;
+    TempArea area;
+    const std::string svg = ReadFile(Draw(area, b.Build()).file);
+    EXPECT_NE(svg.find(", utilisation -</text>"), std::string::npos) << length << ": " << svg.substr(svg.rfind("<g"));
+  }
+}
+
 // Bad input still gives a picture of what could be read.
 TEST(Picture, BadInputDrawsWhatWasRead) {
   MarkerBuilder shortCartoons = TwoPieces();

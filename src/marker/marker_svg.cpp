@@ -208,11 +208,13 @@ Picture MarkerPicture::Draw() const {
   s += "</g>\n";
   s += page.ScaleBar();
 
+  // A fabric of no area (or one so small that the share overflows) has no
+  // utilisation to show: "-", never "inf%" or "nan%".
   const double fabricArea = width * length;
-  std::string utilisation = "none";
-  if (fabricArea > 0 && std::isfinite(fabricArea)) {
+  const double percent = fabricArea > 0 ? 100 * pieceArea / fabricArea : kNaN;
+  std::string utilisation = "-";
+  if (std::isfinite(percent)) {
     char buf[64];
-    const double percent = 100 * pieceArea / fabricArea;
     const auto res = std::to_chars(buf, buf + sizeof buf, percent, std::chars_format::fixed, 1);
     utilisation = std::string(buf, res.ptr) + "%";
   }
