@@ -1,5 +1,6 @@
 #include "marker/marker_svg.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -83,6 +84,9 @@ void MarkerPicture::Append(MarkerElement element) {
   } else if (name == "markerpiece") {
     Piece piece;
     if (const MarkerElement* n = Child(element, "name")) piece.name = n->Text();
+    if (const MarkerElement* size = Child(element, "basesize"))
+      for (const auto& [key, value] : size->Attributes())
+        if (key == "Value") piece.size = value.substr(0, value.find_last_not_of(' ') + 1);
     for (const auto& c : element.Children()) {
       if (c.Name() == "perimeterline") piece.outline = PointsOf(c, "perimeterpoint");
       if (c.Name() == "internalline") piece.lines.push_back(PointsOf(c, "internalpoint"));
@@ -178,18 +182,22 @@ Picture MarkerPicture::Draw() const {
   s += "</g>\n";
 
   // A notch is a short tick from its outline point into the piece, across
-  // the outline's direction there.
+  // the outline's direction there: 0.015 of the extent long, or less in a
+  // piece whose narrower side is shorter than 12 ticks.
   std::string ticks;
   for (const auto& p : placed) {
     const size_t n = p.outline.size();
+    if (n < 3) continue;
     const double inward = xml::SvgSignedArea(p.outline) >= 0 ? 1 : -1;
+    const SvgBounds b = BoundsOf(p.outline);
+    const double tick = std::min(0.015 * e, std::min(b.maxX - b.minX, b.maxY - b.minY) / 12);
     for (size_t i = 0; i < n; ++i) {
       if (!p.outline[i].notch || n < 3) continue;
       const auto& before = p.outline[(i + n - 1) % n];
       const auto& after = p.outline[(i + 1) % n];
       const double tx = after.x - before.x, ty = after.y - before.y, len = std::hypot(tx, ty);
       if (len == 0) continue;
-      const double depth = 0.015 * e * inward / len;
+      const double depth = tick * inward / len;
       ticks += "M" + SvgNumber(p.outline[i].x) + " " + SvgNumber(p.outline[i].y) + "l" + SvgNumber(-ty * depth) +
                " " + SvgNumber(tx * depth);
     }
@@ -198,15 +206,27 @@ Picture MarkerPicture::Draw() const {
   if (!ticks.empty()) s += "<path d=\"" + ticks + "\"/>";
   s += "</g>\n";
 
-  s += "<g id=\"names\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(0.02 * e) +
-       "\" text-anchor=\"middle\" fill=\"#1a1a1a\">\n";
+  // Each label at most 0.02 of the extent high, and no wider than 0.9 of its
+  // piece (a character taken as 0.6 of the text's height) nor higher than
+  // 0.4 of it over two lines.
+  s += "<g id=\"names\" font-family=\"sans-serif\" text-anchor=\"middle\" fill=\"#1a1a1a\">\n";
   for (const auto& p : placed) {
     if (p.outline.empty() || p.piece->name.empty()) continue;
     const SvgBounds b = BoundsOf(p.outline);
-    s += xml::SvgLabel((b.minX + b.maxX) / 2, (b.minY + b.maxY) / 2, SvgEscaped(p.piece->name), "dy=\"0.35em\"");
+    const double cx = (b.minX + b.maxX) / 2, cy = (b.minY + b.maxY) / 2;
+    const size_t chars = std::max(p.piece->name.size(), p.piece->size.size());
+    const double height = std::min({0.02 * e, 0.9 * (b.maxX - b.minX) / (0.6 * static_cast<double>(chars)),
+                                    0.2 * (b.maxY - b.minY)});
+    const std::string font = "font-size=\"" + SvgNumber(height) + "\"";
+    if (p.piece->size.empty()) {
+      s += xml::SvgLabel(cx, cy, SvgEscaped(p.piece->name), font + " dy=\"0.35em\"");
+      continue;
+    }
+    s += xml::SvgLabel(cx, cy + 0.1 * height, SvgEscaped(p.piece->name), font);
+    s += xml::SvgLabel(cx, cy - 0.1 * height, SvgEscaped(p.piece->size), font + " dy=\"0.8em\"");
   }
   s += "</g>\n";
-  s += page.ScaleBar();
+  s += page.ScaleBar(unit_);
 
   const double fabricArea = width * length;
   std::string utilisation = "none";
@@ -225,11 +245,11 @@ Picture MarkerPicture::Draw() const {
 }
 
 size_t RenderMarker(std::string_view areaRoot, std::string_view areaName, std::string_view markerName,
-                    const std::string& svgFileName) {
+                    const std::string& svgFileName, std::string_view unit) {
   const std::string_view name = markerName.substr(0, kMaxMarkerName);
   MarkerWriter writer(platform::StoragePath(areaRoot, areaName), name);
   writer.Load();
-  MarkerPicture picture{std::string(name)};
+  MarkerPicture picture{std::string(name), std::string(unit)};
   writer.Walk(picture);
   const Picture drawn = picture.Draw();
   if (const int error = platform::ReplaceFile(platform::HostPath(svgFileName), drawn.svg))

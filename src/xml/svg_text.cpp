@@ -69,7 +69,7 @@ std::string SvgPage::Begin(std::string_view escapedTitle, const char* background
   return s;
 }
 
-std::string SvgPage::ScaleBar() const {
+std::string SvgPage::ScaleBar(std::string_view unit) const {
   const double e = extent_, bar = SvgRoundLength(0.25 * e);
   const double x = drawing_.minX, y = drawing_.minY - margin_ - 0.03 * e;
   std::string s = "<g id=\"scale\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(0.025 * e) +
@@ -78,7 +78,7 @@ std::string SvgPage::ScaleBar() const {
        SvgNumber(0.01 * e) + "\"/>\n";
   s += SvgLabel(x, y - 0.03 * e, "0", "text-anchor=\"middle\"");
   s += SvgLabel(x + bar, y - 0.03 * e, SvgNumber(bar), "text-anchor=\"middle\"");
-  s += SvgLabel(x + bar + 0.02 * e, y, "units");
+  s += SvgLabel(x + bar + 0.02 * e, y, SvgEscaped(unit));
   return s + "</g>\n";
 }
 

@@ -72,8 +72,8 @@ class SvgPage {
   // background (group "page").
   std::string Begin(std::string_view escapedTitle, const char* background) const;
   // A scale bar of a round length in the item's units under the drawing
-  // (group "scale").
-  std::string ScaleBar() const;
+  // (group "scale"), labelled with the unit's name.
+  std::string ScaleBar(std::string_view unit = "units") const;
   static std::string End() { return "</g>\n</svg>\n"; }
 
  private:
