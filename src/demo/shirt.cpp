@@ -77,7 +77,7 @@ Draft Front(const Measures& m) {
            {stand, neckY, kGrade, "FRONT NECK CF"},
            {0, neckY, kGrade, "FRONT EDGE TOP"},
            {0, 0, kClosure, "FRONT HEM CF"}},
-          {Grain(0.62 * w, 8, underarm - 8),
+          {Grain(0.75 * w, 8, underarm - 8),
            {"CF", kLine, {{stand, 3}, {stand, neckY - 3}}},
            Drill(pocketLeft + 0.5, pocketTop - 0.5),
            Drill(pocketRight - 0.5, pocketTop - 0.5)}};

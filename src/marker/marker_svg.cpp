@@ -145,7 +145,9 @@ Picture MarkerPicture::Draw() const {
     placed.push_back(std::move(out));
   }
 
-  const xml::SvgPage page(bounds, 0.07, 0.07);
+  // A marker longer than it is wide lies across the page.
+  const bool turned = bounds.maxY - bounds.minY > bounds.maxX - bounds.minX;
+  const xml::SvgPage page(bounds, 0.07, 0.07, turned);
   const double e = page.Extent();
   std::string& s = picture.svg;
   s = page.Begin(SvgEscaped(name_), kPageColour);
@@ -207,23 +209,27 @@ Picture MarkerPicture::Draw() const {
   s += "</g>\n";
 
   // Each label at most 0.02 of the extent high, and no wider than 0.9 of its
-  // piece (a character taken as 0.6 of the text's height) nor higher than
-  // 0.4 of it over two lines.
+  // piece as the page shows it (a character taken as 0.6 of the text's
+  // height) nor higher than 0.4 of it over two lines.
   s += "<g id=\"names\" font-family=\"sans-serif\" text-anchor=\"middle\" fill=\"#1a1a1a\">\n";
   for (const auto& p : placed) {
     if (p.outline.empty() || p.piece->name.empty()) continue;
     const SvgBounds b = BoundsOf(p.outline);
     const double cx = (b.minX + b.maxX) / 2, cy = (b.minY + b.maxY) / 2;
+    const double across = turned ? b.maxY - b.minY : b.maxX - b.minX;
+    const double down = turned ? b.maxX - b.minX : b.maxY - b.minY;
     const size_t chars = std::max(p.piece->name.size(), p.piece->size.size());
-    const double height = std::min({0.02 * e, 0.9 * (b.maxX - b.minX) / (0.6 * static_cast<double>(chars)),
-                                    0.2 * (b.maxY - b.minY)});
+    const double height =
+        std::min({0.02 * e, 0.9 * across / (0.6 * static_cast<double>(chars)), 0.2 * down});
     const std::string font = "font-size=\"" + SvgNumber(height) + "\"";
     if (p.piece->size.empty()) {
-      s += xml::SvgLabel(cx, cy, SvgEscaped(p.piece->name), font + " dy=\"0.35em\"");
+      s += page.Label(cx, cy, SvgEscaped(p.piece->name), font + " dy=\"0.35em\"");
       continue;
     }
-    s += xml::SvgLabel(cx, cy + 0.1 * height, SvgEscaped(p.piece->name), font);
-    s += xml::SvgLabel(cx, cy - 0.1 * height, SvgEscaped(p.piece->size), font + " dy=\"0.8em\"");
+    // The name just above the middle as the page shows it, the size under it.
+    const double upX = turned ? -0.1 * height : 0, upY = turned ? 0 : 0.1 * height;
+    s += page.Label(cx + upX, cy + upY, SvgEscaped(p.piece->name), font);
+    s += page.Label(cx - upX, cy - upY, SvgEscaped(p.piece->size), font + " dy=\"0.8em\"");
   }
   s += "</g>\n";
   s += page.ScaleBar(unit_);
@@ -236,10 +242,14 @@ Picture MarkerPicture::Draw() const {
     const auto res = std::to_chars(buf, buf + sizeof buf, percent, std::chars_format::fixed, 1);
     utilisation = std::string(buf, res.ptr) + "%";
   }
-  s += "<g id=\"title\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(0.035 * e) + "\" fill=\"#1a1a1a\">\n";
-  s += xml::SvgLabel(bounds.minX, bounds.maxY + 0.055 * e,
-                     SvgEscaped(name_) + " - width " + SvgNumber(width) + ", length " + SvgNumber(length) +
-                         ", utilisation " + utilisation);
+  // The title no wider than the drawing as the page shows it.
+  const std::string title = SvgEscaped(name_) + " - width " + SvgNumber(width) + ", length " + SvgNumber(length) +
+                            ", utilisation " + utilisation;
+  const double across = turned ? bounds.maxY - bounds.minY : bounds.maxX - bounds.minX;
+  const double titleHeight = std::min(0.035 * e, across / (0.6 * static_cast<double>(title.size())));
+  s += "<g id=\"title\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(titleHeight) + "\" fill=\"#1a1a1a\">\n";
+  const auto [titleX, titleY] = page.TitleAt();
+  s += page.Label(titleX, titleY, title);
   s += "</g>\n" + xml::SvgPage::End();
   return picture;
 }
