@@ -316,8 +316,14 @@ TEST(DemoMarker, PlacementKeepsItsGapForAnyShape) {
   const std::vector<demo::Placement> placements = demo::PlaceBottomLeft(outlines, {.width = 24, .cell = 0.5, .gap = 0.2});
   std::vector<std::vector<Vec2>> placed;
   for (size_t i = 0; i < outlines.size(); ++i) placed.push_back(demo::Placed(outlines[i], placements[i]));
-  EXPECT_NEAR(Box(placed[2]).minY, 0.2, 1e-9);
-  EXPECT_NEAR(Box(placed[2]).minX, 0.2, 1e-9);
+  // The worked example of docs/demo.md: the square first, in the corner;
+  // the first triangle beside it in the next free column; the second above.
+  const double centres[][2] = {{17.7, 5.2}, {18.7, 15.2}, {6.2, 6.2}};
+  for (size_t i = 0; i < placements.size(); ++i) {
+    EXPECT_FALSE(placements[i].turned) << i;
+    EXPECT_NEAR(placements[i].centreX, centres[i][0], 1e-9) << i;
+    EXPECT_NEAR(placements[i].centreY, centres[i][1], 1e-9) << i;
+  }
   for (size_t i = 0; i < placed.size(); ++i) {
     EXPECT_GE(Box(placed[i]).minX, 0.2);
     EXPECT_LE(Box(placed[i]).maxX, 24);

@@ -184,6 +184,7 @@ marker::MarkerBuilder ShirtMarker(std::string_view name) {
     b.pieces.push_back(std::move(r.spec));
   }
   // The marker ends at the millimetre that the last piece reaches.
+  h.status = 1;  // made
   h.width = kShirtFabricWidth;
   h.length = std::ceil(length * 10) / 10;
   h.currentLength = h.length;
