@@ -277,7 +277,8 @@ TEST(DemoMarker, CountsFollowTheOrderAndTheModel) {
   for (xml::Node e = xmlFirstElementChild(model.Root()); e; e = xmlNextElementSibling(e)) {
     if (std::string_view(reinterpret_cast<const char*>(e->name)) != "Entry" || Attribute(e, "PieceType") != "Normal")
       continue;
-    counts[Attribute(e, "PieceName")] = {std::stoi(Attribute(e, "CountAsInput")), std::stoi(Attribute(e, "CountMirrorX"))};
+    counts[Attribute(e, "PieceName")] = {std::stoi(Attribute(e, "CountAsInput")),
+                                         std::stoi(Attribute(e, "CountMirrorX"))};
   }
   ASSERT_EQ(counts.size(), 8u);
   ASSERT_EQ(quantities.size(), demo::kShirtOrder.size());
@@ -313,7 +314,8 @@ TEST(DemoMarker, PlacementKeepsItsGapForAnyShape) {
   // keep the gap, stay on the fabric and go largest first to the bottom.
   const std::vector<std::vector<Vec2>> outlines = {
       {{0, 0}, {10, 0}, {0, 10}}, {{0, 0}, {10, 0}, {10, 10}}, {{0, 0}, {12, 0}, {12, 12}, {0, 12}}};
-  const std::vector<demo::Placement> placements = demo::PlaceBottomLeft(outlines, {.width = 24, .cell = 0.5, .gap = 0.2});
+  const std::vector<demo::Placement> placements =
+      demo::PlaceBottomLeft(outlines, {.width = 24, .cell = 0.5, .gap = 0.2});
   std::vector<std::vector<Vec2>> placed;
   for (size_t i = 0; i < outlines.size(); ++i) placed.push_back(demo::Placed(outlines[i], placements[i]));
   // The worked example of docs/demo.md: the square first, in the corner;
@@ -330,6 +332,38 @@ TEST(DemoMarker, PlacementKeepsItsGapForAnyShape) {
     for (size_t j = i + 1; j < placed.size(); ++j) EXPECT_FALSE(Overlap(placed[i], placed[j])) << i << " " << j;
   }
   EXPECT_THROW(demo::PlaceBottomLeft({{{0, 0}, {30, 0}, {0, 5}}}, {.width = 24}), std::invalid_argument);
+}
+
+// The scale bar names the unit of the area's one user environment, or the
+// one given; without one, or with several, it says "units".
+TEST(DemoPictures, TheScaleBarNamesTheAreasUnit) {
+  const std::string metric = ReadFile(kExamples + "UserEnvironment/STANDARD.xml");
+  std::string imperial = metric;
+  imperial.replace(imperial.find("Notation=\"Metric\""), 17, "Notation=\"Imperial\"");
+  imperial.replace(imperial.find("Name=\"STANDARD\""), 15, "Name=\"INCHES\"");
+  const struct {
+    std::vector<std::pair<std::string, std::string>> environments;  // name, document
+    std::string option, unit;
+  } cases[] = {
+      {{{"STANDARD", metric}}, "", "cm"},
+      {{{"INCHES", imperial}}, "", "in"},
+      {{}, "", "units"},
+      {{{"STANDARD", metric}, {"INCHES", imperial}}, "", "units"},
+      {{{"STANDARD", metric}}, " --unit mm", "mm"},
+  };
+  for (const auto& c : cases) {
+    TempArea area;
+    for (const auto& [name, document] : c.environments)
+      ASSERT_EQ(ImportFromString(19, area.path(), name, document), 0) << LastErrorMessage();
+    std::string out;
+    ASSERT_EQ(RunTool("demo-piece " + Quote(area.path()), &out), 0) << out;
+    ASSERT_EQ(RunTool("demo-marker " + Quote(area.path()) + " DEMO", &out), 0) << out;
+    const std::string dir = Quote(area.path());
+    for (const std::string& what : {"Piece " + dir + " POCKET", "Marker " + dir + " DEMO"}) {
+      ASSERT_EQ(RunTool("render " + what + " -o " + Quote(area.File("p.svg")) + c.option, &out), 0) << out;
+      EXPECT_NE(ReadFile(area.File("p.svg")).find(">" + c.unit + "</text>"), std::string::npos) << what << c.option;
+    }
+  }
 }
 
 // ---------------------------------------------------------------- examples

@@ -164,11 +164,13 @@ std::vector<Vec2> Placed(const std::vector<Vec2>& outline, const Placement& plac
   const Box b = BoundsOf(outline);
   const double cx = (b.minX + b.maxX) / 2, cy = (b.minY + b.maxY) / 2, sign = placement.turned ? -1 : 1;
   std::vector<Vec2> out;
-  for (const Vec2& p : outline) out.push_back({placement.centreX + sign * (p.x - cx), placement.centreY + sign * (p.y - cy)});
+  for (const Vec2& p : outline)
+    out.push_back({placement.centreX + sign * (p.x - cx), placement.centreY + sign * (p.y - cy)});
   return out;
 }
 
-std::vector<Placement> PlaceBottomLeft(const std::vector<std::vector<Vec2>>& outlines, const PlacementOptions& options) {
+std::vector<Placement> PlaceBottomLeft(const std::vector<std::vector<Vec2>>& outlines,
+                                       const PlacementOptions& options) {
   std::vector<size_t> order(outlines.size());
   std::iota(order.begin(), order.end(), 0);
   std::vector<double> areas;

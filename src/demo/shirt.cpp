@@ -320,7 +320,8 @@ PIECE ShirtPiece(std::string_view name, size_t sizeIndex) {
     internal.type = line.type;
     int16_t pointId = 1;
     for (const auto& [x, y] : line.points)
-      internal.points.push_back(grading::MakePoint(pointId++, Units(x), Units(y), line.type == kDrill ? kMark : kNonGrade));
+      internal.points.push_back(
+          grading::MakePoint(pointId++, Units(x), Units(y), line.type == kDrill ? kMark : kNonGrade));
     if (!line.name.empty()) {
       internal.lineName.emplace();
       internal.lineName->name.FromText(line.name, Tessaline::kAsIs);

@@ -151,8 +151,8 @@ marker::MarkerBuilder ShirtMarker(std::string_view name) {
           outlines.push_back(records[record].outline);
         }
       }
-      b.bundles.push_back({std::string(line.size), 0, static_cast<int16_t>(b.cartoons.size() - static_cast<size_t>(first)),
-                           first});
+      const auto cartoons = static_cast<int16_t>(b.cartoons.size() - static_cast<size_t>(first));
+      b.bundles.push_back({std::string(line.size), 0, cartoons, first});
     }
   }
   b.orderModels.push_back(model);

@@ -89,7 +89,14 @@ int RunMarker(const MarkerArgs& a) {
 }
 
 int RunDemoMarker(const std::string& area, const std::string& name) {
-  const int32_t status = marker::StoreMarker(area, name, demo::ShirtMarker(name).Build());
+  marker::MarkerData data;
+  try {
+    data = demo::ShirtMarker(name).Build();
+  } catch (const std::exception& e) {
+    std::cerr << "Could not build the marker: " << e.what() << std::endl;
+    return 6;
+  }
+  const int32_t status = marker::StoreMarker(area, name, data);
   if (status == 1) return 0;
   std::cerr << "Could not store the marker (store status " << status << ")" << std::endl;
   return 5;
