@@ -302,9 +302,8 @@ PIECE ShirtPiece(std::string_view name, size_t sizeIndex) {
     if (!IsGradePoint(p.type)) continue;
     // The growth of a segment is the move of its first step.
     std::vector<grading::GrowthPair> growth;
-    for (size_t segment = 0; segment < 2; ++segment) {
-      size_t step = 0;
-      while (ShirtSegment(step) != segment) ++step;
+    for (size_t step = 0; step + 1 < drafts.size(); ++step) {
+      if (ShirtSegment(step) != growth.size()) continue;
       const DraftPoint& from = drafts[step].outline[i];
       const DraftPoint& to = drafts[step + 1].outline[i];
       growth.push_back({Units(to.x) - Units(from.x), Units(to.y) - Units(from.y)});

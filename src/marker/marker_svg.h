@@ -6,7 +6,9 @@
 // The drawing keeps the marker's own coordinates: x runs across the fabric
 // from 0 to its width, y along it from 0 to its length, and y grows upwards.
 // One viewBox and one flip (a group with scale(1,-1)) map them onto the
-// picture. Every layer is a group of its own (page, fabric, outline,
+// picture; a marker longer than it is wide is shown turned a quarter
+// clockwise instead (a group with matrix(0,1,1,0,0,0)), its length running
+// to the right. Every layer is a group of its own (page, fabric, outline,
 // internal, notches, names, scale, title) so that an editor can switch them.
 // A piece's label, its name over its size, is sized to fit the piece's
 // bounding box.
