@@ -433,7 +433,7 @@ TEST(LibraryItems, UnholdableValuesGiveCode4) {
       {13, "Order/SPRING", R"(X="1.5")", false},
       {13, "Order/SPRING", R"(Offset="0")", false},
       {13, "Order/SPRING", R"(X="750")", false},
-      {14, "CutterEnvironment/CONVEYOR", R"(Width="72.5000")", false},
+      {14, "CutterEnvironment/CONVEYOR", R"(Width="180.0000")", false},
       {16, "MarkerPlotEnvironment/FULLSCALE", R"(Separation="0.25")", false},
       {16, "MarkerPlotEnvironment/FULLSCALE", R"(MinimumLength="-1")", false},
       {16, "MarkerPlotEnvironment/FULLSCALE", R"(Separation="4")", false},
