@@ -242,11 +242,13 @@ Picture MarkerPicture::Draw() const {
     const auto res = std::to_chars(buf, buf + sizeof buf, percent, std::chars_format::fixed, 1);
     utilisation = std::string(buf, res.ptr) + "%";
   }
-  // The title no wider than the drawing as the page shows it.
+  // The title no wider than the drawing as the page shows it (a drawing of
+  // no width keeps the full height).
   const std::string title = SvgEscaped(name_) + " - width " + SvgNumber(width) + ", length " + SvgNumber(length) +
                             ", utilisation " + utilisation;
   const double across = turned ? bounds.maxY - bounds.minY : bounds.maxX - bounds.minX;
-  const double titleHeight = std::min(0.035 * e, across / (0.6 * static_cast<double>(title.size())));
+  const double titleHeight =
+      across > 0 ? std::min(0.035 * e, across / (0.6 * static_cast<double>(title.size()))) : 0.035 * e;
   s += "<g id=\"title\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(titleHeight) + "\" fill=\"#1a1a1a\">\n";
   const auto [titleX, titleY] = page.TitleAt();
   s += page.Label(titleX, titleY, title);
