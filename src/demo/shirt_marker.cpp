@@ -55,6 +55,7 @@ Record MakeRecord(const ShirtPieceCount& count, size_t sizeIndex, bool mirrored,
   int16_t notches = 0, corners = 0;
   for (const DrawnPoint& p : outline) {
     PointSpec point{.x = Units(side * p.x), .y = Units(p.y), .type = p.type};
+    if (p.id > 0) point.id = static_cast<uint16_t>(p.id);  // the piece's own points keep their ids
     if (p.type == kNotchPoint) {
       point.notchType = 1;
       ++notches;

@@ -43,7 +43,7 @@ std::vector<DrawnPoint> DrawnPoints(const std::vector<grading::PiecePoint>& poin
   std::vector<DrawnPoint> out;
   for (size_t k = 0; k < points.size(); ++k) {
     const grading::PiecePoint& p = points[k];
-    out.push_back({p.x / kScale, p.y / kScale, p.type == kNotchPoint, p.type});
+    out.push_back({p.x / kScale, p.y / kScale, p.type == kNotchPoint, p.type, p.id});
     if (p.type == grading::kClosurePoint) break;
     if (p.curve.empty()) continue;
     for (const grading::CurvePoint& c : p.curve)

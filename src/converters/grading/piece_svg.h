@@ -31,6 +31,7 @@ struct DrawnPoint {
   double x = 0, y = 0;
   bool notch = false;  // a TemporaryNotch point
   uint8_t type = 0;    // the point's type code; Smooth for a curve point
+  int16_t id = -1;     // the point's id; -1 for a curve point
 };
 
 // A list of points (perimeter or internal) of a smoothed piece as drawn: up
