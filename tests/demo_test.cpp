@@ -13,6 +13,8 @@
 #include <set>
 #include <sstream>
 
+#include "converters/grading/piece.h"
+#include "converters/grading/piece_svg.h"
 #include "demo/placement.h"
 #include "demo/shirt.h"
 #include "demo/shirt_marker.h"
@@ -307,6 +309,32 @@ TEST(DemoMarker, CountsFollowTheOrderAndTheModel) {
     }
   }
   EXPECT_EQ(placed, expected);
+}
+
+// The marker's base-size records are the stored pieces as the piece export
+// prepares them (smoothed), outline point for outline point.
+TEST(DemoMarker, BaseSizeRecordsAreTheStoredPieces) {
+  TempArea area;
+  const marker::MarkerBuilder b = demo::ShirtMarker("DEMO");
+  size_t compared = 0;
+  for (const auto& count : demo::ShirtPieceCounts()) {
+    ASSERT_EQ(grading::StorePiece(area.path(), std::string(count.name), demo::ShirtPiece(count.name)), 1);
+    PieceReader reader("", area.path(), count.name);
+    std::vector<DrawnPoint> outline = DrawnPoints(reader.PreparedPiece()->perimeter);
+    outline.pop_back();  // the closure point
+    for (const auto& record : b.pieces) {
+      const bool mirrored = record.head.description.ends_with("mirrored");
+      if (record.head.name != count.name || record.head.alphaSize != "M" || mirrored) continue;
+      ++compared;
+      ASSERT_EQ(record.perimeter.size(), outline.size()) << count.name;
+      for (size_t i = 0; i < outline.size(); ++i) {
+        EXPECT_EQ(record.perimeter[i].x, std::llround(outline[i].x * 10000)) << count.name << " " << i;
+        EXPECT_EQ(record.perimeter[i].y, std::llround(outline[i].y * 10000)) << count.name << " " << i;
+        EXPECT_EQ(record.perimeter[i].notchType, outline[i].notch ? 1 : 0) << count.name << " " << i;
+      }
+    }
+  }
+  EXPECT_EQ(compared, demo::ShirtPieceCounts().size());
 }
 
 TEST(DemoMarker, PlacementKeepsItsGapForAnyShape) {
