@@ -160,7 +160,6 @@ TEST(Picture, PiecesFabricAndPageAreWhereTheMarkerPutsThem) {
   EXPECT_NE(r.svg.find("width 40, length 25, utilisation 11.8%"), std::string::npos);  // (50 + 50 + 18) / 1000
 }
 
-<<<<<<< HEAD
 // A fabric of no area, or of an area so small that the share overflows, has
 // no utilisation to show.
 TEST(Picture, TheTitleShowsNoUtilisationWithoutAFabric) {
@@ -171,7 +170,8 @@ TEST(Picture, TheTitleShowsNoUtilisationWithoutAFabric) {
     const std::string svg = ReadFile(Draw(area, b.Build()).file);
     EXPECT_NE(svg.find(", utilisation -</text>"), std::string::npos) << length << ": " << svg.substr(svg.rfind("<g"));
   }
-=======
+}
+
 // A marker longer than its width lies across the page, pieces where the
 // marker puts them; its labels read upright and the scale bar names the unit.
 TEST(Picture, ALongMarkerLiesAcrossThePage) {
@@ -194,7 +194,6 @@ TEST(Picture, ALongMarkerLiesAcrossThePage) {
   for (const auto& c : cases) EXPECT_EQ(r.At(c.x, c.y), c.colour) << c.x << "," << c.y;
   EXPECT_TRUE(std::regex_search(r.svg, std::regex(R"re(matrix\(0,1,1,0,0,0\)"[^>]*>RECT</text>)re")));
   EXPECT_NE(r.svg.find(">cm</text>"), std::string::npos);
->>>>>>> demo
 }
 
 // Bad input still gives a picture of what could be read.
