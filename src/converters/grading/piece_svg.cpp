@@ -23,27 +23,12 @@ struct Point {
   bool notch = false;
 };
 
-// A list of points as drawn: up to its first Closure point, each smooth
-// stretch replaced by the curve attached to the point before it.
+// A list of points as drawn (DrawnOutline), in units.
 std::vector<Point> Drawn(const std::vector<grading::PiecePoint>& points) {
   std::vector<Point> out;
-  for (size_t k = 0; k < points.size(); ++k) {
-    const grading::PiecePoint& p = points[k];
-    out.push_back({p.x / kScale, p.y / kScale, p.type == kNotchPoint});
-    if (p.type == grading::kClosurePoint) break;
-    if (p.curve.empty()) continue;
-    for (const grading::CurvePoint& c : p.curve) out.push_back({c.x / kScale, c.y / kScale, false});
-    while (k + 1 < points.size() && points[k + 1].type == grading::kSmoothPoint) ++k;
-  }
+  for (const DrawnPoint& d : DrawnOutline(points))
+    out.push_back({d.x / kScale, d.y / kScale, d.source >= 0 && points[static_cast<size_t>(d.source)].type == kNotchPoint});
   return out;
-}
-
-bool IsGrain(const grading::PieceInternal& internal) {
-  if (!internal.lineName) return false;
-  std::string name = internal.lineName->name.str();
-  name.erase(name.find_last_not_of(" ") + 1);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name == "GRAIN";
 }
 
 // An arrowhead at `tip`, coming from `from`.
@@ -92,7 +77,7 @@ std::string DrawPiece(const grading::PIECE& piece, std::string_view name) {
   for (size_t i = 0; i < internals.size(); ++i) {
     const std::vector<Point>& points = internals[i];
     const auto& source = piece.internals[i].points;
-    if (points.size() >= 2 && IsGrain(piece.internals[i])) {
+    if (points.size() >= 2 && IsGrainLine(piece.internals[i])) {
       grain += "<polyline points=\"" + xml::SvgPointList(points) + "\"/>\n<path d=\"" +
                Arrowhead(points[1], points[0], 0.03 * e) + Arrowhead(points[points.size() - 2], points.back(), 0.03 * e) +
                "\"/>\n";
