@@ -122,3 +122,57 @@ size_t ExportMarkerDxf(std::string_view areaRoot, std::string_view areaName, std
 }
 
 }  // namespace tsln2xml::dxf
+
+namespace tsln2xml::dxf {
+namespace {
+
+constexpr int kPieceType = 20;
+
+[[noreturn]] void BadArgument(const std::string& what) { throw Tsln2XmlException(kContentUnusable, what); }
+
+}  // namespace
+
+void ExportDxfCall(int dataType, const char* areaRoot, const char* areaName, const char* const* itemNames,
+                   int itemCount, const char* dxfFileName, const char* rulFileName, const char* options) {
+  if (dataType != kPieceType && dataType != kMarkerDataType)
+    BadArgument("ExportDXF writes pieces (20) and markers (9), not data type " + std::to_string(dataType));
+  if (!itemNames || itemCount < 1) BadArgument("ExportDXF needs at least one item name");
+  if (dataType == kMarkerDataType && itemCount != 1) BadArgument("ExportDXF writes one marker per file");
+  if (!dxfFileName || !*dxfFileName) BadArgument("ExportDXF needs a DXF file name");
+  if (dataType == kMarkerDataType && rulFileName) BadArgument("A marker has no rule file");
+  PieceExportRequest request;
+  request.areaRoot = areaRoot ? areaRoot : "";
+  request.areaName = areaName ? areaName : "";
+  for (int k = 0; k < itemCount; ++k) {
+    if (!itemNames[k]) BadArgument("ExportDXF item name " + std::to_string(k) + " is NULL");
+    request.names.emplace_back(itemNames[k]);
+  }
+  request.dxfFile = dxfFileName;
+  if (rulFileName) request.rulFile = rulFileName;
+  std::string_view rest = options ? options : "";
+  while (!rest.empty()) {
+    const size_t space = rest.find(' ');
+    const std::string_view word = rest.substr(0, space);
+    rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+    if (word.empty()) continue;
+    const size_t equals = word.find('=');
+    const std::string_view key = word.substr(0, equals);
+    const std::string_view value = equals == std::string_view::npos ? std::string_view() : word.substr(equals + 1);
+    bool known = false;
+    if (key == "units") known = static_cast<bool>(request.unit = ParseUnit(value));
+    else if (key == "flavour" && dataType == kPieceType) {
+      const auto f = ParseFlavour(value);
+      if (f) request.flavour = *f;
+      known = static_cast<bool>(f);
+    } else if (key == "sizes" && dataType == kPieceType) known = static_cast<bool>(request.sizes = ParseSizeSet(value));
+    else if (key == "grade-method" && dataType == kPieceType)
+      known = static_cast<bool>(request.method = grading::ParseGradeMethod(value));
+    if (!known) BadArgument("Unknown DXF option \"" + std::string(word) + "\"");
+  }
+  if (dataType == kMarkerDataType)
+    ExportMarkerDxf(request.areaRoot, request.areaName, request.names.front(), request.unit, request.dxfFile);
+  else
+    ExportPieceDxf(request);
+}
+
+}  // namespace tsln2xml::dxf

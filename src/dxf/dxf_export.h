@@ -53,4 +53,9 @@ size_t ExportPieceDxf(const PieceExportRequest& request);
 size_t ExportMarkerDxf(std::string_view areaRoot, std::string_view areaName, std::string_view markerName,
                        std::optional<Unit> unit, const std::string& dxfFile);
 
+// The C call ExportDXF (include/tsln2xml/dxf.h) with its arguments checked:
+// a bad type, count, name list, file or option fails with code 1.
+void ExportDxfCall(int dataType, const char* areaRoot, const char* areaName, const char* const* itemNames,
+                   int itemCount, const char* dxfFileName, const char* rulFileName, const char* options);
+
 }  // namespace tsln2xml::dxf

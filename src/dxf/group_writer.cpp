@@ -35,11 +35,14 @@ std::string BlockName(std::string_view text, size_t& replaced) {
 
 std::string NumberText(double value) {
   if (!std::isfinite(value)) throw std::invalid_argument("DXF number is not finite");
-  if (value == 0) return "0.0";
+  // Six decimals hold every stored 1/10000 of a unit in any output unit;
+  // more would only show the binary fraction's noise.
   char buffer[400];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
   std::string text(buffer, result.ptr);
-  if (text.find('.') == std::string::npos) text += ".0";
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') text += '0';
+  if (text == "-0.0") text = "0.0";
   return text;
 }
 
@@ -109,7 +112,14 @@ void Polyline(GroupWriter& w, std::string_view layer, const std::vector<XY>& poi
   w.Int(66, 1);
   w.Vertex(10, {0, 0});
   w.Int(70, closed ? 1 : 0);
-  for (const XY& p : points) {
+  // A closed outline that comes back to its first point ends before it: the
+  // flag closes it.
+  size_t count = points.size();
+  if (closed && count >= 2 && NumberText(points.front().x) == NumberText(points.back().x) &&
+      NumberText(points.front().y) == NumberText(points.back().y))
+    --count;
+  for (size_t k = 0; k < count; ++k) {
+    const XY& p = points[k];
     w.Text(0, "VERTEX");
     w.Text(8, layer);
     w.Vertex(10, p);

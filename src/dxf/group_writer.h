@@ -5,7 +5,7 @@
 //
 // Every text value is 7-bit printable ASCII: any other byte becomes "_" and
 // is counted, so a caller can say that names were changed. Numbers are
-// written in plain fixed notation, as short as reads back to the same double;
+// written in plain fixed notation rounded to six decimals, trailing zeros cut;
 // a value that is not finite is a programming error (std::invalid_argument):
 // callers leave such points out before they get here.
 
@@ -57,7 +57,8 @@ void BeginBlock(GroupWriter& w, std::string_view name);  // on layer 0, base poi
 void EndBlock(GroupWriter& w);
 
 // Entities. A POLYLINE is followed by its VERTEX entities and a SEQEND;
-// `closed` sets flag 70 = 1 (the first point is not repeated).
+// `closed` sets flag 70 = 1, and a last point equal to the first is left out
+// (the first point is not repeated).
 void Polyline(GroupWriter& w, std::string_view layer, const std::vector<XY>& points, bool closed);
 void Point(GroupWriter& w, std::string_view layer, XY at);
 void PointWithAngle(GroupWriter& w, std::string_view layer, XY at, double degrees);
