@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 
 namespace tsln2xml::dxf {
@@ -46,11 +45,21 @@ std::string NumberText(double value) {
   return text;
 }
 
-void GroupWriter::Code(int code) {
+namespace {
+
+// "%3d" of the code and "%6d" of an integer value, without a format parser.
+void AppendRight(std::string& out, int value, size_t width) {
   char buffer[16];
-  const int n = std::snprintf(buffer, sizeof buffer, "%3d\r\n", code);
-  out_.append(buffer, static_cast<size_t>(n));
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const size_t length = static_cast<size_t>(result.ptr - buffer);
+  if (length < width) out.append(width - length, ' ');
+  out.append(buffer, length);
+  out += "\r\n";
 }
+
+}  // namespace
+
+void GroupWriter::Code(int code) { AppendRight(out_, code, 3); }
 
 void GroupWriter::Text(int code, std::string_view value) {
   Code(code);
@@ -60,9 +69,7 @@ void GroupWriter::Text(int code, std::string_view value) {
 
 void GroupWriter::Int(int code, int value) {
   Code(code);
-  char buffer[16];
-  const int n = std::snprintf(buffer, sizeof buffer, "%6d\r\n", value);
-  out_.append(buffer, static_cast<size_t>(n));
+  AppendRight(out_, value, 6);
 }
 
 void GroupWriter::Real(int code, double value) {

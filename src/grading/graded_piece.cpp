@@ -96,20 +96,35 @@ Outline MakeOutline(const std::vector<PiecePoint>& perimeter) {
   return o;
 }
 
-// The position along the outline nearest to (x, y).
-double NearestPosition(const std::vector<PiecePoint>& perimeter, const Outline& o, double x, double y) {
-  double best = std::numeric_limits<double>::infinity(), position = 0;
+// The outline's sides, for finding the position nearest to a point.
+struct Side {
+  double x, y, dx, dy, length2, at;
+};
+
+std::vector<Side> Sides(const std::vector<PiecePoint>& perimeter, const Outline& o) {
+  std::vector<Side> sides;
+  sides.reserve(o.count);
   for (size_t k = 0; k < o.count; ++k) {
     const PiecePoint& a = perimeter[k];
     const PiecePoint& b = perimeter[(k + 1) % o.count];
     const double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
-    const double len2 = dx * dx + dy * dy;
-    double f = len2 > 0 ? ((x - a.x) * dx + (y - a.y) * dy) / len2 : 0;
+    sides.push_back({static_cast<double>(a.x), static_cast<double>(a.y), dx, dy, dx * dx + dy * dy, o.at[k]});
+  }
+  return sides;
+}
+
+// The position along the outline nearest to (x, y): the first side with the
+// least distance, squared distances compared.
+double NearestPosition(const std::vector<Side>& sides, double x, double y) {
+  double best = std::numeric_limits<double>::infinity(), position = 0;
+  for (const Side& s : sides) {
+    double f = s.length2 > 0 ? ((x - s.x) * s.dx + (y - s.y) * s.dy) / s.length2 : 0;
     f = std::clamp(f, 0.0, 1.0);
-    const double d = std::hypot(a.x + f * dx - x, a.y + f * dy - y);
-    if (d < best) {
-      best = d;
-      position = o.at[k] + f * std::sqrt(len2);
+    const double ex = s.x + f * s.dx - x, ey = s.y + f * s.dy - y;
+    const double d2 = ex * ex + ey * ey;
+    if (d2 < best) {
+      best = d2;
+      position = s.at + f * std::sqrt(s.length2);
     }
   }
   return position;
@@ -219,16 +234,17 @@ GradedPiece GradePiece(const PIECE& piece, GradeMethod method) {
 
   // Where each point that is not a grade point sits on the outline: the
   // same in every size.
+  const std::vector<Side> sides = Sides(piece.perimeter, outline);
   std::vector<double> perimeterAt(piece.perimeter.size());
   std::vector<int> gradeOf(piece.perimeter.size(), -1);
   for (size_t j = 0; j < out.gradePoints.size(); ++j) gradeOf[out.gradePoints[j]] = static_cast<int>(j);
   for (size_t k = 0; k < piece.perimeter.size(); ++k)
     perimeterAt[k] = k < outline.count ? outline.at[k]
-                                       : NearestPosition(piece.perimeter, outline, piece.perimeter[k].x, piece.perimeter[k].y);
+                                       : NearestPosition(sides, piece.perimeter[k].x, piece.perimeter[k].y);
   std::vector<std::vector<double>> internalAt;
   for (const PieceInternal& internal : piece.internals) {
     std::vector<double>& at = internalAt.emplace_back();
-    for (const PiecePoint& p : internal.points) at.push_back(NearestPosition(piece.perimeter, outline, p.x, p.y));
+    for (const PiecePoint& p : internal.points) at.push_back(NearestPosition(sides, p.x, p.y));
   }
 
   for (size_t s = 0; s < sizeCount; ++s) {
