@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -418,6 +419,56 @@ TEST(DxfGroupWriter, NumbersAndNames) {
   w.Int(70, 1);
   w.Text(1, "x");
   EXPECT_EQ(w.Bytes(), " 70\r\n     1\r\n  1\r\nx\r\n");
+}
+
+}  // namespace
+}  // namespace tsln2xml::test
+
+namespace tsln2xml::test {
+namespace {
+
+// docs/dxf.md's worked example: a graded triangle with a notch, in two sizes.
+grading::PIECE Triangle() {
+  using namespace grading;
+  PIECE p;
+  p.category.FromText("DOC", Tessaline::kAsIs);
+  p.description.FromText("Triangle", Tessaline::kAsIs);
+  p.sizeIdType = kNumeric;
+  p.baseIndex = 0;
+  p.baseSize = NumericSizeName(10);
+  p.sizes = {{NumericSizeName(10), 0}, {NumericSizeName(12), 0}};
+  p.rules = {MakeRule(2, "    ", std::nullopt, {{1000, 500}})};
+  p.perimeter = {MakePoint(1, 0, 0, 0), MakePoint(4, 50000, 0, 8), MakePoint(2, 100000, 0, 0),
+                 MakePoint(3, 0, 50000, 2)};
+  return p;
+}
+
+TEST(DxfDocument, TheWorkedExample) {
+  EnvScope tz("TZ", "UTC");
+  tzset();
+  dxf::PieceDxfOptions options;
+  options.sizes = dxf::SizeSet::kAll;
+  const dxf::PieceDxf made = dxf::BuildPieceDxf({{"TRI", Triangle()}}, options);
+  EXPECT_EQ(made.rul,
+            "ANSI/AAMA VERSION: 1.0.0\r\nAUTHOR: tsln2xml 0.1.0\r\nPRODUCT: DOC\r\nVERSION: 1\r\n"
+            "CREATION DATE: 01-01-1970\r\nCREATION TIME: 00:00\r\nUNITS: METRIC\r\nGRADE RULE TABLE: \r\n"
+            "NUMBER OF SIZES: 2\r\nSIZE LIST: 10 12\r\nSAMPLE SIZE: 10\r\nRULE: DELTA 1\r\n0.0, 0.0\r\n1.0, 0.5\r\nEND\r\n");
+  TempArea area;
+  WriteFile(area.File("tri.dxf"), made.dxf);
+  READ_OR_SKIP(file, area.File("tri.dxf"));
+  EXPECT_EQ(file.Of("TRI_10", "POLYLINE", "1")[0].numbers, (std::vector<double>{0, 0, 50, 0, 100, 0, 0, 50}));
+  EXPECT_EQ(file.Of("TRI_12", "POLYLINE", "1")[0].numbers, (std::vector<double>{0, 0, 50.5, 0.25, 101, 0.5, 0, 50}));
+  const auto notch = file.Of("TRI_10", "POINT", "4");
+  ASSERT_EQ(notch.size(), 1u);
+  EXPECT_EQ(notch[0].numbers, (std::vector<double>{50, 0, 90}));
+  const auto& base = file.blocks.at("TRI_10");
+  std::vector<std::string> layer2;
+  for (const auto& e : base)
+    if (e.layer == "2") layer2.push_back(e.type + " " + (e.type == "TEXT" ? e.text : dxf::NumberText(e.numbers[0]) + "," + dxf::NumberText(e.numbers[1])));
+  EXPECT_EQ(layer2, (std::vector<std::string>{"POINT 0.0,0.0", "POINT 100.0,0.0", "TEXT # 1", "POINT 0.0,50.0"}));
+  EXPECT_EQ(file.Texts("TRI_10"), (std::vector<std::string>{"# 1", "Piece Name: TRI", "Size: 10", "Quantity: 1",
+                                                             "Category: DOC", "Annotation: Triangle"}));
+  EXPECT_EQ(file.Texts("TRI_12"), (std::vector<std::string>{"Piece Name: TRI", "Size: 12"}));
 }
 
 }  // namespace
