@@ -253,6 +253,20 @@ TEST(PieceDxf, NamesBeyondAsciiBecomeUnderscores) {
   EXPECT_NE(std::find(texts.begin(), texts.end(), "Category: CAF_"), texts.end());
 }
 
+// A piece without points or sizes still gives a file the reader takes: one
+// empty block in its base size.
+TEST(PieceDxf, APieceWithoutPoints) {
+  PIECE empty;
+  empty.numBreaks = -1;
+  const dxf::PieceDxf made = dxf::BuildPieceDxf({{"EMPTY", empty}}, {});
+  TempArea area;
+  WriteFile(area.File("e.dxf"), made.dxf);
+  READ_OR_SKIP(file, area.File("e.dxf"));
+  ASSERT_EQ(file.blockOrder.size(), 1u);
+  EXPECT_TRUE(file.Of(file.blockOrder[0], "POLYLINE", "1").empty());
+  EXPECT_EQ(file.Of("", "INSERT", "0").size(), 1u);
+}
+
 TEST(PieceDxf, PiecesWithOtherSizesDoNotShareAFile) {
   PIECE other = WorkedExamplePiece();
   other.sizes.pop_back();
