@@ -251,6 +251,12 @@ TEST(PieceDxf, NamesBeyondAsciiBecomeUnderscores) {
   ASSERT_TRUE(file.blocks.count("P__1_M"));
   const auto texts = file.Texts("P__1_M");
   EXPECT_NE(std::find(texts.begin(), texts.end(), "Category: CAF_"), texts.end());
+
+  // Block names that differ only in case, or in what became "_", stay apart.
+  const dxf::PieceDxf alike = dxf::BuildPieceDxf({{"a", piece}, {"A", piece}, {"a?", piece}, {"a_", piece}}, {});
+  WriteFile(area.File("alike.dxf"), alike.dxf);
+  READ_OR_SKIP(again, area.File("alike.dxf"));
+  EXPECT_EQ(again.blockOrder, (std::vector<std::string>{"a_M", "A_M_2", "a__M", "a__M_2"}));
 }
 
 // A piece without points or sizes still gives a file the reader takes: one
@@ -295,7 +301,7 @@ TEST_F(PieceDxfTest, FailuresLeaveNoFile) {
       {"Piece " + Area() + " WORKED -o " + Quote(dxf), 1, "give --units mm, cm or in"},
       {"Piece " + Area() + " WORKED -o " + Quote(dxf) + " --rul " + Quote(rul) + " --units cm --grade-method Bias", 64,
        "--grade-method is"},
-      {"Piece " + Area() + " WORKED WORKED -o " + Quote(dxf) + " --units cm", 64, "named twice"},
+      {"Piece " + Area() + " WORKED worked -o " + Quote(dxf) + " --units cm", 64, "named twice"},
       {"Piece " + Area() + " WORKED -o " + Quote(rul) + " --rul " + Quote(area_.File("no/such/dir/x.rul")) +
            " --units cm",
        5, "Could not write the output file"},

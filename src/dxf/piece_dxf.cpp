@@ -21,10 +21,14 @@ namespace {
 using grading::PIECE;
 using grading::PiecePoint;
 
-constexpr uint8_t kGradePoint = 0, kClosurePoint = 2, kFoldGrade = 4, kFoldNonGrade = 5, kMarkPoint = 6,
+constexpr uint8_t kFoldGrade = 4, kFoldNonGrade = 5, kMarkPoint = 6,
                   kNotchPoint = 8;
 
-bool IsGradePoint(uint8_t type) { return type == kGradePoint || type == kFoldGrade || type == kClosurePoint; }
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
 
 struct Bounds {
   double minX = std::numeric_limits<double>::infinity(), minY = minX;
@@ -47,7 +51,7 @@ struct Block {
   const PIECE* source = nullptr;  // the stored piece (for its texts)
   bool base = false;
   PIECE shape;                    // smoothed and aligned
-  std::vector<int> ruleNumbers;   // the .rul number of each rule of the piece
+  std::vector<int> gradeNumber;   // per perimeter point: the .rul number of its rule, 0 for none
   Bounds bounds;
 };
 
@@ -96,13 +100,8 @@ class BlockWriter {
           continue;
         }
         Point(w_, "2", at);
-        if (IsGradePoint(p.type)) {
-          for (size_t r = 0; r < piece.rules.size(); ++r)
-            if (piece.rules[r].id == p.id) {
-              TextEntity(w_, "2", at, TextHeight(b.bounds) / 2, "# " + std::to_string(b.ruleNumbers[r]));
-              break;
-            }
-        }
+        if (index < b.gradeNumber.size() && b.gradeNumber[index] > 0)
+          TextEntity(w_, "2", at, TextHeight(b.bounds) / 2, "# " + std::to_string(b.gradeNumber[index]));
       }
       if (folds.size() >= 2) Line(w_, "6", folds.front(), folds.back());
     }
@@ -215,11 +214,14 @@ PieceDxf BuildPieceDxf(const std::vector<NamedPiece>& pieces, const PieceDxfOpti
   int nextRule = 1;
   for (const NamedPiece& named : pieces) {
     const PIECE& stored = named.piece;
-    const grading::GradedPiece graded = grading::GradePiece(stored, options.method);
+    const grading::GradedPiece graded = options.sizes == SizeSet::kAll ? grading::GradePiece(stored, options.method)
+                                                                       : grading::GradeRules(stored, options.method);
     const std::optional<Alignment> alignment = AlignmentOf(stored);
-    std::vector<int> numbers;
+    const int firstRule = nextRule;
+    std::vector<int> gradeNumber(stored.perimeter.size(), 0);
+    for (size_t j = 0; j < graded.gradePoints.size(); ++j)
+      if (graded.gradeRule[j] >= 0) gradeNumber[graded.gradePoints[j]] = firstRule + graded.gradeRule[j];
     for (const grading::GradedRule& rule : graded.rules) {
-      numbers.push_back(nextRule);
       rules += "RULE: DELTA " + std::to_string(nextRule++) + "\r\n";
       for (const grading::Delta& d : rule.sizes) {
         const XY t = TurnedDelta(d, alignment, scale);
@@ -232,17 +234,19 @@ PieceDxf BuildPieceDxf(const std::vector<NamedPiece>& pieces, const PieceDxfOpti
       b.pieceName = AsciiOnly(named.name, replaced);
       b.sizeName = AsciiOnly(size.name, replaced);
       std::string name = BlockName(named.name + "_" + size.name, replaced);
-      // Names made alike by the replacement stay apart.
-      for (int k = 2; std::find(usedNames.begin(), usedNames.end(), name) != usedNames.end(); ++k)
-        name = BlockName(named.name + "_" + size.name, replaced) + "_" + std::to_string(k);
-      usedNames.push_back(name);
+      // Names made alike by the replacement, or alike but for case (which
+      // block names do not tell apart), stay apart.
+      const std::string plain = name;
+      for (int k = 2; std::find(usedNames.begin(), usedNames.end(), Upper(name)) != usedNames.end(); ++k)
+        name = plain + "_" + std::to_string(k);
+      usedNames.push_back(Upper(name));
       b.name = name;
       b.source = &stored;
       b.base = size.base;
       b.shape = size.base ? stored : grading::SizedPiece(stored, size);
       SmoothPiece(b.shape);
       AlignPieceAs(b.shape, stored);
-      b.ruleNumbers = numbers;
+      b.gradeNumber = gradeNumber;
       for (const DrawnPoint& d : DrawnOutline(b.shape.perimeter)) b.bounds.Add(Scaled(d.x, d.y, scale));
       for (const grading::PieceInternal& internal : b.shape.internals)
         for (const PiecePoint& p : internal.points) b.bounds.Add(Scaled(p.x, p.y, scale));

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include "core/exception.h"
 #include "platform/byte_order.h"
@@ -208,7 +209,7 @@ std::string SizeText(const SizeName& name, uint8_t sizeIdType) {
   return text;
 }
 
-GradedPiece GradePiece(const PIECE& piece, GradeMethod method) {
+GradedPiece GradeRules(const PIECE& piece, GradeMethod method) {
   GradedPiece out;
   const size_t sizeCount = std::max<size_t>(piece.sizes.size(), 1);
   if (piece.sizes.empty()) {
@@ -217,20 +218,33 @@ GradedPiece GradePiece(const PIECE& piece, GradeMethod method) {
     throw Tsln2XmlException(kContentUnusable, "Piece base index is not one of its sizes");
   }
   out.baseIndex = static_cast<size_t>(piece.baseIndex);
+  for (size_t s = 0; s < sizeCount; ++s) {
+    GradedSize& size = out.sizes.emplace_back();
+    size.name = SizeText(piece.sizes.empty() ? piece.baseSize : piece.sizes[s].name, piece.sizeIdType);
+    size.base = s == out.baseIndex;
+  }
 
   const std::vector<size_t> segments = StepSegments(piece);
   for (const RuleNode& rule : piece.rules)
     out.rules.push_back({rule.id, RuleDeltas(rule, segments, out.baseIndex, sizeCount, method)});
 
+  // The first rule of each id grades the point of that id.
+  std::map<int16_t, int> ruleOf;
+  for (size_t r = 0; r < piece.rules.size(); ++r) ruleOf.emplace(piece.rules[r].id, static_cast<int>(r));
   const Outline outline = MakeOutline(piece.perimeter);
   for (size_t k = 0; k < outline.count; ++k) {
     if (!IsGradePoint(piece.perimeter[k].type)) continue;
     out.gradePoints.push_back(k);
-    int rule = -1;
-    for (size_t r = 0; r < piece.rules.size() && rule < 0; ++r)
-      if (piece.rules[r].id == piece.perimeter[k].id) rule = static_cast<int>(r);
-    out.gradeRule.push_back(rule);
+    const auto rule = ruleOf.find(piece.perimeter[k].id);
+    out.gradeRule.push_back(rule == ruleOf.end() ? -1 : rule->second);
   }
+  return out;
+}
+
+GradedPiece GradePiece(const PIECE& piece, GradeMethod method) {
+  GradedPiece out = GradeRules(piece, method);
+  const size_t sizeCount = out.sizes.size();
+  const Outline outline = MakeOutline(piece.perimeter);
 
   // Where each point that is not a grade point sits on the outline: the
   // same in every size.
@@ -248,9 +262,7 @@ GradedPiece GradePiece(const PIECE& piece, GradeMethod method) {
   }
 
   for (size_t s = 0; s < sizeCount; ++s) {
-    GradedSize size;
-    size.name = SizeText(piece.sizes.empty() ? piece.baseSize : piece.sizes[s].name, piece.sizeIdType);
-    size.base = s == out.baseIndex;
+    GradedSize& size = out.sizes[s];
     std::vector<Delta> grades;
     for (int rule : out.gradeRule) grades.push_back(rule >= 0 ? out.rules[static_cast<size_t>(rule)].sizes[s] : Delta{});
     const Interpolator interpolate(outline, out.gradePoints, grades);
@@ -261,7 +273,6 @@ GradedPiece GradePiece(const PIECE& piece, GradeMethod method) {
       std::vector<Delta>& deltas = size.internals.emplace_back();
       for (double position : at) deltas.push_back(interpolate.At(position));
     }
-    out.sizes.push_back(std::move(size));
   }
   return out;
 }

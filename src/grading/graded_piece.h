@@ -60,8 +60,13 @@ std::string SizeText(const SizeName& name, uint8_t sizeIdType);
 
 // Grades `piece`. A piece without size records has one size, its base size,
 // where nothing moves. Fails (Tsln2XmlException, code 1) when the base index
-// is not one of the sizes.
+// is not one of the sizes. Of several rules with one id, the first grades.
 GradedPiece GradePiece(const PIECE& piece, GradeMethod method);
+
+// The sizes (names and base flag, no point deltas), the rules' deltas and the
+// grade points of GradePiece, without moving any point: all that a piece
+// written at its base size needs.
+GradedPiece GradeRules(const PIECE& piece, GradeMethod method);
 
 // The piece in one of its graded sizes: every point moved by its delta (the
 // stored curve points of a point with it). A coordinate that leaves 32 bits

@@ -40,9 +40,15 @@ bool Parse(const DxfArgs& a, int16_t type, dxf::PieceExportRequest& request) {
   if (!a.sizes.empty() && !(request.sizes = dxf::ParseSizeSet(a.sizes))) return Bad("--sizes is base or all");
   if (!a.method.empty() && !(request.method = grading::ParseGradeMethod(a.method)))
     return Bad("--grade-method is Incremental, SmallToLarge or Cumulative");
+  // Item names match without regard to ASCII case.
+  auto upper = [](std::string text) {
+    for (char& c : text)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+  };
   for (size_t i = 0; i < a.names.size(); ++i)
     for (size_t j = 0; j < i; ++j)
-      if (a.names[i] == a.names[j]) return Bad("The piece " + Shown(a.names[i]) + " is named twice");
+      if (upper(a.names[i]) == upper(a.names[j])) return Bad("The piece " + Shown(a.names[i]) + " is named twice");
   return true;
 }
 
@@ -94,6 +100,10 @@ int RunDxf(const DxfArgs& a) {
       std::cerr << "A piece of " << Shown(a.names.size() == 1 ? a.names.front() : "the list")
                 << " is not in storage area " << Shown(a.area) << std::endl;
     return e.Code();
+  } catch (const std::exception& e) {
+    // Storage running out on a piece with very many sizes and points.
+    std::cerr << "DXF export failed: " << e.what() << std::endl;
+    return kStandardLibrary;
   }
 }
 
