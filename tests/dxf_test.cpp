@@ -102,6 +102,18 @@ TEST_F(PieceDxfTest, EverySizeOfTheWorkedExampleWithItsRules) {
     }
   }
 
+  // Every entity kind on the layers the convention gives it; INSERTs and
+  // the style text only outside the blocks.
+  const std::map<std::string, std::vector<std::string>> layers = {
+      {"POLYLINE", {"1", "8"}}, {"POINT", {"2", "3", "4", "13"}}, {"LINE", {"6", "7"}}, {"TEXT", {"1", "2", "15"}}};
+  for (const auto& [name, entities] : file.blocks)
+    for (const DxfEntity& e : entities) {
+      ASSERT_TRUE(layers.count(e.type)) << name << " " << e.type;
+      const auto& allowed = layers.at(e.type);
+      EXPECT_NE(std::find(allowed.begin(), allowed.end(), e.layer), allowed.end()) << name << " " << e.type << " " << e.layer;
+    }
+  for (const DxfEntity& e : file.entities) EXPECT_TRUE(e.type == "INSERT" || (e.type == "TEXT" && e.layer == "1")) << e.type;
+
   // Each "# n" follows its grade point's POINT; the .rul file's row for a
   // size is how far that point moves from the base block to that size's.
   std::map<int, std::pair<double, double>> gradeAt;

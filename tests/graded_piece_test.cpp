@@ -27,6 +27,8 @@ struct MethodCase {
   Row point3, point4, point5, point2, internal;
 };
 
+void PrintTo(const MethodCase& c, std::ostream* os) { *os << GradeMethodName(c.method); }
+
 class WorkedExample : public ::testing::TestWithParam<MethodCase> {};
 
 TEST_P(WorkedExample, MatchesTheDocumentsTables) {
@@ -85,6 +87,8 @@ struct EdgeCase {
   GradeMethod method;
   Row rule;
 };
+
+void PrintTo(const EdgeCase& c, std::ostream* os) { *os << c.name; }
 
 class Edges : public ::testing::TestWithParam<EdgeCase> {};
 
