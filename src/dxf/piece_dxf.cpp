@@ -6,6 +6,7 @@
 #include <limits>
 #include <numbers>
 #include <optional>
+#include <string_view>
 
 #include "converters/grading/piece.h"
 #include "core/exception.h"
@@ -75,7 +76,11 @@ class BlockWriter {
     return out;
   }
 
-  void Write(const Block& b, const PieceDxfOptions& options) {
+  // Writes the block; returns the bounds of what it drew, texts taken as
+  // boxes of 0.7 of their height per character, so that INSERTs can keep
+  // blocks apart.
+  Bounds Write(const Block& b, const PieceDxfOptions& options) {
+    drawn_ = b.bounds;
     const PIECE& piece = b.shape;
     const std::vector<DrawnPoint> outline = DrawnOutline(piece.perimeter);
     std::vector<XY> boundary;
@@ -101,7 +106,7 @@ class BlockWriter {
         }
         Point(w_, "2", at);
         if (index < b.gradeNumber.size() && b.gradeNumber[index] > 0)
-          TextEntity(w_, "2", at, TextHeight(b.bounds) / 2, "# " + std::to_string(b.gradeNumber[index]));
+          Text("2", at, TextHeight(b.bounds) / 2, "# " + std::to_string(b.gradeNumber[index]));
       }
       if (folds.size() >= 2) Line(w_, "6", folds.front(), folds.back());
     }
@@ -118,7 +123,7 @@ class BlockWriter {
         if (points.size() == 1 || p.type == kMarkPoint) Point(w_, "13", At(p));
       if (internal.lineName && !IsGrainLine(internal) && !points.empty()) {
         const std::string name = internal.lineName->name.str();
-        if (!name.empty()) TextEntity(w_, "15", points.front(), TextHeight(b.bounds) / 2, name);
+        if (!name.empty()) Text("15", points.front(), TextHeight(b.bounds) / 2, name);
       }
     }
 
@@ -133,8 +138,9 @@ class BlockWriter {
                                        : XY{b.bounds.minX + b.bounds.Width() / 4,
                                             (b.bounds.minY + b.bounds.maxY) / 2 + h * static_cast<double>(lines.size()) * 0.75};
     for (size_t k = 0; k < lines.size(); ++k)
-      TextEntity(w_, "1", {centre.x, centre.y - 1.5 * h * static_cast<double>(k)}, h, lines[k]);
+      Text("1", {centre.x, centre.y - 1.5 * h * static_cast<double>(k)}, h, lines[k]);
     EndBlock(w_);
+    return drawn_;
   }
 
   static double SignedArea(const std::vector<XY>& p) {
@@ -163,8 +169,15 @@ class BlockWriter {
   }
 
  private:
+  void Text(std::string_view layer, XY at, double height, const std::string& text) {
+    TextEntity(w_, layer, at, height, text);
+    drawn_.Add(at);
+    drawn_.Add({at.x + 0.7 * height * static_cast<double>(text.size()), at.y + height});
+  }
+
   GroupWriter& w_;
   double scale_;
+  Bounds drawn_;
 };
 
 std::string DateText(std::time_t t, bool date) {
@@ -258,19 +271,21 @@ PieceDxf BuildPieceDxf(const std::vector<NamedPiece>& pieces, const PieceDxfOpti
   Header(w);
   BeginSection(w, "BLOCKS");
   BlockWriter writer(w, scale);
-  for (const Block& b : blocks) writer.Write(b, options);
+  std::vector<Bounds> drawn;
+  for (const Block& b : blocks) drawn.push_back(writer.Write(b, options));
   EndSection(w);
 
-  // Side by side, bottoms level, a tenth of the tallest block apart.
+  // Side by side, bottoms level, a tenth of the largest piece apart.
   double tallest = 0;
   for (const Block& b : blocks) tallest = std::max({tallest, b.bounds.Height(), b.bounds.Width()});
   const double gap = tallest > 0 ? tallest / 10 : 10.0;
   BeginSection(w, "ENTITIES");
   double cursor = 0;
-  for (const Block& b : blocks) {
-    const XY at = b.bounds.Empty() ? XY{cursor, 0} : XY{cursor - b.bounds.minX, -b.bounds.minY};
-    Insert(w, "0", b.name, at);
-    cursor += b.bounds.Width() + gap;
+  for (size_t k = 0; k < blocks.size(); ++k) {
+    const Bounds& d = drawn[k];
+    const XY at = d.Empty() ? XY{cursor, 0} : XY{cursor - d.minX, -d.minY};
+    Insert(w, "0", blocks[k].name, at);
+    cursor += d.Width() + gap;
   }
 
   const PIECE& first = pieces.front().piece;
