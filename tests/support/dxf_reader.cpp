@@ -48,6 +48,10 @@ std::optional<DxfFile> ReadDxf(const std::string& path, std::string& skipReason)
     skipReason = out;
     return std::nullopt;
   }
+  if (code == 126 || code == 127) {
+    skipReason = "/usr/bin/python3 cannot be run, so ezdxf cannot read the DXF: " + out;
+    return std::nullopt;
+  }
   DxfFile file;
   std::stringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
