@@ -476,11 +476,15 @@ grading::PIECE Triangle() {
 }
 
 TEST(DxfDocument, TheWorkedExample) {
-  EnvScope tz("TZ", "UTC");
-  tzset();
   dxf::PieceDxfOptions options;
   options.sizes = dxf::SizeSet::kAll;
-  const dxf::PieceDxf made = dxf::BuildPieceDxf({{"TRI", Triangle()}}, options);
+  dxf::PieceDxf made;
+  {
+    EnvScope tz("TZ", "UTC");  // the creation date and time of time 0
+    tzset();
+    made = dxf::BuildPieceDxf({{"TRI", Triangle()}}, options);
+  }
+  tzset();
   EXPECT_EQ(made.rul,
             "ANSI/AAMA VERSION: 1.0.0\r\nAUTHOR: tsln2xml 0.1.0\r\nPRODUCT: DOC\r\nVERSION: 1\r\n"
             "CREATION DATE: 01-01-1970\r\nCREATION TIME: 00:00\r\nUNITS: METRIC\r\nGRADE RULE TABLE: \r\n"
