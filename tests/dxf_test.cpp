@@ -320,7 +320,8 @@ TEST_F(PieceDxfTest, FailuresLeaveNoFile) {
       {"Piece " + Area() + " WORKED -o " + Quote(area_.File("no/such/dir/x.dxf")) + " --rul " + Quote(rul) +
            " --units cm",
        5, "Could not write the output file"},
-      {"Piece " + Quote(area_.File("nowhere")) + " WORKED -o " + Quote(dxf) + " --units cm", 5, "Could not open file"},
+      {"Piece " + Quote(area_.File("nowhere")) + " WORKED -o " + Quote(dxf), 5, "Could not open file"},
+      {"Marker " + Quote(area_.File("nowhere")) + " M -o " + Quote(dxf), 5, "does not exist"},
       {"Marker " + Area() + " NOSUCH -o " + Quote(dxf) + " --units cm", 5, "No marker \"NOSUCH\""},
       {"Marker " + Area() + " M -o " + Quote(dxf) + " --rul " + Quote(rul), 64, "only --units"},
       {"Model " + Area() + " M -o " + Quote(dxf), 7, "dxf writes pieces and markers"},

@@ -24,9 +24,10 @@ constexpr uint16_t kGradeMethodMask = 0x0060;
 Unit AreaUnit(const std::optional<Unit>& given, const AreaSettings& area) {
   if (given) return *given;
   if (area.unit) return *area.unit;
+  const std::string has = area.userEnvironments == 1 ? "a user environment that cannot be read"
+                                                      : std::to_string(area.userEnvironments) + " user environments";
   throw Tsln2XmlException(kContentUnusable,
-                          "The storage area has " + std::to_string(area.userEnvironments) +
-                              " user environments, so its unit is not known: give --units mm, cm or in");
+                          "The storage area has " + has + ", so its unit is not known: give --units mm, cm or in");
 }
 
 void WriteFile(const std::string& file, std::string_view bytes) {
@@ -84,7 +85,15 @@ AreaSettings ReadAreaSettings(std::string_view areaRoot, std::string_view areaNa
 
 size_t ExportPieceDxf(const PieceExportRequest& request) {
   if (request.names.empty()) throw Tsln2XmlException(kContentUnusable, "No piece to export");
-  const AreaSettings area = ReadAreaSettings(request.areaRoot, request.areaName);
+  // The pieces first: a missing area or piece is reported as such, not as
+  // an area without units.
+  std::vector<NamedPiece> pieces;
+  for (const std::string& name : request.names) {
+    PieceReader reader(request.areaRoot, request.areaName, name);
+    pieces.push_back({std::string(reader.ItemName()), *reader.ObtainPiece()});
+  }
+  const AreaSettings area =
+      request.unit && request.method ? AreaSettings{} : ReadAreaSettings(request.areaRoot, request.areaName);
   PieceDxfOptions options;
   options.flavour = request.flavour;
   options.unit = AreaUnit(request.unit, area);
@@ -92,11 +101,6 @@ size_t ExportPieceDxf(const PieceExportRequest& request) {
   options.method = request.method.value_or(area.method.value_or(grading::GradeMethod::kIncremental));
   options.created = std::time(nullptr);
 
-  std::vector<NamedPiece> pieces;
-  for (const std::string& name : request.names) {
-    PieceReader reader(request.areaRoot, request.areaName, name);
-    pieces.push_back({std::string(reader.ItemName()), *reader.ObtainPiece()});
-  }
   const PieceDxf made = BuildPieceDxf(pieces, options);
   // The rule file first, and taken away again when the DXF cannot be
   // written: the two are written as a pair or not at all.
@@ -112,9 +116,9 @@ size_t ExportPieceDxf(const PieceExportRequest& request) {
 
 size_t ExportMarkerDxf(std::string_view areaRoot, std::string_view areaName, std::string_view markerName,
                        std::optional<Unit> unit, const std::string& dxfFile) {
-  const Unit chosen = AreaUnit(unit, unit ? AreaSettings{} : ReadAreaSettings(areaRoot, areaName));
   marker::MarkerPlan plan{std::string(marker::MarkerItemName(markerName))};
   marker::WalkMarker(areaRoot, areaName, markerName, plan);
+  const Unit chosen = AreaUnit(unit, unit ? AreaSettings{} : ReadAreaSettings(areaRoot, areaName));
   const marker::PlacedMarker placed = plan.Place();
   size_t replaced = 0;
   WriteFile(dxfFile, BuildMarkerDxf(placed, chosen, replaced));
