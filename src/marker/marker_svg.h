@@ -15,9 +15,7 @@
 // Shapes carry the meaning; text is decoration and the picture is right
 // whatever fonts are installed.
 //
-// A piece is placed by its cartoon: turned by the cartoon's rotation
-// (degrees, counterclockwise) about the centre of its outline's bounding
-// box, which is then moved to the cartoon's centre.
+// Pieces are placed as placed_marker.h describes.
 
 #include <array>
 #include <cstdint>
@@ -27,6 +25,7 @@
 #include <vector>
 
 #include "marker/marker_writer.h"
+#include "marker/placed_marker.h"
 
 namespace tsln2xml::marker {
 
@@ -38,47 +37,25 @@ inline constexpr std::array<const char*, 12> kPieceFills = {
     "#7fb3d5", "#f5b041", "#82e0aa", "#f1948a", "#bb8fce", "#f7dc6f",
     "#76d7c4", "#e59866", "#aeb6bf", "#85c1e9", "#d98880", "#a9dfbf"};
 
-// Coordinates farther than this from the origin are not drawn: no fabric is
-// that large, and they would only shrink everything else to nothing.
-inline constexpr double kLargestCoordinate = 1e9;
-
 struct Picture {
   std::string svg;          // the SVG document, UTF-8
   size_t skippedValues = 0; // coordinates and sizes left out: not finite, or beyond kLargestCoordinate
 };
 
-// Receives the walk's elements and keeps what the picture needs: the
-// header's width and length, the marker's name, the pieces' geometry and the
-// cartoons that place them.
+// Receives the walk's elements (through MarkerPlan) and draws the placed
+// pieces.
 class MarkerPicture : public ElementSink {
  public:
   // `itemName` titles the picture when the marker holds no name of its own.
   // The scale bar names `unit`.
   explicit MarkerPicture(std::string itemName, std::string unit = "units")
-      : name_(std::move(itemName)), unit_(std::move(unit)) {}
-  void Append(MarkerElement element) override;
+      : plan_(std::move(itemName)), unit_(std::move(unit)) {}
+  void Append(MarkerElement element) override { plan_.Append(std::move(element)); }
   Picture Draw() const;
 
-  struct Point {
-    double x = 0, y = 0;
-    bool notch = false;
-  };
-  struct Piece {
-    std::string name;
-    std::string size;  // the base size's value
-    std::vector<Point> outline;
-    std::vector<std::vector<Point>> lines;
-  };
-  struct Placement {
-    int32_t piece = -1;
-    double centreX = 0, centreY = 0, rotation = 0;
-  };
-
  private:
-  std::string name_, unit_;
-  double width_ = 0, length_ = 0;
-  std::vector<Piece> pieces_;
-  std::vector<Placement> placements_;
+  MarkerPlan plan_;
+  std::string unit_;
 };
 
 // Reads the marker of a storage area as the marker export does (the same

@@ -37,6 +37,9 @@ const std::map<std::string, std::string>& Examples() {
       {"render",
        "tsln2xml render Marker /tmp/area DEMO -o /tmp/DEMO.svg\n"
        "tsln2xml render Piece /tmp/area FRONT -o /tmp/FRONT.svg --unit cm"},
+      {"dxf",
+       "tsln2xml dxf Piece /tmp/area FRONT -o /tmp/FRONT.dxf --rul /tmp/FRONT.rul --units cm\n"
+       "tsln2xml dxf Marker /tmp/area DEMO -o /tmp/DEMO.dxf --units cm"},
       {"help", "tsln2xml help export"},
   };
   return examples;

@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
   RegisterMarkerCommands(app, outcome);
   RegisterPieceCommands(app, outcome);
   RegisterRenderCommand(app, outcome);
+  RegisterDxfCommand(app, outcome);
   RegisterHelpCommands(app, outcome);
   try {
     app.parse(argc, argPointers.data());

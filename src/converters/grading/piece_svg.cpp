@@ -20,14 +20,6 @@ constexpr uint8_t kNotchPoint = 8;
 
 using Point = DrawnPoint;
 
-bool IsGrain(const grading::PieceInternal& internal) {
-  if (!internal.lineName) return false;
-  std::string name = internal.lineName->name.str();
-  name.erase(name.find_last_not_of(" ") + 1);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name == "GRAIN";
-}
-
 // An arrowhead at `tip`, coming from `from`.
 std::string Arrowhead(const Point& from, const Point& tip, double size) {
   const double dx = tip.x - from.x, dy = tip.y - from.y, len = std::hypot(dx, dy);
@@ -41,14 +33,13 @@ std::string Arrowhead(const Point& from, const Point& tip, double size) {
 
 std::vector<DrawnPoint> DrawnPoints(const std::vector<grading::PiecePoint>& points) {
   std::vector<DrawnPoint> out;
-  for (size_t k = 0; k < points.size(); ++k) {
-    const grading::PiecePoint& p = points[k];
-    out.push_back({p.x / kScale, p.y / kScale, p.type == kNotchPoint, p.type, p.id});
-    if (p.type == grading::kClosurePoint) break;
-    if (p.curve.empty()) continue;
-    for (const grading::CurvePoint& c : p.curve)
-      out.push_back({c.x / kScale, c.y / kScale, false, grading::kSmoothPoint});
-    while (k + 1 < points.size() && points[k + 1].type == grading::kSmoothPoint) ++k;
+  for (const OutlinePoint& d : DrawnOutline(points)) {
+    if (d.source < 0) {
+      out.push_back({d.x / kScale, d.y / kScale, false, grading::kSmoothPoint});
+      continue;
+    }
+    const grading::PiecePoint& p = points[static_cast<size_t>(d.source)];
+    out.push_back({d.x / kScale, d.y / kScale, p.type == kNotchPoint, p.type, p.id});
   }
   return out;
 }
@@ -88,7 +79,7 @@ std::string DrawPiece(const grading::PIECE& piece, std::string_view name, std::s
   for (size_t i = 0; i < internals.size(); ++i) {
     const std::vector<Point>& points = internals[i];
     const auto& source = piece.internals[i].points;
-    if (points.size() >= 2 && IsGrain(piece.internals[i])) {
+    if (points.size() >= 2 && IsGrainLine(piece.internals[i])) {
       grain += "<polyline points=\"" + xml::SvgPointList(points) + "\"/>\n<path d=\"" +
                Arrowhead(points[1], points[0], 0.03 * e) + Arrowhead(points[points.size() - 2], points.back(), 0.03 * e) +
                "\"/>\n";
