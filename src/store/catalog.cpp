@@ -312,38 +312,75 @@ CatalogStatus Catalog::List(std::vector<ItemAttributes>& out) {
 
 CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> content, int32_t now,
                            const std::string& user) {
+  if (const CatalogStatus begun = Begin(); begun != CatalogStatus::kOk) return begun;
+  if (const CatalogStatus written = WriteRow(name, content, now, user); written != CatalogStatus::kOk) {
+    Exec("ROLLBACK");
+    return written;
+  }
+  if (const CatalogStatus committed = Commit(); committed != CatalogStatus::kOk) return committed;
+  return CheckCommitted(name);
+}
+
+CatalogStatus Catalog::Begin() {
   if (!Exec("BEGIN IMMEDIATE")) return Fail();
-  auto rollback = [this] {
+  if (!Exec(kSchema) || !Exec("PRAGMA application_id = 1414745166")) {  // "TSLN"
     const CatalogStatus status = Fail();
     Exec("ROLLBACK");
     return status;
-  };
-  if (!Exec(kSchema)) return rollback();
-  if (!Exec("PRAGMA application_id = 1414745166")) return rollback();  // "TSLN"
+  }
+  return CatalogStatus::kOk;
+}
+
+// Inserts or replaces the row and reads it back inside the transaction.
+CatalogStatus Catalog::WriteRow(std::string_view name, std::span<const uint8_t> content, int32_t now,
+                                const std::string& user) {
   auto stmt = Prepare(
       "INSERT INTO items(name, content, created, created_user, modified, modified_user, prev_modified, "
       "prev_modified_user) VALUES(?1, ?2, ?3, ?4, ?3, ?4, 0, '') "
       "ON CONFLICT(name) DO UPDATE SET content = excluded.content, "
       "prev_modified = modified, prev_modified_user = modified_user, "
       "modified = excluded.modified, modified_user = excluded.modified_user");
-  if (!stmt) return rollback();
+  if (!stmt) return Fail();
   sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
   sqlite3_bind_blob(stmt.get(), 2, content.empty() ? "" : static_cast<const void*>(content.data()),
                     static_cast<int>(content.size()), SQLITE_STATIC);
   sqlite3_bind_int(stmt.get(), 3, now);
   sqlite3_bind_text(stmt.get(), 4, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(stmt.get()) != SQLITE_DONE) return rollback();
+  if (sqlite3_step(stmt.get()) != SQLITE_DONE) return Fail();
   stmt.reset();
-  if (const CatalogStatus back = ReadBack(name, content); back != CatalogStatus::kOk) {
-    Exec("ROLLBACK");
-    return back;
+  return ReadBack(name, content);
+}
+
+CatalogStatus Catalog::PutInTransaction(std::string_view name, std::span<const uint8_t> content, int32_t now,
+                                        const std::string& user) {
+  if (!Exec("SAVEPOINT item")) return Fail();
+  const CatalogStatus status = WriteRow(name, content, now, user);
+  if (status == CatalogStatus::kOk) return Exec("RELEASE item") ? CatalogStatus::kOk : Fail();
+  // SQLite may have rolled the whole transaction back by itself (an I/O
+  // error); otherwise only this item goes.
+  if (InTransaction()) {
+    Exec("ROLLBACK TO item");
+    Exec("RELEASE item");
   }
-  if (!Exec("COMMIT")) return rollback();
-  // Once more from the file: a page that SQLite refuses as it loads it (a
-  // cell outside its page's content area) can still take an insert while it
-  // is cached, and what was stored there no read finds. (Another process
-  // may have written or removed the item meanwhile, so only that it reads
-  // counts here.)
+  return status;
+}
+
+CatalogStatus Catalog::Commit() {
+  if (Exec("COMMIT")) return CatalogStatus::kOk;
+  const CatalogStatus status = Fail();
+  Exec("ROLLBACK");
+  return status;
+}
+
+void Catalog::Rollback() {
+  if (InTransaction()) Exec("ROLLBACK");
+}
+
+// Once more from the file: a page that SQLite refuses as it loads it (a cell
+// outside its page's content area) can still take an insert while it is
+// cached, and what was stored there no read finds. (Another process may have
+// written or removed the item meanwhile, so only that it reads counts here.)
+CatalogStatus Catalog::CheckCommitted(std::string_view name) {
   sqlite3_db_release_memory(db_.get());
   return ReadBack(name, {});
 }
@@ -393,14 +430,12 @@ CatalogStatus Catalog::Remove(std::string_view name) {
   return sqlite3_changes(db_.get()) ? CatalogStatus::kOk : CatalogStatus::kNotFound;
 }
 
-namespace {
-
 void RemoveWithJournal(const std::string& hostPath) {
   ::unlink(hostPath.c_str());
   ::unlink((hostPath + "-journal").c_str());
 }
 
-// Makes a new directory entry durable, as SQLite does for its journals.
+// As SQLite does for its journals.
 void SyncDirectoryOf(const std::string& hostPath) {
   const auto dir = std::filesystem::path(hostPath).parent_path();
   const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -409,7 +444,10 @@ void SyncDirectoryOf(const std::string& hostPath) {
   ::close(fd);
 }
 
-}  // namespace
+std::string PrivateCatalogName(const std::string& hostPath) {
+  static std::atomic<unsigned> counter{0};
+  return hostPath + ".new" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+}
 
 // A first write: the catalog is built under a private name and linked into
 // place when it holds the item. kMissing tells the caller to write into the
@@ -418,9 +456,7 @@ void SyncDirectoryOf(const std::string& hostPath) {
 CatalogStatus Catalog::CreateWithItem(const std::string& hostPath, std::string_view name,
                                       std::span<const uint8_t> content, int32_t now, const std::string& user,
                                       std::string& error) {
-  static std::atomic<unsigned> counter{0};
-  const std::string privateName =
-      hostPath + ".new" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+  const std::string privateName = PrivateCatalogName(hostPath);
   RemoveWithJournal(privateName);  // left by a killed process that had our id
   CatalogStatus status;
   {

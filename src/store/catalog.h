@@ -75,6 +75,21 @@ class Catalog {
   // Removes an item; kNotFound when there is none.
   CatalogStatus Remove(std::string_view name);
 
+  // A transaction of many writes (a batch): Begin, PutInTransaction for each
+  // item, then Commit. An item whose write fails is rolled back alone (a
+  // savepoint per item), unless SQLite gave up the whole transaction (an I/O
+  // error, a full disk): then InTransaction() is false and nothing of it is
+  // written. Commit makes every item put since Begin durable at once, or
+  // none of them.
+  CatalogStatus Begin();
+  CatalogStatus PutInTransaction(std::string_view name, std::span<const uint8_t> content, int32_t now,
+                                 const std::string& user);
+  bool InTransaction() const { return db_ && !sqlite3_get_autocommit(db_.get()); }
+  CatalogStatus Commit();
+  void Rollback();
+  // After a commit: the item reads from the file (see Put).
+  CatalogStatus CheckCommitted(std::string_view name);
+
   const std::string& LastError() const { return error_; }
   // Gives back the memory of pages the connection keeps cached (a catalog
   // kept open between reads holds no more than its schema).
@@ -85,11 +100,14 @@ class Catalog {
   CatalogStatus Refuse(const std::string& why);
   CatalogStatus CheckSchema();
   CatalogStatus ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content);
+  CatalogStatus WriteRow(std::string_view name, std::span<const uint8_t> content, int32_t now,
+                         const std::string& user);
   CatalogStatus TooLong(const std::string& hostPath);
   static CatalogStatus Open(const std::string& hostPath, int flags, Catalog& out);
   static CatalogStatus CreateWithItem(const std::string& hostPath, std::string_view name,
                                       std::span<const uint8_t> content, int32_t now, const std::string& user,
                                       std::string& error);
+  friend class CatalogBatch;
   friend CatalogStatus StoreItem(const std::string&, std::string_view, std::span<const uint8_t>, int32_t,
                                  const std::string&, std::string*);
   bool Exec(const char* sql);
@@ -110,6 +128,14 @@ class Catalog {
 // a failure.
 CatalogStatus StoreItem(const std::string& path, std::string_view name, std::span<const uint8_t> content,
                         int32_t now, const std::string& user, std::string* error = nullptr);
+
+// A private name beside the catalog at host path `hostPath`, unique in this
+// process, under which a first write builds the catalog before it is linked
+// into place; and the removal of such a file with its journal.
+std::string PrivateCatalogName(const std::string& hostPath);
+void RemoveWithJournal(const std::string& hostPath);
+// Makes a new directory entry in the directory of `hostPath` durable.
+void SyncDirectoryOf(const std::string& hostPath);
 
 // Whether a catalog at host path `hostPath` can be opened: its absolute
 // path must fit the platform's paths (PATH_MAX) and SQLite's file names

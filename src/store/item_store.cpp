@@ -33,6 +33,7 @@ int32_t FromCatalog(CatalogStatus status) {
 }
 
 thread_local MemoryItemScope* memoryItem = nullptr;
+thread_local CommitCaptureScope* tCapture = nullptr;
 
 // The catalog this thread last read an item from, kept open for its next
 // read: opening a catalog (the connection, its schema) costs several times
@@ -113,6 +114,10 @@ MemoryItemScope::MemoryItemScope(std::vector<uint8_t> content) : bytes(std::move
 
 MemoryItemScope::~MemoryItemScope() { memoryItem = outer_; }
 
+CommitCaptureScope::CommitCaptureScope() : outer_(tCapture) { tCapture = this; }
+
+CommitCaptureScope::~CommitCaptureScope() { tCapture = outer_; }
+
 int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_t mode,
                  std::string_view /*itemFileTemplate*/, ItemHandle*& handle, ItemControlEntry* entry) {
   handle = nullptr;
@@ -157,6 +162,15 @@ int32_t CommitItem(ItemHandle* handle) {
   if (memoryItem) {
     memoryItem->committed = handle->data;
     memoryItem->wasCommitted = true;
+    return kStoreOk;
+  }
+  if (tCapture) {
+    tCapture->controlPath = handle->controlPath;
+    tCapture->itemName = handle->itemName;
+    tCapture->bytes = std::move(handle->data);
+    handle->data.clear();
+    handle->size = handle->position = 0;
+    tCapture->captured = true;
     return kStoreOk;
   }
   const CatalogStatus status =

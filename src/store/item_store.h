@@ -98,6 +98,26 @@ class MemoryItemScope {
   MemoryItemScope* outer_;
 };
 
+// While a scope is alive on a thread, an item committed on that thread is
+// kept here instead of being written: a batch converts its items (on
+// several threads) and writes them into their catalogs itself, in order and
+// in transactions of many items (CatalogBatch). Only the last commit is kept.
+class CommitCaptureScope {
+ public:
+  CommitCaptureScope();
+  ~CommitCaptureScope();
+  CommitCaptureScope(const CommitCaptureScope&) = delete;
+  CommitCaptureScope& operator=(const CommitCaptureScope&) = delete;
+
+  bool captured = false;
+  std::string controlPath;
+  std::string itemName;
+  std::vector<uint8_t> bytes;
+
+ private:
+  CommitCaptureScope* outer_;
+};
+
 // Deletes an item (the CLI's tests and tools); 1 or the failure.
 int32_t RemoveItem(std::string_view controlPath, std::string_view itemName);
 

@@ -20,10 +20,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 
 #include "cli/commands.h"
 #include "core/data_types.h"
+#include "api/batch.h"
 #include "api/boundary.h"
 #include "api/file_conversion.h"
 #include "converters/registry.h"
@@ -50,6 +52,7 @@ struct ConvertArgs {
   std::string output;             // export: one item's document file
   std::string dir;                // the document directory of a batch
   bool all = false;
+  unsigned jobs = 0;              // conversions at once in a batch; 0: one per core
 };
 
 // One item of a batch.
@@ -102,16 +105,6 @@ fs::path DocumentPath(const std::string& dir, int16_t type, const std::string& i
   return fs::path(HostFile(dir)) / DataTypeName(type) / FileNameOf(item);
 }
 
-std::string LastMessage() {
-  BSTR text = nullptr;
-  GetLastErrorStringXML(&text);
-  std::string message = platform::Utf16ToUtf8(platform::BstrView(text));
-  SysFreeString(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  const size_t nl = message.find('\n');
-  return nl == std::string::npos ? message : message.substr(0, nl) + " ...";
-}
-
 // A counter on the error stream while a long batch runs on a terminal. It is
 // cleared before each status line, so both streams can share one terminal.
 class Progress {
@@ -152,37 +145,49 @@ struct NotAttempted {
   size_t unreadableCatalogs = 0;
 };
 
-// How one item of a batch went: 0 or the failure's code, and its message.
-struct ItemResult {
-  int code = 0;
-  std::string message;
-};
+// A type without an XML export may have a command of its own.
+void HintForUnexportedType(int16_t type) {
+  if (type == kMarkerDataType) std::cerr << "Markers are exported with: tsln2xml marker AREA NAME" << std::endl;
+}
 
-// The result of a library call: its message is the last error's.
-ItemResult LibraryResult(int code) { return {code, code ? LastMessage() : std::string()}; }
+// A batch's work: batch::ImportItems or batch::ExportItems over the area.
+using BatchRun = std::function<void(const std::vector<batch::Item>&, const batch::Report&)>;
 
-// Runs `convert` on every job; prints a status line each and the summary.
-template <class Convert>
+// The first line of a message, for the item's status line.
+std::string FirstLine(std::string message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  const size_t nl = message.find('\n');
+  return nl == std::string::npos ? message : message.substr(0, nl) + " ...";
+}
+
+// Runs the batch; prints a status line for each item as the run reports it
+// (in the order of the jobs), and the summary.
 int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, const BatchWords& words,
-             Convert convert) {
+             const BatchRun& run) {
+  std::vector<batch::Item> items;
+  items.reserve(jobs.size());
+  for (const Job& job : jobs) items.push_back({job.type, job.item, ToCodePage(job.document.string())});
   size_t done = 0, failed = 0;
   int firstFailure = 0;
   Progress progress(words.ongoing, jobs.size());
-  for (size_t i = 0; i < jobs.size(); ++i) {
+  progress.Show(0);
+  run(items, [&](size_t i, const Failure& outcome) {
     const Job& job = jobs[i];
-    progress.Show(i);
-    const ItemResult result = convert(job);
     progress.Clear();
     const std::string what = std::string(DataTypeName(job.type)) + " " + platform::AnsiToUtf8(job.item);
-    if (result.code == 0) {
+    if (outcome.code == 0) {
       ++done;
       std::cout << words.done << " " << what << " " << words.arrow << " " << job.document.string() << std::endl;
     } else {
       ++failed;
-      if (!firstFailure) firstFailure = result.code;
-      std::cout << "FAILED " << what << ": " << result.message << " (code " << result.code << ")" << std::endl;
+      if (!firstFailure) firstFailure = outcome.code;
+      const std::string message = Shown(outcome.message);
+      std::cerr << message << std::endl;
+      if (outcome.code == kUnimplementedType) HintForUnexportedType(job.type);
+      std::cout << "FAILED " << what << ": " << FirstLine(message) << " (code " << outcome.code << ")" << std::endl;
     }
-  }
+    progress.Show(done + failed);
+  });
   progress.Clear();
   std::cout << done << " " << words.done << ", " << failed << " failed";
   if (notAttempted.skipped) std::cout << ", " << notAttempted.skipped << " skipped";
@@ -192,6 +197,12 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
   std::cout << std::endl;
   if (!firstFailure && notAttempted.unreadableCatalogs) return kItemOpenFailure;
   return firstFailure;
+}
+
+batch::Options BatchOptions(const ConvertArgs& a) {
+  batch::Options options;
+  options.threads = a.jobs ? a.jobs : batch::DefaultThreads();
+  return options;
 }
 
 // The items of a type in the storage area, in catalog order; false when the
@@ -227,11 +238,6 @@ bool BatchTypes(const std::vector<std::string>& args, bool all, std::vector<int1
   area = args[1];
   items.assign(args.begin() + 2, args.end());
   return true;
-}
-
-// A type without an XML export may have a command of its own.
-void HintForUnexportedType(int16_t type) {
-  if (type == kMarkerDataType) std::cerr << "Markers are exported with: tsln2xml marker AREA NAME" << std::endl;
 }
 
 // Exports into a file beside `target` that replaces it only on success: a
@@ -282,16 +288,6 @@ int ExportOne(int16_t type, const Area& area, const std::string& item, const std
   return WriteOutput("-", text) ? 0 : 1;
 }
 
-// A failed item leaves no partial document for a later import to pick up.
-ItemResult ExportToDirectory(const Job& job, const Area& area) {
-  std::error_code ec;
-  fs::create_directories(job.document.parent_path(), ec);
-  std::string ownFailure;
-  const int rc = ExportReplacing(job.type, area, job.item, job.document, &ownFailure);
-  if (rc == 0) return {};
-  return ownFailure.empty() ? LibraryResult(rc) : ItemResult{rc, ownFailure};
-}
-
 int RunExport(const ConvertArgs& a) {
   const bool batch = a.all || !a.dir.empty();
   if (!batch) {
@@ -330,7 +326,9 @@ int RunExport(const ConvertArgs& a) {
   }
   const Area area = AreaFromDirectory(areaDir);
   return RunBatch(jobs, notAttempted, {"exported", "exporting", "->"},
-                  [&](const Job& job) { return ExportToDirectory(job, area); });
+                  [&](const std::vector<batch::Item>& batchItems, const batch::Report& report) {
+                    batch::ExportItems(batchItems, area.root, area.name, BatchOptions(a), report);
+                  });
 }
 
 int ImportOne(int16_t type, const Area& area, const std::string& item, const std::string& input) {
@@ -404,16 +402,17 @@ int RunImport(const ConvertArgs& a) {
     for (Job& job : documents) jobs.push_back(std::move(job));
   }
   const Area area = AreaFromDirectory(areaDir);
-  return RunBatch(jobs, notAttempted, {"imported", "importing", "<-"}, [&](const Job& job) {
-    const std::string document = ToCodePage(job.document.string());
-    return LibraryResult(ConvertXMLFileToDataItem(job.type, document.c_str(), 0, area.root.c_str(), area.name.c_str(),
-                                                  job.item.c_str()));
-  });
+  return RunBatch(jobs, notAttempted, {"imported", "importing", "<-"},
+                  [&](const std::vector<batch::Item>& batchItems, const batch::Report& report) {
+                    batch::ImportItems(batchItems, area.root, area.name, BatchOptions(a), report);
+                  });
 }
 
 void AddBatchOptions(CLI::App* cmd, ConvertArgs& args, const char* what) {
   cmd->add_option("-d,--dir", args.dir, std::string("Document directory of a batch: DIR/TYPE/ITEM.xml ") + what);
   cmd->add_flag("-a,--all", args.all, "Every item of TYPE, or of every type when TYPE is left out");
+  cmd->add_option("-j,--jobs", args.jobs, "Items of a batch converted at once (default: one per core)")
+      ->check(CLI::Range(1, 256));
 }
 
 }  // namespace

@@ -1,0 +1,249 @@
+#include "api/batch.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "converters/registry.h"
+#include "platform/paths.h"
+#include "store/item_store.h"
+
+namespace tsln2xml::batch {
+namespace {
+
+// Runs work(i) for every i below `count` on `threads` threads (on the
+// calling thread alone for one) and consume(i, result) on the calling thread
+// in the order of i. At most a few results per thread wait to be consumed,
+// so a batch holds a few items in memory, not all of them.
+template <class Result, class Work, class Consume>
+void RunInOrder(size_t count, unsigned threads, Work work, Consume consume) {
+  if (threads <= 1 || count <= 1) {
+    for (size_t i = 0; i < count; ++i) consume(i, work(i));
+    return;
+  }
+  const size_t window = 4 * size_t{threads};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::optional<Result>> results(count);
+  size_t next = 0, consumed = 0;
+  bool stop = false;
+  auto worker = [&] {
+    for (;;) {
+      size_t i;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return stop || next >= count || next < consumed + window; });
+        if (stop || next >= count) return;
+        i = next++;
+      }
+      Result result = work(i);
+      {
+        std::lock_guard lock(mutex);
+        results[i] = std::move(result);
+      }
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> pool;
+  // Stops and joins the workers however the consumer leaves.
+  struct Joiner {
+    std::vector<std::thread>& pool;
+    std::mutex& mutex;
+    std::condition_variable& changed;
+    bool& stop;
+    ~Joiner() {
+      {
+        std::lock_guard lock(mutex);
+        stop = true;
+      }
+      changed.notify_all();
+      for (auto& t : pool) t.join();
+    }
+  } joiner{pool, mutex, changed, stop};
+  for (unsigned t = 0; t < threads && t < count; ++t) pool.emplace_back(worker);
+  for (size_t i = 0; i < count; ++i) {
+    Result result;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return results[i].has_value(); });
+      result = std::move(*results[i]);
+      results[i].reset();
+      consumed = i + 1;
+    }
+    changed.notify_all();
+    consume(i, std::move(result));
+  }
+}
+
+// An item converted into its bytes, not yet written.
+struct Converted {
+  Failure failure;
+  std::string controlPath;
+  std::string itemName;
+  std::vector<uint8_t> bytes;
+};
+
+Converted Convert(const Item& item, std::string_view areaRoot, std::string_view areaName) {
+  Converted out;
+  store::CommitCaptureScope capture;
+  out.failure = CaptureFailure([&] {
+    auto writer = CreateWriter(item.type, areaRoot, areaName, item.name);
+    writer->FromFile(item.document);
+  });
+  if (out.failure.code == 0 && !capture.captured) out.failure = {kStandardLibrary, 0, "Nothing was written"};
+  if (out.failure.code == 0) {
+    out.controlPath = std::move(capture.controlPath);
+    out.itemName = std::move(capture.itemName);
+    out.bytes = std::move(capture.bytes);
+  }
+  return out;
+}
+
+// A write or commit the catalog refused, as a single import reports it.
+Failure SaveFailure(store::CatalogStatus status, const store::CatalogBatch& catalog) {
+  int32_t secondary = store::kCatalogError;
+  if (status == store::CatalogStatus::kTooLong) secondary = store::kPathTooLong;
+  if (status == store::CatalogStatus::kMissing) secondary = store::kNoStorageArea;
+  std::string detail = store::StoreFailureDetail(secondary, catalog.ControlPath());
+  if (detail.empty()) detail = catalog.LastError();
+  return {kItemOpenFailure, secondary, detail.empty() ? "Could not save file" : "Could not save file: " + detail};
+}
+
+// The items of the open transaction and the failures after its first item,
+// reported together, in order, once the transaction is over.
+class Importer {
+ public:
+  Importer(const Options& options, const Report& report)
+      : options_(options), report_(report), user_(store::CurrentUserName()) {}
+
+  void Take(size_t index, Converted item) {
+    if (item.failure.code != 0) return Held(index, item.failure);
+    if (!catalog_ || catalog_->ControlPath() != item.controlPath) {
+      Commit();
+      catalog_ = std::make_unique<store::CatalogBatch>(item.controlPath, options_.limits);
+    }
+    const store::CatalogStatus status = catalog_->Add(item.itemName, item.bytes, store::CurrentTime(), user_);
+    if (status != store::CatalogStatus::kOk) {
+      const Failure failure = SaveFailure(status, *catalog_);
+      if (catalog_->TransactionLost())
+        for (auto& [i, outcome] : held_)
+          if (outcome.code == 0) outcome = failure;
+      Held(index, failure);
+    } else {
+      held_.emplace_back(index, Failure{});
+    }
+    if (catalog_->Due()) Commit();
+  }
+
+  void Commit() {
+    if (catalog_) {
+      const store::CatalogStatus status = catalog_->Commit();
+      if (status != store::CatalogStatus::kOk) {
+        const Failure failure = SaveFailure(status, *catalog_);
+        for (auto& [i, outcome] : held_)
+          if (outcome.code == 0) outcome = failure;
+      }
+    }
+    for (const auto& [i, outcome] : held_) report_(i, outcome);
+    held_.clear();
+  }
+
+ private:
+  // A failure waits behind the items of an open transaction.
+  void Held(size_t index, const Failure& failure) {
+    held_.emplace_back(index, failure);
+    if (!catalog_ || catalog_->Pending() == 0) {
+      for (const auto& [i, outcome] : held_) report_(i, outcome);
+      held_.clear();
+    }
+  }
+
+  const Options& options_;
+  const Report& report_;
+  const std::string user_;
+  std::unique_ptr<store::CatalogBatch> catalog_;
+  std::vector<std::pair<size_t, Failure>> held_;
+};
+
+// Writes `text` into the file at host path `path`, in place; a file that
+// could not be written whole is removed. "" or why it failed.
+std::string WriteDocument(const std::string& path, std::string_view text) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return std::strerror(errno);
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const std::string why = n < 0 ? std::strerror(errno) : "nothing written";
+      ::close(fd);
+      ::unlink(path.c_str());
+      return why;
+    }
+    text.remove_prefix(static_cast<size_t>(n));
+  }
+  if (::close(fd) != 0) {
+    const std::string why = std::strerror(errno);
+    ::unlink(path.c_str());
+    return why;
+  }
+  return {};
+}
+
+Failure Export(const Item& item, std::string_view areaRoot, std::string_view areaName) {
+  std::string text;
+  Failure failure = CaptureFailure([&] {
+    auto reader = CreateReader(item.type, areaRoot, areaName, item.name);
+    text = reader->ToText();
+  });
+  if (failure.code != 0) return failure;
+  const std::string why = WriteDocument(platform::HostPath(item.document), text);
+  if (!why.empty()) return {kContentUnusable, 0, "Could not write " + item.document + ": " + why};
+  return {};
+}
+
+}  // namespace
+
+void ImportItems(const std::vector<Item>& items, std::string_view areaRoot, std::string_view areaName,
+                 const Options& options, const Report& report) {
+  Importer importer(options, report);
+  RunInOrder<Converted>(
+      items.size(), options.threads, [&](size_t i) { return Convert(items[i], areaRoot, areaName); },
+      [&](size_t i, Converted converted) { importer.Take(i, std::move(converted)); });
+  importer.Commit();
+}
+
+void ExportItems(const std::vector<Item>& items, std::string_view areaRoot, std::string_view areaName,
+                 const Options& options, const Report& report) {
+  std::set<std::filesystem::path> folders;
+  for (const Item& item : items) folders.insert(std::filesystem::path(platform::HostPath(item.document)).parent_path());
+  std::error_code ec;
+  for (const auto& folder : folders)
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);  // a failure fails the items' writes
+  RunInOrder<Failure>(
+      items.size(), options.threads, [&](size_t i) { return Export(items[i], areaRoot, areaName); }, report);
+  // The new names (in the folders, and of the folders) reach the disk.
+  std::set<std::filesystem::path> synced;
+  for (const auto& folder : folders) {
+    for (const auto& dir : {folder, folder.parent_path()}) {
+      if (!synced.insert(dir).second) continue;
+      const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0) continue;
+      ::fsync(fd);
+      ::close(fd);
+    }
+  }
+}
+
+unsigned DefaultThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+}  // namespace tsln2xml::batch
