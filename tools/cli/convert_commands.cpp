@@ -85,7 +85,13 @@ std::string FileNameOf(const std::string& item) {
   return out + ".xml";
 }
 
-std::string ItemOfFileName(const std::string& stem) {
+// The item a document's file name stands for (in the code page), or why it
+// stands for none: a file name that is not UTF-8, or that decodes to a name
+// with a NUL or a character the code page cannot hold, would otherwise
+// become another item's name (one cut at the NUL, or with "?" in place of
+// the character) and overwrite it.
+std::string ItemOfFileName(const std::string& stem, std::string& item) {
+  if (platform::Utf16ToUtf8(platform::Utf8ToUtf16(stem)) != stem) return "the file name is not UTF-8";
   std::string utf8;
   for (size_t i = 0; i < stem.size(); ++i) {
     unsigned value = 0;
@@ -98,7 +104,13 @@ std::string ItemOfFileName(const std::string& stem) {
       utf8.push_back(stem[i]);
     }
   }
-  return platform::Utf8ToAnsi(utf8);
+  if (utf8.find('\0') != std::string::npos) return "the file name gives an item name with a NUL character";
+  if (platform::Utf16ToUtf8(platform::Utf8ToUtf16(utf8)) != utf8) return "the file name gives an item name that is not UTF-8";
+  item = platform::Utf8ToAnsi(utf8);
+  if (platform::AnsiToUtf8(item) != utf8)
+    return "the file name gives an item name with characters that code page " +
+           std::to_string(platform::ActiveCodePage()) + " cannot hold";
+  return {};
 }
 
 fs::path DocumentPath(const std::string& dir, int16_t type, const std::string& item) {
@@ -143,7 +155,20 @@ struct BatchWords {
 struct NotAttempted {
   size_t skipped = 0;
   size_t unreadableCatalogs = 0;
+  // Entries of a document directory that are not read, with the reason
+  // ("PATH: a directory"); each is one of `skipped`.
+  std::vector<std::string> skippedEntries;
+  // Documents whose file name names no item: the type, the file and why.
+  struct Refused {
+    int16_t type;
+    std::string file, why;
+  };
+  std::vector<Refused> refused;
 };
+
+// The code of a document whose file name names no item: the library's code
+// for an item that cannot be created.
+constexpr int kNameRefused = 5;
 
 // A type without an XML export may have a command of its own.
 void HintForUnexportedType(int16_t type) {
@@ -167,8 +192,12 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
   std::vector<batch::Item> items;
   items.reserve(jobs.size());
   for (const Job& job : jobs) items.push_back({job.type, job.item, ToCodePage(job.document.string())});
-  size_t done = 0, failed = 0;
-  int firstFailure = 0;
+  size_t done = 0, failed = notAttempted.refused.size();
+  int firstFailure = notAttempted.refused.empty() ? 0 : kNameRefused;
+  for (const std::string& entry : notAttempted.skippedEntries) std::cout << "skipped " << entry << std::endl;
+  for (const auto& r : notAttempted.refused)
+    std::cout << "FAILED " << DataTypeName(r.type) << " " << r.file << ": " << r.why << " (code " << kNameRefused
+              << ")" << std::endl;
   Progress progress(words.ongoing, jobs.size());
   progress.Show(0);
   run(items, [&](size_t i, const Failure& outcome) {
@@ -348,18 +377,78 @@ int ImportOne(int16_t type, const Area& area, const std::string& item, const std
   });
 }
 
-// The documents of a type's folder, in file name order.
-std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type) {
-  std::vector<Job> jobs;
-  const fs::path folder = fs::path(HostFile(dir)) / DataTypeName(type);
+// Whether `path` (canonical) lies inside the folder `root` (canonical).
+bool Inside(const fs::path& path, const fs::path& root) {
+  const fs::path relative = path.lexically_relative(root);
+  return !relative.empty() && *relative.begin() != "..";
+}
+
+// Why an entry named *.xml of a document folder is not read as a document,
+// or "". A FIFO would block the run, a directory or a link to nothing fail
+// as an unreadable document; a link out of the document directory is not
+// followed.
+std::string NotADocument(const fs::directory_entry& entry, const fs::path& root) {
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return jobs;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    if (!entry.is_regular_file(ec) || entry.path().extension() != ".xml") continue;
-    jobs.push_back({type, ItemOfFileName(entry.path().stem().string()), entry.path()});
+  if (entry.is_symlink(ec)) {
+    const fs::path target = fs::canonical(entry.path(), ec);
+    if (ec) return "a symbolic link to nothing";
+    if (!Inside(target, root)) return "a symbolic link to a file outside the document directory";
   }
-  std::sort(jobs.begin(), jobs.end(), [](const Job& x, const Job& y) { return x.document < y.document; });
+  const fs::file_status status = fs::status(entry.path(), ec);
+  if (ec) return ec.message();
+  if (fs::is_directory(status)) return "a directory";
+  if (!fs::is_regular_file(status)) return "not a regular file";
+  return {};
+}
+
+// The documents of a type's folder, in file name order; entries that are not
+// documents, and documents whose names name no item, go to `notAttempted`.
+std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type, NotAttempted& notAttempted) {
+  std::vector<Job> jobs;
+  std::error_code ec;
+  const fs::path root = fs::canonical(HostFile(dir), ec);
+  const fs::path folder = fs::path(HostFile(dir)) / DataTypeName(type);
+  if (!fs::is_directory(folder, ec)) return jobs;
+  if (!Inside(fs::canonical(folder, ec), root)) {
+    ++notAttempted.skipped;
+    notAttempted.skippedEntries.push_back(folder.string() + ": a symbolic link to a folder outside the document directory");
+    return jobs;
+  }
+  std::vector<fs::directory_entry> entries;
+  for (const auto& entry : fs::directory_iterator(folder, ec))
+    if (entry.path().extension() == ".xml") entries.push_back(entry);
+  std::sort(entries.begin(), entries.end());
+  for (const auto& entry : entries) {
+    if (const std::string why = NotADocument(entry, root); !why.empty()) {
+      ++notAttempted.skipped;
+      notAttempted.skippedEntries.push_back(entry.path().string() + ": " + why);
+      continue;
+    }
+    std::string item;
+    if (const std::string why = ItemOfFileName(entry.path().stem().string(), item); !why.empty()) {
+      notAttempted.refused.push_back({type, entry.path().string(), why});
+      continue;
+    }
+    jobs.push_back({type, item, entry.path()});
+  }
   return jobs;
+}
+
+// Folders of a document directory that name no data type: skipped, said so.
+void UnknownTypeFolders(const std::string& dir, NotAttempted& notAttempted) {
+  std::error_code ec;
+  std::vector<fs::path> unknown;
+  for (const auto& entry : fs::directory_iterator(HostFile(dir), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_directory(ec)) continue;
+    const auto type = ParseDataType(name);
+    if (!type || DataTypeName(*type) != name) unknown.push_back(entry.path());
+  }
+  std::sort(unknown.begin(), unknown.end());
+  for (const auto& folder : unknown) {
+    ++notAttempted.skipped;
+    notAttempted.skippedEntries.push_back(folder.string() + ": not the folder of a data type");
+  }
 }
 
 int RunImport(const ConvertArgs& a) {
@@ -392,15 +481,20 @@ int RunImport(const ConvertArgs& a) {
       for (const auto& item : items) jobs.push_back({type, item, DocumentPath(a.dir, type, item)});
       continue;
     }
-    std::vector<Job> documents = DocumentsOfType(a.dir, type);
+    NotAttempted ofType;
+    std::vector<Job> documents = DocumentsOfType(a.dir, type, ofType);
     // Documents of a type without an import (pieces are exported only) are
     // counted, not failed, so a directory written by export --all imports.
+    notAttempted.skipped += ofType.skipped;
+    for (auto& entry : ofType.skippedEntries) notAttempted.skippedEntries.push_back(std::move(entry));
     if (!HasWriter(type) && types.size() > 1) {
-      notAttempted.skipped += documents.size();
+      notAttempted.skipped += documents.size() + ofType.refused.size();
       continue;
     }
+    for (auto& refused : ofType.refused) notAttempted.refused.push_back(std::move(refused));
     for (Job& job : documents) jobs.push_back(std::move(job));
   }
+  if (a.all && types.size() > 1) UnknownTypeFolders(a.dir, notAttempted);
   const Area area = AreaFromDirectory(areaDir);
   return RunBatch(jobs, notAttempted, {"imported", "importing", "<-"},
                   [&](const std::vector<batch::Item>& batchItems, const batch::Report& report) {
