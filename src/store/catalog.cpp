@@ -120,6 +120,42 @@ CatalogStatus Catalog::Fail() {
 
 bool Catalog::Exec(const char* sql) { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
+sqlite3_stmt* Catalog::KeptStatement(Kept which) {
+  static constexpr std::array<const char*, kKeptCount> kSql = {
+      "INSERT INTO items(name, content, created, created_user, modified, modified_user, prev_modified, "
+      "prev_modified_user) VALUES(?1, ?2, ?3, ?4, ?3, ?4, 0, '') "
+      "ON CONFLICT(name) DO UPDATE SET content = excluded.content, "
+      "prev_modified = modified, prev_modified_user = modified_user, "
+      "modified = excluded.modified, modified_user = excluded.modified_user",
+      "SAVEPOINT item",
+      "RELEASE item",
+      "ROLLBACK TO item",
+      kGetRowSql,
+      kGetAttributesSql};
+  SqliteStatement& kept = kept_[which];
+  if (!kept) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_.get(), kSql[which], -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+      return nullptr;
+    kept.reset(stmt);
+  }
+  return kept.get();
+}
+
+bool Catalog::StepKept(Kept which) {
+  sqlite3_stmt* stmt = KeptStatement(which);
+  if (!stmt) return false;
+  const bool done = sqlite3_step(stmt) == SQLITE_DONE;
+  sqlite3_reset(stmt);
+  return done;
+}
+
+void Catalog::Close() {
+  for (auto& stmt : kept_) stmt.reset();
+  db_.reset();  // before the busy handler it calls
+  busy_.reset();
+}
+
 SqliteStatement Catalog::Prepare(const char* sql) {
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db_.get(), sql, -1, &stmt, nullptr) != SQLITE_OK) return nullptr;
@@ -172,6 +208,7 @@ CatalogStatus Catalog::TooLong(const std::string& hostPath) {
 
 CatalogStatus Catalog::Open(const std::string& hostPath, int flags, Catalog& out) {
   tLastRefusal.clear();
+  out.Close();
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(hostPath.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
@@ -318,7 +355,7 @@ CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> conte
     return written;
   }
   if (const CatalogStatus committed = Commit(); committed != CatalogStatus::kOk) return committed;
-  return CheckCommitted(name);
+  return CheckCommitted({&name, 1});
 }
 
 CatalogStatus Catalog::Begin() {
@@ -331,36 +368,44 @@ CatalogStatus Catalog::Begin() {
   return CatalogStatus::kOk;
 }
 
+// Resets a kept statement when it goes out of use.
+struct Resetting {
+  sqlite3_stmt* stmt;
+  ~Resetting() {
+    if (stmt) {
+      sqlite3_clear_bindings(stmt);
+      sqlite3_reset(stmt);
+    }
+  }
+};
+
 // Inserts or replaces the row and reads it back inside the transaction.
 CatalogStatus Catalog::WriteRow(std::string_view name, std::span<const uint8_t> content, int32_t now,
                                 const std::string& user) {
-  auto stmt = Prepare(
-      "INSERT INTO items(name, content, created, created_user, modified, modified_user, prev_modified, "
-      "prev_modified_user) VALUES(?1, ?2, ?3, ?4, ?3, ?4, 0, '') "
-      "ON CONFLICT(name) DO UPDATE SET content = excluded.content, "
-      "prev_modified = modified, prev_modified_user = modified_user, "
-      "modified = excluded.modified, modified_user = excluded.modified_user");
-  if (!stmt) return Fail();
-  sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_blob(stmt.get(), 2, content.empty() ? "" : static_cast<const void*>(content.data()),
-                    static_cast<int>(content.size()), SQLITE_STATIC);
-  sqlite3_bind_int(stmt.get(), 3, now);
-  sqlite3_bind_text(stmt.get(), 4, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(stmt.get()) != SQLITE_DONE) return Fail();
-  stmt.reset();
+  {
+    sqlite3_stmt* stmt = KeptStatement(kInsert);
+    if (!stmt) return Fail();
+    Resetting resetting{stmt};
+    sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(stmt, 2, content.empty() ? "" : static_cast<const void*>(content.data()),
+                      static_cast<int>(content.size()), SQLITE_STATIC);
+    sqlite3_bind_int(stmt, 3, now);
+    sqlite3_bind_text(stmt, 4, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt) != SQLITE_DONE) return Fail();
+  }
   return ReadBack(name, content);
 }
 
 CatalogStatus Catalog::PutInTransaction(std::string_view name, std::span<const uint8_t> content, int32_t now,
                                         const std::string& user) {
-  if (!Exec("SAVEPOINT item")) return Fail();
+  if (!StepKept(kSavepoint)) return Fail();
   const CatalogStatus status = WriteRow(name, content, now, user);
-  if (status == CatalogStatus::kOk) return Exec("RELEASE item") ? CatalogStatus::kOk : Fail();
+  if (status == CatalogStatus::kOk) return StepKept(kRelease) ? CatalogStatus::kOk : Fail();
   // SQLite may have rolled the whole transaction back by itself (an I/O
   // error); otherwise only this item goes.
   if (InTransaction()) {
-    Exec("ROLLBACK TO item");
-    Exec("RELEASE item");
+    StepKept(kRollbackTo);
+    StepKept(kRelease);
   }
   return status;
 }
@@ -380,9 +425,11 @@ void Catalog::Rollback() {
 // outside its page's content area) can still take an insert while it is
 // cached, and what was stored there no read finds. (Another process may have
 // written or removed the item meanwhile, so only that it reads counts here.)
-CatalogStatus Catalog::CheckCommitted(std::string_view name) {
+CatalogStatus Catalog::CheckCommitted(std::span<const std::string_view> names) {
   sqlite3_db_release_memory(db_.get());
-  return ReadBack(name, {});
+  for (const std::string_view name : names)
+    if (const CatalogStatus status = ReadBack(name, {}); status != CatalogStatus::kOk) return status;
+  return CatalogStatus::kOk;
 }
 
 // Reads a row just written: in its transaction it must hold `content`;
@@ -392,24 +439,25 @@ CatalogStatus Catalog::CheckCommitted(std::string_view name) {
 // would have found anyway).
 CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content) {
   // After the commit the row's page is what counts, not its content again.
-  auto stmt = Prepare(content ? kGetRowSql : kGetAttributesSql);
+  sqlite3_stmt* stmt = KeptStatement(content ? kReadRow : kReadAttributes);
   if (!stmt) return Fail();
-  sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  const int rc = sqlite3_step(stmt.get());
+  Resetting resetting{stmt};
+  sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(stmt);
   if (!content) {
     // What is committed stays so: only a catalog found damaged fails now,
     // not a read that another process's lock or an I/O error stopped.
     if ((rc & 0xFF) == SQLITE_CORRUPT) return Fail();
-    return rc != SQLITE_ROW || RowIsSound(stmt.get()) ? CatalogStatus::kOk : Refuse(kDamagedRow);
+    return rc != SQLITE_ROW || RowIsSound(stmt) ? CatalogStatus::kOk : Refuse(kDamagedRow);
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail();
-  if (rc == SQLITE_DONE || !RowIsSound(stmt.get())) return Refuse(kDamagedRow);
-  if (sqlite3_column_int64(stmt.get(), 1) != static_cast<sqlite3_int64>(content->size())) return Refuse(kDamagedRow);
+  if (rc == SQLITE_DONE || !RowIsSound(stmt)) return Refuse(kDamagedRow);
+  if (sqlite3_column_int64(stmt, 1) != static_cast<sqlite3_int64>(content->size())) return Refuse(kDamagedRow);
   // Compared a piece at a time through the blob interface: the whole
   // content as a column value would be one more copy of the item.
   sqlite3_blob* blob = nullptr;
   int blobRc =
-      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt.get(), kRowidColumn), 0, &blob);
+      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt, kRowidColumn), 0, &blob);
   bool same = blobRc == SQLITE_OK && sqlite3_blob_bytes(blob) == static_cast<int>(content->size());
   std::array<uint8_t, 64 * 1024> piece;
   for (size_t at = 0; same && at < content->size(); at += piece.size()) {

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -87,8 +88,10 @@ class Catalog {
   bool InTransaction() const { return db_ && !sqlite3_get_autocommit(db_.get()); }
   CatalogStatus Commit();
   void Rollback();
-  // After a commit: the item reads from the file (see Put).
-  CatalogStatus CheckCommitted(std::string_view name);
+  // After a commit: the items read from the file (see Put).
+  CatalogStatus CheckCommitted(std::span<const std::string_view> names);
+  // Closes the connection (a closed catalog fails every call).
+  void Close();
 
   const std::string& LastError() const { return error_; }
   // Gives back the memory of pages the connection keeps cached (a catalog
@@ -112,11 +115,18 @@ class Catalog {
                                  const std::string&, std::string*);
   bool Exec(const char* sql);
   SqliteStatement Prepare(const char* sql);
+  // The statements of writes, prepared once per connection: a batch writes
+  // thousands of items through them. Reset (by the caller) after each use.
+  enum Kept { kInsert, kSavepoint, kRelease, kRollbackTo, kReadRow, kReadAttributes, kKeptCount };
+  sqlite3_stmt* KeptStatement(Kept which);
+  bool StepKept(Kept which);  // runs a kept statement without results
 
   struct BusyWait;
   // Declared before db_, so the connection that calls it closes first.
   std::shared_ptr<BusyWait> busy_;
   SqliteDb db_;
+  // Declared after db_, so they are finalized before it closes.
+  std::array<SqliteStatement, kKeptCount> kept_;
   std::string error_;
 };
 

@@ -8,6 +8,13 @@
 
 namespace tsln2xml::store {
 
+std::vector<std::string_view> CatalogBatch::Names(const std::vector<Written>& items) {
+  std::vector<std::string_view> names;
+  names.reserve(items.size());
+  for (const Written& item : items) names.push_back(item.name);
+  return names;
+}
+
 CatalogBatch::CatalogBatch(std::string controlPath, Limits limits)
     : controlPath_(std::move(controlPath)), hostPath_(platform::HostPath(controlPath_)), limits_(limits) {}
 
@@ -17,8 +24,7 @@ CatalogBatch::~CatalogBatch() { Abandon(); }
 // catalog that was never linked.
 void CatalogBatch::Abandon() {
   catalog_.Rollback();
-  catalog_.db_.reset();  // the connection first: it calls the busy handler
-  catalog_.busy_.reset();
+  catalog_.Close();
   open_ = false;
   if (!privatePath_.empty()) {
     RemoveWithJournal(privatePath_);
@@ -58,6 +64,11 @@ CatalogStatus CatalogBatch::Begin() {
       return Fail(status, error);
     }
     open_ = true;
+    // A private catalog is linked into place only once its transaction has
+    // committed, and removed otherwise, so it needs no journal on disk: one
+    // kept in memory rolls back a savepoint and the syncs of a journal file
+    // are saved.
+    if (!privatePath_.empty()) catalog_.Exec("PRAGMA journal_mode = MEMORY");
     // Room for a transaction's pages, so that a large one is not written
     // into the catalog (after a sync of its journal) before its commit.
     catalog_.Exec("PRAGMA cache_size = -32768");
@@ -104,8 +115,7 @@ CatalogStatus CatalogBatch::Commit() {
     return CatalogStatus::kOk;
   }
   CatalogStatus status = catalog_.Commit();
-  for (size_t i = 0; status == CatalogStatus::kOk && i < written_.size(); ++i)
-    status = catalog_.CheckCommitted(written_[i].name);
+  if (status == CatalogStatus::kOk) status = catalog_.CheckCommitted(Names(written_));
   if (status != CatalogStatus::kOk) {
     error_ = catalog_.LastError();
     if (!privatePath_.empty()) Abandon();
@@ -137,8 +147,7 @@ CatalogStatus CatalogBatch::LinkPrivateCatalog() {
   for (size_t i = 0; status == CatalogStatus::kOk && i < items.size(); ++i)
     status = catalog_.PutInTransaction(items[i].name, items[i].content, items[i].now, items[i].user);
   if (status == CatalogStatus::kOk) status = catalog_.Commit();
-  for (size_t i = 0; status == CatalogStatus::kOk && i < items.size(); ++i)
-    status = catalog_.CheckCommitted(items[i].name);
+  if (status == CatalogStatus::kOk) status = catalog_.CheckCommitted(Names(items));
   if (status != CatalogStatus::kOk) {
     error_ = catalog_.LastError();
     catalog_.Rollback();

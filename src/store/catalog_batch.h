@@ -65,6 +65,8 @@ class CatalogBatch {
     std::string user;
   };
 
+  static std::vector<std::string_view> Names(const std::vector<Written>& items);
+
   std::string controlPath_, hostPath_, privatePath_;
   Limits limits_;
   Catalog catalog_;
