@@ -4,6 +4,7 @@
 // and sync of one.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,6 +92,32 @@ TEST(Batch, AFailedItemInTheMiddleFailsAloneSeriallyAndOnThreads) {
     ASSERT_EQ(ConvertDataItemToXMLFile(kSizeCode, "", area.c_str(), "N3", out.File("N3.xml").c_str(), 0), 0);
     EXPECT_EQ(ReadFile(exports[3].document), ReadFile(out.File("N3.xml")));
   }
+}
+
+// A batch export writes over what is in a document's place: a longer file
+// is cut to the document, a file with another hard link is replaced (the
+// other name keeps its bytes), a symbolic link is not followed and a FIFO
+// not opened to wait for a reader: both fail their item.
+TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
+  TempArea area, out, elsewhere;
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(2, 1)), 0);
+  ASSERT_EQ(ConvertDataItemToXMLFile(kSizeCode, "", area.c_str(), "A", out.File("expected.xml").c_str(), 0), 0);
+  const std::string expected = ReadFile(out.File("expected.xml"));
+  WriteFile(out.File("long.xml"), std::string(3 * expected.size(), 'x'));
+  WriteFile(out.File("linked.xml"), "old");
+  fs::create_hard_link(out.File("linked.xml"), elsewhere.File("other.xml"));
+  WriteFile(elsewhere.File("target.xml"), "kept");
+  fs::create_symlink(elsewhere.File("target.xml"), out.File("symlink.xml"));
+  ASSERT_EQ(mkfifo(out.File("fifo.xml").c_str(), 0600), 0);
+  std::vector<batch::Item> items;
+  for (const char* file : {"long.xml", "linked.xml", "symlink.xml", "fifo.xml", "new.xml"})
+    items.push_back({kSizeCode, "A", out.File(file)});
+  EXPECT_EQ(Codes(Export(items, area, {2, {}})), (std::vector<int>{0, 0, 1, 1, 0}));
+  for (const char* file : {"long.xml", "linked.xml", "new.xml"}) EXPECT_EQ(ReadFile(out.File(file)), expected) << file;
+  EXPECT_EQ(ReadFile(elsewhere.File("other.xml")), "old");
+  EXPECT_EQ(ReadFile(elsewhere.File("target.xml")), "kept");
+  EXPECT_TRUE(fs::is_symlink(out.File("symlink.xml")));
+  EXPECT_TRUE(fs::is_fifo(out.File("fifo.xml")));
 }
 
 // Items of one name given several times: the last one given is stored,

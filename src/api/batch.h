@@ -46,11 +46,13 @@ void ImportItems(const std::vector<Item>& items, std::string_view areaRoot, std:
                  const Options& options, const Report& report);
 
 // Exports every item into its document's file, written in place (created,
-// with the folders it needs, or replaced) once the document is complete and
-// valid: an item that fails to convert leaves an existing file as it was, a
-// file that cannot be written whole is removed. Files are not synced one by
-// one (a batch export can be run again); their folders are synced once at
-// the end.
+// with the folders it needs, or overwritten and cut to length) once the
+// document is complete and valid: an item that fails to convert leaves an
+// existing file as it was, a file that cannot be written whole is removed.
+// A file with other hard links is replaced (the other names keep their
+// bytes); a symbolic link, FIFO or device in a document's place fails that
+// item. Files are not synced one by one (a batch export can be run again);
+// their folders are synced once at the end.
 void ExportItems(const std::vector<Item>& items, std::string_view areaRoot, std::string_view areaName,
                  const Options& options, const Report& report);
 

@@ -110,6 +110,17 @@ void ReadAttributes(sqlite3_stmt* s, ItemAttributes& a) {
   a.previousModifiedUser = ColumnText(s, 7);
 }
 
+// Resets a kept statement when it goes out of use.
+struct Resetting {
+  sqlite3_stmt* stmt;
+  ~Resetting() {
+    if (stmt) {
+      sqlite3_clear_bindings(stmt);
+      sqlite3_reset(stmt);
+    }
+  }
+};
+
 }  // namespace
 
 CatalogStatus Catalog::Fail() {
@@ -296,26 +307,28 @@ CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
 
 CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withContent) {
   tLastFailureWasLock = false;
-  auto stmt = Prepare(withContent ? kGetRowSql : kGetAttributesSql);
+  // Kept prepared: a catalog kept open between reads reads many items.
+  sqlite3_stmt* stmt = KeptStatement(withContent ? kReadRow : kReadAttributes);
   if (!stmt) {
     // A catalog that was never written to has no table yet: it holds nothing.
     if (sqlite3_errcode(db_.get()) == SQLITE_ERROR && std::string(sqlite3_errmsg(db_.get())).find("no such table") == 0)
       return CatalogStatus::kNotFound;
     return Fail();
   }
-  sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  const int rc = sqlite3_step(stmt.get());
+  Resetting resetting{stmt};
+  sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(stmt);
   if (rc == SQLITE_DONE) return CatalogStatus::kNotFound;
   if (rc != SQLITE_ROW) return Fail();
-  if (!RowIsSound(stmt.get())) return Refuse(kDamagedRow);
-  ReadAttributes(stmt.get(), out.attributes);
+  if (!RowIsSound(stmt)) return Refuse(kDamagedRow);
+  ReadAttributes(stmt, out.attributes);
   if (!withContent) return CatalogStatus::kOk;
   // The bytes are read straight into the item's buffer (a column value would
   // be one more copy of the whole item). The statement stays open meanwhile,
   // so the read sees the row it found.
   sqlite3_blob* blob = nullptr;
   int blobRc =
-      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt.get(), kRowidColumn), 0, &blob);
+      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt, kRowidColumn), 0, &blob);
   if (blobRc == SQLITE_OK) {
     const int size = sqlite3_blob_bytes(blob);
     out.content.resize(static_cast<size_t>(size));
@@ -367,17 +380,6 @@ CatalogStatus Catalog::Begin() {
   }
   return CatalogStatus::kOk;
 }
-
-// Resets a kept statement when it goes out of use.
-struct Resetting {
-  sqlite3_stmt* stmt;
-  ~Resetting() {
-    if (stmt) {
-      sqlite3_clear_bindings(stmt);
-      sqlite3_reset(stmt);
-    }
-  }
-};
 
 // Inserts or replaces the row and reads it back inside the transaction.
 CatalogStatus Catalog::WriteRow(std::string_view name, std::span<const uint8_t> content, int32_t now,
