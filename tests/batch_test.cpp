@@ -120,6 +120,21 @@ TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
   EXPECT_TRUE(fs::is_fifo(out.File("fifo.xml")));
 }
 
+// A batch export reads its items in one read transaction at a time; none
+// outlives the batch (a write after it does not wait) and the next batch
+// reads what was written meanwhile.
+TEST(Batch, AnExportLeavesNoReadTransactionBehind) {
+  TempArea area, out;
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(2, 1)), 0);
+  const std::vector<batch::Item> items = {{kSizeCode, "A", out.File("A.xml")}, {kSizeCode, "A", out.File("B.xml")}};
+  EXPECT_EQ(Codes(Export(items, area, {1, {}})), (std::vector<int>{0, 0}));
+  store::SetCatalogBusyTimeout(50);
+  EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(2, 9)), 0) << LastErrorMessage();
+  store::SetCatalogBusyTimeout(15000);
+  EXPECT_EQ(Codes(Export(items, area, {1, {}})), (std::vector<int>{0, 0}));
+  EXPECT_NE(ReadFile(out.File("B.xml")).find("OrderedSize=\"9\""), std::string::npos);
+}
+
 // Items of one name given several times: the last one given is stored,
 // with the history of the ones before, however many threads convert them.
 TEST(Batch, AParallelBatchStoresTheBytesOfASerialOne) {

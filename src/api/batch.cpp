@@ -22,37 +22,56 @@
 namespace tsln2xml::batch {
 namespace {
 
+// Nothing kept on a thread between its items.
+struct NoThreadScope {};
+
 // Runs work(i) for every i below `count` on `threads` threads (on the
 // calling thread alone for one) and consume(i, result) on the calling thread
-// in the order of i. At most a few results per thread wait to be consumed,
-// so a batch holds a few items in memory, not all of them.
-template <class Result, class Work, class Consume>
+// in the order of i. A thread takes a few consecutive items at a time and
+// hands their results over together, and a thread is woken only when what
+// it waits for has come: an item of a batch costs some tens of microseconds,
+// not much more than waking a thread. At most a few results per thread wait
+// to be consumed, so a batch holds a few items in memory, not all of them.
+// A ThreadScope lives on each thread while it works.
+template <class Result, class ThreadScope = NoThreadScope, class Work, class Consume>
 void RunInOrder(size_t count, unsigned threads, Work work, Consume consume) {
   if (threads <= 1 || count <= 1) {
+    [[maybe_unused]] ThreadScope scope;
     for (size_t i = 0; i < count; ++i) consume(i, work(i));
     return;
   }
-  const size_t window = 4 * size_t{threads};
+  constexpr size_t kChunk = 8;
+  const size_t window = 4 * kChunk * size_t{threads};
   std::mutex mutex;
-  std::condition_variable changed;
+  std::condition_variable resultsCame, roomCame;
   std::vector<std::optional<Result>> results(count);
-  size_t next = 0, consumed = 0;
+  size_t next = 0, consumed = 0, awaited = count;  // awaited: the result the consumer sleeps for
+  unsigned sleepers = 0;                               // workers waiting for room
   bool stop = false;
   auto worker = [&] {
+    [[maybe_unused]] ThreadScope scope;
+    std::vector<Result> done;
     for (;;) {
-      size_t i;
+      size_t first, end;
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || next >= count || next < consumed + window; });
+        ++sleepers;
+        roomCame.wait(lock, [&] { return stop || next >= count || next < consumed + window; });
+        --sleepers;
         if (stop || next >= count) return;
-        i = next++;
+        first = next;
+        end = std::min(count, first + kChunk);
+        next = end;
       }
-      Result result = work(i);
+      done.clear();
+      for (size_t i = first; i < end; ++i) done.push_back(work(i));
+      bool wake;
       {
         std::lock_guard lock(mutex);
-        results[i] = std::move(result);
+        for (size_t i = first; i < end; ++i) results[i] = std::move(done[i - first]);
+        wake = awaited >= first && awaited < end;
       }
-      changed.notify_all();
+      if (wake) resultsCame.notify_one();
     }
   };
   std::vector<std::thread> pool;
@@ -60,28 +79,32 @@ void RunInOrder(size_t count, unsigned threads, Work work, Consume consume) {
   struct Joiner {
     std::vector<std::thread>& pool;
     std::mutex& mutex;
-    std::condition_variable& changed;
+    std::condition_variable& roomCame;
     bool& stop;
     ~Joiner() {
       {
         std::lock_guard lock(mutex);
         stop = true;
       }
-      changed.notify_all();
+      roomCame.notify_all();
       for (auto& t : pool) t.join();
     }
-  } joiner{pool, mutex, changed, stop};
-  for (unsigned t = 0; t < threads && t < count; ++t) pool.emplace_back(worker);
+  } joiner{pool, mutex, roomCame, stop};
+  for (unsigned t = 0; t < threads && t * kChunk < count; ++t) pool.emplace_back(worker);
   for (size_t i = 0; i < count; ++i) {
     Result result;
+    bool wake;
     {
       std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return results[i].has_value(); });
+      awaited = i;
+      resultsCame.wait(lock, [&] { return results[i].has_value(); });
+      awaited = count;
       result = std::move(*results[i]);
       results[i].reset();
       consumed = i + 1;
+      wake = sleepers > 0 && next < consumed + window && (consumed % kChunk == 0 || consumed == count);
     }
-    changed.notify_all();
+    if (wake) roomCame.notify_all();
     consume(i, std::move(result));
   }
 }
@@ -251,7 +274,7 @@ void ExportItems(const std::vector<Item>& items, std::string_view areaRoot, std:
   std::error_code ec;
   for (const auto& folder : folders)
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);  // a failure fails the items' writes
-  RunInOrder<Failure>(
+  RunInOrder<Failure, store::ReadBatchScope>(
       items.size(), options.threads, [&](size_t i) { return Export(items[i], areaRoot, areaName); }, report);
   // The new names (in the folders, and of the folders) reach the disk.
   std::set<std::filesystem::path> synced;

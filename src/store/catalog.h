@@ -65,6 +65,12 @@ class Catalog {
   // bytes, a time that is not a 32-bit integer, a user that is not text) is
   // refused with kError, here and in List.
   CatalogStatus Get(std::string_view name, StoredItem& out, bool withContent = true);
+  // A read transaction over several reads (BEGIN; no lock is taken before
+  // the first read) and its end; see ReadBatchScope.
+  bool BeginRead() { return db_ && !InTransaction() && Exec("BEGIN"); }
+  void EndRead() {
+    if (InTransaction()) Exec("COMMIT");
+  }
   // Every item's attributes, in name order.
   CatalogStatus List(std::vector<ItemAttributes>& out);
   // Writes an item in one transaction: a new item gets its creation time and
