@@ -59,6 +59,13 @@ constexpr const char* kGetRowSql =
     "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
     "prev_modified_user, typeof(content), rowid FROM items WHERE name = ?1";
 constexpr int kRowidColumn = 9;
+// A row read back with its content as a column, for items small enough that
+// the copy costs less than opening a blob.
+constexpr const char* kGetSmallRowSql =
+    "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
+    "prev_modified_user, typeof(content), content FROM items WHERE name = ?1";
+constexpr int kContentColumn = 9;
+constexpr size_t kSmallRow = 64 * 1024;
 constexpr const char* kListSql =
     "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
     "prev_modified_user, typeof(content) FROM items ORDER BY name COLLATE NOCASE";
@@ -142,7 +149,8 @@ sqlite3_stmt* Catalog::KeptStatement(Kept which) {
       "RELEASE item",
       "ROLLBACK TO item",
       kGetRowSql,
-      kGetAttributesSql};
+      kGetAttributesSql,
+      kGetSmallRowSql};
   SqliteStatement& kept = kept_[which];
   if (!kept) {
     sqlite3_stmt* stmt = nullptr;
@@ -441,7 +449,8 @@ CatalogStatus Catalog::CheckCommitted(std::span<const std::string_view> names) {
 // would have found anyway).
 CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content) {
   // After the commit the row's page is what counts, not its content again.
-  sqlite3_stmt* stmt = KeptStatement(content ? kReadRow : kReadAttributes);
+  const bool small = content && content->size() <= kSmallRow;
+  sqlite3_stmt* stmt = KeptStatement(!content ? kReadAttributes : small ? kReadSmallRow : kReadRow);
   if (!stmt) return Fail();
   Resetting resetting{stmt};
   sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
@@ -455,6 +464,14 @@ CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<c
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail();
   if (rc == SQLITE_DONE || !RowIsSound(stmt)) return Refuse(kDamagedRow);
   if (sqlite3_column_int64(stmt, 1) != static_cast<sqlite3_int64>(content->size())) return Refuse(kDamagedRow);
+  if (small) {
+    const void* stored = sqlite3_column_blob(stmt, kContentColumn);
+    if (!stored && sqlite3_errcode(db_.get()) == SQLITE_NOMEM) return Fail();
+    const bool same = content->empty() || (stored && sqlite3_column_bytes(stmt, kContentColumn) ==
+                                                         static_cast<int>(content->size()) &&
+                                           std::memcmp(stored, content->data(), content->size()) == 0);
+    return same ? CatalogStatus::kOk : Refuse(kDamagedRow);
+  }
   // Compared a piece at a time through the blob interface: the whole
   // content as a column value would be one more copy of the item.
   sqlite3_blob* blob = nullptr;

@@ -394,7 +394,8 @@ std::string NotADocument(const fs::directory_entry& entry, const fs::path& root)
     if (ec) return "a symbolic link to nothing";
     if (!Inside(target, root)) return "a symbolic link to a file outside the document directory";
   }
-  const fs::file_status status = fs::status(entry.path(), ec);
+  // The type the directory listing gave, unless the entry is a link.
+  const fs::file_status status = entry.status(ec);
   if (ec) return ec.message();
   if (fs::is_directory(status)) return "a directory";
   if (!fs::is_regular_file(status)) return "not a regular file";
@@ -417,7 +418,8 @@ std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type, NotAttemp
   std::vector<fs::directory_entry> entries;
   for (const auto& entry : fs::directory_iterator(folder, ec))
     if (entry.path().extension() == ".xml") entries.push_back(entry);
-  std::sort(entries.begin(), entries.end());
+  std::sort(entries.begin(), entries.end(),
+            [](const fs::directory_entry& x, const fs::directory_entry& y) { return x.path().native() < y.path().native(); });
   for (const auto& entry : entries) {
     if (const std::string why = NotADocument(entry, root); !why.empty()) {
       ++notAttempted.skipped;
