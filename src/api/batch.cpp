@@ -90,15 +90,31 @@ void RunInOrder(size_t count, unsigned threads, Work work, Consume consume) {
       for (auto& t : pool) t.join();
     }
   } joiner{pool, mutex, roomCame, stop};
-  for (unsigned t = 0; t < threads && t * kChunk < count; ++t) pool.emplace_back(worker);
+  // The calling thread is one of the `threads`: it converts too while the
+  // result it needs next is still being made.
+  for (unsigned t = 1; t < threads && t * kChunk < count; ++t) pool.emplace_back(worker);
+  [[maybe_unused]] ThreadScope scope;
+  std::vector<Result> own;
   for (size_t i = 0; i < count; ++i) {
     Result result;
     bool wake;
     {
       std::unique_lock lock(mutex);
-      awaited = i;
-      resultsCame.wait(lock, [&] { return results[i].has_value(); });
-      awaited = count;
+      while (!results[i].has_value()) {
+        if (next < count && next < consumed + window) {
+          const size_t first = next, end = std::min(count, first + kChunk);
+          next = end;
+          lock.unlock();
+          own.clear();
+          for (size_t k = first; k < end; ++k) own.push_back(work(k));
+          lock.lock();
+          for (size_t k = first; k < end; ++k) results[k] = std::move(own[k - first]);
+          continue;
+        }
+        awaited = i;
+        resultsCame.wait(lock);
+        awaited = count;
+      }
       result = std::move(*results[i]);
       results[i].reset();
       consumed = i + 1;
