@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
@@ -223,9 +224,13 @@ class Importer {
 // other names keep their bytes; a symbolic link is not followed, and a FIFO
 // or device is not written. A file that could not be written whole is
 // removed. "" or why it failed.
-std::string WriteDocument(const std::string& path, std::string_view text) {
-  constexpr int kFlags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-  int fd = ::open(path.c_str(), kFlags, 0666);
+std::string WriteDocument(const std::string& path, std::string_view text, bool& created) {
+  constexpr int kFlags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  int fd = ::open(path.c_str(), kFlags);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+    created = fd >= 0;
+  }
   if (fd < 0) return std::strerror(errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -235,8 +240,9 @@ std::string WriteDocument(const std::string& path, std::string_view text) {
   if (st.st_nlink > 1) {
     ::close(fd);
     if (::unlink(path.c_str()) != 0) return std::strerror(errno);
-    fd = ::open(path.c_str(), kFlags | O_EXCL, 0666);
+    fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
     if (fd < 0) return std::strerror(errno);
+    created = true;
     st.st_size = 0;
   }
   auto failed = [&](const std::string& why) {
@@ -260,14 +266,16 @@ std::string WriteDocument(const std::string& path, std::string_view text) {
   return {};
 }
 
-Failure Export(const Item& item, std::string_view areaRoot, std::string_view areaName) {
+Failure Export(const Item& item, std::string_view areaRoot, std::string_view areaName, std::atomic<bool>& created) {
   std::string text;
   Failure failure = CaptureFailure([&] {
     auto reader = CreateReader(item.type, areaRoot, areaName, item.name);
     text = reader->ToText();
   });
   if (failure.code != 0) return failure;
-  const std::string why = WriteDocument(platform::HostPath(item.document), text);
+  bool newFile = false;
+  const std::string why = WriteDocument(platform::HostPath(item.document), text, newFile);
+  if (newFile) created = true;
   if (!why.empty()) return {kContentUnusable, 0, "Could not write " + item.document + ": " + why};
   return {};
 }
@@ -288,11 +296,15 @@ void ExportItems(const std::vector<Item>& items, std::string_view areaRoot, std:
   std::set<std::filesystem::path> folders;
   for (const Item& item : items) folders.insert(std::filesystem::path(platform::HostPath(item.document)).parent_path());
   std::error_code ec;
-  for (const auto& folder : folders)
-    if (!folder.empty()) std::filesystem::create_directories(folder, ec);  // a failure fails the items' writes
+  std::atomic<bool> created = false;
+  for (const auto& folder : folders)  // a failure fails the items' writes
+    if (!folder.empty() && std::filesystem::create_directories(folder, ec)) created = true;
   RunInOrder<Failure, store::ReadBatchScope>(
-      items.size(), options.threads, [&](size_t i) { return Export(items[i], areaRoot, areaName); }, report);
-  // The new names (in the folders, and of the folders) reach the disk.
+      items.size(), options.threads, [&](size_t i) { return Export(items[i], areaRoot, areaName, created); },
+      report);
+  // The new names (in the folders, and of the folders) reach the disk; a
+  // batch that only wrote over files changed no folder.
+  if (!created) return;
   std::set<std::filesystem::path> synced;
   for (const auto& folder : folders) {
     for (const auto& dir : {folder, folder.parent_path()}) {
