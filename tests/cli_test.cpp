@@ -139,6 +139,31 @@ TEST(CliBatch, AFailedDocumentInTheMiddleOnThreads) {
   }
 }
 
+// docs/batches.md's worked example: its commands, and the output it shows.
+TEST(CliBatch, TheWorkedExampleOfTheBatchPage) {
+  const std::string page = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/batches.md");
+  const std::string command = "$ tsln2xml import --all area -d docs -j 2 2>/dev/null\n";
+  const size_t start = page.find(command);
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = page.find("```", start);
+  ASSERT_NE(end, std::string::npos);
+  const std::string expected = page.substr(start + command.size(), end - start - command.size());
+  TempArea dir;
+  fs::create_directories(dir.File("docs/SizeCode"));
+  fs::create_directories(dir.File("area"));
+  for (const char* name : {"A", "B", "D", "E"}) WriteFile(dir.File("docs/SizeCode/") + name + ".xml", ReadFile(kExamples + "MISSES.xml"));
+  WriteFile(dir.File("docs/SizeCode/C.xml"), "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"C\" Bad=\"1\"/>\n");
+  std::string out;
+  EXPECT_EQ(RunCommand("(cd " + Quote(dir.path()) + " && " + TSLN2XML_CLI_PATH +
+                           " import --all area -d docs -j 2 2>/dev/null)",
+                       &out),
+            2);
+  EXPECT_EQ(out, expected);
+  std::string list;
+  ASSERT_EQ(RunTool("list " + Quote(dir.File("area")), &list), 0);
+  EXPECT_TRUE(Contains(list, "4 items\n")) << list;
+}
+
 // What a document directory holds besides documents: links to nothing or
 // out of it, FIFOs, folders named *.xml and folders of no type are skipped
 // with the reason; a file name that names no item (not UTF-8, a NUL, a
