@@ -26,14 +26,22 @@ namespace {
 // Nothing kept on a thread between its items.
 struct NoThreadScope {};
 
-// Runs work(i) for every i below `count` on `threads` threads (on the
-// calling thread alone for one) and consume(i, result) on the calling thread
-// in the order of i. A thread takes a few consecutive items at a time and
-// hands their results over together, and a thread is woken only when what
-// it waits for has come: an item of a batch costs some tens of microseconds,
-// not much more than waking a thread. At most a few results per thread wait
-// to be consumed, so a batch holds a few items in memory, not all of them.
-// A ThreadScope lives on each thread while it works.
+// The memory a result holds while it waits to be consumed.
+size_t HeldBytes(const Failure& f) { return f.message.size(); }
+
+// Results that wait to be consumed hold at most about this much (beyond the
+// one the consumer needs next): a batch of large items must not hold dozens
+// of them.
+constexpr size_t kMaxHeldBytes = size_t{64} << 20;
+
+// Runs work(i) for every i below `count` on `threads` threads (the calling
+// thread is one of them) and consume(i, result) on the calling thread in the
+// order of i. A thread takes a few consecutive items at a time and is woken
+// only when what it waits for has come: an item of a batch costs some tens
+// of microseconds, not much more than waking a thread. At most a few items
+// per thread, and kMaxHeldBytes of results, wait to be consumed, so a batch
+// holds a few items in memory, not all of them. A ThreadScope lives on each
+// thread while it works.
 template <class Result, class ThreadScope = NoThreadScope, class Work, class Consume>
 void RunInOrder(size_t count, unsigned threads, Work work, Consume consume) {
   if (threads <= 1 || count <= 1) {
@@ -47,36 +55,39 @@ void RunInOrder(size_t count, unsigned threads, Work work, Consume consume) {
   std::condition_variable resultsCame, roomCame;
   std::vector<std::optional<Result>> results(count);
   size_t next = 0, consumed = 0, awaited = count;  // awaited: the result the consumer sleeps for
-  unsigned sleepers = 0;                               // workers waiting for room
+  size_t held = 0;                                 // bytes of the results waiting
+  unsigned sleepers = 0;                           // workers waiting for room
   bool stop = false;
-  auto worker = [&] {
-    [[maybe_unused]] ThreadScope scope;
-    std::vector<Result> done;
-    for (;;) {
-      size_t first, end;
-      {
-        std::unique_lock lock(mutex);
-        ++sleepers;
-        roomCame.wait(lock, [&] { return stop || next >= count || next < consumed + window; });
-        --sleepers;
-        if (stop || next >= count) return;
-        first = next;
-        end = std::min(count, first + kChunk);
-        next = end;
-      }
-      done.clear();
-      for (size_t i = first; i < end; ++i) done.push_back(work(i));
-      bool wake;
-      {
-        std::lock_guard lock(mutex);
-        for (size_t i = first; i < end; ++i) results[i] = std::move(done[i - first]);
-        wake = awaited >= first && awaited < end;
-      }
-      if (wake) resultsCame.notify_one();
+  // Whether a thread may take the next chunk (under the lock). The chunk
+  // that holds the next result to consume is always taken.
+  auto room = [&] { return next < count && next < consumed + window && (held < kMaxHeldBytes || next == consumed); };
+  // Takes the next chunk [first, end) and runs it, handing each result over
+  // as it comes (with the lock held on entry and exit).
+  auto runChunk = [&](std::unique_lock<std::mutex>& lock) {
+    const size_t first = next, end = std::min(count, first + kChunk);
+    next = end;
+    for (size_t i = first; i < end; ++i) {
+      lock.unlock();
+      Result result = work(i);
+      const size_t bytes = HeldBytes(result);
+      lock.lock();
+      results[i] = std::move(result);
+      held += bytes;
+      if (awaited == i) resultsCame.notify_one();
     }
   };
-  std::vector<std::thread> pool;
-  // Stops and joins the workers however the consumer leaves.
+  auto worker = [&] {
+    [[maybe_unused]] ThreadScope scope;
+    std::unique_lock lock(mutex);
+    for (;;) {
+      ++sleepers;
+      roomCame.wait(lock, [&] { return stop || next >= count || room(); });
+      --sleepers;
+      if (stop || next >= count) return;
+      runChunk(lock);
+    }
+  };
+  std::vector<std::thread> pool;  // Stops and joins the workers however the consumer leaves.
   struct Joiner {
     std::vector<std::thread>& pool;
     std::mutex& mutex;
@@ -95,21 +106,14 @@ void RunInOrder(size_t count, unsigned threads, Work work, Consume consume) {
   // result it needs next is still being made.
   for (unsigned t = 1; t < threads && t * kChunk < count; ++t) pool.emplace_back(worker);
   [[maybe_unused]] ThreadScope scope;
-  std::vector<Result> own;
   for (size_t i = 0; i < count; ++i) {
     Result result;
     bool wake;
     {
       std::unique_lock lock(mutex);
       while (!results[i].has_value()) {
-        if (next < count && next < consumed + window) {
-          const size_t first = next, end = std::min(count, first + kChunk);
-          next = end;
-          lock.unlock();
-          own.clear();
-          for (size_t k = first; k < end; ++k) own.push_back(work(k));
-          lock.lock();
-          for (size_t k = first; k < end; ++k) results[k] = std::move(own[k - first]);
+        if (room()) {
+          runChunk(lock);
           continue;
         }
         awaited = i;
@@ -118,8 +122,9 @@ void RunInOrder(size_t count, unsigned threads, Work work, Consume consume) {
       }
       result = std::move(*results[i]);
       results[i].reset();
+      held -= std::min(held, HeldBytes(result));
       consumed = i + 1;
-      wake = sleepers > 0 && next < consumed + window && (consumed % kChunk == 0 || consumed == count);
+      wake = sleepers > 0 && room();
     }
     if (wake) roomCame.notify_all();
     consume(i, std::move(result));
@@ -133,6 +138,8 @@ struct Converted {
   std::string itemName;
   std::vector<uint8_t> bytes;
 };
+
+size_t HeldBytes(const Converted& c) { return c.bytes.capacity() + c.failure.message.size(); }
 
 Converted Convert(const Item& item, std::string_view areaRoot, std::string_view areaName) {
   Converted out;
