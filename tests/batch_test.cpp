@@ -271,6 +271,56 @@ TEST(BatchFaults, EveryFailureOfABatchImportFailsItsItemsAndLosesNothing) {
   EXPECT_GT(stored, 0);
 }
 
+// A batch export with its Nth read, write, sync, lock or truncate of the
+// catalog failing (once, or from then on): an item reported exported has
+// its whole document, one reported failed (code 5) no file.
+TEST(BatchFaults, EveryFailureOfABatchExportFailsItsItemsAndWritesNothingForThem) {
+  constexpr int kItems = 6;
+  const Versions versions(kItems);
+  TempArea area, expected;
+  std::vector<batch::Item> items;
+  for (int i = 0; i < kItems; ++i) {
+    const std::string name = versions.items[0][i].name;
+    ASSERT_EQ(ConvertXMLFileToDataItem(kSizeCode, versions.items[0][i].document.c_str(), 0, "", area.c_str(),
+                                       name.c_str()),
+              0);
+    items.push_back({kSizeCode, name, ""});
+    ASSERT_EQ(ConvertDataItemToXMLFile(kSizeCode, "", area.c_str(), name.c_str(),
+                                       expected.File(name + ".xml").c_str(), 0),
+              0);
+  }
+  int failed = 0;
+  for (const FaultOp kind : kFaultOps) {
+    for (const bool persistent : {false, true}) {
+      SCOPED_TRACE(std::string(FaultOpName(kind)) + (persistent ? " from the Nth on" : " once"));
+      FaultVfs vfs;
+      bool fired = true;
+      for (int n = 1; fired; ++n) {
+        ASSERT_LT(n, 1000);
+        SCOPED_TRACE("N = " + std::to_string(n));
+        TempArea out;
+        for (auto& item : items) item.document = out.File(item.name + ".xml");
+        vfs.Arm(kind, n, persistent);
+        const std::vector<int> codes = Codes(Export(items, area, {1, {}}));  // the fault layer counts on one thread
+        fired = vfs.Fired();
+        vfs.Disarm();
+        ASSERT_EQ(codes.size(), size_t{kItems});
+        for (int i = 0; i < kItems; ++i) {
+          if (codes[i] == 0) {
+            EXPECT_EQ(ReadFile(items[i].document), ReadFile(expected.File(items[i].name + ".xml"))) << i;
+          } else {
+            ++failed;
+            EXPECT_EQ(codes[i], 5) << i;
+            EXPECT_FALSE(fs::exists(items[i].document)) << i;
+          }
+        }
+        if (::testing::Test::HasFailure()) return;
+      }
+    }
+  }
+  EXPECT_GT(failed, 0);
+}
+
 // A batch import killed at any write or sync leaves a catalog that readers
 // open at once (rolling back what the killed one left), holding whole items:
 // the items of the transactions committed before the kill (a first part of
