@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <optional>
+#include <regex>
 #include <sstream>
 
 #include "support/catalog_fixture.h"
@@ -236,6 +240,8 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
       {"import --all " + Quote(area.path()) + " -d " + Quote(area.File("nodocs")), 1, "nodocs does not exist"},
       {"export --all Marker " + Quote(area.path()) + " -d " + Quote(area.File("d")), 7, "tsln2xml marker AREA NAME"},
       {"export Marker " + Quote(area.path()) + " M", 7, "tsln2xml marker AREA NAME"},
+      {"import Piece " + Quote(area.path()) + " A " + Quote(area.File("bad.xml")), 7,
+       "Unimplemented data type\nPiece items are export-only; store their bytes with: tsln2xml raw put Piece"},
       {"raw get 24 " + Quote(area.path()) + " NONE -", 5, "Could not open file"},
       // Batches: several items need a directory, and a whole area takes no item names.
       {"export 24 AREA A B", 64, "several items with -d DIR"},
@@ -263,6 +269,42 @@ TEST(Cli, FailedExportKeepsTheFile) {
   EXPECT_EQ(RunTool("export sizecode " + Quote(area.path()) + " MISSES -o " + Quote(doc)), 0);
   EXPECT_EQ(ReadFile(doc).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SizeCode", 0), 0u) << ReadFile(doc);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(area.path()), {}), 2);  // the catalog and out.xml
+}
+
+// A document written anew gets the mode the umask gives a new file; one
+// written over an existing file keeps that file's mode.
+TEST(Cli, WrittenDocumentsGetTheUmasksModeOrKeepTheirs) {
+  TempArea area;
+  area.PutItem(24, "MISSES", {0, 0});
+  const std::string one = area.File("one.xml"), docs = area.File("docs");
+  const std::string inDocs = docs + "/SizeCode/MISSES.xml";
+  const struct {
+    mode_t umask;
+    std::optional<fs::perms> before;
+    fs::perms after;
+  } cases[] = {
+      {022, std::nullopt, fs::perms(0644)},
+      {027, std::nullopt, fs::perms(0640)},
+      {022, fs::perms(0600), fs::perms(0600)},
+      {077, fs::perms(0664), fs::perms(0664)},
+  };
+  for (const auto& c : cases) {
+    for (const std::string& file : {one, inDocs}) {
+      fs::remove(file);
+      if (!c.before) continue;
+      fs::create_directories(fs::path(file).parent_path());
+      WriteFile(file, "old");
+      fs::permissions(file, *c.before);
+    }
+    const mode_t saved = umask(c.umask);
+    const int toFile = RunTool("export 24 " + Quote(area.path()) + " MISSES -o " + Quote(one));
+    const int toDir = RunTool("export 24 " + Quote(area.path()) + " MISSES -d " + Quote(docs));
+    umask(saved);
+    ASSERT_EQ(toFile, 0);
+    ASSERT_EQ(toDir, 0);
+    for (const std::string& file : {one, inDocs})
+      EXPECT_EQ(fs::status(file).permissions(), c.after) << file << " under umask " << std::oct << c.umask;
+  }
 }
 
 // Names and paths outside ASCII: an item named on the command line is the
@@ -298,6 +340,14 @@ TEST(Cli, TypesListsTheTable) {
   EXPECT_EQ(line.rfind("24 ", 0), 0u) << line;
   EXPECT_NE(line.find("sizpt.ctl"), std::string::npos) << line;
   EXPECT_EQ(out.find("\n10 "), std::string::npos);  // no row for a code without a type
+}
+
+// --version prints the version on standard output and succeeds, as a script
+// checking which release it runs expects.
+TEST(Cli, VersionPrintsTheVersion) {
+  std::string out;
+  ASSERT_EQ(RunTool("--version", &out), 0) << out;
+  EXPECT_TRUE(std::regex_match(out, std::regex("tsln2xml [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << out;
 }
 
 // Every command that `help` lists has an example, and the manual page made

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "platform/code_page.h"
 #include "platform/number_text.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "support/test_support.h"
 
 namespace tsln2xml::test {
@@ -154,6 +158,38 @@ TEST(Paths, StoragePathsAndTheirHostDirectories) {
   EXPECT_EQ(TranslateStoragePath("c:\\data\\storage"), "/srv/c/data/storage");
   EXPECT_EQ(TranslateStoragePath("C:"), "/srv/c");
   EXPECT_EQ(TranslateStoragePath("relative\\area"), "relative/area");
+}
+
+// A file written whole: new, it gets the umask's mode; replacing one, it keeps
+// that file's mode; a failure leaves the target as it was and nothing beside.
+TEST(ReplaceFile, ModesAndFailures) {
+  namespace fs = std::filesystem;
+  TempArea area;
+  const std::string file = area.File("picture.svg");
+  const struct {
+    mode_t umask;
+    int before;  // the existing file's mode, -1 for none
+    int after;
+  } cases[] = {{022, -1, 0644}, {077, -1, 0600}, {022, 0600, 0600}, {077, 0640, 0640}, {0, 0444, 0444}};
+  for (const auto& c : cases) {
+    fs::remove(file);
+    if (c.before >= 0) {
+      WriteFile(file, "old");
+      fs::permissions(file, fs::perms(c.before));
+    }
+    const mode_t saved = umask(c.umask);
+    const int error = ReplaceFile(file, "new");
+    umask(saved);
+    ASSERT_EQ(error, 0);
+    EXPECT_EQ(ReadFile(file), "new");
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(c.after)) << std::oct << c.umask << " " << c.before;
+  }
+  fs::create_directory(area.File("taken"));
+  EXPECT_EQ(ReplaceFile(area.File("taken"), "new"), EISDIR);
+  EXPECT_EQ(ReplaceFile(area.File("no/dir.svg"), "new"), ENOENT);
+  EXPECT_TRUE(fs::is_directory(area.File("taken")));
+  for (const auto& entry : fs::directory_iterator(area.path()))
+    EXPECT_NE(entry.path().extension(), ".part") << entry.path();
 }
 
 }  // namespace

@@ -6,8 +6,12 @@
 // The drawing keeps the marker's own coordinates: x runs across the fabric
 // from 0 to its width, y along it from 0 to its length, and y grows upwards.
 // One viewBox and one flip (a group with scale(1,-1)) map them onto the
-// picture. Every layer is a group of its own (page, fabric, outline,
+// picture; a marker longer than it is wide is shown turned a quarter
+// clockwise instead (a group with matrix(0,1,1,0,0,0)), its length running
+// to the right. Every layer is a group of its own (page, fabric, outline,
 // internal, notches, names, scale, title) so that an editor can switch them.
+// A piece's label, its name over its size, is sized to fit the piece's
+// bounding box.
 // Shapes carry the meaning; text is decoration and the picture is right
 // whatever fonts are installed.
 //
@@ -49,7 +53,9 @@ struct Picture {
 class MarkerPicture : public ElementSink {
  public:
   // `itemName` titles the picture when the marker holds no name of its own.
-  explicit MarkerPicture(std::string itemName) : name_(std::move(itemName)) {}
+  // The scale bar names `unit`.
+  explicit MarkerPicture(std::string itemName, std::string unit = "units")
+      : name_(std::move(itemName)), unit_(std::move(unit)) {}
   void Append(MarkerElement element) override;
   Picture Draw() const;
 
@@ -59,6 +65,7 @@ class MarkerPicture : public ElementSink {
   };
   struct Piece {
     std::string name;
+    std::string size;  // the base size's value
     std::vector<Point> outline;
     std::vector<std::vector<Point>> lines;
   };
@@ -68,7 +75,7 @@ class MarkerPicture : public ElementSink {
   };
 
  private:
-  std::string name_;
+  std::string name_, unit_;
   double width_ = 0, length_ = 0;
   std::vector<Piece> pieces_;
   std::vector<Placement> placements_;
@@ -80,8 +87,9 @@ class MarkerPicture : public ElementSink {
 // no partial file and an existing file as it was. Failures throw
 // Tsln2XmlException with code 5: "Error opening marker" (secondary: the
 // open status), "could not write output file" (secondary: errno).
-// Returns the number of coordinates left out of the picture.
+// Returns the number of coordinates left out of the picture. The scale bar
+// names `unit`.
 size_t RenderMarker(std::string_view areaRoot, std::string_view areaName, std::string_view markerName,
-                    const std::string& svgFileName);
+                    const std::string& svgFileName, std::string_view unit = "units");
 
 }  // namespace tsln2xml::marker

@@ -6,10 +6,41 @@
 
 namespace tsln2xml::platform {
 
-// Writes `bytes` to a new file beside `hostPath` (a name of our own, made
-// exclusively, its mode following the umask) and renames it over `hostPath`
-// once everything is written. Returns 0, or the errno of the failure; a
-// failure removes the file beside and leaves `hostPath` as it was.
+// A file beside `hostPath` that is renamed over it once it is complete. It is
+// made exclusively under a name of our own (".NAME.PID-N.part") and readable
+// by its owner only while it is written; Commit gives it the mode the file it
+// replaces has, or, when there is none, the mode the umask gives a new file,
+// and renames it into place. A file beside that is not committed is removed.
+class FileBeside {
+ public:
+  explicit FileBeside(const std::string& hostPath);
+  ~FileBeside();
+  FileBeside(const FileBeside&) = delete;
+  FileBeside& operator=(const FileBeside&) = delete;
+
+  // 0, or the errno of making the file beside.
+  int Error() const { return error_; }
+  const std::string& Path() const { return temp_; }
+  // The open descriptor (-1 after a failure or Close), for writing.
+  int Descriptor() const { return fd_; }
+  // Closes the descriptor, for a writer that opens the file by its path; 0 or
+  // the errno of closing.
+  int Close();
+  // Closes, sets the mode, renames over the target: 0 or the errno of the
+  // failure, after which the file beside is gone and the target as it was.
+  int Commit();
+
+ private:
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+  int error_ = 0;
+  unsigned newFileMode_ = 0;  // what the umask made of 0666
+  bool committed_ = false;
+};
+
+// Writes `bytes` to a FileBeside `hostPath` and commits it. Returns 0, or the
+// errno of the failure; a failure leaves `hostPath` as it was.
 int ReplaceFile(const std::string& hostPath, std::string_view bytes);
 
 }  // namespace tsln2xml::platform

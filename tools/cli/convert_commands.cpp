@@ -32,6 +32,7 @@
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "xml/document.h"
 #include "store/item_lookup.h"
 #include "store/item_store.h"
@@ -269,6 +270,14 @@ bool BatchTypes(const std::vector<std::string>& args, bool all, std::vector<int1
   return true;
 }
 
+// A type with an export but no import (pieces) comes into an area as bytes.
+int HintForUnimportedType(int rc, int16_t type) {
+  if (rc == kUnimplementedType && !HasWriter(type) && HasReader(type))
+    std::cerr << DataTypeName(type) << " items are export-only; store their bytes with: tsln2xml raw put "
+              << DataTypeName(type) << " AREA NAME FILE" << std::endl;
+  return rc;
+}
+
 // Exports into a file beside `target` that replaces it only on success: a
 // failed export leaves an existing document as it was and no partial one.
 // The library has already written its message on the error stream.
@@ -282,25 +291,16 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
     if (ownFailure) *ownFailure = message;
     return 1;
   };
-  std::error_code ec;
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return fileFailure(std::strerror(errno));
-  close(fd);
-  const int rc = ExportItemToFile(type, area.root.c_str(), area.name.c_str(), item.c_str(), ToCodePage(temp).c_str(),
-                                  !lastOfRun);
+  platform::FileBeside beside(target.string());
+  if (beside.Error() != 0) return fileFailure(std::strerror(beside.Error()));
+  beside.Close();
+  const int rc = ExportItemToFile(type, area.root.c_str(), area.name.c_str(), item.c_str(),
+                                  ToCodePage(beside.Path()).c_str(), !lastOfRun);
   if (rc != 0) {
-    fs::remove(temp, ec);
     if (rc == kUnimplementedType) HintForUnexportedType(type);
     return rc;
   }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    const std::string why = ec.message();
-    fs::remove(temp, ec);
-    return fileFailure(why);
-  }
+  if (const int error = beside.Commit()) return fileFailure(std::strerror(error));
   return 0;
 }
 
@@ -460,8 +460,8 @@ int RunImport(const ConvertArgs& a) {
     if (a.args.size() != 4) return Usage("import: give TYPE AREA ITEM FILE, or several items with -d DIR");
     auto type = ParseTypeArgument(a.args[0]);
     if (!type) return kUsageError;
-    return ExplainItemFailure(ImportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.args[3]), *type, a.args[1],
-                              a.args[2]);
+    return ExplainItemFailure(HintForUnimportedType(ImportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.args[3]), *type),
+                              *type, a.args[1], a.args[2]);
   }
   if (a.dir.empty()) return Usage("import --all: give the document directory with -d DIR");
   std::vector<int16_t> types;

@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
       "TYPE is a data type name or code (tsln2xml types); AREA is the storage area's directory."};
   app.name("tsln2xml");
   app.require_subcommand(1);
+  app.set_version_flag("--version", "tsln2xml " TSLN2XML_VERSION);
   Outcome outcome;
   RegisterConvertCommands(app, outcome);
   RegisterRawCommands(app, outcome);
@@ -108,6 +109,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);

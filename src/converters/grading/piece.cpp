@@ -237,7 +237,11 @@ void AlignPiece(PIECE& piece) {
 PieceReader::PieceReader(std::string_view areaRoot, std::string_view areaName, std::string_view itemName)
     : RuleTableBaseReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
+PieceReader::PieceReader(std::string_view itemName, const PIECE& piece)
+    : RuleTableBaseReader("", "", itemName, *FindItemFileEntry(kDataType)), given_(piece) {}
+
 std::shared_ptr<PIECE> PieceReader::ObtainPiece() {
+  if (given_) return std::shared_ptr<PIECE>(new PIECE(*given_), grading::PieceDeleter());
   std::unique_ptr<grading::GradePieceManager, ManagerCloser> manager(grading::OpenGradePieceManager(1));
   store::ItemControlEntry entry;
   int32_t result = store::LookupItem(ControlPath(), ItemName(), &entry);
@@ -300,6 +304,11 @@ void PieceReader::Convert() {
       Internal1Attributes(record, *internal.internal1);
     }
   }
+}
+
+std::u16string PieceDocument(const PIECE& piece, std::string_view itemName) {
+  PieceReader reader(itemName, piece);
+  return reader.ToString();
 }
 
 }  // namespace tsln2xml

@@ -4,6 +4,8 @@
 // aligned, and written as a "Piece" document with the shared grading data.
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "converters/grading/rule_table_base.h"
 #include "store/grading_library.h"
@@ -13,6 +15,9 @@ namespace tsln2xml {
 class PieceReader : public RuleTableBaseReader {
  public:
   PieceReader(std::string_view areaRoot, std::string_view areaName, std::string_view itemName);
+  // A reader of `piece` as given rather than as the grading library
+  // delivers it from a storage area.
+  PieceReader(std::string_view itemName, const grading::PIECE& piece);
   // The grading library opens and releases the piece itself.
   void Open() override {}
   void Close() override {}
@@ -23,7 +28,13 @@ class PieceReader : public RuleTableBaseReader {
 
  private:
   std::shared_ptr<grading::PIECE> ObtainPiece();
+  std::optional<grading::PIECE> given_;
 };
+
+// The document the export writes for `piece` under the name `itemName`,
+// built and validated by the export's own steps; fails as that export
+// would. What `raw put` checks a piece with before it stores it.
+std::u16string PieceDocument(const grading::PIECE& piece, std::string_view itemName);
 
 const xml::EnumNameTable<uint8_t>& PieceTypeNames();
 const xml::EnumNameTable<uint8_t>& RuleSourceTypeNames();
