@@ -96,8 +96,8 @@ TEST(Batch, AFailedItemInTheMiddleFailsAloneSeriallyAndOnThreads) {
 
 // A batch export writes over what is in a document's place: a longer file
 // is cut to the document, a file with another hard link is replaced (the
-// other name keeps its bytes), a symbolic link is not followed and a FIFO
-// not opened to wait for a reader: both fail their item.
+// other name keeps its bytes); both keep their modes. A symbolic link is not
+// followed and a FIFO not opened to wait for a reader: both fail their item.
 TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
   TempArea area, out, elsewhere;
   ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(2, 1)), 0);
@@ -105,6 +105,8 @@ TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
   const std::string expected = ReadFile(out.File("expected.xml"));
   WriteFile(out.File("long.xml"), std::string(3 * expected.size(), 'x'));
   WriteFile(out.File("linked.xml"), "old");
+  fs::permissions(out.File("linked.xml"), fs::perms(0640));
+  fs::permissions(out.File("long.xml"), fs::perms(0604));
   fs::create_hard_link(out.File("linked.xml"), elsewhere.File("other.xml"));
   WriteFile(elsewhere.File("target.xml"), "kept");
   fs::create_symlink(elsewhere.File("target.xml"), out.File("symlink.xml"));
@@ -115,6 +117,9 @@ TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
   EXPECT_EQ(Codes(Export(items, area, {2, {}})), (std::vector<int>{0, 0, 1, 1, 0}));
   for (const char* file : {"long.xml", "linked.xml", "new.xml"}) EXPECT_EQ(ReadFile(out.File(file)), expected) << file;
   EXPECT_EQ(ReadFile(elsewhere.File("other.xml")), "old");
+  // A file written over or replaced keeps its mode.
+  EXPECT_EQ(fs::status(out.File("linked.xml")).permissions(), fs::perms(0640));
+  EXPECT_EQ(fs::status(out.File("long.xml")).permissions(), fs::perms(0604));
   EXPECT_EQ(ReadFile(elsewhere.File("target.xml")), "kept");
   EXPECT_TRUE(fs::is_symlink(out.File("symlink.xml")));
   EXPECT_TRUE(fs::is_fifo(out.File("fifo.xml")));

@@ -247,9 +247,10 @@ std::string WriteDocument(const std::string& path, std::string_view text, bool& 
   if (st.st_nlink > 1) {
     ::close(fd);
     if (::unlink(path.c_str()) != 0) return std::strerror(errno);
-    fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+    fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0600);
     if (fd < 0) return std::strerror(errno);
     created = true;
+    (void)::fchmod(fd, st.st_mode & 07777);  // the replaced file's mode, as a file written over keeps its own
     st.st_size = 0;
   }
   auto failed = [&](const std::string& why) {
