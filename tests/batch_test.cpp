@@ -31,6 +31,13 @@ std::string SizeCodes(int entries, int ordered) {
   return xml + "</SizeCode>";
 }
 
+batch::Options On(unsigned threads, store::BatchLimits limits = {}) {
+  batch::Options options;
+  options.threads = threads;
+  options.limits = limits;
+  return options;
+}
+
 struct Outcome {
   size_t index;
   int code;
@@ -79,14 +86,14 @@ TEST(Batch, AFailedItemInTheMiddleFailsAloneSeriallyAndOnThreads) {
   for (const unsigned threads : {1u, 2u}) {
     SCOPED_TRACE(std::to_string(threads) + " threads");
     TempArea area, out;
-    EXPECT_EQ(Codes(Import(items, area, {threads, {}})), (std::vector<int>{0, 0, 2, 0, 0}));
+    EXPECT_EQ(Codes(Import(items, area, On(threads))), (std::vector<int>{0, 0, 2, 0, 0}));
     EXPECT_FALSE(area.GetItem(kSizeCode, "N2"));
     for (const char* name : {"N0", "N1", "N3", "N4"}) EXPECT_TRUE(area.GetItem(kSizeCode, name)) << name;
 
     // Exported back: the item that is not there fails alone and leaves no file.
     std::vector<batch::Item> exports = items;
     for (auto& item : exports) item.document = out.File("SizeCode/" + item.name + ".xml");
-    EXPECT_EQ(Codes(Export(exports, area, {threads, {}})), (std::vector<int>{0, 0, 5, 0, 0}));
+    EXPECT_EQ(Codes(Export(exports, area, On(threads))), (std::vector<int>{0, 0, 5, 0, 0}));
     EXPECT_FALSE(fs::exists(exports[2].document));
     // The bytes of a single export to a file.
     ASSERT_EQ(ConvertDataItemToXMLFile(kSizeCode, "", area.c_str(), "N3", out.File("N3.xml").c_str(), 0), 0);
@@ -114,7 +121,7 @@ TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
   std::vector<batch::Item> items;
   for (const char* file : {"long.xml", "linked.xml", "symlink.xml", "fifo.xml", "new.xml"})
     items.push_back({kSizeCode, "A", out.File(file)});
-  EXPECT_EQ(Codes(Export(items, area, {2, {}})), (std::vector<int>{0, 0, 1, 1, 0}));
+  EXPECT_EQ(Codes(Export(items, area, On(2))), (std::vector<int>{0, 0, 1, 1, 0}));
   for (const char* file : {"long.xml", "linked.xml", "new.xml"}) EXPECT_EQ(ReadFile(out.File(file)), expected) << file;
   EXPECT_EQ(ReadFile(elsewhere.File("other.xml")), "old");
   // A file written over or replaced keeps its mode.
@@ -132,11 +139,11 @@ TEST(Batch, AnExportLeavesNoReadTransactionBehind) {
   TempArea area, out;
   ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(2, 1)), 0);
   const std::vector<batch::Item> items = {{kSizeCode, "A", out.File("A.xml")}, {kSizeCode, "A", out.File("B.xml")}};
-  EXPECT_EQ(Codes(Export(items, area, {1, {}})), (std::vector<int>{0, 0}));
+  EXPECT_EQ(Codes(Export(items, area, On(1))), (std::vector<int>{0, 0}));
   store::SetCatalogBusyTimeout(50);
   EXPECT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(2, 9)), 0) << LastErrorMessage();
   store::SetCatalogBusyTimeout(15000);
-  EXPECT_EQ(Codes(Export(items, area, {1, {}})), (std::vector<int>{0, 0}));
+  EXPECT_EQ(Codes(Export(items, area, On(1))), (std::vector<int>{0, 0}));
   EXPECT_NE(ReadFile(out.File("B.xml")).find("OrderedSize=\"9\""), std::string::npos);
 }
 
@@ -150,8 +157,8 @@ TEST(Batch, AParallelBatchStoresTheBytesOfASerialOne) {
   for (size_t i = 0; i < items.size(); ++i) items[i].name = "I" + std::to_string(i % 25);
   batch::Options small;
   small.limits.bytes = 4096;  // several transactions
-  EXPECT_EQ(Codes(Import(items, serial, {1, small.limits})), std::vector<int>(items.size(), 0));
-  EXPECT_EQ(Codes(Import(items, parallel, {4, small.limits})), std::vector<int>(items.size(), 0));
+  EXPECT_EQ(Codes(Import(items, serial, On(1, small.limits))), std::vector<int>(items.size(), 0));
+  EXPECT_EQ(Codes(Import(items, parallel, On(4, small.limits))), std::vector<int>(items.size(), 0));
   for (int i = 0; i < 25; ++i) {
     const std::string name = "I" + std::to_string(i);
     ASSERT_TRUE(serial.GetItem(kSizeCode, name)) << name;
@@ -165,7 +172,7 @@ TEST(Batch, AParallelBatchStoresTheBytesOfASerialOne) {
   for (int i = 0; i < 25; ++i) exports.push_back({kSizeCode, "I" + std::to_string(i), ""});
   auto exportTo = [&](const TempArea& from, const TempArea& to, unsigned threads) {
     for (auto& item : exports) item.document = to.File(item.name + ".xml");
-    EXPECT_EQ(Codes(Export(exports, from, {threads, {}})), std::vector<int>(exports.size(), 0));
+    EXPECT_EQ(Codes(Export(exports, from, On(threads))), std::vector<int>(exports.size(), 0));
   };
   exportTo(serial, serialOut, 1);
   exportTo(parallel, parallelOut, 3);
@@ -306,7 +313,7 @@ TEST(BatchFaults, EveryFailureOfABatchExportFailsItsItemsAndWritesNothingForThem
         TempArea out;
         for (auto& item : items) item.document = out.File(item.name + ".xml");
         vfs.Arm(kind, n, persistent);
-        const std::vector<int> codes = Codes(Export(items, area, {1, {}}));  // the fault layer counts on one thread
+        const std::vector<int> codes = Codes(Export(items, area, On(1)));  // the fault layer counts on one thread
         fired = vfs.Fired();
         vfs.Disarm();
         ASSERT_EQ(codes.size(), size_t{kItems});

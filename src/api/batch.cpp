@@ -295,7 +295,10 @@ void ImportItems(const std::vector<Item>& items, std::string_view areaRoot, std:
   Importer importer(options, report);
   RunInOrder<Converted>(
       items.size(), options.threads, [&](size_t i) { return Convert(items[i], areaRoot, areaName); },
-      [&](size_t i, Converted converted) { importer.Take(i, std::move(converted)); });
+      [&](size_t i, Converted converted) {
+        importer.Take(i, std::move(converted));
+        if (options.progress) options.progress(i + 1);
+      });
   importer.Commit();
 }
 
@@ -309,7 +312,10 @@ void ExportItems(const std::vector<Item>& items, std::string_view areaRoot, std:
     if (!folder.empty() && std::filesystem::create_directories(folder, ec)) created = true;
   RunInOrder<Failure, store::ReadBatchScope>(
       items.size(), options.threads, [&](size_t i) { return Export(items[i], areaRoot, areaName, created); },
-      report);
+      [&](size_t i, const Failure& outcome) {
+        report(i, outcome);
+        if (options.progress) options.progress(i + 1);
+      });
   // The new names (in the folders, and of the folders) reach the disk; a
   // batch that only wrote over files changed no folder.
   if (!created) return;

@@ -29,6 +29,9 @@ struct Item {
 struct Options {
   unsigned threads = 1;  // conversions at once; results are reported in order all the same
   store::CatalogBatch::Limits limits;
+  // Called on the calling thread with the number of items handled so far
+  // (an import's reports wait for their commit; this does not).
+  std::function<void(size_t handled)> progress;
 };
 
 // Called once per item, in the order of the items: a code of 0 for an item

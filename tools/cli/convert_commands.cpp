@@ -177,7 +177,8 @@ void HintForUnexportedType(int16_t type) {
 }
 
 // A batch's work: batch::ImportItems or batch::ExportItems over the area.
-using BatchRun = std::function<void(const std::vector<batch::Item>&, const batch::Report&)>;
+using BatchRun =
+    std::function<void(const std::vector<batch::Item>&, const batch::Report&, const std::function<void(size_t)>&)>;
 
 // The first line of a message, for the item's status line.
 std::string FirstLine(std::string message) {
@@ -201,7 +202,8 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
               << ")" << std::endl;
   Progress progress(words.ongoing, jobs.size());
   progress.Show(0);
-  run(items, [&](size_t i, const Failure& outcome) {
+  size_t handled = 0;  // converted, reported or not
+  auto report = [&](size_t i, const Failure& outcome) {
     const Job& job = jobs[i];
     progress.Clear();
     const std::string what = std::string(DataTypeName(job.type)) + " " + platform::AnsiToUtf8(job.item);
@@ -216,7 +218,11 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
       if (outcome.code == kUnimplementedType) HintForUnexportedType(job.type);
       std::cout << "FAILED " << what << ": " << FirstLine(message) << " (code " << outcome.code << ")" << std::endl;
     }
-    progress.Show(done + failed);
+    progress.Show(handled);
+  };
+  run(items, report, [&](size_t count) {
+    handled = count;
+    progress.Show(handled);
   });
   progress.Clear();
   std::cout << done << " " << words.done << ", " << failed << " failed";
@@ -229,9 +235,10 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
   return firstFailure;
 }
 
-batch::Options BatchOptions(const ConvertArgs& a) {
+batch::Options BatchOptions(const ConvertArgs& a, const std::function<void(size_t)>& progress) {
   batch::Options options;
   options.threads = a.jobs ? a.jobs : batch::DefaultThreads();
+  options.progress = progress;
   return options;
 }
 
@@ -355,8 +362,9 @@ int RunExport(const ConvertArgs& a) {
   }
   const Area area = AreaFromDirectory(areaDir);
   return RunBatch(jobs, notAttempted, {"exported", "exporting", "->"},
-                  [&](const std::vector<batch::Item>& batchItems, const batch::Report& report) {
-                    batch::ExportItems(batchItems, area.root, area.name, BatchOptions(a), report);
+                  [&](const std::vector<batch::Item>& batchItems, const batch::Report& report,
+                      const std::function<void(size_t)>& progress) {
+                    batch::ExportItems(batchItems, area.root, area.name, BatchOptions(a, progress), report);
                   });
 }
 
@@ -499,8 +507,9 @@ int RunImport(const ConvertArgs& a) {
   if (a.all && types.size() > 1) UnknownTypeFolders(a.dir, notAttempted);
   const Area area = AreaFromDirectory(areaDir);
   return RunBatch(jobs, notAttempted, {"imported", "importing", "<-"},
-                  [&](const std::vector<batch::Item>& batchItems, const batch::Report& report) {
-                    batch::ImportItems(batchItems, area.root, area.name, BatchOptions(a), report);
+                  [&](const std::vector<batch::Item>& batchItems, const batch::Report& report,
+                      const std::function<void(size_t)>& progress) {
+                    batch::ImportItems(batchItems, area.root, area.name, BatchOptions(a, progress), report);
                   });
 }
 
