@@ -125,6 +125,82 @@ TEST(CliBatch, FailedItemsAreReportedAndTheRunGoesOn) {
   ExpectInOrder(out, {"Could not read item catalog sizpt.ctl", "0 exported, 0 failed, 1 unreadable catalog\n"});
 }
 
+// A document in the middle that is not valid fails alone, on one thread or
+// two, and the lines come in the order of the documents.
+TEST(CliBatch, AFailedDocumentInTheMiddleOnThreads) {
+  TempArea docs;
+  fs::create_directories(docs.path() + "/SizeCode");
+  for (const char* name : {"A", "B", "D", "E"})
+    WriteFile(docs.path() + "/SizeCode/" + name + ".xml", ReadFile(kExamples + "MISSES.xml"));
+  WriteFile(docs.path() + "/SizeCode/C.xml", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Bad="1"/>)");
+  for (const char* jobs : {"-j 1", "-j 2"}) {
+    TempArea area;
+    std::string out;
+    EXPECT_EQ(RunTool("import --all " + Quote(area.path()) + " -d " + Quote(docs.path()) + " " + jobs, &out), 2);
+    ExpectInOrder(out, {"imported SizeCode A", "imported SizeCode B", "FAILED SizeCode C: XML Validation Error",
+                        "imported SizeCode D", "imported SizeCode E", "4 imported, 1 failed\n"});
+    for (const char* name : {"A", "B", "D", "E"}) EXPECT_TRUE(area.GetItem(24, name)) << jobs << " " << name;
+  }
+}
+
+// docs/batches.md's worked example: its commands, and the output it shows.
+TEST(CliBatch, TheWorkedExampleOfTheBatchPage) {
+  const std::string page = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/batches.md");
+  const std::string command = "$ tsln2xml import --all area -d docs -j 2 2>/dev/null\n";
+  const size_t start = page.find(command);
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = page.find("```", start);
+  ASSERT_NE(end, std::string::npos);
+  const std::string expected = page.substr(start + command.size(), end - start - command.size());
+  TempArea dir;
+  fs::create_directories(dir.File("docs/SizeCode"));
+  fs::create_directories(dir.File("area"));
+  for (const char* name : {"A", "B", "D", "E"}) WriteFile(dir.File("docs/SizeCode/") + name + ".xml", ReadFile(kExamples + "MISSES.xml"));
+  WriteFile(dir.File("docs/SizeCode/C.xml"), "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"C\" Bad=\"1\"/>\n");
+  std::string out;
+  EXPECT_EQ(RunCommand("(cd " + Quote(dir.path()) + " && " + TSLN2XML_CLI_PATH +
+                           " import --all area -d docs -j 2 2>/dev/null)",
+                       &out),
+            2);
+  EXPECT_EQ(out, expected);
+  std::string list;
+  ASSERT_EQ(RunTool("list " + Quote(dir.File("area")), &list), 0);
+  EXPECT_TRUE(Contains(list, "4 items\n")) << list;
+}
+
+// What a document directory holds besides documents: links to nothing or
+// out of it, FIFOs, folders named *.xml and folders of no type are skipped
+// with the reason; a file name that names no item (not UTF-8, a NUL, a
+// character the code page cannot hold) fails that file instead of becoming
+// another item's name.
+TEST(CliBatch, DocumentDirectoryEntriesThatAreNotDocuments) {
+  TempArea docs, outside, area;
+  const std::string folder = docs.path() + "/SizeCode/";
+  fs::create_directories(folder + "dir.xml");
+  fs::create_directories(docs.path() + "/Sizes");
+  const std::string text = ReadFile(kExamples + "MISSES.xml");
+  for (const char* name : {"NUL.xml", "NUL%00X.xml", "bad\xff.xml", "%E6%97%A5.xml"}) WriteFile(folder + name, text);
+  WriteFile(outside.File("o.xml"), text);
+  fs::create_symlink(outside.File("o.xml"), folder + "out.xml");
+  fs::create_symlink("nowhere.xml", folder + "dangling.xml");
+  fs::create_symlink("NUL.xml", folder + "inside.xml");
+  ASSERT_EQ(RunCommand("mkfifo " + Quote(folder + "fifo.xml")), 0);
+  std::string out;
+  EXPECT_EQ(RunTool("import --all " + Quote(area.path()) + " -d " + Quote(docs.path()), &out), 5);
+  for (const std::string& line : std::vector<std::string>{
+           "skipped " + folder + "dangling.xml: a symbolic link to nothing\n", "skipped " + folder + "dir.xml: a directory\n",
+        "skipped " + folder + "fifo.xml: not a regular file\n",
+        "skipped " + folder + "out.xml: a symbolic link to a file outside the document directory\n",
+        "skipped " + docs.path() + "/Sizes: not the folder of a data type\n",
+        "FAILED SizeCode " + folder + "NUL%00X.xml: the file name gives an item name with a NUL character (code 5)\n",
+        "FAILED SizeCode " + folder + "bad\xff.xml: the file name is not UTF-8 (code 5)\n",
+        "FAILED SizeCode " + folder + "%E6%97%A5.xml: the file name gives an item name with characters that code page "
+                                     "1252 cannot hold (code 5)\n",
+        "imported SizeCode NUL <-", "imported SizeCode inside <-", "2 imported, 3 failed, 5 skipped\n"})
+    EXPECT_TRUE(Contains(out, line)) << line << " in:\n" << out;
+  EXPECT_EQ(area.GetItem(24, "NUL"), area.GetItem(24, "inside"));
+}
+
 TEST(CliBatch, ProgressOnlyOnATerminal) {
   TempArea area, docs;
   for (int i = 0; i < 25; ++i) area.PutItem(24, "ITEM" + std::to_string(i), {0, 0});

@@ -222,6 +222,13 @@ void XMLReader::ToFile(const std::string& xmlFileName) {
   SaveToFile(xmlFileName);
 }
 
+std::string XMLReader::ToText() {
+  if (std::optional<std::string> text = ConvertToText()) return std::move(*text);
+  Run();
+  Validate();
+  return Document().SerializeUtf8();
+}
+
 std::u16string XMLReader::ToString() {
   if (std::optional<std::string> text = ConvertToText()) return xml::ToStringText(std::move(*text));
   Run();
