@@ -344,6 +344,17 @@ TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
   EXPECT_EQ(ExportToString(kSizeCode, longArea, "A").code, 0);
   EXPECT_NE(ListToString(longArea).xml.find("Name=\"A\""), std::string::npos);
 
+  // The longest area whose size code catalog fits: the longer name of the
+  // marker catalog does not, but a catalog that does not exist is only an
+  // empty type, so the whole area still lists.
+  const std::string edge = nested(store::MaxCatalogPath() - std::string("/sizpt.ctl").size());
+  std::filesystem::create_directories(edge);
+  ASSERT_EQ(ImportFromString(kSizeCode, edge, "A", doc), 0) << LastErrorMessage();
+  const auto edgeList = ListToString(edge);
+  EXPECT_EQ(edgeList.code, 0) << LastErrorMessage();
+  EXPECT_NE(edgeList.xml.find("Name=\"A\""), std::string::npos);
+  std::filesystem::remove(edge + "/sizpt.ctl");
+
   const std::string existing = nested(store::MaxCatalogPath() - 5);  // its catalog's path is too long
   std::filesystem::create_directories(existing);
   for (const std::string& area : {existing, nested(6000)}) {
@@ -354,8 +365,16 @@ TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
       EXPECT_NE(LastErrorMessage().find(area), std::string::npos) << LastErrorMessage();
     };
     expectNamed(ImportFromString(kSizeCode, area, "A", doc));
-    expectNamed(ExportToString(kSizeCode, area, "A").code);
-    expectNamed(ListToString(area).code);
+    if (area == existing) {
+      // Nothing exists there to be opened: no item, an empty list.
+      EXPECT_EQ(ExportToString(kSizeCode, area, "A").code, 5);
+      const auto list = ListToString(area);
+      EXPECT_EQ(list.code, 0) << LastErrorMessage();
+      EXPECT_EQ(list.xml.find("<DataItem"), std::string::npos);
+    } else {
+      expectNamed(ExportToString(kSizeCode, area, "A").code);
+      expectNamed(ListToString(area).code);
+    }
     expectNamed(ConvertMarkerToXML("", area.c_str(), "M", base.File("m.xml").c_str(), nullptr));
   }
   std::vector<std::string> catalogs;

@@ -232,10 +232,12 @@ CatalogStatus Catalog::Refuse(const std::string& why) {
 CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
   tLastFailureWasLock = false;
   const std::string host = platform::HostPath(path);
-  if (!CatalogPathFits(host)) return out.TooLong(host);
+  // A catalog that does not exist holds nothing, whatever the length of the
+  // path it would have: its length matters only to a catalog that is opened.
   std::error_code ec;
   const auto status = std::filesystem::status(host, ec);
   if (status.type() == std::filesystem::file_type::not_found) return CatalogStatus::kMissing;
+  if (!CatalogPathFits(host)) return out.TooLong(host);
   if (status.type() != std::filesystem::file_type::regular) {
     // A directory or device under a catalog's name is not an empty catalog:
     // passing over it would hide the items a list is expected to show.

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <map>
 #include <mutex>
 
 #include "core/exception.h"
 #include "platform/code_page.h"
+#include "platform/paths.h"
 
 namespace tsln2xml::xml {
 
@@ -58,18 +60,38 @@ bool HasOtherScheme(std::string_view url) {
   return !EqualsNoCase(url.substr(0, colon), "file");
 }
 
-// What a caller's schema file includes or imports: a local file only, read
-// here rather than by libxml2's own loader, so that no other scheme is ever
-// fetched and no loader message reaches the error stream.
+// The folder of the caller's schema file that is being compiled on this
+// thread (resolved, without symbolic links, ending in "/"); empty when none
+// is.
+thread_local std::string tCallerSchemaFolder;
+
+// Whether the file at `path` (code page) is in the caller's schema folder
+// or below it, once every link and ".." is resolved.
+bool InCallerSchemaFolder(const std::string& path) {
+  if (tCallerSchemaFolder.empty()) return false;
+  std::error_code ec;
+  const std::string file = std::filesystem::canonical(platform::HostPath(path), ec).string();
+  return !ec && file.size() > tCallerSchemaFolder.size() && file.starts_with(tCallerSchemaFolder);
+}
+
+// Reads the file at `path` when it is in the caller's schema folder.
+bool ReadCallerSchemaFile(const std::string& path, std::string& bytes) {
+  return InCallerSchemaFolder(path) && ReadFileBytes(path, bytes);
+}
+
+// What a caller's schema file includes or imports: a local file in the
+// schema file's own folder or below it only, read here rather than by
+// libxml2's own loader, so that no other scheme is ever fetched, no file
+// elsewhere is read, and no loader message reaches the error stream.
 xmlParserInputPtr LocalFileInput(const char* url, xmlParserCtxtPtr ctxt) {
   if (!url || HasOtherScheme(url)) return nullptr;
   std::string path(url);
   if (path.size() > 7 && EqualsNoCase(path.substr(0, 7), "file://")) path.erase(0, 7);
   std::string bytes;
-  if (!ReadFileBytes(path, bytes)) {
+  if (!ReadCallerSchemaFile(path, bytes)) {
     // A resolved reference has characters such as spaces escaped.
     XmlCharPtr unescaped(reinterpret_cast<xmlChar*>(xmlURIUnescapeString(path.c_str(), 0, nullptr)));
-    if (!unescaped || !ReadFileBytes(C(unescaped.get()), bytes)) return nullptr;
+    if (!unescaped || !ReadCallerSchemaFile(C(unescaped.get()), bytes)) return nullptr;
   }
   if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return nullptr;
   xmlParserInputBufferPtr buffer =
@@ -529,7 +551,27 @@ bool ConformsToSchema(const Document& doc) {
   return xmlSchemaValidateDoc(vctxt.get(), doc.get()) == 0;
 }
 
-std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status) {
+namespace {
+
+// Sets the folder that a caller's schema file may include from while it
+// compiles, and clears it after.
+class CallerSchemaFolder {
+ public:
+  explicit CallerSchemaFolder(const std::string& schemaPath) {
+    std::error_code ec;
+    const auto file = std::filesystem::canonical(platform::HostPath(schemaPath), ec);
+    tCallerSchemaFolder = ec ? std::string() : file.parent_path().string();
+    if (!tCallerSchemaFolder.empty() && !tCallerSchemaFolder.ends_with('/')) tCallerSchemaFolder += '/';
+  }
+  ~CallerSchemaFolder() { tCallerSchemaFolder.clear(); }
+  CallerSchemaFolder(const CallerSchemaFolder&) = delete;
+  CallerSchemaFolder& operator=(const CallerSchemaFolder&) = delete;
+};
+
+}  // namespace
+
+std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status,
+                                                std::string* why) {
   EnsureInitialised();
   GenericErrorCapture quiet;
   std::string bytes;
@@ -551,9 +593,14 @@ std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, S
   SchemaParserCtxtPtr parser(xmlSchemaNewDocParserCtxt(doc.get()));
   if (!parser) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory compiling a schema");
   xmlSchemaSetParserStructuredErrors(parser.get(), CaptureError, &error);
-  SchemaPtr schema(xmlSchemaParse(parser.get()));
+  SchemaPtr schema;
+  {
+    CallerSchemaFolder folder(schemaPath);
+    schema.reset(xmlSchemaParse(parser.get()));
+  }
   if (!schema || error.set) {
     status = SchemaFileStatus::kNotSchema;
+    if (why) *why = error.message;
     return nullptr;
   }
   status = SchemaFileStatus::kOk;

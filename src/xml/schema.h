@@ -79,9 +79,13 @@ void ValidateDocumentText(const std::string& text, size_t longestText, std::stri
 // for ValidateDocument.
 bool ConformsToSchema(const Document& doc);
 // A schema read from a file, compiled; references in it are resolved relative
-// to the file. nullptr with the reason when it cannot be used.
+// to the file, and reach only files in the file's own folder and below it
+// (wherever a link leads). nullptr with the reason when it cannot be used;
+// `why`, when given, gets the compiler's first error for kNotSchema (a
+// reference refused or not found names its location).
 enum class SchemaFileStatus { kOk, kUnreadable, kEmpty, kNotSchema };
-std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status);
+std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status,
+                                                std::string* why = nullptr);
 
 // The first validation error of `doc` against `set` as its report, or nullopt
 // when the document is valid.
