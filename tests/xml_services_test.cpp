@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/data_types.h"
 #include "core/exception.h"
 #include "platform/code_page.h"
 #include "support/test_support.h"
@@ -299,6 +300,69 @@ TEST(InputLimits, AStringWithALoneSurrogateIsRefusedLikeInvalidUtf8InAFile) {
   WriteFile(area.File("bad.xml"), SizeCodeDocument("\xFF"));
   EXPECT_EQ(ConvertXMLFileToDataItem(kSizeCode, area.File("bad.xml").c_str(), 0, "", area.c_str(), "A"), 1);
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
+}
+
+// A document's text with a character the area's code page has no form for
+// fails the import with code 4 naming the element, the attribute and the
+// character, and stores nothing, whatever the type and the call; under a
+// code page that holds it, the same document imports.
+TEST(CodePageText, ACharacterTheCodePageCannotHoldFailsTheImport) {
+  namespace fs = std::filesystem;
+  const std::string examples = std::string(TSLN2XML_SOURCE_DIR) + "/examples/";
+  // Every type's example with its root's Name made Japanese ("日本"), and
+  // values read by the types' own code: attributes and element texts.
+  struct Case {
+    int16_t type;
+    std::string example;
+    std::string from, to;  // the first `from` becomes `to`
+    std::string named;     // what the message names
+  };
+  std::vector<Case> cases = {
+      {kModel, "Model/SHIRT.xml", "Comment1=\"MEN", "Comment1=\"\xE6\x97\xA5\xE6\x9C\xAC", "Comment1 of element Model"},
+      {kPieceList, "PieceList/SHIRT.xml", "<PieceName>", "<PieceName>\xE6\x97\xA5", "text of element PieceName"},
+  };
+  for (const auto& dir : fs::directory_iterator(examples)) {
+    if (!dir.is_directory()) continue;
+    for (const auto& file : fs::directory_iterator(dir.path())) {
+      const std::string text = ReadFile(file.path().string());
+      const size_t root = text.find("<" + dir.path().filename().string() + " ");
+      const size_t name = text.find(" Name=\"", root);
+      if (root == std::string::npos || name == std::string::npos) continue;
+      cases.push_back({0, dir.path().filename().string() + "/" + file.path().filename().string(),
+                       text.substr(name, text.find('"', name + 7) + 1 - name), " Name=\"\xE6\x97\xA5\xE6\x9C\xAC\"",
+                       "Name of element " + dir.path().filename().string()});
+    }
+  }
+  ASSERT_GE(cases.size(), 20u);
+  TempArea area;
+  int japaneseImports = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.example);
+    const std::string item = "JP" + std::to_string(&c - cases.data());
+    std::string text = ReadFile(examples + c.example);
+    const size_t at = text.find(c.from);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, c.from.size(), c.to);
+    const std::string typeName = c.example.substr(0, c.example.find('/'));
+    const int16_t type = c.type ? c.type : ParseDataType(typeName).value_or(0);
+    if (type == kPiece) continue;
+    WriteFile(area.File("doc.xml"), text);
+    for (bool fromFile : {false, true}) {
+      const int code = fromFile ? ConvertXMLFileToDataItem(type, area.File("doc.xml").c_str(), 0, "", area.c_str(), item.c_str())
+                                : ImportFromString(type, area.path(), item, text);
+      EXPECT_EQ(code, 4) << LastErrorMessage();
+      EXPECT_EQ(GetLastDbErrorXML(), hresult::kNoMapping);
+      EXPECT_NE(LastErrorMessage().find("U+65E5"), std::string::npos) << LastErrorMessage();
+      EXPECT_NE(LastErrorMessage().find(c.named), std::string::npos) << LastErrorMessage();
+      EXPECT_FALSE(area.GetItem(type, item));
+    }
+    CodePageScope japanese(932);
+    const int code = ImportFromString(type, area.path(), item, text);
+    // A name the type compares with the item's own is refused as another name.
+    if (code == 0) ++japaneseImports;
+    EXPECT_NE(code, 4) << LastErrorMessage();
+  }
+  EXPECT_GE(japaneseImports, 15);
 }
 
 // A BSTR: its length in bytes in the four bytes before it, a terminator after.

@@ -1,5 +1,7 @@
 #include "platform/replace_file.h"
 
+#include "platform/leftovers.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,6 +15,8 @@ int ReplaceFile(const std::string& hostPath, std::string_view bytes) {
   namespace fs = std::filesystem;
   const fs::path target(hostPath);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  // Files beside it that a process killed while writing left behind.
+  RemoveLeftovers(dir.string(), {"." + target.filename().string() + ".", IsCounterPart});
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {

@@ -1,5 +1,6 @@
 #include "store/catalog.h"
 
+#include "platform/leftovers.h"
 #include "platform/paths.h"
 #include "store/item_store.h"
 
@@ -411,6 +412,14 @@ void SyncDirectoryOf(const std::string& hostPath) {
   ::close(fd);
 }
 
+// The private files of first writes to the catalog at `hostPath` (and
+// their journals) that processes killed before the rename left behind.
+void RemoveLeftoversOf(const std::string& hostPath) {
+  const std::filesystem::path path(hostPath);
+  platform::RemoveLeftovers(path.parent_path().string(),
+                            {path.filename().string() + ".new", platform::IsCounterOrItsJournal});
+}
+
 }  // namespace
 
 // A first write: the catalog is built under a private name and linked into
@@ -447,6 +456,7 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
   Catalog catalog;
   CatalogStatus status = CatalogStatus::kMissing;
   const std::string host = platform::HostPath(path);
+  RemoveLeftoversOf(host);
   std::error_code ec;
   // Opening creates the file at once, so a first write is made elsewhere.
   const bool first = std::filesystem::symlink_status(host, ec).type() == std::filesystem::file_type::not_found;

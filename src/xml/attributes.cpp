@@ -3,6 +3,7 @@
 #include <array>
 #include <cfenv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -276,7 +277,21 @@ float GetAttributeFloat(Node element, const char* name, float defaultValue) {
 
 std::string GetAttributeText(Node element, const char* name, std::string_view defaultValue) {
   AttributeValue text(element, name);
-  return text ? platform::Utf8ToAnsi(*text) : std::string(defaultValue);
+  return text ? DocumentTextToAnsi(*text, element, name) : std::string(defaultValue);
+}
+
+std::string DocumentTextToAnsi(std::string_view utf8, Node element, const char* attribute) {
+  char32_t unfit = 0;
+  std::string ansi = platform::Utf8ToAnsi(utf8, &unfit);
+  if (unfit == 0) return ansi;
+  char character[16];
+  std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(unfit));
+  std::string where = "element " + std::string(element && element->name ? C(element->name) : "");
+  if (const long line = element ? xmlGetLineNo(element) : -1; line > 0) where += " (line " + std::to_string(line) + ")";
+  const std::string what = attribute ? "the value of " + std::string(attribute) + " of " + where : "the text of " + where;
+  throw Tsln2XmlException(kXmlServiceFailure, hresult::kNoMapping,
+                          "The character " + std::string(character) + " in " + what + " has no form in code page " +
+                              std::to_string(platform::ActiveCodePage()));
 }
 
 bool GetAttributeBool(Node element, const char* name, bool defaultValue) {

@@ -29,6 +29,7 @@
 #include "converters/registry.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
+#include "platform/leftovers.h"
 #include "platform/paths.h"
 #include "xml/document.h"
 #include "store/item_lookup.h"
@@ -249,7 +250,11 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
   };
   std::error_code ec;
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  // Named with the process id, so that the file of a process killed while
+  // it wrote is known and removed by the next export to the same file.
+  const std::string prefix = "." + target.filename().string() + ".";
+  platform::RemoveLeftovers(dir.string(), {prefix, platform::IsTemporaryFileRest});
+  std::string temp = (dir / (prefix + std::to_string(getpid()) + ".XXXXXX")).string();
   const int fd = mkstemp(temp.data());
   if (fd < 0) return fileFailure(std::strerror(errno));
   close(fd);
