@@ -261,10 +261,28 @@ TEST(InputLimits, BoundsAreExactAndNamedInTheMessage) {
     for (int i = 1; i < levels; ++i) xml += "</Entry>";
     return xml + "</SizeCode>";
   };
+  const auto attributes = [](int count, std::string_view space = " ") {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += std::string(space) + "a" + std::to_string(i) + "=\"1\"";
+    return text;
+  };
   const struct {
     std::string xml;
     const char* why;  // nullptr: loaded
   } cases[] = {
+      {root + "><Entry" + attributes(256) + "/></SizeCode>", nullptr},
+      {root + "><Entry" + attributes(257) + "/></SizeCode>", "an element with more than 256 attributes: Entry on line 1"},
+      // Refused at once, not after the parser's duplicate check has spent
+      // minutes on it.
+      {root + ">\n<Entry\n" + attributes(200'000, "\n") + "/></SizeCode>",
+       "an element with more than 256 attributes: Entry on line 2"},
+      {root + " " + attributes(255) + "><Entry/></SizeCode>",
+       "an element with more than 256 attributes: SizeCode on line 1"},  // xmlns and Name count too
+      // "=" in values, comments, processing instructions and character data
+      // are not attributes.
+      {root + "><!-- <a" + attributes(300) + "> --><?pi" + attributes(300) + "?><Entry a='" + std::string(300, '=') +
+           "' b='" + attributes(300) + "'><![CDATA[" + attributes(300) + "]]></Entry></SizeCode>",
+       nullptr},
       {nested(256), nullptr},
       {nested(257), "elements nested deeper than 256 levels"},
       {root + "><Entry>" + std::string(12u << 20, 'x') + "</Entry></SizeCode>", nullptr},  // text has no bound
@@ -287,6 +305,38 @@ TEST(InputLimits, BoundsAreExactAndNamedInTheMessage) {
     }
   }
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
+}
+
+// A file in UTF-16 (either order, with or without a byte order mark) is
+// counted unit by unit, as the same text in UTF-8 is.
+TEST(InputLimits, AttributesAreCountedInUtf16FilesToo) {
+  TempArea area;
+  for (int count : {256, 257}) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                       "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">\n<Entry";
+    for (int i = 0; i < count; ++i) text += " a" + std::to_string(i) + "='\xC3\xA9'";
+    text += "/></SizeCode>";
+    const std::u16string utf16 = platform::Utf8ToUtf16(text);
+    for (const bool bigEndian : {false, true})
+      for (const bool mark : {false, true}) {
+        SCOPED_TRACE(std::to_string(count) + (bigEndian ? " BE" : " LE") + (mark ? " BOM" : ""));
+        std::string bytes;
+        if (mark) bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t u : utf16) {
+          const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+          bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        WriteFile(area.File("doc.xml"), bytes);
+        const int code = ConvertXMLFileToDataItem(kSizeCode, area.File("doc.xml").c_str(), 0, "", area.c_str(), "A");
+        if (count == 256) {
+          EXPECT_EQ(code, 2) << LastErrorMessage();  // loaded; the schema knows no such attributes
+        } else {
+          EXPECT_EQ(code, 1);
+          EXPECT_EQ(LastErrorMessage(),
+                    "xmlFile failed to Load (an element with more than 256 attributes: Entry on line 3)");
+        }
+      }
+  }
 }
 
 TEST(InputLimits, AStringWithALoneSurrogateIsRefusedLikeInvalidUtf8InAFile) {
@@ -363,6 +413,16 @@ TEST(CodePageText, ACharacterTheCodePageCannotHoldFailsTheImport) {
     EXPECT_NE(code, 4) << LastErrorMessage();
   }
   EXPECT_GE(japaneseImports, 15);
+
+  // U+FFFD stands where a character was lost already (an export writes it
+  // for a control character): read as "?", as before; the first other
+  // character that does not fit is named.
+  std::string model = ReadFile(examples + "Model/SHIRT.xml");
+  model.replace(model.find("Comment1=\"MEN"), 13, "Comment1=\"\xEF\xBF\xBD");
+  EXPECT_EQ(ImportFromString(kModel, area.path(), "LOST", model), 0) << LastErrorMessage();
+  model.replace(model.find("Comment1=\""), 10, "Comment1=\"\xE2\x82\xAC\xEF\xBF\xBD\xE6\x9C\xAC");
+  EXPECT_EQ(ImportFromString(kModel, area.path(), "LOST", model), 4);
+  EXPECT_NE(LastErrorMessage().find("U+672C"), std::string::npos) << LastErrorMessage();
 }
 
 // A BSTR: its length in bytes in the four bytes before it, a terminator after.
