@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
@@ -290,6 +293,50 @@ TEST(ItemList, SaveFailureAndNullTextArgument) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(EnumerateItemsString("", area.c_str(), nullptr, area.File("missing.xsd").c_str()), 1);
   ::testing::internal::GetCapturedStderr();
+}
+
+// The peak resident memory of the command run with `args`, its output
+// discarded; -1 when it failed.
+long CommandPeakKilobytes(const std::vector<std::string>& args) {
+  const pid_t child = fork();
+  if (child == 0) {
+    std::vector<char*> argv{const_cast<char*>(TSLN2XML_CLI_PATH)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    if (!freopen("/dev/null", "w", stdout)) _exit(127);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return usage.ru_maxrss;
+}
+
+// A list is written as its catalogs are read: the peak of a list of 100,000
+// items grows by about its text beyond that of a list of one (a tree of it
+// took ten times its text), and a table for people holds no rows at all.
+TEST(ItemList, PeakGrowsWithTheTextNotBeyond) {
+  TempArea small, large;
+  PutItemAt(small.path(), 24, "FIRST");
+  PutItemAt(large.path(), 24, "FIRST");
+  OpenSql(store::CatalogPath(large.path(), 24),
+          "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
+          "INSERT INTO items SELECT printf('I%07d', i), x'0000', i, 'ann', i, 'bob', i, 'cy' FROM n");
+  const std::string text = large.File("list.xml");
+  for (const std::vector<std::string>& options : {std::vector<std::string>{"--xml", text}, std::vector<std::string>{}}) {
+    SCOPED_TRACE(options.empty() ? "table" : "document");
+    std::vector<std::string> smallArgs{"list", small.path()}, largeArgs{"list", large.path()};
+    smallArgs.insert(smallArgs.end(), options.begin(), options.end());
+    largeArgs.insert(largeArgs.end(), options.begin(), options.end());
+    const long base = CommandPeakKilobytes(smallArgs), peak = CommandPeakKilobytes(largeArgs);
+    ASSERT_GT(base, 0);
+    ASSERT_GT(peak, 0);
+    const long textKilobytes = static_cast<long>(std::filesystem::file_size(text) / 1024);
+    ASSERT_GT(textKilobytes, 20'000);
+    // Room for the text's growth by doubling (and a sanitizer's quarantine).
+    EXPECT_LT(peak - base, options.empty() ? textKilobytes / 4 : 4 * textKilobytes) << base << " " << peak;
+  }
 }
 
 }  // namespace

@@ -381,6 +381,24 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
+size_t Utf16Length(std::string_view utf8) {
+  size_t units = 0;
+  for (size_t i = 0; i < utf8.size();) units += DecodeUtf8(utf8, i) < 0x10000 ? 1 : 2;
+  return units;
+}
+
+void Utf8ToUtf16Into(std::string_view utf8, char16_t* out) {
+  for (size_t i = 0; i < utf8.size();) {
+    const char32_t cp = DecodeUtf8(utf8, i);
+    if (cp < 0x10000) {
+      *out++ = static_cast<char16_t>(cp);
+    } else {
+      *out++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+  }
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

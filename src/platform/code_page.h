@@ -47,6 +47,10 @@ size_t Utf8IdentityPrefix(std::string_view ansi);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view text);
 void AppendUtf8(std::string& out, char32_t cp);
+// The number of UTF-16 code units of `utf8`, and the same units written to
+// `out` (room for exactly that many), as Utf8ToUtf16 gives them.
+size_t Utf16Length(std::string_view utf8);
+void Utf8ToUtf16Into(std::string_view utf8, char16_t* out);
 void AppendUtf16(std::u16string& out, char32_t cp);
 
 }  // namespace tsln2xml::platform

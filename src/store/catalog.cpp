@@ -295,22 +295,25 @@ CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withCont
 
 CatalogStatus Catalog::List(std::vector<ItemAttributes>& out) {
   out.clear();
+  const CatalogStatus status = Visit([&out](const ItemAttributes& item) { out.push_back(item); });
+  if (status != CatalogStatus::kOk) out.clear();
+  return status;
+}
+
+CatalogStatus Catalog::Visit(const std::function<void(const ItemAttributes&)>& each) {
   auto stmt = Prepare(kListSql);
   if (!stmt) {
     if (std::string(sqlite3_errmsg(db_.get())).find("no such table") == 0) return CatalogStatus::kOk;
     return Fail();
   }
   int rc;
+  ItemAttributes row;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    if (!RowIsSound(stmt.get())) {
-      out.clear();
-      return Refuse(kDamagedRow);
-    }
-    ReadAttributes(stmt.get(), out.emplace_back());
+    if (!RowIsSound(stmt.get())) return Refuse(kDamagedRow);
+    ReadAttributes(stmt.get(), row);
+    each(row);
   }
-  if (rc == SQLITE_DONE) return CatalogStatus::kOk;
-  out.clear();
-  return Fail();
+  return rc == SQLITE_DONE ? CatalogStatus::kOk : Fail();
 }
 
 CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> content, int32_t now,

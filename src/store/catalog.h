@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -66,6 +67,10 @@ class Catalog {
   CatalogStatus Get(std::string_view name, StoredItem& out, bool withContent = true);
   // Every item's attributes, in name order.
   CatalogStatus List(std::vector<ItemAttributes>& out);
+  // The same one item at a time, none kept: `each` sees every row in one
+  // read of the catalog (a row is valid during the call). A damaged row
+  // ends the visit with kError after the rows before it.
+  CatalogStatus Visit(const std::function<void(const ItemAttributes&)>& each);
   // Writes an item in one transaction: a new item gets its creation time and
   // user; an existing one keeps its name's spelling and creation, and its
   // history moves on (previous <- last <- now). The row is read back before

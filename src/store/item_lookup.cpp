@@ -65,6 +65,31 @@ int32_t ItemLookup::LookupItemData(int code, std::string_view storagePath, std::
   return Deliver(itemName);
 }
 
+int32_t ItemLookup::ForEachItem(int code, std::string_view storagePath, std::string_view pattern,
+                                const std::function<void(const ItemAttributes&)>& each) {
+  items_.clear();
+  next_ = 0;
+  error_.clear();
+  const std::string path = CatalogPath(storagePath, code);
+  if (path.empty()) return kLookupNoMore;
+  Catalog catalog;
+  CatalogStatus status = Catalog::OpenForReading(path, catalog);
+  if (status == CatalogStatus::kOk) {
+    ItemAttributes shown;
+    status = catalog.Visit([&](const ItemAttributes& item) {
+      if (!MatchesItemPattern(item.name, pattern)) return;
+      shown = item;
+      if (code == kMarkerDataType && shown.size >= static_cast<int32_t>(kMarkerDataStart))
+        shown.size -= static_cast<int32_t>(kMarkerDataStart);
+      each(shown);
+    });
+  }
+  if (status == CatalogStatus::kOk || status == CatalogStatus::kMissing) return kLookupNoMore;
+  error_ = catalog.LastError();
+  if (LastCatalogFailureWasLock()) error_ += " (storage area is locked by another process)";
+  return status == CatalogStatus::kTooLong ? kPathTooLong : kCatalogError;
+}
+
 int32_t ItemLookup::Deliver(std::string& itemName) {
   while (next_ < items_.size()) {
     ItemAttributes& item = items_[next_++];

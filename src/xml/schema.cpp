@@ -517,17 +517,37 @@ std::optional<std::string> FindValidationError(const Document& doc, const Schema
   return ReportAt(text, error);
 }
 
-void ValidateDocumentText(const std::string& text, size_t longestText, std::string_view nsUri) {
-  const auto set = SchemaSetForNamespace(nsUri);
+
+namespace {
+
+// The first error of a document's text against `set`, as ValidateDocumentText
+// finds it; nullopt when the text is valid.
+std::optional<FirstError> FirstTextError(const std::string& text, size_t longestText, const SchemaSet& set) {
   const bool stream = longestText <= kStreamTextLimit;
-  FirstError error = stream ? ValidateWholeText(text, *set) : ValidateParsedBack(text, *set);
-  if (!error.invalid) return;
+  FirstError error = stream ? ValidateWholeText(text, set) : ValidateParsedBack(text, set);
+  if (!error.invalid) return std::nullopt;
   // The report names the place as it does for a tree's text.
   if (stream) {
-    if (FirstError located = ValidateText(text, *set); located.set) error = located;
+    if (FirstError located = ValidateText(text, set); located.set) error = located;
   }
   if (!error.set) throw XmlServiceError(hresult::kFail, "Internal error of the schema validator");
-  throw Tsln2XmlException(kSchemaFailure, ReportAt(text, error));
+  return error;
+}
+
+}  // namespace
+
+void ValidateTextAgainstSchemaFile(const std::string& text, size_t longestText, const std::string& schemaPath) {
+  if (text.empty()) throw Tsln2XmlException(kSchemaFailure, "XML Document not Loaded.");
+  SchemaFileStatus status;
+  auto set = LoadSchemaFile(schemaPath, status);
+  if (status == SchemaFileStatus::kUnreadable) throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+  if (!set) throw Tsln2XmlException(kSchemaFailure, "XSD Document not Loaded.");
+  if (auto error = FirstTextError(text, longestText, *set)) throw Tsln2XmlException(kSchemaFailure, ReportAt(text, *error));
+}
+
+void ValidateDocumentText(const std::string& text, size_t longestText, std::string_view nsUri) {
+  const auto set = SchemaSetForNamespace(nsUri);
+  if (auto error = FirstTextError(text, longestText, *set)) throw Tsln2XmlException(kSchemaFailure, ReportAt(text, *error));
 }
 
 void ValidateAgainst(const Document& doc, const SchemaSet& set) {

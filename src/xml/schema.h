@@ -96,6 +96,9 @@ std::optional<std::string> FindValidationError(const Document& doc, const Schema
 // cannot be read or parsed, code 2 "XSD Document not Loaded." when it is
 // empty or not a usable schema, code 2 with the report when `doc` is invalid.
 void ValidateAgainstSchemaFile(const Document& doc, const std::string& schemaPath);
+// The same for the text of a streamed document (Document::Streamed) whose
+// longest text run is `longestText`, with the same report.
+void ValidateTextAgainstSchemaFile(const std::string& text, size_t longestText, const std::string& schemaPath);
 
 // Installs the process-wide entity loader that serves our own schema
 // resources to the schema compiler and hands every other URL on unchanged.
