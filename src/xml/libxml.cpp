@@ -222,22 +222,25 @@ class AttributeCounter {
           continue;
         }
         case State::kName: {
-          const char c = *p;
-          if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') state_ = State::kTag;
-          else if (c == '>') state_ = State::kText;
-          else if (name_.size() < 100) name_.push_back(c);
-          ++p;
+          while (p < end && state_ == State::kName) {
+            const char c = *p++;
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') state_ = State::kTag;
+            else if (c == '>') state_ = State::kText;
+            else if (name_.size() < 100) name_.push_back(c);
+          }
           continue;
         }
         case State::kTag: {
-          const char c = *p++;
-          if (c == '=') {
-            if (++attributes_ > kMaxAttributes) return false;
-          } else if (c == '"' || c == '\'') {
-            quote_ = c;
-            state_ = State::kQuoted;
-          } else if (c == '>') {
-            state_ = State::kText;
+          while (p < end && state_ == State::kTag) {
+            const char c = *p++;
+            if (c == '=') {
+              if (++attributes_ > kMaxAttributes) return false;
+            } else if (c == '"' || c == '\'') {
+              quote_ = c;
+              state_ = State::kQuoted;
+            } else if (c == '>') {
+              state_ = State::kText;
+            }
           }
           continue;
         }
