@@ -194,8 +194,9 @@ class AttributeCounter {
           return true;
         case State::kText: {
           p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
-          if (!p) p = end;
-          else {
+          if (!p) {
+            p = end;
+          } else {
             lessAt_ = p++;
             state_ = State::kLess;
           }
@@ -203,10 +204,14 @@ class AttributeCounter {
         }
         case State::kLess: {
           const char c = *p++;
-          if (c == '/') state_ = State::kEndTag;
-          else if (c == '?') state_ = State::kInstruction;
-          else if (c == '!') state_ = State::kBang;
-          else {
+          last_[0] = last_[1] = 0;
+          if (c == '/') {
+            state_ = State::kEndTag;
+          } else if (c == '?') {
+            state_ = State::kInstruction;
+          } else if (c == '!') {
+            state_ = State::kBang;
+          } else {
             CountLinesTo(lessAt_ ? lessAt_ : p - 1);
             tagLine_ = line_;
             name_.assign(1, c);
@@ -218,7 +223,6 @@ class AttributeCounter {
         case State::kBang: {
           const char c = *p++;
           state_ = c == '-' ? State::kComment : c == '[' ? State::kCharacterData : State::kOff;
-          last_[0] = last_[1] = 0;
           continue;
         }
         case State::kName: {
@@ -246,8 +250,9 @@ class AttributeCounter {
         }
         case State::kQuoted: {
           p = static_cast<const char*>(std::memchr(p, quote_, static_cast<size_t>(end - p)));
-          if (!p) p = end;
-          else {
+          if (!p) {
+            p = end;
+          } else {
             ++p;
             state_ = State::kTag;
           }
@@ -255,8 +260,9 @@ class AttributeCounter {
         }
         case State::kEndTag: {
           p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
-          if (!p) p = end;
-          else {
+          if (!p) {
+            p = end;
+          } else {
             ++p;
             state_ = State::kText;
           }
