@@ -251,10 +251,8 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
   std::error_code ec;
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
   // Named with the process id, so that the file of a process killed while
-  // it wrote is known and removed by the next export to the same file.
-  const std::string prefix = "." + target.filename().string() + ".";
-  platform::RemoveLeftovers(dir.string(), {prefix, platform::IsTemporaryFileRest});
-  std::string temp = (dir / (prefix + std::to_string(getpid()) + ".XXXXXX")).string();
+  // it wrote is known (see RemoveExportLeftovers).
+  std::string temp = (dir / ("." + target.filename().string() + "." + std::to_string(getpid()) + ".XXXXXX")).string();
   const int fd = mkstemp(temp.data());
   if (fd < 0) return fileFailure(std::strerror(errno));
   close(fd);
@@ -274,8 +272,19 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
   return 0;
 }
 
+// Removes the files beside `target` that exports to it left when they were
+// killed before their rename (their processes no longer exist). Done by a
+// single export only: a batch would read its directory once per document.
+void RemoveExportLeftovers(const fs::path& target) {
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  platform::RemoveLeftovers(dir.string(), {"." + target.filename().string() + ".", platform::IsTemporaryFileRest});
+}
+
 int ExportOne(int16_t type, const Area& area, const std::string& item, const std::string& output) {
-  if (!output.empty() && output != "-") return ExportReplacing(type, area, item, HostFile(output), nullptr, true);
+  if (!output.empty() && output != "-") {
+    RemoveExportLeftovers(HostFile(output));
+    return ExportReplacing(type, area, item, HostFile(output), nullptr, true);
+  }
   BSTR xml = nullptr;
   const int rc = ConvertDataItemToXMLString(type, area.root.c_str(), area.name.c_str(), item.c_str(), &xml, 0);
   if (rc != 0) {
