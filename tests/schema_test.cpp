@@ -77,6 +77,14 @@ TEST(SchemaFile, IncludesAreLocalFilesInItsFolderOnly) {
   };
   Document doc;
   ASSERT_TRUE(doc.LoadUtf8(R"(<List N="3"/>)"));
+  // A schema named through a link in another folder includes from the
+  // folder it is named in.
+  std::filesystem::create_directories(area.File("linked/sub dir"));
+  WriteFile(area.File("linked/sub dir/types.xsd"), types);
+  WriteFile(area.File("outside/caller.xsd"), schemaIncluding("sub%20dir/types.xsd"));
+  std::filesystem::create_symlink(area.File("outside/caller.xsd"), area.File("linked/caller.xsd"));
+  SchemaFileStatus linkedStatus;
+  EXPECT_NE(LoadSchemaFile(area.File("linked/caller.xsd"), linkedStatus), nullptr);
   for (const auto& c : cases) {
     WriteFile(area.File("schemas/caller.xsd"), schemaIncluding(c.location));
     testing::internal::CaptureStderr();

@@ -578,9 +578,13 @@ namespace {
 class CallerSchemaFolder {
  public:
   explicit CallerSchemaFolder(const std::string& schemaPath) {
+    // The folder the file is named in (its references are resolved from
+    // there, even when the file itself is a link to another folder), with
+    // the links on the way to it resolved.
     std::error_code ec;
-    const auto file = std::filesystem::canonical(platform::HostPath(schemaPath), ec);
-    tCallerSchemaFolder = ec ? std::string() : file.parent_path().string();
+    const auto named = std::filesystem::absolute(platform::HostPath(schemaPath), ec);
+    const auto folder = ec ? named : std::filesystem::canonical(named.parent_path(), ec);
+    tCallerSchemaFolder = ec ? std::string() : folder.string();
     if (!tCallerSchemaFolder.empty() && !tCallerSchemaFolder.ends_with('/')) tCallerSchemaFolder += '/';
   }
   ~CallerSchemaFolder() { tCallerSchemaFolder.clear(); }

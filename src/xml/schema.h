@@ -79,8 +79,8 @@ void ValidateDocumentText(const std::string& text, size_t longestText, std::stri
 // for ValidateDocument.
 bool ConformsToSchema(const Document& doc);
 // A schema read from a file, compiled; references in it are resolved relative
-// to the file, and reach only files in the file's own folder and below it
-// (wherever a link leads). nullptr with the reason when it cannot be used;
+// to the file, and reach only files in the folder the file is named in and
+// below it (wherever a link leads). nullptr with the reason when it cannot be used;
 // `why`, when given, gets the compiler's first error for kNotSchema (a
 // reference refused or not found names its location).
 enum class SchemaFileStatus { kOk, kUnreadable, kEmpty, kNotSchema };
