@@ -74,9 +74,16 @@ bool InCallerSchemaFolder(const std::string& path) {
   return !ec && file.size() > tCallerSchemaFolder.size() && file.starts_with(tCallerSchemaFolder);
 }
 
+// The first location a caller's schema referred to outside its folder,
+// while it compiles on this thread.
+thread_local std::string tLocationOutside;
+
 // Reads the file at `path` when it is in the caller's schema folder.
 bool ReadCallerSchemaFile(const std::string& path, std::string& bytes) {
-  return InCallerSchemaFolder(path) && ReadFileBytes(path, bytes);
+  if (InCallerSchemaFolder(path)) return ReadFileBytes(path, bytes);
+  std::error_code ec;
+  if (tLocationOutside.empty() && std::filesystem::exists(platform::HostPath(path), ec)) tLocationOutside = path;
+  return false;
 }
 
 // What a caller's schema file includes or imports: a local file in the
@@ -587,7 +594,10 @@ class CallerSchemaFolder {
     tCallerSchemaFolder = ec ? std::string() : folder.string();
     if (!tCallerSchemaFolder.empty() && !tCallerSchemaFolder.ends_with('/')) tCallerSchemaFolder += '/';
   }
-  ~CallerSchemaFolder() { tCallerSchemaFolder.clear(); }
+  ~CallerSchemaFolder() {
+    tCallerSchemaFolder.clear();
+    tLocationOutside.clear();
+  }
   CallerSchemaFolder(const CallerSchemaFolder&) = delete;
   CallerSchemaFolder& operator=(const CallerSchemaFolder&) = delete;
 };
@@ -618,13 +628,17 @@ std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, S
   if (!parser) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory compiling a schema");
   xmlSchemaSetParserStructuredErrors(parser.get(), CaptureError, &error);
   SchemaPtr schema;
+  std::string outside;
   {
     CallerSchemaFolder folder(schemaPath);
     schema.reset(xmlSchemaParse(parser.get()));
+    outside = tLocationOutside;
   }
   if (!schema || error.set) {
     status = SchemaFileStatus::kNotSchema;
-    if (why) *why = error.message;
+    if (why)
+      *why = outside.empty() ? error.message
+                             : "'" + outside + "' is not in the schema file's folder or below it, so it is not read\n";
     return nullptr;
   }
   status = SchemaFileStatus::kOk;
