@@ -84,13 +84,11 @@ class ListWriter {
   xml::Node last_ = nullptr;
 };
 
-void AddItemsOfType(ListWriter& list, const std::string& storagePath, int32_t code, const std::string& typeName,
-                    const ItemVisitor& visit) {
+void VisitItemsOfType(const std::string& storagePath, int32_t code, const std::string& typeName,
+                      const ItemVisitor& visit) {
   store::ItemLookup lookup;
-  const int32_t result = lookup.ForEachItem(code, storagePath, "*", [&](const store::ItemAttributes& item) {
-    if (visit) visit(item, typeName);
-    else list.Add(item, typeName);
-  });
+  const int32_t result = lookup.ForEachItem(code, storagePath, "*",
+                                            [&](const store::ItemAttributes& item) { visit(item, typeName); });
   // A catalog that cannot be read must not pass for an empty one: the list
   // would look complete without its items.
   if (result == store::kCatalogError || result == store::kPathTooLong)
@@ -99,17 +97,16 @@ void AddItemsOfType(ListWriter& list, const std::string& storagePath, int32_t co
                                 lookup.LastError());
 }
 
-// Lists the selected types, into `list` or to `visit`.
-void ListItems(ListWriter& list, const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
-               const ItemVisitor& visit) {
+}  // namespace
+
+void VisitListedItems(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
+                      const ItemVisitor& visit) {
   // Joined as given: no colon after a one-letter root here. Never cut: a
   // path too long for a catalog fails when the catalog is looked for.
   const std::string storagePath = std::string(areaRoot) + std::string(areaName);
   for (const auto& [code, name] : selection)
-    if (code != kNoSuchCode) AddItemsOfType(list, storagePath, code, name, visit);
+    if (code != kNoSuchCode) VisitItemsOfType(storagePath, code, name, visit);
 }
-
-}  // namespace
 
 TypeSelection AllDataTypes() {
   TypeSelection selection;
@@ -164,7 +161,8 @@ std::string ItemListText(const TypeSelection& selection, std::string_view areaRo
                          const char* schemaFileName) {
   try {
     ListWriter list;
-    ListItems(list, selection, areaRoot, areaName, nullptr);
+    VisitListedItems(selection, areaRoot, areaName,
+                     [&list](const store::ItemAttributes& item, const std::string& type) { list.Add(item, type); });
     size_t longestText = 0;
     std::string text = list.Finish(longestText);
     if (schemaFileName) xml::ValidateTextAgainstSchemaFile(text, longestText, schemaFileName);
@@ -176,11 +174,6 @@ std::string ItemListText(const TypeSelection& selection, std::string_view areaRo
   }
 }
 
-void VisitListedItems(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
-                      const ItemVisitor& visit) {
-  ListWriter unused;
-  ListItems(unused, selection, areaRoot, areaName, visit);
-}
 
 TypeSelection SelectDataTypes(TypeFilter filter, std::span<const int32_t> codes) {
   switch (filter) {

@@ -10,6 +10,14 @@ namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// A marker's size is the size of its data, without the container head that
+// the catalog keeps in front of it.
+int32_t ListedSize(int code, int32_t stored) {
+  if (code == kMarkerDataType && stored >= static_cast<int32_t>(kMarkerDataStart))
+    return stored - static_cast<int32_t>(kMarkerDataStart);
+  return stored;
+}
+
 }  // namespace
 
 bool MatchesItemPattern(std::string_view name, std::string_view pattern) {
@@ -79,8 +87,7 @@ int32_t ItemLookup::ForEachItem(int code, std::string_view storagePath, std::str
     status = catalog.Visit([&](const ItemAttributes& item) {
       if (!MatchesItemPattern(item.name, pattern)) return;
       shown = item;
-      if (code == kMarkerDataType && shown.size >= static_cast<int32_t>(kMarkerDataStart))
-        shown.size -= static_cast<int32_t>(kMarkerDataStart);
+      shown.size = ListedSize(code, item.size);
       each(shown);
     });
   }
@@ -95,10 +102,7 @@ int32_t ItemLookup::Deliver(std::string& itemName) {
     ItemAttributes& item = items_[next_++];
     if (!MatchesItemPattern(item.name, pattern_)) continue;
     current_ = std::move(item);
-    // A marker's size is the size of its data, without the container head
-    // that the catalog keeps in front of it.
-    if (code_ == kMarkerDataType && current_.size >= static_cast<int32_t>(kMarkerDataStart))
-      current_.size -= static_cast<int32_t>(kMarkerDataStart);
+    current_.size = ListedSize(code_, current_.size);
     itemName = current_.name;
     return kLookupDelivered;
   }
