@@ -267,6 +267,9 @@ void XMLWriter::Finish() {
 void XMLWriter::LoadAndValidate(const std::function<void(xml::Tree)>& load) {
   load(xml::Tree::kCompact);
   if (xml::ConformsToSchema(Document())) return;
+  // The compact tree goes first: two trees of a large document at once
+  // would double the peak.
+  Document() = xml::Document();
   load(xml::Tree::kEditable);
   Validate();
 }

@@ -1,5 +1,7 @@
 #include "platform/replace_file.h"
 
+#include "platform/leftovers.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +16,8 @@ FileBeside::FileBeside(const std::string& hostPath) : target_(hostPath) {
   namespace fs = std::filesystem;
   const fs::path target(hostPath);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  // Files beside it that a process killed while writing left behind.
+  RemoveLeftovers(dir.string(), {"." + target.filename().string() + ".", IsCounterPart});
   for (int attempt = 0; fd_ < 0; ++attempt) {
     temp_ = (dir / ("." + target.filename().string() + "." + std::to_string(getpid()) + "-" +
                     std::to_string(attempt) + ".part"))

@@ -1,5 +1,6 @@
 #include "store/catalog.h"
 
+#include "platform/leftovers.h"
 #include "platform/paths.h"
 #include "store/item_store.h"
 
@@ -288,10 +289,12 @@ CatalogStatus Catalog::Refuse(const std::string& why) {
 CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
   tLastFailureWasLock = false;
   const std::string host = platform::HostPath(path);
-  if (!CatalogPathFits(host)) return out.TooLong(host);
+  // A catalog that does not exist holds nothing, whatever the length of the
+  // path it would have: its length matters only to a catalog that is opened.
   std::error_code ec;
   const auto status = std::filesystem::status(host, ec);
   if (status.type() == std::filesystem::file_type::not_found) return CatalogStatus::kMissing;
+  if (!CatalogPathFits(host)) return out.TooLong(host);
   if (status.type() != std::filesystem::file_type::regular) {
     // A directory or device under a catalog's name is not an empty catalog:
     // passing over it would hide the items a list is expected to show.
@@ -350,22 +353,25 @@ CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withCont
 
 CatalogStatus Catalog::List(std::vector<ItemAttributes>& out) {
   out.clear();
+  const CatalogStatus status = Visit([&out](const ItemAttributes& item) { out.push_back(item); });
+  if (status != CatalogStatus::kOk) out.clear();
+  return status;
+}
+
+CatalogStatus Catalog::Visit(const std::function<void(const ItemAttributes&)>& each) {
   auto stmt = Prepare(kListSql);
   if (!stmt) {
     if (std::string(sqlite3_errmsg(db_.get())).find("no such table") == 0) return CatalogStatus::kOk;
     return Fail();
   }
   int rc;
+  ItemAttributes row;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    if (!RowIsSound(stmt.get())) {
-      out.clear();
-      return Refuse(kDamagedRow);
-    }
-    ReadAttributes(stmt.get(), out.emplace_back());
+    if (!RowIsSound(stmt.get())) return Refuse(kDamagedRow);
+    ReadAttributes(stmt.get(), row);
+    each(row);
   }
-  if (rc == SQLITE_DONE) return CatalogStatus::kOk;
-  out.clear();
-  return Fail();
+  return rc == SQLITE_DONE ? CatalogStatus::kOk : Fail();
 }
 
 CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> content, int32_t now,
@@ -516,6 +522,14 @@ std::string PrivateCatalogName(const std::string& hostPath) {
   return hostPath + ".new" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
 }
 
+// The private files of first writes to the catalog at `hostPath` (and
+// their journals) that processes killed before the rename left behind.
+void RemoveLeftoversOf(const std::string& hostPath) {
+  const std::filesystem::path path(hostPath);
+  platform::RemoveLeftovers(path.parent_path().string(),
+                            {path.filename().string() + ".new", platform::IsCounterOrItsJournal});
+}
+
 // A first write: the catalog is built under a private name and linked into
 // place when it holds the item. kMissing tells the caller to write into the
 // catalog that exists after all (created meanwhile by another process, or a
@@ -548,6 +562,7 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
   Catalog catalog;
   CatalogStatus status = CatalogStatus::kMissing;
   const std::string host = platform::HostPath(path);
+  RemoveLeftoversOf(host);
   std::error_code ec;
   // Opening creates the file at once, so a first write is made elsewhere.
   const bool first = std::filesystem::symlink_status(host, ec).type() == std::filesystem::file_type::not_found;

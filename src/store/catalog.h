@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -73,6 +74,10 @@ class Catalog {
   }
   // Every item's attributes, in name order.
   CatalogStatus List(std::vector<ItemAttributes>& out);
+  // The same one item at a time, none kept: `each` sees every row in one
+  // read of the catalog (a row is valid during the call). A damaged row
+  // ends the visit with kError after the rows before it.
+  CatalogStatus Visit(const std::function<void(const ItemAttributes&)>& each);
   // Writes an item in one transaction: a new item gets its creation time and
   // user; an existing one keeps its name's spelling and creation, and its
   // history moves on (previous <- last <- now). The row is read back before
@@ -150,6 +155,9 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
 // into place; and the removal of such a file with its journal.
 std::string PrivateCatalogName(const std::string& hostPath);
 void RemoveWithJournal(const std::string& hostPath);
+// Removes the private files (and journals) of first writes to the catalog at
+// `hostPath` that processes killed before the rename left behind.
+void RemoveLeftoversOf(const std::string& hostPath);
 // Makes a new directory entry in the directory of `hostPath` durable.
 void SyncDirectoryOf(const std::string& hostPath);
 

@@ -45,6 +45,7 @@ CatalogStatus CatalogBatch::Begin() {
   written_.clear();
   if (!open_) {
     CatalogStatus status;
+    RemoveLeftoversOf(hostPath_);
     std::error_code ec;
     const bool missing =
         std::filesystem::symlink_status(hostPath_, ec).type() == std::filesystem::file_type::not_found;

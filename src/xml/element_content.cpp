@@ -45,7 +45,7 @@ std::string GetElementText(Node element) {
   if (!element) return {};
   RequireTree(element);
   XmlCharPtr content(xmlNodeGetContent(element));
-  return content ? platform::Utf8ToAnsi(C(content.get())) : std::string();
+  return content ? DocumentTextToAnsi(C(content.get()), element, nullptr) : std::string();
 }
 
 namespace {
@@ -152,7 +152,7 @@ std::optional<std::string_view> ElementBytesView(Node element, std::string& stor
   const std::string_view text = only && only->content ? std::string_view(C(only->content)) : std::string_view();
   if (!encoding) {
     if (only && platform::Utf8IdentityPrefix(text) == text.size()) return text;
-    storage = only ? platform::Utf8ToAnsi(text) : GetElementText(element);
+    storage = only ? DocumentTextToAnsi(text, element, nullptr) : GetElementText(element);
     return storage;
   }
   if (*encoding != "base64") return std::nullopt;

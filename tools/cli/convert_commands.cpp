@@ -31,6 +31,7 @@
 #include "converters/registry.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
+#include "platform/leftovers.h"
 #include "platform/paths.h"
 #include "platform/replace_file.h"
 #include "xml/document.h"
@@ -311,8 +312,19 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
   return 0;
 }
 
+// Removes the files beside `target` that exports to it left when they were
+// killed before their rename (their processes no longer exist). Done by a
+// single export only: a batch would read its directory once per document.
+void RemoveExportLeftovers(const fs::path& target) {
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  platform::RemoveLeftovers(dir.string(), {"." + target.filename().string() + ".", platform::IsTemporaryFileRest});
+}
+
 int ExportOne(int16_t type, const Area& area, const std::string& item, const std::string& output) {
-  if (!output.empty() && output != "-") return ExportReplacing(type, area, item, HostFile(output), nullptr, true);
+  if (!output.empty() && output != "-") {
+    RemoveExportLeftovers(HostFile(output));
+    return ExportReplacing(type, area, item, HostFile(output), nullptr, true);
+  }
   BSTR xml = nullptr;
   const int rc = ConvertDataItemToXMLString(type, area.root.c_str(), area.name.c_str(), item.c_str(), &xml, 0);
   if (rc != 0) {

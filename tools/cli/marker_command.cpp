@@ -51,8 +51,9 @@ int Export(const MarkerArgs& a, const std::string& file) {
   const std::string schema = a.schema.empty() ? ToCodePage(InstalledMarkerSchema()) : a.schema;
   const int code = Report(ConvertMarkerToXML(area.root.c_str(), area.name.c_str(), a.name.c_str(), file.c_str(),
                                              a.validate ? schema.c_str() : nullptr));
-  // The document was written but is not valid: say where.
-  if (code == 2) {
+  // The document was written but is not valid, or the schema file does not
+  // compile: say where.
+  if (code == 2 || code == 4) {
     const std::string first = marker::FirstValidationError(file, schema);
     if (!first.empty()) std::cerr << "  " << first << std::endl;
   }
