@@ -18,6 +18,8 @@
 #include "demo/placement.h"
 #include "demo/shirt.h"
 #include "demo/shirt_marker.h"
+#include "dxf/dxf_export.h"
+#include "grading/graded_piece.h"
 #include "marker/marker_svg.h"
 #include "support/test_support.h"
 #include "xml/attributes.h"
@@ -168,6 +170,89 @@ TEST(DemoShirt, TheRuleTableHoldsEveryPiecesRules) {
     }
   }
   EXPECT_EQ(used, rules.size()) << "SHIRT holds rules of no piece";
+}
+
+// The rule table SHIRT as its document says, read here on its own: each
+// rule's deltas per size from the base size, the sum of the steps between
+// (a step's segment from the table's break flags: the flagged sizes after
+// the first end the segments).
+struct ShirtTable {
+  size_t base = 0;
+  std::map<int16_t, std::vector<grading::Delta>> deltas;  // per rule id, one per size
+
+  ShirtTable() {
+    const xml::Document table = Example("Grading/SHIRT");
+    const size_t numBreaks = static_cast<size_t>(std::stoi(Attribute(table.Root(), "NumBreaks")));
+    base = static_cast<size_t>(std::stoi(Attribute(table.Root(), "BaseIndex")));
+    const auto sizes = Elements(table, "PieceSize");
+    std::vector<size_t> segmentOfStep;
+    size_t breaks = 0;
+    for (size_t t = 0; t + 1 < sizes.size(); ++t) {
+      if (t >= 1 && Attribute(sizes[t], "BreakFlag") == "Grading") ++breaks;
+      segmentOfStep.push_back(std::min(breaks, numBreaks));
+    }
+    for (xml::Node rule : Elements(table, "GradingRule")) {
+      std::vector<xml::Node> pairs;
+      Elements(rule, "Growth", pairs);
+      std::vector<grading::Delta>& out = deltas[static_cast<int16_t>(std::stoi(Attribute(rule, "RuleId")))];
+      for (size_t s = 0; s < sizes.size(); ++s) {
+        grading::Delta d;
+        const int64_t sign = s < base ? -1 : 1;
+        for (size_t t = std::min(s, base); t < std::max(s, base); ++t) {
+          d.x += sign * Units(Attribute(pairs.at(segmentOfStep[t]), "GrowthX"));
+          d.y += sign * Units(Attribute(pairs.at(segmentOfStep[t]), "GrowthY"));
+        }
+        out.push_back(d);
+      }
+    }
+  }
+};
+
+// A storage area as scripts/demo.sh makes it for the DXF export: the
+// example user environment (cm, the grade method) and the eight pieces.
+void MakeDemoPieceArea(const TempArea& area) {
+  ASSERT_EQ(ImportFromString(19, area.path(), "STANDARD", ReadFile(kExamples + "UserEnvironment/STANDARD.xml")), 0)
+      << LastErrorMessage();
+  ASSERT_EQ(RunTool("demo-piece " + Quote(area.path())), 0);
+}
+
+// The stored pieces graded by the grading the DXF export uses, with the
+// method the demo area's user environment names: in every size each grade
+// point lands where the shirt's draft of that size puts it, having moved from
+// the base size as the rule table SHIRT says.
+TEST(DemoShirt, GradedPiecesAgreeWithTheRuleTable) {
+  const ShirtTable table;
+  TempArea area;
+  MakeDemoPieceArea(area);
+  const std::optional<grading::GradeMethod> method = dxf::ReadAreaSettings("", area.path()).method;
+  ASSERT_TRUE(method.has_value());
+  size_t checked = 0;
+  for (const auto& count : demo::ShirtPieceCounts()) {
+    const grading::PIECE stored = *PieceReader("", area.path(), count.name).ObtainPiece();
+    const grading::GradedPiece graded = grading::GradePiece(stored, *method);
+    ASSERT_EQ(graded.sizes.size(), demo::kShirtSizes.size()) << count.name;
+    EXPECT_EQ(graded.baseIndex, table.base) << count.name;
+    for (size_t s = 0; s < graded.sizes.size(); ++s) {
+      EXPECT_EQ(graded.sizes[s].name, demo::kShirtSizes[s]);
+      const grading::PIECE sized = grading::SizedPiece(stored, graded.sizes[s]);
+      const grading::PIECE drafted = demo::ShirtPiece(count.name, s);
+      ASSERT_EQ(sized.perimeter.size(), drafted.perimeter.size()) << count.name;
+      for (size_t i = 0; i < sized.perimeter.size(); ++i) {
+        const grading::PiecePoint& point = stored.perimeter[i];
+        if (!IsGradePoint(point.type)) continue;
+        ++checked;
+        const std::string where = std::string(count.name) + " point " + std::to_string(point.id) + " in " +
+                                  std::string(demo::kShirtSizes[s]);
+        EXPECT_EQ(sized.perimeter[i].x, drafted.perimeter[i].x) << where;
+        EXPECT_EQ(sized.perimeter[i].y, drafted.perimeter[i].y) << where;
+        ASSERT_TRUE(table.deltas.count(point.id)) << where << ": no rule in SHIRT";
+        const grading::Delta& expected = table.deltas.at(point.id)[s];
+        EXPECT_EQ(graded.sizes[s].perimeter[i].x, expected.x) << where;
+        EXPECT_EQ(graded.sizes[s].perimeter[i].y, expected.y) << where;
+      }
+    }
+  }
+  EXPECT_EQ(checked, table.deltas.size() * demo::kShirtSizes.size()) << "a rule of SHIRT grades no demo point";
 }
 
 // ------------------------------------------------------------------ marker
