@@ -335,6 +335,44 @@ TEST_F(PieceDxfTest, FailuresLeaveNoFile) {
   }
 }
 
+// The DXF and its .rul file replace older ones as a pair: when either cannot
+// be written or put in place, both older files stay as they were.
+TEST_F(PieceDxfTest, AFailedPairKeepsBothOlderFiles) {
+  namespace fs = std::filesystem;
+  const std::string dxf = area_.File("p.dxf"), rul = area_.File("p.rul");
+  const struct {
+    const char* what;
+    std::string dxfTarget, rulTarget;
+  } cases[] = {
+      {"the DXF's place is a directory", area_.File("dir.dxf"), rul},
+      {"the .rul file's place is a directory", dxf, area_.File("dir.rul")},
+      {"the DXF's directory is missing", area_.File("no/such/p.dxf"), rul},
+      {"the .rul file's directory is missing", dxf, area_.File("no/such/p.rul")},
+  };
+  fs::create_directory(area_.File("dir.dxf"));
+  fs::create_directory(area_.File("dir.rul"));
+  for (const auto& c : cases) {
+    WriteFile(dxf, "old dxf");
+    WriteFile(rul, "old rul");
+    std::string out;
+    EXPECT_EQ(Run("Piece " + Area() + " WORKED -o " + Quote(c.dxfTarget) + " --rul " + Quote(c.rulTarget) +
+                      " --units cm --flavour astm",
+                  &out),
+              5)
+        << c.what;
+    EXPECT_NE(out.find("Could not write the output file"), std::string::npos) << c.what << "\n" << out;
+    EXPECT_EQ(ReadFile(dxf), "old dxf") << c.what;
+    EXPECT_EQ(ReadFile(rul), "old rul") << c.what;
+    EXPECT_TRUE(fs::is_directory(area_.File("dir.dxf")) && fs::is_directory(area_.File("dir.rul"))) << c.what;
+  }
+  for (const auto& entry : fs::directory_iterator(area_.path()))
+    EXPECT_TRUE(entry.path().extension() != ".part" && entry.path().extension() != ".old") << entry.path();
+  // Both in place, the pair replaces both.
+  ASSERT_EQ(Run("Piece " + Area() + " WORKED -o " + Quote(dxf) + " --rul " + Quote(rul) + " --units cm"), 0);
+  EXPECT_EQ(ReadFile(rul).rfind("ANSI/AAMA VERSION: 1.0.0\r\n", 0), 0u);
+  EXPECT_NE(ReadFile(dxf).find("AC1009"), std::string::npos);
+}
+
 // The unit and the method come from the area's single user environment.
 TEST_F(PieceDxfTest, TheAreasUserEnvironmentGivesTheUnit) {
   const std::string standard = std::string(TSLN2XML_SOURCE_DIR) + "/examples/UserEnvironment/STANDARD.xml";

@@ -1,6 +1,5 @@
 #include "dxf/dxf_export.h"
 
-#include <cstdio>
 #include <ctime>
 
 #include "converters/grading/piece.h"
@@ -102,15 +101,14 @@ size_t ExportPieceDxf(const PieceExportRequest& request) {
   options.created = std::time(nullptr);
 
   const PieceDxf made = BuildPieceDxf(pieces, options);
-  // The rule file first, and taken away again when the DXF cannot be
-  // written: the two are written as a pair or not at all.
-  if (!request.rulFile.empty()) WriteFile(request.rulFile, made.rul);
-  try {
-    WriteFile(request.dxfFile, made.dxf);
-  } catch (const Tsln2XmlException&) {
-    if (!request.rulFile.empty()) std::remove(platform::HostPath(request.rulFile).c_str());
-    throw;
-  }
+  // The DXF and its rule file are a pair: both are written beside their
+  // places before either replaces a file, so a failure leaves both old files
+  // as they were.
+  std::vector<platform::FileContent> files;
+  if (!request.rulFile.empty()) files.push_back({platform::HostPath(request.rulFile), made.rul});
+  files.push_back({platform::HostPath(request.dxfFile), made.dxf});
+  if (const int error = platform::ReplaceFiles(files))
+    throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
   return made.replacedCharacters;
 }
 
