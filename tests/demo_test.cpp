@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -21,6 +22,7 @@
 #include "dxf/dxf_export.h"
 #include "grading/graded_piece.h"
 #include "marker/marker_svg.h"
+#include "support/dxf_reader.h"
 #include "support/test_support.h"
 #include "xml/attributes.h"
 #include "xml/document.h"
@@ -253,6 +255,86 @@ TEST(DemoShirt, GradedPiecesAgreeWithTheRuleTable) {
     }
   }
   EXPECT_EQ(checked, table.deltas.size() * demo::kShirtSizes.size()) << "a rule of SHIRT grades no demo point";
+}
+
+// The DXF that scripts/demo.sh writes of the eight pieces (ASTM, every size,
+// with its .rul file): ezdxf reads it strictly, audits and recovers it
+// without an error; it has one block per piece and size; the base blocks
+// number every grade point, rules in piece and rule order; each .rul row is
+// as far from the base size as SHIRT says, and the point lies there on that
+// size's outline.
+TEST(DemoShirt, TheGradedDxfOfTheEightPieces) {
+  const ShirtTable table;
+  TempArea area;
+  MakeDemoPieceArea(area);
+  const std::string dxf = area.File("SHIRT.dxf"), rul = area.File("SHIRT.rul");
+  std::string names, out;
+  for (const auto& count : demo::ShirtPieceCounts()) names += " " + std::string(count.name);
+  ASSERT_EQ(RunTool("dxf Piece " + Quote(area.path()) + names + " --flavour astm -o " + Quote(dxf) + " --rul " +
+                        Quote(rul),
+                    &out),
+            0)
+      << out;
+  READ_OR_SKIP(file, dxf);
+
+  std::vector<std::string> blocks;
+  for (const auto& count : demo::ShirtPieceCounts())
+    for (std::string_view size : demo::kShirtSizes) blocks.push_back(std::string(count.name) + "_" + std::string(size));
+  EXPECT_EQ(file.blockOrder, blocks);
+
+  // The .rul file: its head, then one row per size for every rule.
+  std::istringstream text(ReadFile(rul));
+  std::string line;
+  std::set<std::string> head;
+  while (std::getline(text, line) && line.rfind("RULE: ", 0) != 0) head.insert(line);
+  for (const char* expected : {"ASTM/D6673/RUL\r", "UNITS: METRIC\r", "GRADE RULE TABLE: SHIRT\r",
+                               "NUMBER OF SIZES: 5\r", "SIZE LIST: S M L XL XXL\r", "SAMPLE SIZE: M\r"})
+    EXPECT_TRUE(head.count(expected)) << expected;
+  std::vector<std::vector<Vec2>> rows;
+  while (line == "RULE: DELTA " + std::to_string(rows.size() + 1) + "\r") {
+    std::vector<Vec2>& row = rows.emplace_back();
+    for (size_t s = 0; s < demo::kShirtSizes.size() && std::getline(text, line); ++s) {
+      Vec2 d{};
+      EXPECT_EQ(std::sscanf(line.c_str(), "%lf, %lf", &d.x, &d.y), 2) << line;
+      row.push_back(d);
+    }
+    if (!std::getline(text, line)) break;
+  }
+  EXPECT_EQ(line, "END\r");
+  ASSERT_EQ(rows.size(), table.deltas.size());
+
+  size_t n = 0;  // rules numbered on across the pieces
+  for (const auto& count : demo::ShirtPieceCounts()) {
+    const std::string name(count.name);
+    std::map<size_t, Vec2> gradeAt;  // "# n" after its grade point's POINT
+    const auto& base = file.blocks.at(name + "_M");
+    for (size_t k = 1; k < base.size(); ++k)
+      if (base[k].type == "TEXT" && base[k].text.rfind("# ", 0) == 0) {
+        ASSERT_EQ(base[k - 1].type, "POINT") << name;
+        gradeAt[std::stoul(base[k].text.substr(2))] = {base[k - 1].numbers[0], base[k - 1].numbers[1]};
+      }
+    const grading::PIECE piece = demo::ShirtPiece(count.name);
+    EXPECT_EQ(gradeAt.size(), piece.rules.size()) << name;
+    for (const auto& rule : piece.rules) {
+      ++n;
+      ASSERT_TRUE(gradeAt.count(n)) << name << " rule " << rule.id << " has no \"# " << n << "\"";
+      for (size_t s = 0; s < demo::kShirtSizes.size(); ++s) {
+        const std::string where = name + " rule " + std::to_string(rule.id) + " in " + std::string(demo::kShirtSizes[s]);
+        const Vec2 row = rows[n - 1].at(s);
+        const grading::Delta& expected = table.deltas.at(rule.id)[s];  // 1/10000 cm; the file has mm
+        EXPECT_NEAR(row.x, static_cast<double>(expected.x) / 1000, 1e-6) << where;
+        EXPECT_NEAR(row.y, static_cast<double>(expected.y) / 1000, 1e-6) << where;
+        const Vec2 at{gradeAt[n].x + row.x, gradeAt[n].y + row.y};
+        const auto outline = file.Of(name + "_" + std::string(demo::kShirtSizes[s]), "POLYLINE", "1");
+        ASSERT_EQ(outline.size(), 1u) << where;
+        double nearest = 1e300;
+        for (size_t k = 0; k + 1 < outline[0].numbers.size(); k += 2)
+          nearest = std::min(nearest, std::hypot(outline[0].numbers[k] - at.x, outline[0].numbers[k + 1] - at.y));
+        EXPECT_LT(nearest, 1e-3) << where;  // 1e-4 cm
+      }
+    }
+  }
+  EXPECT_EQ(n, rows.size());
 }
 
 // ------------------------------------------------------------------ marker

@@ -30,12 +30,6 @@ using grading::PIECE;
 
 constexpr double kTolerance = 1e-4;
 
-#define READ_OR_SKIP(var, path)                     \
-  std::string skip_##var;                           \
-  const auto var##_read = ReadDxf(path, skip_##var); \
-  if (!var##_read) GTEST_SKIP() << skip_##var;      \
-  const DxfFile& var = *var##_read
-
 // Hand-computed deltas of the worked example's five perimeter points,
 // Incremental (docs/grading.md), per size XS S M L XL.
 const int64_t kDeltas[5][5][2] = {
