@@ -257,6 +257,22 @@ TEST(DemoShirt, GradedPiecesAgreeWithTheRuleTable) {
   EXPECT_EQ(checked, table.deltas.size() * demo::kShirtSizes.size()) << "a rule of SHIRT grades no demo point";
 }
 
+// Points without a rule grade in proportion along the outline, where the
+// draft of a size may put them elsewhere: docs/demo.md's worked example, the
+// front's armhole notch in L.
+TEST(DemoShirt, PointsWithoutRulesGradeInProportion) {
+  const grading::PIECE front = demo::ShirtPiece("FRONT");
+  const grading::GradedPiece graded = grading::GradePiece(front, grading::GradeMethod::kIncremental);
+  const auto notch = std::find_if(front.perimeter.begin(), front.perimeter.end(), [](auto& p) { return p.id == 109; });
+  ASSERT_NE(notch, front.perimeter.end());
+  const size_t i = static_cast<size_t>(notch - front.perimeter.begin());
+  EXPECT_EQ(notch->type, 8);  // a notch, no rule
+  const grading::Delta moved = graded.sizes[2].perimeter[i];
+  EXPECT_EQ(std::pair(moved.x, moved.y), std::pair(int64_t{10000}, int64_t{5356}));
+  const grading::PiecePoint drafted = demo::ShirtPiece("FRONT", 2).perimeter[i];
+  EXPECT_EQ(std::pair(drafted.x - notch->x, drafted.y - notch->y), std::pair(10000, 0));
+}
+
 // The DXF that scripts/demo.sh writes of the eight pieces (ASTM, every size,
 // with its .rul file): ezdxf reads it strictly, audits and recovers it
 // without an error; it has one block per piece and size; the base blocks
