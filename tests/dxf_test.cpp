@@ -314,6 +314,8 @@ TEST_F(PieceDxfTest, FailuresLeaveNoFile) {
       {"Piece " + Area() + " WORKED -o " + Quote(area_.File("no/such/dir/x.dxf")) + " --rul " + Quote(rul) +
            " --units cm",
        5, "Could not write the output file"},
+      {"Piece " + Area() + " WORKED -o " + Quote(dxf) + " --rul " + Quote(area_.path() + "/./x.dxf") + " --units cm", 1,
+       "must be two files"},
       {"Piece " + Quote(area_.File("nowhere")) + " WORKED -o " + Quote(dxf), 5, "Could not open file"},
       {"Marker " + Quote(area_.File("nowhere")) + " M -o " + Quote(dxf), 5, "does not exist"},
       {"Marker " + Area() + " NOSUCH -o " + Quote(dxf) + " --units cm", 5, "No marker \"NOSUCH\""},

@@ -1,6 +1,8 @@
 #include "dxf/dxf_export.h"
 
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 
 #include "converters/grading/piece.h"
 #include "core/data_types.h"
@@ -32,6 +34,17 @@ Unit AreaUnit(const std::optional<Unit>& given, const AreaSettings& area) {
 void WriteFile(const std::string& file, std::string_view bytes) {
   if (const int error = platform::ReplaceFile(platform::HostPath(file), bytes))
     throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
+}
+
+// Whether two names name one file (the second would replace the first),
+// however they are spelled.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const std::filesystem::path pa = std::filesystem::weakly_canonical(platform::HostPath(a), error);
+  if (error) return platform::HostPath(a) == platform::HostPath(b);
+  const std::filesystem::path pb = std::filesystem::weakly_canonical(platform::HostPath(b), error);
+  if (error) return platform::HostPath(a) == platform::HostPath(b);
+  return pa == pb;
 }
 
 }  // namespace
@@ -100,6 +113,8 @@ size_t ExportPieceDxf(const PieceExportRequest& request) {
   options.method = request.method.value_or(area.method.value_or(grading::GradeMethod::kIncremental));
   options.created = std::time(nullptr);
 
+  if (!request.rulFile.empty() && SameFile(request.rulFile, request.dxfFile))
+    throw Tsln2XmlException(kContentUnusable, "The DXF and the .rul file must be two files: give --rul another name");
   const PieceDxf made = BuildPieceDxf(pieces, options);
   // The DXF and its rule file are a pair: both are written beside their
   // places before either replaces a file, so a failure leaves both old files
