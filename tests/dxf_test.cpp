@@ -141,7 +141,7 @@ TEST_F(PieceDxfTest, EverySizeOfTheWorkedExampleWithItsRules) {
       ASSERT_TRUE(std::getline(rules, line));
       double dx = 0, dy = 0;
       ASSERT_EQ(std::sscanf(line.c_str(), "%lf, %lf", &dx, &dy), 2) << line;
-      const auto& moved = file.Of(std::string("WORKED_") + kSizes[s], "POLYLINE", "1")[0].numbers;
+      const std::vector<double> moved = file.Of(std::string("WORKED_") + kSizes[s], "POLYLINE", "1")[0].numbers;
       const size_t point = static_cast<size_t>(n) + 1;  // rule n grades perimeter point n + 2 (index n + 1)
       EXPECT_NEAR(moved[2 * point] - gradeAt[n].first, dx, kTolerance) << "rule " << n << " size " << kSizes[s];
       EXPECT_NEAR(moved[2 * point + 1] - gradeAt[n].second, dy, kTolerance);
@@ -156,7 +156,7 @@ TEST_F(PieceDxfTest, EverySizeOfTheWorkedExampleWithItsRules) {
   ASSERT_EQ(inserts.size(), 5u);
   double right = -1e300;
   for (const auto& insert : inserts) {
-    const auto& points = file.Of(insert.text, "POLYLINE", "1")[0].numbers;
+    const std::vector<double> points = file.Of(insert.text, "POLYLINE", "1")[0].numbers;
     double minX = 1e300, maxX = -1e300;
     for (size_t k = 0; k < points.size(); k += 2) {
       minX = std::min(minX, points[k] + insert.numbers[0]);
