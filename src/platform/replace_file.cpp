@@ -98,16 +98,16 @@ class KeptFile {
       if (errno != ENOENT) error_ = errno;
       return;  // nothing to keep: a failed set removes what it put there
     }
+    if (S_ISDIR(existing.st_mode)) {
+      error_ = EISDIR;  // no file of ours could replace it
+      return;
+    }
     const fs::path path(target);
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
     for (int attempt = 0; kept_.empty(); ++attempt) {
       const std::string name = (dir / ("." + path.filename().string() + "." + std::to_string(getpid()) + "-" +
                                        std::to_string(attempt) + ".old"))
                                    .string();
-      if (S_ISDIR(existing.st_mode)) {
-        error_ = EISDIR;  // no file of ours could replace it
-        return;
-      }
       if (link(target.c_str(), name.c_str()) == 0 || (errno != EEXIST && Copied(target, name))) {
         kept_ = name;
       } else if (errno != EEXIST || attempt == 100) {
