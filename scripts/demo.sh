@@ -3,7 +3,8 @@
 # and benchmarks), creates a fresh demo storage area from the documents in
 # examples/ (a graded men's shirt: its model, order, rule table SHIRT and
 # parameters), converts every item back to XML, stores the shirt's eight
-# pieces and a marker of the order, exports them and draws them.
+# pieces and a marker of the order, exports them, draws them and writes
+# them as DXF.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh tsln2xml tsln2xml_cli
@@ -58,6 +59,13 @@ for picture in DEMO FRONT; do
   rsvg-convert -o "$OUT/$picture.png" "$OUT/$picture.svg"
 done
 
+echo "== DXF for other pattern CAD (docs/dxf.md): the eight pieces in every size with their rules, and the marker"
+"$TOOL" dxf Piece "$AREA" FRONT BACK YOKE SLEEVE COLLAR COLLAR-STAND CUFF POCKET --flavour astm \
+  -o "$OUT/SHIRT.dxf" --rul "$OUT/SHIRT.rul"
+echo "wrote the pieces S to XXL (ASTM)  -> $OUT/SHIRT.dxf and $OUT/SHIRT.rul"
+"$TOOL" dxf Marker "$AREA" DEMO -o "$OUT/DEMO.dxf"
+echo "wrote the marker DEMO  -> $OUT/DEMO.dxf"
+
 echo "== The items of $AREA"
 "$TOOL" list "$AREA"
 
@@ -65,4 +73,5 @@ echo
 echo "Documents:  $OUT/<Type>-<Item>.xml (every example back from the area), $OUT/Piece-*.xml,"
 echo "            $OUT/Marker-DEMO.xml"
 echo "Pictures:   $OUT/DEMO.svg and DEMO.png (the marker), $OUT/FRONT.svg and FRONT.png (the front)"
+echo "DXF:        $OUT/SHIRT.dxf with SHIRT.rul (the pieces, graded), $OUT/DEMO.dxf (the marker)"
 echo "Storage area: $AREA"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -18,7 +19,10 @@
 #include "demo/placement.h"
 #include "demo/shirt.h"
 #include "demo/shirt_marker.h"
+#include "dxf/dxf_export.h"
+#include "grading/graded_piece.h"
 #include "marker/marker_svg.h"
+#include "support/dxf_reader.h"
 #include "support/test_support.h"
 #include "xml/attributes.h"
 #include "xml/document.h"
@@ -168,6 +172,185 @@ TEST(DemoShirt, TheRuleTableHoldsEveryPiecesRules) {
     }
   }
   EXPECT_EQ(used, rules.size()) << "SHIRT holds rules of no piece";
+}
+
+// The rule table SHIRT as its document says, read here on its own: each
+// rule's deltas per size from the base size, the sum of the steps between
+// (a step's segment from the table's break flags: the flagged sizes after
+// the first end the segments).
+struct ShirtTable {
+  size_t base = 0;
+  std::map<int16_t, std::vector<grading::Delta>> deltas;  // per rule id, one per size
+
+  ShirtTable() {
+    const xml::Document table = Example("Grading/SHIRT");
+    const size_t numBreaks = static_cast<size_t>(std::stoi(Attribute(table.Root(), "NumBreaks")));
+    base = static_cast<size_t>(std::stoi(Attribute(table.Root(), "BaseIndex")));
+    const auto sizes = Elements(table, "PieceSize");
+    std::vector<size_t> segmentOfStep;
+    size_t breaks = 0;
+    for (size_t t = 0; t + 1 < sizes.size(); ++t) {
+      if (t >= 1 && Attribute(sizes[t], "BreakFlag") == "Grading") ++breaks;
+      segmentOfStep.push_back(std::min(breaks, numBreaks));
+    }
+    for (xml::Node rule : Elements(table, "GradingRule")) {
+      std::vector<xml::Node> pairs;
+      Elements(rule, "Growth", pairs);
+      std::vector<grading::Delta>& out = deltas[static_cast<int16_t>(std::stoi(Attribute(rule, "RuleId")))];
+      for (size_t s = 0; s < sizes.size(); ++s) {
+        grading::Delta d;
+        const int64_t sign = s < base ? -1 : 1;
+        for (size_t t = std::min(s, base); t < std::max(s, base); ++t) {
+          d.x += sign * Units(Attribute(pairs.at(segmentOfStep[t]), "GrowthX"));
+          d.y += sign * Units(Attribute(pairs.at(segmentOfStep[t]), "GrowthY"));
+        }
+        out.push_back(d);
+      }
+    }
+  }
+};
+
+// A storage area as scripts/demo.sh makes it for the DXF export: the
+// example user environment (cm, the grade method) and the eight pieces.
+void MakeDemoPieceArea(const TempArea& area) {
+  ASSERT_EQ(ImportFromString(19, area.path(), "STANDARD", ReadFile(kExamples + "UserEnvironment/STANDARD.xml")), 0)
+      << LastErrorMessage();
+  ASSERT_EQ(RunTool("demo-piece " + Quote(area.path())), 0);
+}
+
+// The stored pieces graded by the grading the DXF export uses, with the
+// method the demo area's user environment names: in every size each grade
+// point lands where the shirt's draft of that size puts it, having moved from
+// the base size as the rule table SHIRT says.
+TEST(DemoShirt, GradedPiecesAgreeWithTheRuleTable) {
+  const ShirtTable table;
+  TempArea area;
+  MakeDemoPieceArea(area);
+  const std::optional<grading::GradeMethod> method = dxf::ReadAreaSettings("", area.path()).method;
+  ASSERT_TRUE(method.has_value());
+  size_t checked = 0;
+  for (const auto& count : demo::ShirtPieceCounts()) {
+    const grading::PIECE stored = *PieceReader("", area.path(), count.name).ObtainPiece();
+    const grading::GradedPiece graded = grading::GradePiece(stored, *method);
+    ASSERT_EQ(graded.sizes.size(), demo::kShirtSizes.size()) << count.name;
+    EXPECT_EQ(graded.baseIndex, table.base) << count.name;
+    for (size_t s = 0; s < graded.sizes.size(); ++s) {
+      EXPECT_EQ(graded.sizes[s].name, demo::kShirtSizes[s]);
+      const grading::PIECE sized = grading::SizedPiece(stored, graded.sizes[s]);
+      const grading::PIECE drafted = demo::ShirtPiece(count.name, s);
+      ASSERT_EQ(sized.perimeter.size(), drafted.perimeter.size()) << count.name;
+      for (size_t i = 0; i < sized.perimeter.size(); ++i) {
+        const grading::PiecePoint& point = stored.perimeter[i];
+        if (!IsGradePoint(point.type)) continue;
+        ++checked;
+        const std::string where = std::string(count.name) + " point " + std::to_string(point.id) + " in " +
+                                  std::string(demo::kShirtSizes[s]);
+        EXPECT_EQ(sized.perimeter[i].x, drafted.perimeter[i].x) << where;
+        EXPECT_EQ(sized.perimeter[i].y, drafted.perimeter[i].y) << where;
+        ASSERT_TRUE(table.deltas.count(point.id)) << where << ": no rule in SHIRT";
+        const grading::Delta& expected = table.deltas.at(point.id)[s];
+        EXPECT_EQ(graded.sizes[s].perimeter[i].x, expected.x) << where;
+        EXPECT_EQ(graded.sizes[s].perimeter[i].y, expected.y) << where;
+      }
+    }
+  }
+  EXPECT_EQ(checked, table.deltas.size() * demo::kShirtSizes.size()) << "a rule of SHIRT grades no demo point";
+}
+
+// Points without a rule grade in proportion along the outline, where the
+// draft of a size may put them elsewhere: docs/demo.md's worked example, the
+// front's armhole notch in L.
+TEST(DemoShirt, PointsWithoutRulesGradeInProportion) {
+  const grading::PIECE front = demo::ShirtPiece("FRONT");
+  const grading::GradedPiece graded = grading::GradePiece(front, grading::GradeMethod::kIncremental);
+  const auto notch = std::find_if(front.perimeter.begin(), front.perimeter.end(), [](auto& p) { return p.id == 109; });
+  ASSERT_NE(notch, front.perimeter.end());
+  const size_t i = static_cast<size_t>(notch - front.perimeter.begin());
+  EXPECT_EQ(notch->type, 8);  // a notch, no rule
+  const grading::Delta moved = graded.sizes[2].perimeter[i];
+  EXPECT_EQ(std::pair(moved.x, moved.y), std::pair(int64_t{10000}, int64_t{5356}));
+  const grading::PiecePoint drafted = demo::ShirtPiece("FRONT", 2).perimeter[i];
+  EXPECT_EQ(std::pair(drafted.x - notch->x, drafted.y - notch->y), std::pair(10000, 0));
+}
+
+// The DXF that scripts/demo.sh writes of the eight pieces (ASTM, every size,
+// with its .rul file): ezdxf reads it strictly, audits and recovers it
+// without an error; it has one block per piece and size; the base blocks
+// number every grade point, rules in piece and rule order; each .rul row is
+// as far from the base size as SHIRT says, and the point lies there on that
+// size's outline.
+TEST(DemoShirt, TheGradedDxfOfTheEightPieces) {
+  const ShirtTable table;
+  TempArea area;
+  MakeDemoPieceArea(area);
+  const std::string dxf = area.File("SHIRT.dxf"), rul = area.File("SHIRT.rul");
+  std::string names, out;
+  for (const auto& count : demo::ShirtPieceCounts()) names += " " + std::string(count.name);
+  ASSERT_EQ(RunTool("dxf Piece " + Quote(area.path()) + names + " --flavour astm -o " + Quote(dxf) + " --rul " +
+                        Quote(rul),
+                    &out),
+            0)
+      << out;
+  READ_OR_SKIP(file, dxf);
+
+  std::vector<std::string> blocks;
+  for (const auto& count : demo::ShirtPieceCounts())
+    for (std::string_view size : demo::kShirtSizes) blocks.push_back(std::string(count.name) + "_" + std::string(size));
+  EXPECT_EQ(file.blockOrder, blocks);
+
+  // The .rul file: its head, then one row per size for every rule.
+  std::istringstream text(ReadFile(rul));
+  std::string line;
+  std::set<std::string> head;
+  while (std::getline(text, line) && line.rfind("RULE: ", 0) != 0) head.insert(line);
+  for (const char* expected : {"ASTM/D6673/RUL\r", "UNITS: METRIC\r", "GRADE RULE TABLE: SHIRT\r",
+                               "NUMBER OF SIZES: 5\r", "SIZE LIST: S M L XL XXL\r", "SAMPLE SIZE: M\r"})
+    EXPECT_TRUE(head.count(expected)) << expected;
+  std::vector<std::vector<Vec2>> rows;
+  while (line == "RULE: DELTA " + std::to_string(rows.size() + 1) + "\r") {
+    std::vector<Vec2>& row = rows.emplace_back();
+    for (size_t s = 0; s < demo::kShirtSizes.size() && std::getline(text, line); ++s) {
+      Vec2 d{};
+      EXPECT_EQ(std::sscanf(line.c_str(), "%lf, %lf", &d.x, &d.y), 2) << line;
+      row.push_back(d);
+    }
+    if (!std::getline(text, line)) break;
+  }
+  EXPECT_EQ(line, "END\r");
+  ASSERT_EQ(rows.size(), table.deltas.size());
+
+  size_t n = 0;  // rules numbered on across the pieces
+  for (const auto& count : demo::ShirtPieceCounts()) {
+    const std::string name(count.name);
+    std::map<size_t, Vec2> gradeAt;  // "# n" after its grade point's POINT
+    const auto& base = file.blocks.at(name + "_M");
+    for (size_t k = 1; k < base.size(); ++k)
+      if (base[k].type == "TEXT" && base[k].text.rfind("# ", 0) == 0) {
+        ASSERT_EQ(base[k - 1].type, "POINT") << name;
+        gradeAt[std::stoul(base[k].text.substr(2))] = {base[k - 1].numbers[0], base[k - 1].numbers[1]};
+      }
+    const grading::PIECE piece = demo::ShirtPiece(count.name);
+    EXPECT_EQ(gradeAt.size(), piece.rules.size()) << name;
+    for (const auto& rule : piece.rules) {
+      ++n;
+      ASSERT_TRUE(gradeAt.count(n)) << name << " rule " << rule.id << " has no \"# " << n << "\"";
+      for (size_t s = 0; s < demo::kShirtSizes.size(); ++s) {
+        const std::string where = name + " rule " + std::to_string(rule.id) + " in " + std::string(demo::kShirtSizes[s]);
+        const Vec2 row = rows[n - 1].at(s);
+        const grading::Delta& expected = table.deltas.at(rule.id)[s];  // 1/10000 cm; the file has mm
+        EXPECT_NEAR(row.x, static_cast<double>(expected.x) / 1000, 1e-6) << where;
+        EXPECT_NEAR(row.y, static_cast<double>(expected.y) / 1000, 1e-6) << where;
+        const Vec2 at{gradeAt[n].x + row.x, gradeAt[n].y + row.y};
+        const auto outline = file.Of(name + "_" + std::string(demo::kShirtSizes[s]), "POLYLINE", "1");
+        ASSERT_EQ(outline.size(), 1u) << where;
+        double nearest = 1e300;
+        for (size_t k = 0; k + 1 < outline[0].numbers.size(); k += 2)
+          nearest = std::min(nearest, std::hypot(outline[0].numbers[k] - at.x, outline[0].numbers[k + 1] - at.y));
+        EXPECT_LT(nearest, 1e-3) << where;  // 1e-4 cm
+      }
+    }
+  }
+  EXPECT_EQ(n, rows.size());
 }
 
 // ------------------------------------------------------------------ marker

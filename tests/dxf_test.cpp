@@ -30,12 +30,6 @@ using grading::PIECE;
 
 constexpr double kTolerance = 1e-4;
 
-#define READ_OR_SKIP(var, path)                     \
-  std::string skip_##var;                           \
-  const auto var##_read = ReadDxf(path, skip_##var); \
-  if (!var##_read) GTEST_SKIP() << skip_##var;      \
-  const DxfFile& var = *var##_read
-
 // Hand-computed deltas of the worked example's five perimeter points,
 // Incremental (docs/grading.md), per size XS S M L XL.
 const int64_t kDeltas[5][5][2] = {
@@ -147,7 +141,7 @@ TEST_F(PieceDxfTest, EverySizeOfTheWorkedExampleWithItsRules) {
       ASSERT_TRUE(std::getline(rules, line));
       double dx = 0, dy = 0;
       ASSERT_EQ(std::sscanf(line.c_str(), "%lf, %lf", &dx, &dy), 2) << line;
-      const auto& moved = file.Of(std::string("WORKED_") + kSizes[s], "POLYLINE", "1")[0].numbers;
+      const std::vector<double> moved = file.Of(std::string("WORKED_") + kSizes[s], "POLYLINE", "1")[0].numbers;
       const size_t point = static_cast<size_t>(n) + 1;  // rule n grades perimeter point n + 2 (index n + 1)
       EXPECT_NEAR(moved[2 * point] - gradeAt[n].first, dx, kTolerance) << "rule " << n << " size " << kSizes[s];
       EXPECT_NEAR(moved[2 * point + 1] - gradeAt[n].second, dy, kTolerance);
@@ -162,7 +156,7 @@ TEST_F(PieceDxfTest, EverySizeOfTheWorkedExampleWithItsRules) {
   ASSERT_EQ(inserts.size(), 5u);
   double right = -1e300;
   for (const auto& insert : inserts) {
-    const auto& points = file.Of(insert.text, "POLYLINE", "1")[0].numbers;
+    const std::vector<double> points = file.Of(insert.text, "POLYLINE", "1")[0].numbers;
     double minX = 1e300, maxX = -1e300;
     for (size_t k = 0; k < points.size(); k += 2) {
       minX = std::min(minX, points[k] + insert.numbers[0]);
@@ -320,6 +314,8 @@ TEST_F(PieceDxfTest, FailuresLeaveNoFile) {
       {"Piece " + Area() + " WORKED -o " + Quote(area_.File("no/such/dir/x.dxf")) + " --rul " + Quote(rul) +
            " --units cm",
        5, "Could not write the output file"},
+      {"Piece " + Area() + " WORKED -o " + Quote(dxf) + " --rul " + Quote(area_.path() + "/./x.dxf") + " --units cm", 1,
+       "must be two files"},
       {"Piece " + Quote(area_.File("nowhere")) + " WORKED -o " + Quote(dxf), 5, "Could not open file"},
       {"Marker " + Quote(area_.File("nowhere")) + " M -o " + Quote(dxf), 5, "does not exist"},
       {"Marker " + Area() + " NOSUCH -o " + Quote(dxf) + " --units cm", 5, "No marker \"NOSUCH\""},
@@ -333,6 +329,44 @@ TEST_F(PieceDxfTest, FailuresLeaveNoFile) {
     EXPECT_EQ(ReadFile(dxf), "old") << c.args;
     EXPECT_FALSE(std::filesystem::exists(rul)) << c.args;
   }
+}
+
+// The DXF and its .rul file replace older ones as a pair: when either cannot
+// be written or put in place, both older files stay as they were.
+TEST_F(PieceDxfTest, AFailedPairKeepsBothOlderFiles) {
+  namespace fs = std::filesystem;
+  const std::string dxf = area_.File("p.dxf"), rul = area_.File("p.rul");
+  const struct {
+    const char* what;
+    std::string dxfTarget, rulTarget;
+  } cases[] = {
+      {"the DXF's place is a directory", area_.File("dir.dxf"), rul},
+      {"the .rul file's place is a directory", dxf, area_.File("dir.rul")},
+      {"the DXF's directory is missing", area_.File("no/such/p.dxf"), rul},
+      {"the .rul file's directory is missing", dxf, area_.File("no/such/p.rul")},
+  };
+  fs::create_directory(area_.File("dir.dxf"));
+  fs::create_directory(area_.File("dir.rul"));
+  for (const auto& c : cases) {
+    WriteFile(dxf, "old dxf");
+    WriteFile(rul, "old rul");
+    std::string out;
+    EXPECT_EQ(Run("Piece " + Area() + " WORKED -o " + Quote(c.dxfTarget) + " --rul " + Quote(c.rulTarget) +
+                      " --units cm --flavour astm",
+                  &out),
+              5)
+        << c.what;
+    EXPECT_NE(out.find("Could not write the output file"), std::string::npos) << c.what << "\n" << out;
+    EXPECT_EQ(ReadFile(dxf), "old dxf") << c.what;
+    EXPECT_EQ(ReadFile(rul), "old rul") << c.what;
+    EXPECT_TRUE(fs::is_directory(area_.File("dir.dxf")) && fs::is_directory(area_.File("dir.rul"))) << c.what;
+  }
+  for (const auto& entry : fs::directory_iterator(area_.path()))
+    EXPECT_TRUE(entry.path().extension() != ".part" && entry.path().extension() != ".old") << entry.path();
+  // Both in place, the pair replaces both.
+  ASSERT_EQ(Run("Piece " + Area() + " WORKED -o " + Quote(dxf) + " --rul " + Quote(rul) + " --units cm"), 0);
+  EXPECT_EQ(ReadFile(rul).rfind("ANSI/AAMA VERSION: 1.0.0\r\n", 0), 0u);
+  EXPECT_NE(ReadFile(dxf).find("AC1009"), std::string::npos);
 }
 
 // The unit and the method come from the area's single user environment.

@@ -265,7 +265,9 @@ const std::vector<ShirtPieceCount>& ShirtPieceCounts() {
 
 size_t ShirtSegment(size_t step) {
   size_t flagged = 0;
-  for (size_t k = 0; k <= step && k < kShirtBreakFlags.size(); ++k) flagged += kShirtBreakFlags[k];
+  // The first size's flag ends no segment: the grading reads the flags of
+  // sizes 1..step.
+  for (size_t k = 1; k <= step && k < kShirtBreakFlags.size(); ++k) flagged += kShirtBreakFlags[k];
   return std::min<size_t>(flagged, 1);
 }
 

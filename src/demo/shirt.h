@@ -49,7 +49,7 @@ const std::vector<ShirtPieceCount>& ShirtPieceCounts();
 grading::PIECE ShirtPiece(std::string_view name, size_t sizeIndex = kShirtBaseSize);
 
 // The grade step of size t to size t + 1 lies in this segment: the number of
-// break-flagged sizes among the sizes before and including t.
+// break-flagged sizes among the sizes 1..t (docs/grading.md), at most 1.
 size_t ShirtSegment(size_t step);
 
 }  // namespace tsln2xml::demo

@@ -1,7 +1,8 @@
 #include "dxf/dxf_export.h"
 
-#include <cstdio>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 
 #include "converters/grading/piece.h"
 #include "core/data_types.h"
@@ -33,6 +34,17 @@ Unit AreaUnit(const std::optional<Unit>& given, const AreaSettings& area) {
 void WriteFile(const std::string& file, std::string_view bytes) {
   if (const int error = platform::ReplaceFile(platform::HostPath(file), bytes))
     throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
+}
+
+// Whether two names name one file (the second would replace the first),
+// however they are spelled.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const std::filesystem::path pa = std::filesystem::weakly_canonical(platform::HostPath(a), error);
+  if (error) return platform::HostPath(a) == platform::HostPath(b);
+  const std::filesystem::path pb = std::filesystem::weakly_canonical(platform::HostPath(b), error);
+  if (error) return platform::HostPath(a) == platform::HostPath(b);
+  return pa == pb;
 }
 
 }  // namespace
@@ -101,16 +113,17 @@ size_t ExportPieceDxf(const PieceExportRequest& request) {
   options.method = request.method.value_or(area.method.value_or(grading::GradeMethod::kIncremental));
   options.created = std::time(nullptr);
 
+  if (!request.rulFile.empty() && SameFile(request.rulFile, request.dxfFile))
+    throw Tsln2XmlException(kContentUnusable, "The DXF and the .rul file must be two files: give --rul another name");
   const PieceDxf made = BuildPieceDxf(pieces, options);
-  // The rule file first, and taken away again when the DXF cannot be
-  // written: the two are written as a pair or not at all.
-  if (!request.rulFile.empty()) WriteFile(request.rulFile, made.rul);
-  try {
-    WriteFile(request.dxfFile, made.dxf);
-  } catch (const Tsln2XmlException&) {
-    if (!request.rulFile.empty()) std::remove(platform::HostPath(request.rulFile).c_str());
-    throw;
-  }
+  // The DXF and its rule file are a pair: both are written beside their
+  // places before either replaces a file, so a failure leaves both old files
+  // as they were.
+  std::vector<platform::FileContent> files;
+  if (!request.rulFile.empty()) files.push_back({platform::HostPath(request.rulFile), made.rul});
+  files.push_back({platform::HostPath(request.dxfFile), made.dxf});
+  if (const int error = platform::ReplaceFiles(files))
+    throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
   return made.replacedCharacters;
 }
 

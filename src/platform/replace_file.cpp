@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 namespace tsln2xml::platform {
 
@@ -67,15 +68,111 @@ int FileBeside::Commit() {
   return 0;
 }
 
-int ReplaceFile(const std::string& hostPath, std::string_view bytes) {
-  FileBeside file(hostPath);
-  if (file.Error() != 0) return file.Error();
+namespace {
+
+int WriteAll(int fd, std::string_view bytes) {
   for (size_t done = 0; done < bytes.size();) {
-    const ssize_t n = write(file.Descriptor(), bytes.data() + done, bytes.size() - done);
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno != EINTR) return errno;
     if (n > 0) done += static_cast<size_t>(n);
   }
+  return 0;
+}
+
+// A copy of `from` made as `to` where the file system has no hard links.
+bool Copied(const std::string& from, const std::string& to) {
+  const int linkError = errno;
+  std::error_code error;
+  if (std::filesystem::copy_file(from, to, error)) return true;
+  std::filesystem::remove(to, error);
+  errno = linkError;
+  return false;
+}
+
+// The file a set of renames replaces, kept under a second name beside it
+// (".NAME.PID-N.old", a hard link) until the set is in place; the link is
+// removed when the set succeeds, and renamed back over the target when it
+// fails.
+class KeptFile {
+ public:
+  explicit KeptFile(const std::string& target) : target_(target) {
+    namespace fs = std::filesystem;
+    struct stat existing {};
+    if (lstat(target.c_str(), &existing) != 0) {
+      if (errno != ENOENT) error_ = errno;
+      return;  // nothing to keep: a failed set removes what it put there
+    }
+    if (S_ISDIR(existing.st_mode)) {
+      error_ = EISDIR;  // no file of ours could replace it
+      return;
+    }
+    const fs::path path(target);
+    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    for (int attempt = 0; kept_.empty(); ++attempt) {
+      const std::string name = (dir / ("." + path.filename().string() + "." + std::to_string(getpid()) + "-" +
+                                       std::to_string(attempt) + ".old"))
+                                   .string();
+      if (link(target.c_str(), name.c_str()) == 0 || (errno != EEXIST && Copied(target, name))) {
+        kept_ = name;
+      } else if (errno != EEXIST || attempt == 100) {
+        error_ = errno;
+        return;
+      }
+    }
+  }
+  ~KeptFile() {
+    if (!kept_.empty()) unlink(kept_.c_str());
+  }
+  KeptFile(const KeptFile&) = delete;
+  KeptFile& operator=(const KeptFile&) = delete;
+
+  int Error() const { return error_; }
+  // Puts the old file back over the target, or removes the target when there
+  // was none.
+  void Restore() {
+    if (kept_.empty()) {
+      unlink(target_.c_str());
+    } else if (std::rename(kept_.c_str(), target_.c_str()) == 0) {
+      kept_.clear();
+    }
+  }
+
+ private:
+  std::string target_;
+  std::string kept_;
+  int error_ = 0;
+};
+
+}  // namespace
+
+int ReplaceFile(const std::string& hostPath, std::string_view bytes) {
+  FileBeside file(hostPath);
+  if (file.Error() != 0) return file.Error();
+  if (const int error = WriteAll(file.Descriptor(), bytes)) return error;
   return file.Commit();
+}
+
+int ReplaceFiles(const std::vector<FileContent>& files) {
+  std::vector<std::unique_ptr<FileBeside>> beside;
+  for (const FileContent& f : files) {
+    beside.push_back(std::make_unique<FileBeside>(f.hostPath));
+    if (const int error = beside.back()->Error()) return error;
+    if (const int error = WriteAll(beside.back()->Descriptor(), f.bytes)) return error;
+  }
+  // Every target but the last is kept, for the case that a later rename
+  // fails; the last rename is the final step and needs no way back.
+  std::vector<std::unique_ptr<KeptFile>> kept;
+  for (size_t k = 0; k + 1 < files.size(); ++k) {
+    kept.push_back(std::make_unique<KeptFile>(files[k].hostPath));
+    if (const int error = kept.back()->Error()) return error;
+  }
+  for (size_t k = 0; k < files.size(); ++k) {
+    if (const int error = beside[k]->Commit()) {
+      for (size_t j = k; j-- > 0;) kept[j]->Restore();
+      return error;
+    }
+  }
+  return 0;
 }
 
 }  // namespace tsln2xml::platform

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tsln2xml::platform {
 
@@ -42,5 +43,19 @@ class FileBeside {
 // Writes `bytes` to a FileBeside `hostPath` and commits it. Returns 0, or the
 // errno of the failure; a failure leaves `hostPath` as it was.
 int ReplaceFile(const std::string& hostPath, std::string_view bytes);
+
+struct FileContent {
+  std::string hostPath;
+  std::string_view bytes;
+};
+
+// Writes several files that belong together (a DXF and its rule file) as a
+// set: each to a FileBeside, and only when all are written are they renamed
+// into place. Until the last rename succeeds, the files they replace are
+// kept by a hard link beside; should a later rename fail, the earlier
+// targets get their old files back (or are removed when there were none).
+// Returns 0, or the errno of the failure, after which every target is as it
+// was and nothing is left beside.
+int ReplaceFiles(const std::vector<FileContent>& files);
 
 }  // namespace tsln2xml::platform

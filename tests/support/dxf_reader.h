@@ -35,4 +35,12 @@ struct DxfFile {
 // installed. A reader that fails outright fails the calling test.
 std::optional<DxfFile> ReadDxf(const std::string& path, std::string& skipReason);
 
+// Reads `path` into the DxfFile `var`, or skips the test when ezdxf is not
+// installed.
+#define READ_OR_SKIP(var, path)                      \
+  std::string skip_##var;                            \
+  const auto var##_read = ReadDxf(path, skip_##var); \
+  if (!var##_read) GTEST_SKIP() << skip_##var;       \
+  const DxfFile& var = *var##_read
+
 }  // namespace tsln2xml::test
