@@ -153,6 +153,34 @@ TEST(ElementBytes, SurviveTheDocumentText) {
   }
 }
 
+// An element's text in the code page, whatever nodes the parser made of it,
+// in both trees; a dropped content reads and writes as none.
+TEST(ElementText, ReadInEveryForm) {
+  const struct {
+    const char* xml;
+    std::string text;
+  } cases[] = {
+      {"<E>PLAIN</E>", "PLAIN"},
+      {"<E>caf&#233;</E>", "caf\xE9"},
+      {"<E>\xC3\xA9t\xC3\xA9</E>", "\xE9t\xE9"},
+      {"<E>a<![CDATA[<b>]]>c</E>", "a<b>c"},
+      {"<E><F>x</F>y</E>", "xy"},
+      {"<E>a&amp;b&lt;c</E>", "a&b<c"},
+      {"<E/>", ""},
+      {"<E>  </E>", "  "},
+  };
+  for (const Tree tree : {Tree::kCompact, Tree::kEditable}) {
+    for (const auto& c : cases) {
+      Document doc;
+      ASSERT_TRUE(doc.LoadUtf8(c.xml, tree)) << c.xml;
+      EXPECT_EQ(GetElementText(doc.Root()), c.text) << c.xml;
+      DropElementContent(doc.Root());
+      EXPECT_EQ(GetElementText(doc.Root()), "") << c.xml;
+      EXPECT_NE(doc.SerializeUtf8().find("<E/>"), std::string::npos) << c.xml;
+    }
+  }
+}
+
 TEST(ElementBytes, Base64Forms) {
   std::string out;
   EXPECT_TRUE(Base64Decode(" TWFu\n TWE=\r\n", out));

@@ -44,6 +44,13 @@ void SetElementText(Node element, std::string_view ansi) {
 std::string GetElementText(Node element) {
   if (!element) return {};
   RequireTree(element);
+  // One plain ASCII text node (most element texts) is its own text: read in
+  // place rather than gathered into an allocation and converted.
+  const Node only = element->children;
+  if (only && !only->next && only->type == XML_TEXT_NODE && only->content) {
+    const std::string_view text(C(only->content));
+    if (platform::Utf8IdentityPrefix(text) == text.size()) return std::string(text);
+  }
   XmlCharPtr content(xmlNodeGetContent(element));
   return content ? DocumentTextToAnsi(C(content.get()), element, nullptr) : std::string();
 }
@@ -165,6 +172,12 @@ std::optional<std::string_view> ElementBytesView(Node element, std::string& stor
   }
   if (!decoded) return std::nullopt;
   return storage;
+}
+
+void DropElementContent(Node element) {
+  if (!element) return;
+  RequireTree(element);
+  xmlNodeSetContent(element, nullptr);
 }
 
 bool GetElementBytes(Node element, std::string& bytes) {
