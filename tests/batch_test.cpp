@@ -201,16 +201,6 @@ struct Versions {
   }
 };
 
-std::string IntegrityCheck(const std::string& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  store::SqliteDb owner(db);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK) return sqlite3_errmsg(db);
-  store::SqliteStatement statement(stmt);
-  if (sqlite3_step(stmt) != SQLITE_ROW) return sqlite3_errmsg(db);
-  return reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-}
 
 // Files other than the catalog in the area: a private catalog or a journal
 // left behind.

@@ -34,16 +34,6 @@ std::string SizeCodes(int entries, int ordered) {
 
 std::string Catalog(const TempArea& area) { return area.File("sizpt.ctl"); }
 
-std::string IntegrityCheck(const std::string& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  store::SqliteDb owner(db);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK) return sqlite3_errmsg(db);
-  store::SqliteStatement statement(stmt);
-  if (sqlite3_step(stmt) != SQLITE_ROW) return sqlite3_errmsg(db);
-  return reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-}
 
 int RawPut(const TempArea& area, const std::vector<uint8_t>& bytes) {
   store::ItemHandle* handle = nullptr;

@@ -5,23 +5,11 @@
 #include <numbers>
 
 #include "dxf/group_writer.h"
+#include "xml/svg_text.h"
 
 namespace tsln2xml::dxf {
-namespace {
 
 using marker::PlanPoint;
-
-double SignedArea(const std::vector<PlanPoint>& p) {
-  double a = 0;
-  for (size_t i = 0; i < p.size(); ++i) {
-    const PlanPoint& u = p[i];
-    const PlanPoint& v = p[(i + 1) % p.size()];
-    a += u.x * v.y - v.x * u.y;
-  }
-  return a / 2;
-}
-
-}  // namespace
 
 std::string BuildMarkerDxf(const marker::PlacedMarker& marker, Unit unit, size_t& replacedCharacters) {
   const double scale = unit == Unit::kCentimetre ? 10.0 : 1.0;
@@ -45,7 +33,7 @@ std::string BuildMarkerDxf(const marker::PlacedMarker& marker, Unit unit, size_t
     else if (outline.size() == 1) Point(w, "PIECES", outline[0]);
 
     const size_t n = piece.outline.size();
-    const double inward = SignedArea(piece.outline) >= 0 ? 1 : -1;
+    const double inward = xml::SvgSignedArea(piece.outline) >= 0 ? 1 : -1;
     for (size_t i = 0; n >= 3 && i < n; ++i) {
       if (!piece.outline[i].notch) continue;
       const PlanPoint& before = piece.outline[(i + n - 1) % n];

@@ -11,6 +11,7 @@
 #include "converters/grading/piece.h"
 #include "core/exception.h"
 #include "dxf/group_writer.h"
+#include "xml/svg_text.h"
 
 #ifndef TSLN2XML_VERSION
 #define TSLN2XML_VERSION "0"
@@ -89,7 +90,7 @@ class BlockWriter {
     if (!boundary.empty()) Polyline(w_, "1", boundary, true);
 
     if (b.base) {
-      const double inward = SignedArea(boundary) >= 0 ? 1 : -1;
+      const double inward = xml::SvgSignedArea(boundary) >= 0 ? 1 : -1;
       std::vector<XY> folds;
       for (size_t i = 0; i < outline.size(); ++i) {
         const XY at = boundary[i];
@@ -141,16 +142,6 @@ class BlockWriter {
       Text("1", {centre.x, centre.y - 1.5 * h * static_cast<double>(k)}, h, lines[k]);
     EndBlock(w_);
     return drawn_;
-  }
-
-  static double SignedArea(const std::vector<XY>& p) {
-    double a = 0;
-    for (size_t i = 0; i < p.size(); ++i) {
-      const XY& u = p[i];
-      const XY& v = p[(i + 1) % p.size()];
-      a += u.x * v.y - v.x * u.y;
-    }
-    return a / 2;
   }
 
   // The direction into the piece across the outline at point i, in degrees
