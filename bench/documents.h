@@ -79,6 +79,10 @@ int GenerateDocuments(const std::string& area, const std::string& examplesDir);
 // alternating runs of export, xmllint and import per document; `record`
 // rewrites bench/compare.sums. 0 when every result is as recorded.
 int CompareWithXmllint(const std::string& buildDir, const std::string& sourceDir, int runs, bool record);
+// The batch table of bench/compare.sh (bench/batch_compare.cpp): whole areas
+// imported and exported by the command beside xmllint. 0 when every area
+// round-trips byte for byte.
+int CompareBatches(const std::string& buildDir, const std::string& sourceDir, int runs);
 // One export or import ("export" or "import") through the library's calls,
 // which free the document they build, for the table's library columns.
 int ConvertThroughLibrary(const std::string& direction, const std::string& type, const std::string& area,

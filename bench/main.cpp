@@ -4,7 +4,8 @@
 // `tsln2xml_bench --compare BUILD SOURCE RUNS [--record]` prints the
 // comparison table with xmllint, for which
 // `tsln2xml_bench --library export|import TYPE AREA ITEM FILE` converts one
-// item through the library's calls.
+// item through the library's calls; `tsln2xml_bench --compare-batches BUILD
+// SOURCE RUNS` prints the batch table.
 
 #include <benchmark/benchmark.h>
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
   if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "--compare") == 0)
     return tsln2xml::bench::CompareWithXmllint(argv[2], argv[3], std::max(1, std::atoi(argv[4])),
                                                argc == 6 && std::strcmp(argv[5], "--record") == 0);
+  if (argc == 5 && std::strcmp(argv[1], "--compare-batches") == 0)
+    return tsln2xml::bench::CompareBatches(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
   if (argc == 7 && std::strcmp(argv[1], "--library") == 0)
     return tsln2xml::bench::ConvertThroughLibrary(argv[2], argv[3], argv[4], argv[5], argv[6]);
   benchmark::Initialize(&argc, argv);

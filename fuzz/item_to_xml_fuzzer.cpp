@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dxf/piece_dxf.h"
+#include "fuzz/dxf_check.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -43,6 +45,22 @@ constexpr Normalisation kNormalising[] = {
     {23, "an empty rule comment is left out; the flags of a point are written in their table order"},
 };
 
+constexpr int16_t kPieceType = 20;
+
+// A piece that decodes also goes out as DXF, graded in every size, in both
+// flavours.
+void PieceDxf(std::span<const uint8_t> bytes) {
+  grading::PIECE piece;
+  if (!grading::DecodePiece(bytes, piece)) return;
+  for (const dxf::Flavour flavour : {dxf::Flavour::kAama, dxf::Flavour::kAstm}) {
+    dxf::PieceDxfOptions options;
+    options.flavour = flavour;
+    options.sizes = dxf::SizeSet::kAll;
+    options.method = flavour == dxf::Flavour::kAama ? grading::GradeMethod::kIncremental : grading::GradeMethod::kCumulative;
+    fuzz::CheckDxfExport([&] { return dxf::BuildPieceDxf({{"FUZZ", piece}}, options).dxf; });
+  }
+}
+
 bool Normalises(int16_t code) {
   return std::ranges::any_of(kNormalising, [code](const Normalisation& n) { return n.code == code; });
 }
@@ -58,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> input(data, size);
   const int16_t code = fuzz::ItemInputType(input);
   if (!code) return 0;
+  if (code == kPieceType) PieceDxf(input.subspan(1));
   std::u16string first;
   if (fuzz::ItemToXml(code, input.subspan(1), first) != 0 || !HasWriter(code)) return 0;
   std::vector<uint8_t> written;

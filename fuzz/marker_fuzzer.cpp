@@ -1,7 +1,8 @@
 // libFuzzer harness for the marker walk: the input is marker data in its
 // position-independent form (as `tsln2xml raw get Marker` writes it). The walk
-// must end without reading past the data, and the document written from
-// whatever it produced must be well-formed.
+// must end without reading past the data, the document written from
+// whatever it produced must be well-formed, and the marker's DXF (from the
+// same walk's placement) a text the readers take.
 //
 // Seeds come from the builder:
 //   build/tsln2xml demo-marker /tmp/area DEMO
@@ -16,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "dxf/marker_dxf.h"
+#include "fuzz/dxf_check.h"
 #include "marker/marker_output.h"
 #include "marker/marker_writer.h"
 #include "xml/libxml.h"
@@ -45,5 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bytes[1] = '\xFE';
   std::memcpy(bytes.data() + 2, text.data(), 2 * text.size());
   if (!tsln2xml::xml::ParseUntrusted(bytes.data(), bytes.size(), nullptr)) std::abort();
+
+  MarkerWriter again("fuzz", "FUZZ");
+  again.UseData(std::vector<uint8_t>(data, data + size), 0);
+  MarkerPlan plan("FUZZ");
+  again.Walk(plan);
+  const PlacedMarker placed = plan.Place();
+  for (const auto unit : {tsln2xml::dxf::Unit::kCentimetre, tsln2xml::dxf::Unit::kInch}) {
+    size_t replaced = 0;
+    tsln2xml::fuzz::CheckDxfExport([&] { return tsln2xml::dxf::BuildMarkerDxf(placed, unit, replaced); });
+  }
   return 0;
 }

@@ -7,6 +7,8 @@ packages=(
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev ccache python3 man-db
   librsvg2-bin zlib1g-dev time locales
+  python3-setuptools python3-wheel python3-pytest python3-venv
+  python3-ezdxf
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <optional>
+#include <regex>
 #include <sstream>
 
 #include "support/catalog_fixture.h"
@@ -121,6 +125,82 @@ TEST(CliBatch, FailedItemsAreReportedAndTheRunGoesOn) {
   ExpectInOrder(out, {"Could not read item catalog sizpt.ctl", "0 exported, 0 failed, 1 unreadable catalog\n"});
 }
 
+// A document in the middle that is not valid fails alone, on one thread or
+// two, and the lines come in the order of the documents.
+TEST(CliBatch, AFailedDocumentInTheMiddleOnThreads) {
+  TempArea docs;
+  fs::create_directories(docs.path() + "/SizeCode");
+  for (const char* name : {"A", "B", "D", "E"})
+    WriteFile(docs.path() + "/SizeCode/" + name + ".xml", ReadFile(kExamples + "MISSES.xml"));
+  WriteFile(docs.path() + "/SizeCode/C.xml", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Bad="1"/>)");
+  for (const char* jobs : {"-j 1", "-j 2"}) {
+    TempArea area;
+    std::string out;
+    EXPECT_EQ(RunTool("import --all " + Quote(area.path()) + " -d " + Quote(docs.path()) + " " + jobs, &out), 2);
+    ExpectInOrder(out, {"imported SizeCode A", "imported SizeCode B", "FAILED SizeCode C: XML Validation Error",
+                        "imported SizeCode D", "imported SizeCode E", "4 imported, 1 failed\n"});
+    for (const char* name : {"A", "B", "D", "E"}) EXPECT_TRUE(area.GetItem(24, name)) << jobs << " " << name;
+  }
+}
+
+// docs/batches.md's worked example: its commands, and the output it shows.
+TEST(CliBatch, TheWorkedExampleOfTheBatchPage) {
+  const std::string page = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/batches.md");
+  const std::string command = "$ tsln2xml import --all area -d docs -j 2 2>/dev/null\n";
+  const size_t start = page.find(command);
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = page.find("```", start);
+  ASSERT_NE(end, std::string::npos);
+  const std::string expected = page.substr(start + command.size(), end - start - command.size());
+  TempArea dir;
+  fs::create_directories(dir.File("docs/SizeCode"));
+  fs::create_directories(dir.File("area"));
+  for (const char* name : {"A", "B", "D", "E"}) WriteFile(dir.File("docs/SizeCode/") + name + ".xml", ReadFile(kExamples + "MISSES.xml"));
+  WriteFile(dir.File("docs/SizeCode/C.xml"), "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"C\" Bad=\"1\"/>\n");
+  std::string out;
+  EXPECT_EQ(RunCommand("(cd " + Quote(dir.path()) + " && " + TSLN2XML_CLI_PATH +
+                           " import --all area -d docs -j 2 2>/dev/null)",
+                       &out),
+            2);
+  EXPECT_EQ(out, expected);
+  std::string list;
+  ASSERT_EQ(RunTool("list " + Quote(dir.File("area")), &list), 0);
+  EXPECT_TRUE(Contains(list, "4 items\n")) << list;
+}
+
+// What a document directory holds besides documents: links to nothing or
+// out of it, FIFOs, folders named *.xml and folders of no type are skipped
+// with the reason; a file name that names no item (not UTF-8, a NUL, a
+// character the code page cannot hold) fails that file instead of becoming
+// another item's name.
+TEST(CliBatch, DocumentDirectoryEntriesThatAreNotDocuments) {
+  TempArea docs, outside, area;
+  const std::string folder = docs.path() + "/SizeCode/";
+  fs::create_directories(folder + "dir.xml");
+  fs::create_directories(docs.path() + "/Sizes");
+  const std::string text = ReadFile(kExamples + "MISSES.xml");
+  for (const char* name : {"NUL.xml", "NUL%00X.xml", "bad\xff.xml", "%E6%97%A5.xml"}) WriteFile(folder + name, text);
+  WriteFile(outside.File("o.xml"), text);
+  fs::create_symlink(outside.File("o.xml"), folder + "out.xml");
+  fs::create_symlink("nowhere.xml", folder + "dangling.xml");
+  fs::create_symlink("NUL.xml", folder + "inside.xml");
+  ASSERT_EQ(RunCommand("mkfifo " + Quote(folder + "fifo.xml")), 0);
+  std::string out;
+  EXPECT_EQ(RunTool("import --all " + Quote(area.path()) + " -d " + Quote(docs.path()), &out), 5);
+  for (const std::string& line : std::vector<std::string>{
+           "skipped " + folder + "dangling.xml: a symbolic link to nothing\n", "skipped " + folder + "dir.xml: a directory\n",
+        "skipped " + folder + "fifo.xml: not a regular file\n",
+        "skipped " + folder + "out.xml: a symbolic link to a file outside the document directory\n",
+        "skipped " + docs.path() + "/Sizes: not the folder of a data type\n",
+        "FAILED SizeCode " + folder + "NUL%00X.xml: the file name gives an item name with a NUL character (code 5)\n",
+        "FAILED SizeCode " + folder + "bad\xff.xml: the file name is not UTF-8 (code 5)\n",
+        "FAILED SizeCode " + folder + "%E6%97%A5.xml: the file name gives an item name with characters that code page "
+                                     "1252 cannot hold (code 5)\n",
+        "imported SizeCode NUL <-", "imported SizeCode inside <-", "2 imported, 3 failed, 5 skipped\n"})
+    EXPECT_TRUE(Contains(out, line)) << line << " in:\n" << out;
+  EXPECT_EQ(area.GetItem(24, "NUL"), area.GetItem(24, "inside"));
+}
+
 TEST(CliBatch, ProgressOnlyOnATerminal) {
   TempArea area, docs;
   for (int i = 0; i < 25; ++i) area.PutItem(24, "ITEM" + std::to_string(i), {0, 0});
@@ -160,6 +240,8 @@ TEST(Cli, FailuresPrintTheMessageAndExitWithTheCode) {
       {"import --all " + Quote(area.path()) + " -d " + Quote(area.File("nodocs")), 1, "nodocs does not exist"},
       {"export --all Marker " + Quote(area.path()) + " -d " + Quote(area.File("d")), 7, "tsln2xml marker AREA NAME"},
       {"export Marker " + Quote(area.path()) + " M", 7, "tsln2xml marker AREA NAME"},
+      {"import Piece " + Quote(area.path()) + " A " + Quote(area.File("bad.xml")), 7,
+       "Unimplemented data type\nPiece items are export-only; store their bytes with: tsln2xml raw put Piece"},
       {"raw get 24 " + Quote(area.path()) + " NONE -", 5, "Could not open file"},
       // Batches: several items need a directory, and a whole area takes no item names.
       {"export 24 AREA A B", 64, "several items with -d DIR"},
@@ -187,6 +269,42 @@ TEST(Cli, FailedExportKeepsTheFile) {
   EXPECT_EQ(RunTool("export sizecode " + Quote(area.path()) + " MISSES -o " + Quote(doc)), 0);
   EXPECT_EQ(ReadFile(doc).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SizeCode", 0), 0u) << ReadFile(doc);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(area.path()), {}), 2);  // the catalog and out.xml
+}
+
+// A document written anew gets the mode the umask gives a new file; one
+// written over an existing file keeps that file's mode.
+TEST(Cli, WrittenDocumentsGetTheUmasksModeOrKeepTheirs) {
+  TempArea area;
+  area.PutItem(24, "MISSES", {0, 0});
+  const std::string one = area.File("one.xml"), docs = area.File("docs");
+  const std::string inDocs = docs + "/SizeCode/MISSES.xml";
+  const struct {
+    mode_t umask;
+    std::optional<fs::perms> before;
+    fs::perms after;
+  } cases[] = {
+      {022, std::nullopt, fs::perms(0644)},
+      {027, std::nullopt, fs::perms(0640)},
+      {022, fs::perms(0600), fs::perms(0600)},
+      {077, fs::perms(0664), fs::perms(0664)},
+  };
+  for (const auto& c : cases) {
+    for (const std::string& file : {one, inDocs}) {
+      fs::remove(file);
+      if (!c.before) continue;
+      fs::create_directories(fs::path(file).parent_path());
+      WriteFile(file, "old");
+      fs::permissions(file, *c.before);
+    }
+    const mode_t saved = umask(c.umask);
+    const int toFile = RunTool("export 24 " + Quote(area.path()) + " MISSES -o " + Quote(one));
+    const int toDir = RunTool("export 24 " + Quote(area.path()) + " MISSES -d " + Quote(docs));
+    umask(saved);
+    ASSERT_EQ(toFile, 0);
+    ASSERT_EQ(toDir, 0);
+    for (const std::string& file : {one, inDocs})
+      EXPECT_EQ(fs::status(file).permissions(), c.after) << file << " under umask " << std::oct << c.umask;
+  }
 }
 
 // Names and paths outside ASCII: an item named on the command line is the
@@ -222,6 +340,14 @@ TEST(Cli, TypesListsTheTable) {
   EXPECT_EQ(line.rfind("24 ", 0), 0u) << line;
   EXPECT_NE(line.find("sizpt.ctl"), std::string::npos) << line;
   EXPECT_EQ(out.find("\n10 "), std::string::npos);  // no row for a code without a type
+}
+
+// --version prints the version on standard output and succeeds, as a script
+// checking which release it runs expects.
+TEST(Cli, VersionPrintsTheVersion) {
+  std::string out;
+  ASSERT_EQ(RunTool("--version", &out), 0) << out;
+  EXPECT_TRUE(std::regex_match(out, std::regex("tsln2xml [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << out;
 }
 
 // Every command that `help` lists has an example, and the manual page made

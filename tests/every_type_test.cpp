@@ -71,11 +71,11 @@ const TypeRow kTypes[] = {
     {11, ReadInMemory<MatchingReader>, "Unable to load Matching library", nullptr, {}, kNone, {{40}}, true, 42,
      {{108, 5}, {114, 2}, {126, 2}, {127, 0xFF}}},
     // Codes: condition, operation of a removing entry, piece type, half piece, measure.
-    {12, ReadInMemory<ModelReader>, "Unable to load Model", nullptr, {}, kNone, {{80}, {82}, {84}, {227}, {255}}, true,
-     kNone, {{100, 0}, {426, '*'}, {211, 1}, {134, 3}, {87, 2}}},
+    {12, ReadInMemory<ModelReader>, "Unable to load Model", nullptr, {}, kNone, {{80}, {82}, {84}, {466}}, true,
+     kNone, {{100, 0}, {473, '*'}, {457, 1}, {134, 3}, {87, 2}}},
     // Codes: lay rule type, piece direction, quantity made negative.
     {13, ReadInMemory<OrderReader>, "Unable to load Order", nullptr, {}, kNone, {{272}, {274}, {364}, {372}}, true, kNone,
-     {{248, 5}, {443, 3}, {420, 0xFF}}},
+     {{248, 5}, {436, 3}, {413, 0xFF}}},
     {14, ReadInMemory<CutterParamReader>, "Unable to load Cutter Parameter Table", nullptr, {}, kNone,
      {{193, 1}, {196, 1}, {197, 1}, {210}, {231}}, true, kNone, {{268, 0}}},
     {15, ReadInMemory<LayRuleSearchReader>, "Unable to load LayRuleSearch", nullptr, {}, kNone, {}, true, kNone},

@@ -120,7 +120,7 @@ TEST(Exports, TheSharedLibraryExportsTheCallsAndNothingElse) {
                            "ConvertXMLStringToDataItem", "ConvertMarkerToXML", "EnumerateItems", "EnumerateItemsString",
                            "EnumerateItemsOfType", "EnumerateItemsOfTypes", "EnumerateItemsNotOfTypes", "GetLastErrorXML",
                            "GetLastDbErrorXML", "GetLastErrorStringXML", "SysAllocString", "SysAllocStringLen",
-                           "SysFreeString", "SysStringLen"})
+                           "SysFreeString", "SysStringLen", "ExportDXF"})
     EXPECT_NE(dlsym(lib, name), nullptr) << name;
   dlclose(lib);
   std::string exported;

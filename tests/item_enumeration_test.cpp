@@ -292,5 +292,32 @@ TEST(ItemList, SaveFailureAndNullTextArgument) {
   ::testing::internal::GetCapturedStderr();
 }
 
+// A list is written as its catalogs are read: the peak of a list of 100,000
+// items grows by about its text beyond that of a list of one (a tree of it
+// took ten times its text), and a table for people holds no rows at all.
+TEST(ItemList, PeakGrowsWithTheTextNotBeyond) {
+  if (!kPeaksAreMeaningful) GTEST_SKIP() << "peaks are not compared under AddressSanitizer";
+  TempArea small, large;
+  PutItemAt(small.path(), 24, "FIRST");
+  PutItemAt(large.path(), 24, "FIRST");
+  OpenSql(store::CatalogPath(large.path(), 24),
+          "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
+          "INSERT INTO items SELECT printf('I%07d', i), x'0000', i, 'ann', i, 'bob', i, 'cy' FROM n");
+  const std::string text = large.File("list.xml");
+  for (const std::vector<std::string>& options : {std::vector<std::string>{"--xml", text}, std::vector<std::string>{}}) {
+    SCOPED_TRACE(options.empty() ? "table" : "document");
+    std::vector<std::string> smallArgs{"list", small.path()}, largeArgs{"list", large.path()};
+    smallArgs.insert(smallArgs.end(), options.begin(), options.end());
+    largeArgs.insert(largeArgs.end(), options.begin(), options.end());
+    const long base = ToolPeakKilobytes(smallArgs), peak = ToolPeakKilobytes(largeArgs);
+    ASSERT_GT(base, 0);
+    ASSERT_GT(peak, 0);
+    const long textKilobytes = static_cast<long>(std::filesystem::file_size(text) / 1024);
+    ASSERT_GT(textKilobytes, 20'000);
+    // Room for the text's growth by doubling (and a sanitizer's quarantine).
+    EXPECT_LT(peak - base, options.empty() ? textKilobytes / 4 : 4 * textKilobytes) << base << " " << peak;
+  }
+}
+
 }  // namespace
 }  // namespace tsln2xml::test

@@ -280,7 +280,7 @@ TEST(MarkerDocument, CommandLine) {
   ASSERT_EQ(RunTool("demo-marker " + area.path() + " DEMO"), 0);
   std::string output;
   EXPECT_EQ(RunTool("marker " + area.path() + " DEMO -o " + file + " --schema", &output), 0) << output;
-  EXPECT_EQ(output, "Implement SLICE_MARK - 1 found\n");
+  EXPECT_EQ(output, "");  // every kind of the demo's marker is converted
   const std::string written = ReadFile(file);
   EXPECT_EQ(written.substr(0, 2), "\xFF\xFE");
 

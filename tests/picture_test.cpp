@@ -71,12 +71,17 @@ Image DecodePng(const std::string& png) {
 }
 
 // A rendered picture and the map from marker coordinates to its pixels, read
-// from the SVG's size and viewBox as a renderer reads them (xMidYMid meet).
+// from the SVG's size and viewBox as a renderer reads them (xMidYMid meet);
+// a turned page shows y to the right and x downwards.
 struct Rendered {
   std::string svg;
   Image image;
   double scale = 0, left = 0, top = 0, offX = 0, offY = 0;
-  std::string At(double x, double y) const { return image.At((x - left) * scale + offX, (-y - top) * scale + offY); }
+  bool turned = false;
+  std::string At(double x, double y) const {
+    if (turned) return image.At((y - left) * scale + offX, (x - top) * scale + offY);
+    return image.At((x - left) * scale + offX, (-y - top) * scale + offY);
+  }
 };
 
 Rendered Render(const std::string& svgFile) {
@@ -87,6 +92,7 @@ Rendered Render(const std::string& svgFile) {
   const double w = std::stod(m[1]), h = std::stod(m[2]), vw = std::stod(m[5]), vh = std::stod(m[6]);
   r.left = std::stod(m[3]), r.top = std::stod(m[4]), r.scale = std::min(w / vw, h / vh);
   r.offX = (w - vw * r.scale) / 2, r.offY = (h - vh * r.scale) / 2;
+  r.turned = r.svg.find("<g transform=\"matrix(0,1,1,0,0,0)\">") != std::string::npos;
   const std::string png = svgFile + ".png";
   EXPECT_EQ(RunCommand("rsvg-convert -o '" + png + "' '" + svgFile + "'"), 0) << "rsvg-convert (librsvg2-bin) is needed";
   r.image = DecodePng(ReadFile(png));
@@ -152,6 +158,42 @@ TEST(Picture, PiecesFabricAndPageAreWhereTheMarkerPutsThem) {
   for (const char* layer : {"page", "fabric", "outline", "internal", "notches", "names", "scale", "title"})
     EXPECT_NE(r.svg.find("<g id=\"" + std::string(layer) + "\""), std::string::npos) << layer;
   EXPECT_NE(r.svg.find("width 40, length 25, utilisation 11.8%"), std::string::npos);  // (50 + 50 + 18) / 1000
+}
+
+// A fabric of no area, or of an area so small that the share overflows, has
+// no utilisation to show.
+TEST(Picture, TheTitleShowsNoUtilisationWithoutAFabric) {
+  for (const double length : {0.0, 1e-320, -5.0}) {
+    MarkerBuilder b = TwoPieces();
+    b.header->length = length;
+    TempArea area;
+    const std::string svg = ReadFile(Draw(area, b.Build()).file);
+    EXPECT_NE(svg.find(", utilisation -</text>"), std::string::npos) << length << ": " << svg.substr(svg.rfind("<g"));
+  }
+}
+
+// A marker longer than its width lies across the page, pieces where the
+// marker puts them; its labels read upright and the scale bar names the unit.
+TEST(Picture, ALongMarkerLiesAcrossThePage) {
+  MarkerBuilder b = TwoPieces();
+  b.header->width = 25, b.header->length = 80;
+  b.cartoons = {At(0, 8, 5), At(1, 12, 60, 90), At(0, 8, 70, 180)};
+  TempArea area;
+  ASSERT_EQ(StoreMarker(area.path(), "M", b.Build()), 1);
+  RenderMarker("", area.path(), "M", area.File("m.svg"), "cm");
+  const Rendered r = Render(area.File("m.svg"));
+  ASSERT_TRUE(r.turned);
+  EXPECT_GT(r.image.width, r.image.height);
+  const struct {
+    double x, y;
+    std::string colour;
+  } cases[] = {
+      {5, 4, kPieceFills[0]},  {8, 69, kPieceFills[0]},  {14, 61, kPieceFills[1]},  // the three pieces
+      {20, 30, kFabricColour}, {0.3, 79.7, kFabricColour}, {-0.5, 40, kPageColour}, {25.5, 40, kPageColour},
+  };
+  for (const auto& c : cases) EXPECT_EQ(r.At(c.x, c.y), c.colour) << c.x << "," << c.y;
+  EXPECT_TRUE(std::regex_search(r.svg, std::regex(R"re(matrix\(0,1,1,0,0,0\)"[^>]*>RECT</text>)re")));
+  EXPECT_NE(r.svg.find(">cm</text>"), std::string::npos);
 }
 
 // Bad input still gives a picture of what could be read.

@@ -71,6 +71,26 @@ PIECE SmallPiece() {
   return p;
 }
 
+// The worked example of docs/piece-format.md: its bytes (the first code
+// block) and its document (the second).
+void WorkedExample(std::vector<uint8_t>& bytes, std::string& document) {
+  std::istringstream doc(ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/piece-format.md"));
+  int fences = 0;  // the first block lies between fences 1 and 2, the second between 3 and 4
+  for (std::string line; std::getline(doc, line);) {
+    if (line.starts_with("```")) {
+      ++fences;
+    } else if (fences == 3) {
+      document += line + "\n";
+    } else if (fences == 1) {
+      // Hex bytes after the offset (on continuation lines, from the start) up to the description.
+      std::istringstream tokens(line.substr(line[0] == ' ' ? 0 : line.find(' ')));
+      for (std::string t; tokens >> t && t.size() == 2 && std::isxdigit(static_cast<unsigned char>(t[0])) &&
+                          std::isxdigit(static_cast<unsigned char>(t[1]));)
+        bytes.push_back(static_cast<uint8_t>(std::stoi(t, nullptr, 16)));
+    }
+  }
+}
+
 TEST(PieceLayout, EncodesAndDecodesFieldByField) {
   const std::vector<uint8_t> bytes = SmallPieceBytes();
   EXPECT_EQ(EncodePiece(SmallPiece()), bytes);
@@ -90,18 +110,73 @@ TEST(PieceLayout, RejectsEveryShapeThatIsNotOnePiece) {
     return b;
   };
   struct Case {
-    const char* what;
     std::vector<uint8_t> bytes;
+    std::string fault;
   } cases[] = {
-      {"trailing byte", [&] { auto b = bytes; b.push_back(0); return b; }()},
-      {"wrong magic", patched(0, {'T', 'P', 'C', 'F'})},
-      {"format version 2", patched(4, {2, 0})},
-      {"negative size count", patched(94, {0xFF, 0xFF})},
-      {"size count past the end", patched(94, {0xFF, 0x7F})},
-      {"attribute count past the end", patched(96 + 10 + 2 + 26 + 8 + 2 + 11, {0xFF})},
-      {"unknown internal record bit", patched(bytes.size() - 3 - 28 - 2 - 14 - 1, {7})},
+      {[&] { auto b = bytes; b.push_back(0); return b; }(), "bytes follow the end of the piece (offset 258)"},
+      {patched(0, {'T', 'P', 'C', 'F'}), "the magic is not \"TPCE\" (offset 0)"},
+      {patched(4, {2, 0}), "the format version 2 is not 1 (offset 4)"},
+      {patched(94, {0xFF, 0xFF}), "the size count -1 is negative (offset 94)"},
+      {patched(94, {0xFF, 0x7F}), "the size count 32767 needs at least 327670 bytes; 162 are left (offset 94)"},
+      {patched(96 + 10 + 2 + 26 + 8 + 2 + 11, {0xFF}),
+       "the point attribute count 255 needs at least 255 bytes; 102 are left (offset 155)"},
+      {patched(bytes.size() - 3 - 28 - 2 - 14 - 1, {7}), "the internal's record bits 7 are not 0 to 3 (offset 210)"},
+      {std::vector<uint8_t>(bytes.begin(), bytes.begin() + 100), "the size count 1 needs at least 10 bytes; 4 are left (offset 94)"},
   };
-  for (const auto& c : cases) EXPECT_FALSE(DecodePiece(c.bytes, out)) << c.what;
+  for (const auto& c : cases) {
+    std::string fault;
+    EXPECT_FALSE(DecodePiece(c.bytes, out, PieceCheck::kLayout, &fault)) << c.fault;
+    EXPECT_EQ(fault, c.fault);
+  }
+}
+
+// The worked example of docs/piece-format.md with one field changed: the
+// export loads it, but its document cannot show it, so the exportable check
+// refuses it, naming the field and its offset.
+TEST(PieceLayout, TheExportableCheckNamesWhatTheDocumentCannotShow) {
+  std::vector<uint8_t> example;
+  std::string document;
+  WorkedExample(example, document);
+  ASSERT_EQ(example.size(), 228u);
+  auto patched = [&](size_t at, uint8_t value) {
+    auto b = example;
+    b[at] = value;
+    return b;
+  };
+  const struct {
+    std::vector<uint8_t> bytes;
+    std::string fault;
+  } cases[] = {
+      {patched(0x2e, 5), "piece type 5 is not one of the 5 codes 0 to 4 (offset 46)"},
+      {patched(0x3b, 3), "size id type 3 is not one of the 3 codes 0 to 2 (offset 59)"},
+      {patched(0x3d, 3), "rule source type 3 is not one of the 3 codes 0 to 2 (offset 61)"},
+      {patched(0x68, 2), "break flag 2 is not one of the 2 codes 0 to 1 (offset 104)"},
+      {patched(0xa9, 9), "point type 9 is not one of the 9 codes 0 to 8 (offset 169)"},
+      {patched(0xdd, 200), "point type 200 is not one of the 9 codes 0 to 8 (offset 221)"},
+      {patched(0x8e, 2), "the perimeter point count is 2; the document needs at least 3 (offset 142)"},
+      {patched(0xd1, 0), "the internal point count is 0; the document needs at least 1 (offset 209)"},
+  };
+  PIECE out;
+  for (const auto& c : cases) {
+    std::string fault;
+    EXPECT_FALSE(DecodePiece(c.bytes, out, PieceCheck::kExportable, &fault)) << c.fault;
+    EXPECT_EQ(fault, c.fault);
+  }
+  // The codes alone do not stop the export's load (its own steps refuse them).
+  for (size_t k = 0; k < 6; ++k) EXPECT_TRUE(DecodePiece(cases[k].bytes, out)) << cases[k].fault;
+  EXPECT_TRUE(DecodePiece(example, out, PieceCheck::kExportable));
+
+  // The code counts are those of the document's code tables.
+  const struct {
+    const xml::EnumNameTable<uint8_t>& table;
+    unsigned count;
+  } tables[] = {{PieceTypeNames(), kPieceTypes},          {SizeIdTypeNames(), kSizeIdTypes},
+                {RuleSourceTypeNames(), kRuleSourceTypes}, {BreakFlagNames(), kBreakFlags},
+                {PointTypeNames(), kPointTypes}};
+  for (const auto& t : tables) {
+    for (unsigned code = 0; code < t.count; ++code) EXPECT_FALSE(t.table.NameOf(uint8_t(code)).empty()) << code;
+    EXPECT_TRUE(t.table.NameOf(uint8_t(t.count)).empty()) << t.count;
+  }
 }
 
 TEST(PieceLayout, BaseSizeText) {
@@ -286,26 +361,6 @@ TEST(PieceExport, Failures) {
   }
 }
 
-// The worked example of docs/piece-format.md: its bytes (the first code
-// block) and its document (the second).
-void WorkedExample(std::vector<uint8_t>& bytes, std::string& document) {
-  std::istringstream doc(ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/piece-format.md"));
-  int fences = 0;  // the first block lies between fences 1 and 2, the second between 3 and 4
-  for (std::string line; std::getline(doc, line);) {
-    if (line.starts_with("```")) {
-      ++fences;
-    } else if (fences == 3) {
-      document += line + "\n";
-    } else if (fences == 1) {
-      // Hex bytes after the offset (on continuation lines, from the start) up to the description.
-      std::istringstream tokens(line.substr(line[0] == ' ' ? 0 : line.find(' ')));
-      for (std::string t; tokens >> t && t.size() == 2 && std::isxdigit(static_cast<unsigned char>(t[0])) &&
-                          std::isxdigit(static_cast<unsigned char>(t[1]));)
-        bytes.push_back(static_cast<uint8_t>(std::stoi(t, nullptr, 16)));
-    }
-  }
-}
-
 TEST(PieceCli, TheDocumentedExampleAndTheDemoPieceThroughTheCommand) {
   std::vector<uint8_t> bytes;
   std::string document;
@@ -334,6 +389,46 @@ TEST(PieceCli, TheDocumentedExampleAndTheDemoPieceThroughTheCommand) {
   EXPECT_NE(out.find("2 exported, 0 failed"), std::string::npos) << out;
   ASSERT_EQ(RunTool("import --all " + Quote(to.path()) + " -d " + Quote(docs.path()), &out), 0) << out;
   EXPECT_NE(out.find("0 imported, 0 failed, 2 skipped"), std::string::npos) << out;
+}
+
+// raw put stores only a piece that exports: the refusal says what is wrong
+// and where, with the item and area, and the area gets no such item.
+TEST(PieceCli, RawPutRefusesWhatTheExportCannotWrite) {
+  std::vector<uint8_t> example;
+  std::string document;
+  WorkedExample(example, document);
+  auto patched = [&](size_t at, uint8_t value) {
+    auto b = example;
+    b[at] = value;
+    return b;
+  };
+  // Two marked points on a diagonal far out: turned level, one leaves 32 bits.
+  PIECE far;
+  ASSERT_TRUE(DecodePiece(example, far));
+  far.perimeter = {MakePoint(1, 0, 0, 0, {kAlignmentMark}), MakePoint(2, 2000000000, 2000000000, 0, {kAlignmentMark}),
+                   MakePoint(3, 0, 2000000000, kClosurePoint)};
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    std::string message;
+  } cases[] = {
+      {"TYPE", patched(0xa9, 9), "Unable to load Piece: point type 9 is not one of the 9 codes 0 to 8 (offset 169)"},
+      {"THIN", patched(0x8e, 2),
+       "Unable to load Piece: the perimeter point count is 2; the document needs at least 3 (offset 142)"},
+      {"CUT", std::vector<uint8_t>(example.begin(), example.end() - 1),
+       "Unable to load Piece: the internal-1 record needs 3 bytes; 2 are left (offset 225)"},
+      {"FAR", EncodePiece(far),
+       "Unable to load Piece: its export fails: Piece coordinate out of range after alignment"},
+  };
+  TempArea area;
+  for (const auto& c : cases) {
+    WriteFile(area.File("piece.bin"), std::string(c.bytes.begin(), c.bytes.end()));
+    std::string out;
+    EXPECT_EQ(RunTool("raw put Piece " + Quote(area.path()) + " " + c.name + " " + Quote(area.File("piece.bin")), &out),
+              5);
+    EXPECT_EQ(out, c.message + "\n  Piece item \"" + c.name + "\" in the storage area " + area.path() + "\n");
+    EXPECT_FALSE(area.GetItem(kPiece, c.name)) << c.name;
+  }
 }
 
 }  // namespace

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "platform/code_page.h"
 #include "platform/number_text.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "support/test_support.h"
 
 namespace tsln2xml::test {
@@ -190,6 +194,87 @@ TEST(Paths, FileUrlsNameLocalPaths) {
 #else
   EXPECT_EQ(DocumentBaseUrl("/dir/a b%.xsd"), "/dir/a b%.xsd");
 #endif
+}
+
+// A file written whole: new, it gets the umask's mode; replacing one, it keeps
+// that file's mode; a failure leaves the target as it was and nothing beside.
+TEST(ReplaceFile, ModesAndFailures) {
+  namespace fs = std::filesystem;
+  TempArea area;
+  const std::string file = area.File("picture.svg");
+  const struct {
+    mode_t umask;
+    int before;  // the existing file's mode, -1 for none
+    int after;
+  } cases[] = {{022, -1, 0644}, {077, -1, 0600}, {022, 0600, 0600}, {077, 0640, 0640}, {0, 0444, 0444}};
+  for (const auto& c : cases) {
+    fs::remove(file);
+    if (c.before >= 0) {
+      WriteFile(file, "old");
+      fs::permissions(file, fs::perms(c.before));
+    }
+    const mode_t saved = umask(c.umask);
+    const int error = ReplaceFile(file, "new");
+    umask(saved);
+    ASSERT_EQ(error, 0);
+    EXPECT_EQ(ReadFile(file), "new");
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(c.after)) << std::oct << c.umask << " " << c.before;
+  }
+  fs::create_directory(area.File("taken"));
+  EXPECT_EQ(ReplaceFile(area.File("taken"), "new"), EISDIR);
+  EXPECT_EQ(ReplaceFile(area.File("no/dir.svg"), "new"), ENOENT);
+  EXPECT_TRUE(fs::is_directory(area.File("taken")));
+  for (const auto& entry : fs::directory_iterator(area.path()))
+    EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+}
+
+// A set of files goes into place whole: when any of them cannot, every target
+// is as it was (an old file back, a new one not there) and nothing is left
+// beside; when all can, each replaces its target and keeps its mode.
+TEST(ReplaceFiles, AllOrNone) {
+  namespace fs = std::filesystem;
+  TempArea area;
+  const std::string a = area.File("a.rul"), b = area.File("b.txt"), c = area.File("c.dxf");
+  auto reset = [&] {
+    for (const std::string& f : {a, b, c}) fs::remove_all(f);
+    WriteFile(a, "old a");
+    fs::permissions(a, fs::perms(0640));
+  };
+  const struct {
+    const char* what;
+    std::string blocked;  // made a directory: its rename fails
+    int error;
+  } failures[] = {
+      {"the last rename fails", c, EISDIR},
+      {"a middle target is a directory", b, EISDIR},
+      {"the first target is a directory", a, EISDIR},
+      {"a file cannot be made beside", area.File("no/dir.dxf"), ENOENT},
+  };
+  for (const auto& f : failures) {
+    reset();
+    const bool isDirectory = f.blocked.find("no/dir") == std::string::npos;
+    if (isDirectory) {
+      fs::remove_all(f.blocked);
+      fs::create_directory(f.blocked);
+    }
+    const std::string last = isDirectory ? c : f.blocked;
+    EXPECT_EQ(ReplaceFiles({{a, "new a"}, {b, "new b"}, {last, "new c"}}), f.error) << f.what;
+    if (f.blocked != a) {
+      EXPECT_EQ(ReadFile(a), "old a") << f.what;
+      EXPECT_EQ(fs::status(a).permissions(), fs::perms(0640)) << f.what;
+    }
+    EXPECT_EQ(fs::is_directory(b), f.blocked == b) << f.what;
+    EXPECT_EQ(fs::exists(b), f.blocked == b) << f.what;
+    EXPECT_EQ(fs::exists(c), f.blocked == c) << f.what;
+    for (const auto& entry : fs::directory_iterator(area.path()))
+      EXPECT_TRUE(entry.path().extension() != ".part" && entry.path().extension() != ".old") << entry.path();
+  }
+  reset();
+  ASSERT_EQ(ReplaceFiles({{a, "new a"}, {b, "new b"}, {c, "new c"}}), 0);
+  EXPECT_EQ(ReadFile(a) + ReadFile(b) + ReadFile(c), "new anew bnew c");
+  EXPECT_EQ(fs::status(a).permissions(), fs::perms(0640));
+  for (const auto& entry : fs::directory_iterator(area.path()))
+    EXPECT_TRUE(entry.path().extension() != ".part" && entry.path().extension() != ".old") << entry.path();
 }
 
 }  // namespace

@@ -39,44 +39,78 @@ TEST(SchemaChoice, TheDocumentNamespaceNamesTheSchema) {
   EXPECT_FALSE(area.GetItem(24, "A"));
 }
 
-// A caller's schema file includes and imports local files only, found
-// relative to it; other schemes are never fetched, and no loader message
-// reaches the error stream.
-TEST(SchemaFile, IncludesAreLocalFilesOnly) {
+// A caller's schema file includes and imports local files only, in its own
+// folder or below it, found relative to it; other schemes are never fetched,
+// files elsewhere (by an absolute path, "..", or a link leading out) are
+// refused with an error naming the location, and no loader message reaches
+// the error stream.
+TEST(SchemaFile, IncludesAreLocalFilesInItsFolderOnly) {
   TempArea area;
-  std::filesystem::create_directory(area.File("sub dir"));
-  WriteFile(area.File("sub dir/types.xsd"), R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+  const std::string types = R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
     <xs:simpleType name="small"><xs:restriction base="xs:int"><xs:maxInclusive value="9"/></xs:restriction></xs:simpleType>
-  </xs:schema>)");
+  </xs:schema>)";
+  std::filesystem::create_directories(area.File("schemas/sub dir"));
+  std::filesystem::create_directories(area.File("outside"));
+  WriteFile(area.File("schemas/sub dir/types.xsd"), types);
+  WriteFile(area.File("outside/types.xsd"), types);
+  std::filesystem::create_symlink(area.File("outside/types.xsd"), area.File("schemas/link.xsd"));
+  std::filesystem::create_symlink(area.File("schemas/sub dir/types.xsd"), area.File("schemas/inner.xsd"));
   auto schemaIncluding = [](const std::string& location) {
     return R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:include schemaLocation=")" + location +
            R"("/><xs:element name="List"><xs:complexType><xs:attribute name="N" type="small"/></xs:complexType></xs:element></xs:schema>)";
   };
+  // A file URL of a file in the area: file:///C:/.../sub%20dir/types.xsd on
+  // Windows, file:///tmp/.../sub%20dir/types.xsd on Linux.
+  auto fileUrl = [&](std::string name) {
+#ifdef _WIN32
+    return platform::DocumentBaseUrl(area.File(name));
+#else
+    if (const size_t space = name.find(' '); space != std::string::npos) name.replace(space, 1, "%20");
+    return "file://" + area.File(name);
+#endif
+  };
   const struct {
     std::string location;
-    bool compiles;
+    const char* named;  // what the refusal names; nullptr: it compiles
   } cases[] = {
-      {"sub%20dir/types.xsd", true},  // a space, escaped as a reference has it
-#ifdef _WIN32
-      {platform::DocumentBaseUrl(area.File("sub dir/types.xsd")), true},  // file:///C:/.../sub%20dir/types.xsd
-#else
-      {"file://" + area.File("sub%20dir/types.xsd"), true},
-#endif
-      {"missing.xsd", false},
-      {"http://127.0.0.1:9/types.xsd", false},
-      {"ftp://127.0.0.1:9/types.xsd", false},
+      {"sub%20dir/types.xsd", nullptr},  // a space, escaped as a reference has it
+      {fileUrl("schemas/sub dir/types.xsd"), nullptr},
+      {area.File("schemas/inner.xsd"), nullptr},
+      {"inner.xsd", nullptr},  // a link to a file inside
+      {"missing.xsd", "missing.xsd"},
+      {"http://127.0.0.1:9/types.xsd", "127.0.0.1:9/types.xsd"},
+      {"ftp://127.0.0.1:9/types.xsd", "127.0.0.1:9/types.xsd"},
+      {area.File("outside/types.xsd"), "outside/types.xsd"},
+      {fileUrl("outside/types.xsd"), "outside/types.xsd"},
+      {"../outside/types.xsd", "outside/types.xsd"},
+      {"sub%20dir/../../outside/types.xsd", "outside/types.xsd"},
+      {"link.xsd", "link.xsd"},  // a link leading out
   };
   Document doc;
   ASSERT_TRUE(doc.LoadUtf8(R"(<List N="3"/>)"));
+  // A schema named through a link in another folder includes from the
+  // folder it is named in.
+  std::filesystem::create_directories(area.File("linked/sub dir"));
+  WriteFile(area.File("linked/sub dir/types.xsd"), types);
+  WriteFile(area.File("outside/caller.xsd"), schemaIncluding("sub%20dir/types.xsd"));
+  std::filesystem::create_symlink(area.File("outside/caller.xsd"), area.File("linked/caller.xsd"));
+  SchemaFileStatus linkedStatus;
+  EXPECT_NE(LoadSchemaFile(area.File("linked/caller.xsd"), linkedStatus), nullptr);
   for (const auto& c : cases) {
-    WriteFile(area.File("caller.xsd"), schemaIncluding(c.location));
+    WriteFile(area.File("schemas/caller.xsd"), schemaIncluding(c.location));
     testing::internal::CaptureStderr();
     SchemaFileStatus status;
-    auto set = LoadSchemaFile(area.File("caller.xsd"), status);
+    std::string why;
+    auto set = LoadSchemaFile(area.File("schemas/caller.xsd"), status, &why);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.location;
-    EXPECT_EQ(set != nullptr, c.compiles) << c.location;
+    EXPECT_EQ(set == nullptr, c.named != nullptr) << c.location;
     if (set) {
       EXPECT_NO_THROW(ValidateAgainst(doc, *set)) << c.location;
+    } else {
+      EXPECT_EQ(status, SchemaFileStatus::kNotSchema);
+      EXPECT_NE(why.find(c.named), std::string::npos) << why;
+      const bool elsewhere = std::string_view(c.named) == "outside/types.xsd" || c.location == "link.xsd";
+      EXPECT_EQ(why.find("is not in the schema file's folder") != std::string::npos, elsewhere) << why;
     }
   }
 }

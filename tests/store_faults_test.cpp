@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+#include "platform/replace_file.h"
 #include "store/catalog.h"
 #include "store/item_store.h"
 #include "support/catalog_fixture.h"
@@ -33,16 +34,6 @@ std::string SizeCodes(int entries, int ordered) {
 
 std::string Catalog(const TempArea& area) { return area.File("sizpt.ctl"); }
 
-std::string IntegrityCheck(const std::string& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  store::SqliteDb owner(db);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK) return sqlite3_errmsg(db);
-  store::SqliteStatement statement(stmt);
-  if (sqlite3_step(stmt) != SQLITE_ROW) return sqlite3_errmsg(db);
-  return reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-}
 
 int RawPut(const TempArea& area, const std::vector<uint8_t>& bytes) {
   store::ItemHandle* handle = nullptr;
@@ -327,6 +318,56 @@ TEST(StoreConcurrency, EightProcessesImportTwoHundredItemsEach) {
     }
 }
 
+// The id of a process that no longer exists: a child that has exited and
+// been waited for.
+long DeadProcessId() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
+
+// Files that writers killed before their rename leave beside a catalog, an
+// exported document or a picture go with the next writer of the same file;
+// files of live processes, names of other shapes, other catalogs' files and
+// directories stay.
+TEST(StoreKills, LeftoversOfKilledWritersGoWithTheNextWriter) {
+  namespace fs = std::filesystem;
+  TempArea area;
+  const std::string dead = std::to_string(DeadProcessId());
+  const std::string live = std::to_string(getpid());
+  const struct {
+    std::string name;
+    bool removed;
+  } files[] = {
+      {"sizpt.ctl.new" + dead + "-0", true},
+      {"sizpt.ctl.new" + dead + "-3-journal", true},
+      {"sizpt.ctl.new" + live + "-999999", false},  // a live process's
+      {"sizpt.ctl.new" + dead + "-0.bak", false},
+      {"sizpt.ctl.new" + dead, false},
+      {"sizpt.ctl.new0" + dead + "-0", false},
+      {"model.ctl.new" + dead + "-0", false},  // another catalog's, for its own writer
+      {".out.xml." + dead + ".a1B2c3", true},
+      {".out.xml." + live + ".a1B2c3", false},
+      {".out.xml.a1B2c3", false},  // no process id to tell
+      {".pic.svg." + dead + "-0.part", true},
+      {".pic.svg." + live + "-0.part", false},
+  };
+  for (const auto& f : files) WriteFile(area.File(f.name), "left behind");
+  fs::create_directory(area.File("sizpt.ctl.new" + dead + "-9"));
+
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(2, 1)), 0) << LastErrorMessage();
+  ASSERT_EQ(RunTool("export 24 " + Quote(area.path()) + " A -o " + Quote(area.File("out.xml"))), 0);
+  ASSERT_EQ(platform::ReplaceFile(area.File("pic.svg"), "<svg/>"), 0);
+  for (const auto& f : files) EXPECT_EQ(fs::exists(area.File(f.name)), !f.removed) << f.name;
+  EXPECT_TRUE(fs::is_directory(area.File("sizpt.ctl.new" + dead + "-9")));
+
+  // The writer of a catalog that exists removes them too.
+  WriteFile(area.File("sizpt.ctl.new" + dead + "-1"), "left behind");
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "B", SizeCodes(2, 1)), 0) << LastErrorMessage();
+  EXPECT_FALSE(fs::exists(area.File("sizpt.ctl.new" + dead + "-1")));
+}
+
 // A path is used whole as long as a catalog path can be; longer, every
 // operation fails with code 5 naming it, and nothing lands anywhere else.
 TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
@@ -344,6 +385,17 @@ TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
   EXPECT_EQ(ExportToString(kSizeCode, longArea, "A").code, 0);
   EXPECT_NE(ListToString(longArea).xml.find("Name=\"A\""), std::string::npos);
 
+  // The longest area whose size code catalog fits: the longer name of the
+  // marker catalog does not, but a catalog that does not exist is only an
+  // empty type, so the whole area still lists.
+  const std::string edge = nested(store::MaxCatalogPath() - std::string("/sizpt.ctl").size());
+  std::filesystem::create_directories(edge);
+  ASSERT_EQ(ImportFromString(kSizeCode, edge, "A", doc), 0) << LastErrorMessage();
+  const auto edgeList = ListToString(edge);
+  EXPECT_EQ(edgeList.code, 0) << LastErrorMessage();
+  EXPECT_NE(edgeList.xml.find("Name=\"A\""), std::string::npos);
+  std::filesystem::remove(edge + "/sizpt.ctl");
+
   const std::string existing = nested(store::MaxCatalogPath() - 5);  // its catalog's path is too long
   std::filesystem::create_directories(existing);
   for (const std::string& area : {existing, nested(6000)}) {
@@ -354,8 +406,16 @@ TEST(StorePaths, LongPathsWorkWholeOrFailNamingThePath) {
       EXPECT_NE(LastErrorMessage().find(area), std::string::npos) << LastErrorMessage();
     };
     expectNamed(ImportFromString(kSizeCode, area, "A", doc));
-    expectNamed(ExportToString(kSizeCode, area, "A").code);
-    expectNamed(ListToString(area).code);
+    if (area == existing) {
+      // Nothing exists there to be opened: no item, an empty list.
+      EXPECT_EQ(ExportToString(kSizeCode, area, "A").code, 5);
+      const auto list = ListToString(area);
+      EXPECT_EQ(list.code, 0) << LastErrorMessage();
+      EXPECT_EQ(list.xml.find("<DataItem"), std::string::npos);
+    } else {
+      expectNamed(ExportToString(kSizeCode, area, "A").code);
+      expectNamed(ListToString(area).code);
+    }
     expectNamed(ConvertMarkerToXML("", area.c_str(), "M", base.File("m.xml").c_str(), nullptr));
   }
   std::vector<std::string> catalogs;

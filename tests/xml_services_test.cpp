@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/data_types.h"
 #include "core/exception.h"
 #include "platform/code_page.h"
 #include "support/test_support.h"
@@ -152,6 +153,34 @@ TEST(ElementBytes, SurviveTheDocumentText) {
   }
 }
 
+// An element's text in the code page, whatever nodes the parser made of it,
+// in both trees; a dropped content reads and writes as none.
+TEST(ElementText, ReadInEveryForm) {
+  const struct {
+    const char* xml;
+    std::string text;
+  } cases[] = {
+      {"<E>PLAIN</E>", "PLAIN"},
+      {"<E>caf&#233;</E>", "caf\xE9"},
+      {"<E>\xC3\xA9t\xC3\xA9</E>", "\xE9t\xE9"},
+      {"<E>a<![CDATA[<b>]]>c</E>", "a<b>c"},
+      {"<E><F>x</F>y</E>", "xy"},
+      {"<E>a&amp;b&lt;c</E>", "a&b<c"},
+      {"<E/>", ""},
+      {"<E>  </E>", "  "},
+  };
+  for (const Tree tree : {Tree::kCompact, Tree::kEditable}) {
+    for (const auto& c : cases) {
+      Document doc;
+      ASSERT_TRUE(doc.LoadUtf8(c.xml, tree)) << c.xml;
+      EXPECT_EQ(GetElementText(doc.Root()), c.text) << c.xml;
+      DropElementContent(doc.Root());
+      EXPECT_EQ(GetElementText(doc.Root()), "") << c.xml;
+      EXPECT_NE(doc.SerializeUtf8().find("<E/>"), std::string::npos) << c.xml;
+    }
+  }
+}
+
 TEST(ElementBytes, Base64Forms) {
   std::string out;
   EXPECT_TRUE(Base64Decode(" TWFu\n TWE=\r\n", out));
@@ -260,10 +289,28 @@ TEST(InputLimits, BoundsAreExactAndNamedInTheMessage) {
     for (int i = 1; i < levels; ++i) xml += "</Entry>";
     return xml + "</SizeCode>";
   };
+  const auto attributes = [](int count, std::string_view space = " ") {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += std::string(space) + "a" + std::to_string(i) + "=\"1\"";
+    return text;
+  };
   const struct {
     std::string xml;
     const char* why;  // nullptr: loaded
   } cases[] = {
+      {root + "><Entry" + attributes(256) + "/></SizeCode>", nullptr},
+      {root + "><Entry" + attributes(257) + "/></SizeCode>", "an element with more than 256 attributes: Entry on line 1"},
+      // Refused at once, not after the parser's duplicate check has spent
+      // minutes on it.
+      {root + ">\n<Entry\n" + attributes(200'000, "\n") + "/></SizeCode>",
+       "an element with more than 256 attributes: Entry on line 2"},
+      {root + " " + attributes(255) + "><Entry/></SizeCode>",
+       "an element with more than 256 attributes: SizeCode on line 1"},  // xmlns and Name count too
+      // "=" in values, comments, processing instructions and character data
+      // are not attributes.
+      {root + "><!-- <a" + attributes(300) + "> --><?pi" + attributes(300) + "?><Entry a='" + std::string(300, '=') +
+           "' b='" + attributes(300) + "'><![CDATA[" + attributes(300) + "]]></Entry></SizeCode>",
+       nullptr},
       {nested(256), nullptr},
       {nested(257), "elements nested deeper than 256 levels"},
       {root + "><Entry>" + std::string(12u << 20, 'x') + "</Entry></SizeCode>", nullptr},  // text has no bound
@@ -288,6 +335,58 @@ TEST(InputLimits, BoundsAreExactAndNamedInTheMessage) {
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
 }
 
+// An invalid document is loaded a second time for its report, as an
+// editable tree: the first tree goes before, so the import's peak is that of
+// one tree, not two (it was almost twice that of a valid document's).
+TEST(InputLimits, AnInvalidDocumentIsNeverHeldAsTwoTrees) {
+  if (!kPeaksAreMeaningful) GTEST_SKIP() << "peaks are not compared under AddressSanitizer";
+  TempArea area;
+  std::string names;
+  for (int i = 0; i < 300'000; ++i) names += "<PieceName>A</PieceName>";
+  const std::string start = R"(<PieceList xmlns="urn:tsln2xml:data/PieceList" version="1" Name="X")";
+  WriteFile(area.File("valid.xml"), start + R"( Comment1="" Comment2="">)" + names + "</PieceList>");
+  WriteFile(area.File("invalid.xml"), start + ">" + names + "</PieceList>");  // the comments are required
+  WriteFile(area.File("small.xml"), start + ">" + "</PieceList>");
+  const auto peak = [&](const char* file) {
+    return ToolPeakKilobytes({"import", "PieceList", area.path(), "X", area.File(file)}, false);
+  };
+  const long base = peak("small.xml"), valid = peak("valid.xml"), invalid = peak("invalid.xml");
+  ASSERT_GT(base, 0);
+  EXPECT_LT(invalid - base, (valid - base) * 3 / 2) << base << " " << valid << " " << invalid;
+}
+
+// A file in UTF-16 (either order, with or without a byte order mark) is
+// counted unit by unit, as the same text in UTF-8 is.
+TEST(InputLimits, AttributesAreCountedInUtf16FilesToo) {
+  TempArea area;
+  for (int count : {256, 257}) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                       "<SizeCode xmlns=\"urn:tsln2xml:data/SizeCode\" Name=\"A\">\n<Entry";
+    for (int i = 0; i < count; ++i) text += " a" + std::to_string(i) + "='\xC3\xA9'";
+    text += "/></SizeCode>";
+    const std::u16string utf16 = platform::Utf8ToUtf16(text);
+    for (const bool bigEndian : {false, true})
+      for (const bool mark : {false, true}) {
+        SCOPED_TRACE(std::to_string(count) + (bigEndian ? " BE" : " LE") + (mark ? " BOM" : ""));
+        std::string bytes;
+        if (mark) bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t u : utf16) {
+          const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+          bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        WriteFile(area.File("doc.xml"), bytes);
+        const int code = ConvertXMLFileToDataItem(kSizeCode, area.File("doc.xml").c_str(), 0, "", area.c_str(), "A");
+        if (count == 256) {
+          EXPECT_EQ(code, 2) << LastErrorMessage();  // loaded; the schema knows no such attributes
+        } else {
+          EXPECT_EQ(code, 1);
+          EXPECT_EQ(LastErrorMessage(),
+                    "xmlFile failed to Load (an element with more than 256 attributes: Entry on line 3)");
+        }
+      }
+  }
+}
+
 TEST(InputLimits, AStringWithALoneSurrogateIsRefusedLikeInvalidUtf8InAFile) {
   TempArea area;
   for (const char16_t* bad : {u"\xD800", u"\xDC00", u"\xD800x"}) {
@@ -299,6 +398,79 @@ TEST(InputLimits, AStringWithALoneSurrogateIsRefusedLikeInvalidUtf8InAFile) {
   WriteFile(area.File("bad.xml"), SizeCodeDocument("\xFF"));
   EXPECT_EQ(ConvertXMLFileToDataItem(kSizeCode, area.File("bad.xml").c_str(), 0, "", area.c_str(), "A"), 1);
   EXPECT_FALSE(area.GetItem(kSizeCode, "A"));
+}
+
+// A document's text with a character the area's code page has no form for
+// fails the import with code 4 naming the element, the attribute and the
+// character, and stores nothing, whatever the type and the call; under a
+// code page that holds it, the same document imports.
+TEST(CodePageText, ACharacterTheCodePageCannotHoldFailsTheImport) {
+  namespace fs = std::filesystem;
+  const std::string examples = std::string(TSLN2XML_SOURCE_DIR) + "/examples/";
+  // Every type's example with its root's Name made Japanese ("日本"), and
+  // values read by the types' own code: attributes and element texts.
+  struct Case {
+    int16_t type;
+    std::string example;
+    std::string from, to;  // the first `from` becomes `to`
+    std::string named;     // what the message names
+  };
+  std::vector<Case> cases = {
+      {kModel, "Model/SHIRT.xml", "Comment1=\"MEN", "Comment1=\"\xE6\x97\xA5\xE6\x9C\xAC", "Comment1 of element Model"},
+      {kPieceList, "PieceList/SHIRT.xml", "<PieceName>", "<PieceName>\xE6\x97\xA5", "text of element PieceName"},
+  };
+  for (const auto& dir : fs::directory_iterator(examples)) {
+    if (!dir.is_directory()) continue;
+    for (const auto& file : fs::directory_iterator(dir.path())) {
+      const std::string text = ReadFile(file.path().string());
+      const size_t root = text.find("<" + dir.path().filename().string() + " ");
+      const size_t name = text.find(" Name=\"", root);
+      if (root == std::string::npos || name == std::string::npos) continue;
+      cases.push_back({0, dir.path().filename().string() + "/" + file.path().filename().string(),
+                       text.substr(name, text.find('"', name + 7) + 1 - name), " Name=\"\xE6\x97\xA5\xE6\x9C\xAC\"",
+                       "Name of element " + dir.path().filename().string()});
+    }
+  }
+  ASSERT_GE(cases.size(), 20u);
+  TempArea area;
+  int japaneseImports = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.example);
+    const std::string item = "JP" + std::to_string(&c - cases.data());
+    std::string text = ReadFile(examples + c.example);
+    const size_t at = text.find(c.from);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, c.from.size(), c.to);
+    const std::string typeName = c.example.substr(0, c.example.find('/'));
+    const int16_t type = c.type ? c.type : ParseDataType(typeName).value_or(0);
+    if (type == kPiece) continue;
+    WriteFile(area.File("doc.xml"), text);
+    for (bool fromFile : {false, true}) {
+      const int code = fromFile ? ConvertXMLFileToDataItem(type, area.File("doc.xml").c_str(), 0, "", area.c_str(), item.c_str())
+                                : ImportFromString(type, area.path(), item, text);
+      EXPECT_EQ(code, 4) << LastErrorMessage();
+      EXPECT_EQ(GetLastDbErrorXML(), hresult::kNoMapping);
+      EXPECT_NE(LastErrorMessage().find("U+65E5"), std::string::npos) << LastErrorMessage();
+      EXPECT_NE(LastErrorMessage().find(c.named), std::string::npos) << LastErrorMessage();
+      EXPECT_FALSE(area.GetItem(type, item));
+    }
+    CodePageScope japanese(932);
+    const int code = ImportFromString(type, area.path(), item, text);
+    // A name the type compares with the item's own is refused as another name.
+    if (code == 0) ++japaneseImports;
+    EXPECT_NE(code, 4) << LastErrorMessage();
+  }
+  EXPECT_GE(japaneseImports, 15);
+
+  // U+FFFD stands where a character was lost already (an export writes it
+  // for a control character): read as "?", as before; the first other
+  // character that does not fit is named.
+  std::string model = ReadFile(examples + "Model/SHIRT.xml");
+  model.replace(model.find("Comment1=\"MEN"), 13, "Comment1=\"\xEF\xBF\xBD");
+  EXPECT_EQ(ImportFromString(kModel, area.path(), "LOST", model), 0) << LastErrorMessage();
+  model.replace(model.find("Comment1=\""), 10, "Comment1=\"\xE2\x82\xAC\xEF\xBF\xBD\xE6\x9C\xAC");
+  EXPECT_EQ(ImportFromString(kModel, area.path(), "LOST", model), 4);
+  EXPECT_NE(LastErrorMessage().find("U+672C"), std::string::npos) << LastErrorMessage();
 }
 
 // A BSTR: its length in bytes in the four bytes before it, a terminator after.

@@ -23,42 +23,55 @@ inline int32_t ReportFailure(int32_t code, int32_t secondary, const std::string&
   return code;
 }
 
+// A failure as the boundary reports it.
+struct Failure {
+  int32_t code = 0;
+  int32_t secondary = 0;
+  std::string message;
+};
+
+// Runs `work`; returns its failure, or a code of 0 when it succeeded.
+// Nothing is reported: a batch reports the failures of items converted on
+// several threads itself, in order. (Only a failure to copy a message, out
+// of memory, leaves it as an exception.)
+template <class Work>
+Failure CaptureFailure(Work&& work) {
+  try {
+    work();
+    return {};
+  } catch (const Tsln2XmlException& e) {
+    return {e.Code(), e.SecondaryCode(), e.what()};
+  } catch (const XmlServiceError& e) {
+    return {kXmlServiceFailure, e.HResult(), e.what()};
+  } catch (const std::bad_alloc&) {
+    return {kStandardLibrary, 0, "Out of memory"};
+  } catch (const std::exception& e) {
+    return {kStandardLibrary, 0, e.what()};
+  } catch (...) {
+    return {kStandardLibrary, 0, "Unknown failure"};
+  }
+}
+
 // Runs `work`; on failure runs `onFailure` (which may not throw through) and
 // reports. Returns 0 or the failure's code.
 template <class Work, class OnFailure>
 int32_t RunAtBoundary(Work&& work, OnFailure&& onFailure, BoundaryOptions options = {}) {
-  int32_t code = 0, secondary = 0;
-  std::string message;
+  Failure failure;
   try {
-    work();
-    return 0;
-  } catch (const Tsln2XmlException& e) {
-    code = e.Code();
-    secondary = e.SecondaryCode();
-    message = e.what();
-  } catch (const XmlServiceError& e) {
-    code = kXmlServiceFailure;
-    secondary = e.HResult();
-    message = e.what();
-  } catch (const std::bad_alloc&) {
-    code = kStandardLibrary;
-    message = "Out of memory";
-  } catch (const std::exception& e) {
-    code = kStandardLibrary;
-    message = e.what();
+    failure = CaptureFailure(std::forward<Work>(work));
   } catch (...) {
-    code = kStandardLibrary;
-    message = "Unknown failure";
+    failure = {kStandardLibrary, 0, "Out of memory"};  // the message itself could not be copied
   }
+  if (failure.code == 0) return 0;
   try {
     onFailure();
   } catch (...) {
     // The first failure is the one reported.
   }
   try {
-    return ReportFailure(code, secondary, message, options);
+    return ReportFailure(failure.code, failure.secondary, failure.message, options);
   } catch (...) {
-    return code;
+    return failure.code;
   }
 }
 

@@ -8,9 +8,11 @@
 #include "api/file_conversion.h"
 #include "api/last_error.h"
 #include "converters/registry.h"
+#include "dxf/dxf_export.h"
 #include "api/item_lists.h"
 #include "marker/marker_export.h"
 #include "platform/bstr.h"
+#include "tsln2xml/dxf.h"
 #include "tsln2xml/tsln2xml.h"
 
 using namespace tsln2xml;
@@ -150,5 +152,12 @@ void SysFreeString(BSTR text) { platform::FreeBstr(text); }
 
 unsigned int SysStringLen(BSTR text) { return platform::BstrLength(text); }
 #endif
+
+int ExportDXF(short dataType, const char* areaRoot, const char* areaName, const char* const* itemNames, int itemCount,
+              const char* dxfFileName, const char* rulFileName, const char* options) {
+  return RunAtBoundary([&] { dxf::ExportDxfCall(dataType, areaRoot, areaName, itemNames, itemCount, dxfFileName,
+                                                rulFileName, options); },
+                       BoundaryOptions{false});
+}
 
 }  // extern "C"

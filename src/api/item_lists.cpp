@@ -1,10 +1,14 @@
 #include "api/item_lists.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 
 #include "api/boundary.h"
 #include "core/exception.h"
+#include "platform/code_page.h"
+#include "xml/document.h"
+#include "xml/document_text.h"
 
 namespace tsln2xml {
 namespace {
@@ -16,9 +20,9 @@ std::string_view Arg(const char* s) { return s ? std::string_view(s) : std::stri
 int32_t EnumerateItemsToFile(TypeFilter filter, const int* codes, int count, const char* areaRoot,
                              const char* areaName, const char* xmlFileName, const char* schemaFileName) {
   return RunAtBoundary([&] {
-    const xml::Document doc = BuildItemList(SelectDataTypes(filter, CallerCodes(codes, count)), Arg(areaRoot),
-                                            Arg(areaName), schemaFileName);
-    if (!doc.SaveFile(std::string(Arg(xmlFileName))))
+    const std::string text = ItemListText(SelectDataTypes(filter, CallerCodes(codes, count)), Arg(areaRoot),
+                                          Arg(areaName), schemaFileName);
+    if (!xml::WriteTextFile(std::string(Arg(xmlFileName)), text))
       throw Tsln2XmlException(kXmlServiceFailure, hresult::kAccessDenied, "COM Error Saving XML.");
   });
 }
@@ -26,12 +30,19 @@ int32_t EnumerateItemsToFile(TypeFilter filter, const int* codes, int count, con
 int32_t EnumerateItemsToString(TypeFilter filter, const int* codes, int count, const char* areaRoot,
                                const char* areaName, platform::Bstr* xml, const char* schemaFileName) {
   return RunAtBoundary([&] {
-    const xml::Document doc = BuildItemList(SelectDataTypes(filter, CallerCodes(codes, count)), Arg(areaRoot),
-                                            Arg(areaName), schemaFileName);
+    std::string text = ItemListText(SelectDataTypes(filter, CallerCodes(codes, count)), Arg(areaRoot),
+                                    Arg(areaName), schemaFileName);
     if (!xml) return;
-    platform::Bstr text = platform::AllocBstr(doc.SerializeUtf16());
-    if (!text) throw std::bad_alloc();
-    *xml = text;
+    // A string's declaration names no encoding; the BSTR is filled from the
+    // text without a UTF-16 copy between them.
+    std::string_view body = text;
+    if (body.starts_with(xml::kUtf8Declaration)) body.remove_prefix(xml::kUtf8Declaration.size());
+    const size_t declaration = xml::kPlainDeclaration.size();
+    platform::Bstr bstr = platform::AllocBstrLen(nullptr, declaration + platform::Utf16Length(body));
+    if (!bstr) throw std::bad_alloc();
+    std::copy(xml::kPlainDeclaration.begin(), xml::kPlainDeclaration.end(), bstr);
+    platform::Utf8ToUtf16Into(body, bstr + declaration);
+    *xml = bstr;
   });
 }
 

@@ -28,6 +28,8 @@ inline constexpr int32_t kOverflow = static_cast<int32_t>(0x8002000A);      // o
 inline constexpr int32_t kOutOfMemory = static_cast<int32_t>(0x8007000E);
 inline constexpr int32_t kFail = static_cast<int32_t>(0x80004005);          // unspecified
 inline constexpr int32_t kAccessDenied = static_cast<int32_t>(0x80070005);  // file not writable
+// a document's character that the code page has no form for
+inline constexpr int32_t kNoMapping = static_cast<int32_t>(0x80070459);
 }  // namespace hresult
 
 class Tsln2XmlException : public std::runtime_error {

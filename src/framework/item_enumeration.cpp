@@ -29,6 +29,8 @@ size_t CodePoints(std::string_view utf8) {
   return n;
 }
 
+}  // namespace
+
 // A user as written in the list: a name that fails the check is written
 // empty, and so is one longer than the list's 40 characters (cut, it could
 // name another user, and whole it would make the list invalid).
@@ -39,31 +41,54 @@ std::string UserText(const char* ansi) {
   return utf8;
 }
 
-void AppendItem(xml::Document& doc, xml::Node root, const store::ItemLookup& lookup, const std::string& itemName,
-                const std::string& typeName) {
-  xml::Node item = doc.CreateElement("DataItem", "");
-  if (!item || !xml::AppendChild(root, item))
-    throw XmlServiceError(hresult::kOutOfMemory, "Out of memory building the item list");
-  xml::SetAttributeUtf8(item, "Name", platform::AnsiToUtf8(itemName));
-  xml::SetAttributeUtf8(item, "DataType", typeName);
-  xml::SetAttribute(item, "Size", lookup.ItemDataSize());
-  xml::SetAttributeUtf8(item, "Created", FormatItemTime(lookup.ItemCreationTime()));
-  xml::SetAttributeUtf8(item, "CreatedUser", UserText(lookup.ItemCreatedUser()));
-  xml::SetAttributeUtf8(item, "Modified", FormatItemTime(lookup.ItemLastModTime()));
-  xml::SetAttributeUtf8(item, "ModifiedUser", UserText(lookup.ItemLastModUser()));
-  xml::SetAttributeUtf8(item, "PreviousModified", FormatItemTime(lookup.ItemPrevModTime()));
-  xml::SetAttributeUtf8(item, "PreviousModifiedUser", UserText(lookup.ItemPrevModUser()));
-}
+namespace {
 
-void AppendItemsOfType(xml::Document& doc, xml::Node root, const std::string& storagePath, int32_t code,
-                       const std::string& typeName) {
-  store::ItemLookup lookup;
-  std::string itemName;
-  int32_t result = lookup.LookupItemData(code, storagePath, itemName, "*", 0);
-  while (result == store::kLookupDelivered) {
-    AppendItem(doc, root, lookup, itemName, typeName);
-    result = lookup.LookupItemData(code, storagePath, itemName, "*", 1);
+// The list document written as text while the catalogs are read: each
+// item's element is written and freed before the next one is read, so a list
+// holds no more than its text, however many items it has.
+class ListWriter {
+ public:
+  ListWriter() : doc_(xml::Document::Streamed()) {
+    root_ = doc_.CreateElement("ArrayOfDataItem", "");
+    if (!root_) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory building the item list");
+    doc_.SetRoot(root_);
+    xml::SetAttributeUtf8(root_, "version", "1.0");
   }
+
+  void Add(const store::ItemAttributes& attributes, const std::string& typeName) {
+    xml::Node item = doc_.CreateElement("DataItem", "");
+    if (!item || !xml::AppendChild(root_, item))
+      throw XmlServiceError(hresult::kOutOfMemory, "Out of memory building the item list");
+    // The element before is closed now and its text written: it goes.
+    if (last_) {
+      xmlUnlinkNode(last_);
+      xmlFreeNode(last_);
+    }
+    last_ = item;
+    xml::SetAttributeUtf8(item, "Name", platform::AnsiToUtf8(attributes.name));
+    xml::SetAttributeUtf8(item, "DataType", typeName);
+    xml::SetAttribute(item, "Size", attributes.size);
+    xml::SetAttributeUtf8(item, "Created", FormatItemTime(attributes.created));
+    xml::SetAttributeUtf8(item, "CreatedUser", UserText(attributes.createdUser.c_str()));
+    xml::SetAttributeUtf8(item, "Modified", FormatItemTime(attributes.modified));
+    xml::SetAttributeUtf8(item, "ModifiedUser", UserText(attributes.modifiedUser.c_str()));
+    xml::SetAttributeUtf8(item, "PreviousModified", FormatItemTime(attributes.previousModified));
+    xml::SetAttributeUtf8(item, "PreviousModifiedUser", UserText(attributes.previousModifiedUser.c_str()));
+  }
+
+  std::string Finish(size_t& longestText) { return doc_.FinishText(longestText); }
+
+ private:
+  xml::Document doc_;
+  xml::Node root_ = nullptr;
+  xml::Node last_ = nullptr;
+};
+
+void VisitItemsOfType(const std::string& storagePath, int32_t code, const std::string& typeName,
+                      const ItemVisitor& visit) {
+  store::ItemLookup lookup;
+  const int32_t result = lookup.ForEachItem(code, storagePath, "*",
+                                            [&](const store::ItemAttributes& item) { visit(item, typeName); });
   // A catalog that cannot be read must not pass for an empty one: the list
   // would look complete without its items.
   if (result == store::kCatalogError || result == store::kPathTooLong)
@@ -73,6 +98,15 @@ void AppendItemsOfType(xml::Document& doc, xml::Node root, const std::string& st
 }
 
 }  // namespace
+
+void VisitListedItems(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
+                      const ItemVisitor& visit) {
+  // Joined as given: no colon after a one-letter root here. Never cut: a
+  // path too long for a catalog fails when the catalog is looked for.
+  const std::string storagePath = std::string(areaRoot) + std::string(areaName);
+  for (const auto& [code, name] : selection)
+    if (code != kNoSuchCode) VisitItemsOfType(storagePath, code, name, visit);
+}
 
 TypeSelection AllDataTypes() {
   TypeSelection selection;
@@ -123,27 +157,23 @@ bool PassesUserNameCheck(std::string_view name) {
   return true;
 }
 
-xml::Document BuildItemList(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
-                            const char* schemaFileName) {
+std::string ItemListText(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
+                         const char* schemaFileName) {
   try {
-    xml::Document doc;
-    xml::Node root = doc.CreateElement("ArrayOfDataItem", "");
-    if (!root) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory building the item list");
-    doc.SetRoot(root);
-    xml::SetAttributeUtf8(root, "version", "1.0");
-
-    // Joined as given: no colon after a one-letter root here. Never cut: a
-    // path too long for a catalog fails when the catalog is looked for.
-    const std::string storagePath = std::string(areaRoot) + std::string(areaName);
-    for (const auto& [code, name] : selection)
-      if (code != kNoSuchCode) AppendItemsOfType(doc, root, storagePath, code, name);
-
-    if (schemaFileName) xml::ValidateAgainstSchemaFile(doc, schemaFileName);
-    return doc;
+    ListWriter list;
+    VisitListedItems(selection, areaRoot, areaName,
+                     [&list](const store::ItemAttributes& item, const std::string& type) { list.Add(item, type); });
+    size_t longestText = 0;
+    std::string text = list.Finish(longestText);
+    if (schemaFileName) xml::ValidateTextAgainstSchemaFile(text, longestText, schemaFileName);
+    return text;
   } catch (const XmlServiceError& e) {
     throw Tsln2XmlException(kXmlServiceFailure, e.HResult(), kServiceFailure);
+  } catch (const xml::NotStreamable&) {
+    throw Tsln2XmlException(kXmlServiceFailure, hresult::kFail, kServiceFailure);
   }
 }
+
 
 TypeSelection SelectDataTypes(TypeFilter filter, std::span<const int32_t> codes) {
   switch (filter) {

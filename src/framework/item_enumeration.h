@@ -14,11 +14,13 @@
 // Enumerate* exports run BuildItemList through api/item_lists.h.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "store/catalog.h"
 #include "xml/document.h"
 
 namespace tsln2xml {
@@ -44,12 +46,25 @@ std::string FormatItemTime(int32_t seconds);
 bool PassesUserNameCheck(std::string_view ansiName);
 
 // The list document of the storage area `areaRoot` + `areaName` (joined
-// without a colon), validated against the schema file `schemaFileName` when
-// it is not null. Throws Tsln2XmlException: code 5 when a catalog cannot be
-// read, code 4 "COM Error in EnumerateItemsHelper." when the XML service
-// fails, and the failures of the validation against a schema file.
-xml::Document BuildItemList(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
-                            const char* schemaFileName);
+// without a colon) as UTF-8 text with a declaration naming UTF-8, validated
+// against the schema file `schemaFileName` when it is not null. The text is
+// written as the catalogs are read, one item at a time: its peak is the text
+// itself, whatever the number of items. Throws Tsln2XmlException: code 5
+// when a catalog cannot be read, code 4 "COM Error in EnumerateItemsHelper."
+// when the XML service fails, and the failures of the validation against a
+// schema file.
+std::string ItemListText(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
+                         const char* schemaFileName);
+
+// A user as the list writes it (UTF-8): "" for a name that fails
+// PassesUserNameCheck or is longer than 40 characters.
+std::string UserText(const char* ansiUser);
+
+// The items the list would hold, one at a time with the name written as
+// their "DataType", none kept; failures as ItemListText's for the catalogs.
+using ItemVisitor = std::function<void(const store::ItemAttributes&, const std::string& typeName)>;
+void VisitListedItems(const TypeSelection& selection, std::string_view areaRoot, std::string_view areaName,
+                      const ItemVisitor& visit);
 
 // Which types an exported call lists: all of them, only the caller's codes,
 // or all but the caller's codes.

@@ -222,6 +222,13 @@ void XMLReader::ToFile(const std::string& xmlFileName) {
   SaveToFile(xmlFileName);
 }
 
+std::string XMLReader::ToText() {
+  if (std::optional<std::string> text = ConvertToText()) return std::move(*text);
+  Run();
+  Validate();
+  return Document().SerializeUtf8();
+}
+
 std::u16string XMLReader::ToString() {
   if (std::optional<std::string> text = ConvertToText()) return xml::ToStringText(std::move(*text));
   Run();
@@ -260,6 +267,9 @@ void XMLWriter::Finish() {
 void XMLWriter::LoadAndValidate(const std::function<void(xml::Tree)>& load) {
   load(xml::Tree::kCompact);
   if (xml::ConformsToSchema(Document())) return;
+  // The compact tree goes first: two trees of a large document at once
+  // would double the peak.
+  Document() = xml::Document();
   load(xml::Tree::kEditable);
   Validate();
 }

@@ -113,6 +113,8 @@ class XMLReader : public XMLDataItem {
   // cannot follow is run again over a tree, with the same result.
   void ToFile(const std::string& xmlFileName);
   std::u16string ToString();
+  // The text ToFile writes, held in memory (a batch writes it itself).
+  std::string ToText();
   // After ToFile failed: writes the document as far as it was built (the
   // same text whether it was built as text or as a tree).
   void SaveAsFarAsBuilt(const std::string& xmlFileName);

@@ -109,7 +109,8 @@ class MarkerBuilder {
 // `areaDirectory`; returns the store's status (1 on success).
 int32_t StoreMarker(const std::string& areaDirectory, std::string_view name, const MarkerData& data);
 
-// A marker of a few pieces with every converted kind (the demo's marker).
+// A marker of a few pieces with every converted kind and one that is not:
+// a fixture for tests (the demo's marker is demo/shirt_marker.h).
 MarkerBuilder DemoMarker();
 
 }  // namespace tsln2xml::marker

@@ -113,8 +113,12 @@ int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schema
 std::string FirstValidationError(const std::string& xmlFileName, const std::string& schemaFileName) {
   try {
     xml::SchemaFileStatus status;
-    auto schema = xml::LoadSchemaFile(schemaFileName, status);
-    if (!schema) return {};
+    std::string why;
+    auto schema = xml::LoadSchemaFile(schemaFileName, status, &why);
+    if (!schema) {
+      while (!why.empty() && why.back() == '\n') why.pop_back();
+      return why.empty() ? why : "schema: " + why;
+    }
     ReadOutcome outcome;
     if (!ReadThrough(xmlFileName, schema->get(), outcome)) return {};
     return outcome.firstInvalidity;

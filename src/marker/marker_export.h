@@ -31,7 +31,9 @@ int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schema
 
 // The first error of a written marker document against a schema file, as
 // "line N: message" (cut to a few hundred characters), or "" when the
-// validator finds none or cannot run. For the command's second line.
+// validator finds none or cannot run; for a schema file that does not
+// compile, "schema: " and the compiler's first error (an include refused
+// names its location). For the command's second line.
 std::string FirstValidationError(const std::string& xmlFileName, const std::string& schemaFileName);
 
 }  // namespace tsln2xml::marker

@@ -1,5 +1,6 @@
 #include "marker/marker_svg.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -20,131 +21,33 @@ using xml::SvgEscaped;
 using xml::SvgNumber;
 using xml::SvgPointList;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-const MarkerElement* Child(const MarkerElement& e, std::string_view name) {
-  for (const auto& c : e.Children())
-    if (c.Name() == name) return &c;
-  return nullptr;
-}
-
-double Number(const std::string& text) {
-  const auto v = platform::ParseDouble(text);
-  return v ? *v : kNaN;
-}
-
-double ChildNumber(const MarkerElement& e, std::string_view name) {
-  const MarkerElement* c = Child(e, name);
-  return c ? Number(c->Text()) : kNaN;
-}
-
-double AttributeNumber(const MarkerElement& e, std::string_view name) {
-  for (const auto& [key, value] : e.Attributes())
-    if (key == name) return Number(value);
-  return kNaN;
-}
-
-// The points of a perimeter line or an internal line.
-std::vector<MarkerPicture::Point> PointsOf(const MarkerElement& line, std::string_view pointName) {
-  std::vector<MarkerPicture::Point> points;
-  for (const auto& p : line.Children()) {
-    if (p.Name() != pointName) continue;
-    const double notch = ChildNumber(p, "notchtype");
-    points.push_back({AttributeNumber(p, "X"), AttributeNumber(p, "Y"), notch != 0 && !std::isnan(notch)});
-  }
-  return points;
-}
-
-bool Usable(double v) { return std::isfinite(v) && std::fabs(v) <= kLargestCoordinate; }
-
-SvgBounds BoundsOf(const std::vector<MarkerPicture::Point>& points) {
+SvgBounds BoundsOf(const std::vector<PlanPoint>& points) {
   SvgBounds b{points[0].x, points[0].y, points[0].x, points[0].y};
   for (const auto& p : points) b.Add(p.x, p.y);
   return b;
 }
 
-struct PlacedPiece {
-  size_t index = 0;
-  const MarkerPicture::Piece* piece = nullptr;
-  std::vector<MarkerPicture::Point> outline;
-  std::vector<std::vector<MarkerPicture::Point>> lines;
-};
-
 }  // namespace
-
-void MarkerPicture::Append(MarkerElement element) {
-  const std::string& name = element.Name();
-  if (name == "width") {
-    width_ = Number(element.Text());
-  } else if (name == "length") {
-    length_ = Number(element.Text());
-  } else if (name == "name") {
-    if (!element.Text().empty()) name_ = element.Text();
-  } else if (name == "markerpiece") {
-    Piece piece;
-    if (const MarkerElement* n = Child(element, "name")) piece.name = n->Text();
-    for (const auto& c : element.Children()) {
-      if (c.Name() == "perimeterline") piece.outline = PointsOf(c, "perimeterpoint");
-      if (c.Name() == "internalline") piece.lines.push_back(PointsOf(c, "internalpoint"));
-    }
-    pieces_.push_back(std::move(piece));
-  } else if (name == "cartoon") {
-    Placement placement;
-    const double index = ChildNumber(element, "pieceindex");
-    if (std::isfinite(index)) placement.piece = static_cast<int32_t>(index);
-    if (const MarkerElement* centre = Child(element, "center")) {
-      placement.centreX = AttributeNumber(*centre, "X");
-      placement.centreY = AttributeNumber(*centre, "Y");
-    }
-    placement.rotation = ChildNumber(element, "rotation");
-    placements_.push_back(placement);
-  }
-}
 
 Picture MarkerPicture::Draw() const {
   Picture picture;
-  auto dimension = [&](double v) {
-    if (!Usable(v)) {
-      ++picture.skippedValues;
-      return 0.0;
-    }
-    return std::max(v, 0.0);
-  };
-  const double width = dimension(width_), length = dimension(length_);
-
-  // Place the pieces, leaving out the points that do not come out usable.
+  const PlacedMarker marker = plan_.Place();
+  picture.skippedValues = marker.skippedValues;
+  const double width = marker.width, length = marker.length;
+  const std::vector<PlacedPiece>& placed = marker.pieces;
   SvgBounds bounds{0, 0, width, length};
-  std::vector<PlacedPiece> placed;
-  for (const Placement& at : placements_) {
-    if (at.piece < 0 || static_cast<size_t>(at.piece) >= pieces_.size()) continue;
-    const Piece& piece = pieces_[static_cast<size_t>(at.piece)];
-    const SvgBounds own = piece.outline.empty() ? SvgBounds{} : BoundsOf(piece.outline);
-    const double cx = (own.minX + own.maxX) / 2, cy = (own.minY + own.maxY) / 2;
-    const double turn = at.rotation * std::numbers::pi / 180;
-    const double cosT = std::cos(turn), sinT = std::sin(turn);
-    auto place = [&](const std::vector<Point>& from) {
-      std::vector<Point> to;
-      for (const auto& p : from) {
-        const double x = at.centreX + cosT * (p.x - cx) - sinT * (p.y - cy);
-        const double y = at.centreY + sinT * (p.x - cx) + cosT * (p.y - cy);
-        if (!Usable(x) || !Usable(y)) {
-          ++picture.skippedValues;
-          continue;
-        }
-        bounds.Add(x, y);
-        to.push_back({x, y, p.notch});
-      }
-      return to;
-    };
-    PlacedPiece out{static_cast<size_t>(at.piece), &piece, place(piece.outline), {}};
-    for (const auto& line : piece.lines) out.lines.push_back(place(line));
-    placed.push_back(std::move(out));
+  for (const auto& p : placed) {
+    for (const auto& point : p.outline) bounds.Add(point.x, point.y);
+    for (const auto& line : p.lines)
+      for (const auto& point : line) bounds.Add(point.x, point.y);
   }
 
-  const xml::SvgPage page(bounds, 0.07, 0.07);
+  // A marker longer than it is wide lies across the page.
+  const bool turned = bounds.maxY - bounds.minY > bounds.maxX - bounds.minX;
+  const xml::SvgPage page(bounds, 0.07, 0.07, turned);
   const double e = page.Extent();
   std::string& s = picture.svg;
-  s = page.Begin(SvgEscaped(name_), kPageColour);
+  s = page.Begin(SvgEscaped(plan_.Name()), kPageColour);
   s += "<g id=\"fabric\"><rect x=\"0\" y=\"0\" width=\"" + SvgNumber(width) + "\" height=\"" + SvgNumber(length) +
        "\" fill=\"" + kFabricColour + "\" stroke=\"#6e6a5e\" stroke-width=\"" + SvgNumber(0.002 * e) + "\"/></g>\n";
 
@@ -178,18 +81,22 @@ Picture MarkerPicture::Draw() const {
   s += "</g>\n";
 
   // A notch is a short tick from its outline point into the piece, across
-  // the outline's direction there.
+  // the outline's direction there: 0.015 of the extent long, or less in a
+  // piece whose narrower side is shorter than 12 ticks.
   std::string ticks;
   for (const auto& p : placed) {
     const size_t n = p.outline.size();
+    if (n < 3) continue;
     const double inward = xml::SvgSignedArea(p.outline) >= 0 ? 1 : -1;
+    const SvgBounds b = BoundsOf(p.outline);
+    const double tick = std::min(0.015 * e, std::min(b.maxX - b.minX, b.maxY - b.minY) / 12);
     for (size_t i = 0; i < n; ++i) {
       if (!p.outline[i].notch || n < 3) continue;
       const auto& before = p.outline[(i + n - 1) % n];
       const auto& after = p.outline[(i + 1) % n];
       const double tx = after.x - before.x, ty = after.y - before.y, len = std::hypot(tx, ty);
       if (len == 0) continue;
-      const double depth = 0.015 * e * inward / len;
+      const double depth = tick * inward / len;
       ticks += "M" + SvgNumber(p.outline[i].x) + " " + SvgNumber(p.outline[i].y) + "l" + SvgNumber(-ty * depth) +
                " " + SvgNumber(tx * depth);
     }
@@ -198,39 +105,60 @@ Picture MarkerPicture::Draw() const {
   if (!ticks.empty()) s += "<path d=\"" + ticks + "\"/>";
   s += "</g>\n";
 
-  s += "<g id=\"names\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(0.02 * e) +
-       "\" text-anchor=\"middle\" fill=\"#1a1a1a\">\n";
+  // Each label at most 0.02 of the extent high, and no wider than 0.9 of its
+  // piece as the page shows it (a character taken as 0.6 of the text's
+  // height) nor higher than 0.4 of it over two lines.
+  s += "<g id=\"names\" font-family=\"sans-serif\" text-anchor=\"middle\" fill=\"#1a1a1a\">\n";
   for (const auto& p : placed) {
     if (p.outline.empty() || p.piece->name.empty()) continue;
     const SvgBounds b = BoundsOf(p.outline);
-    s += xml::SvgLabel((b.minX + b.maxX) / 2, (b.minY + b.maxY) / 2, SvgEscaped(p.piece->name), "dy=\"0.35em\"");
+    const double cx = (b.minX + b.maxX) / 2, cy = (b.minY + b.maxY) / 2;
+    const double across = turned ? b.maxY - b.minY : b.maxX - b.minX;
+    const double down = turned ? b.maxX - b.minX : b.maxY - b.minY;
+    const size_t chars = std::max(p.piece->name.size(), p.piece->size.size());
+    const double height =
+        std::min({0.02 * e, 0.9 * across / (0.6 * static_cast<double>(chars)), 0.2 * down});
+    const std::string font = "font-size=\"" + SvgNumber(height) + "\"";
+    if (p.piece->size.empty()) {
+      s += page.Label(cx, cy, SvgEscaped(p.piece->name), font + " dy=\"0.35em\"");
+      continue;
+    }
+    // The name just above the middle as the page shows it, the size under it.
+    const double upX = turned ? -0.1 * height : 0, upY = turned ? 0 : 0.1 * height;
+    s += page.Label(cx + upX, cy + upY, SvgEscaped(p.piece->name), font);
+    s += page.Label(cx - upX, cy - upY, SvgEscaped(p.piece->size), font + " dy=\"0.8em\"");
   }
   s += "</g>\n";
-  s += page.ScaleBar();
+  s += page.ScaleBar(unit_);
 
+  // A fabric of no area (or one so small that the share overflows) has no
+  // utilisation to show: "-", never "inf%" or "nan%".
   const double fabricArea = width * length;
-  std::string utilisation = "none";
-  if (fabricArea > 0 && std::isfinite(fabricArea)) {
+  const double percent = fabricArea > 0 ? 100 * pieceArea / fabricArea : std::numeric_limits<double>::quiet_NaN();
+  std::string utilisation = "-";
+  if (std::isfinite(percent)) {
     char buf[64];
-    const double percent = 100 * pieceArea / fabricArea;
     const auto res = std::to_chars(buf, buf + sizeof buf, percent, std::chars_format::fixed, 1);
     utilisation = std::string(buf, res.ptr) + "%";
   }
-  s += "<g id=\"title\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(0.035 * e) + "\" fill=\"#1a1a1a\">\n";
-  s += xml::SvgLabel(bounds.minX, bounds.maxY + 0.055 * e,
-                     SvgEscaped(name_) + " - width " + SvgNumber(width) + ", length " + SvgNumber(length) +
-                         ", utilisation " + utilisation);
+  // The title no wider than the drawing as the page shows it (a drawing of
+  // no width keeps the full height).
+  const std::string title = SvgEscaped(plan_.Name()) + " - width " + SvgNumber(width) + ", length " + SvgNumber(length) +
+                            ", utilisation " + utilisation;
+  const double across = turned ? bounds.maxY - bounds.minY : bounds.maxX - bounds.minX;
+  const double titleHeight =
+      across > 0 ? std::min(0.035 * e, across / (0.6 * static_cast<double>(title.size()))) : 0.035 * e;
+  s += "<g id=\"title\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(titleHeight) + "\" fill=\"#1a1a1a\">\n";
+  const auto [titleX, titleY] = page.TitleAt();
+  s += page.Label(titleX, titleY, title);
   s += "</g>\n" + xml::SvgPage::End();
   return picture;
 }
 
 size_t RenderMarker(std::string_view areaRoot, std::string_view areaName, std::string_view markerName,
-                    const std::string& svgFileName) {
-  const std::string_view name = markerName.substr(0, kMaxMarkerName);
-  MarkerWriter writer(platform::StoragePath(areaRoot, areaName), name);
-  writer.Load();
-  MarkerPicture picture{std::string(name)};
-  writer.Walk(picture);
+                    const std::string& svgFileName, std::string_view unit) {
+  MarkerPicture picture{std::string(MarkerItemName(markerName)), std::string(unit)};
+  WalkMarker(areaRoot, areaName, markerName, picture);
   const Picture drawn = picture.Draw();
   if (const int error = platform::ReplaceFile(platform::HostPath(svgFileName), drawn.svg))
     throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");

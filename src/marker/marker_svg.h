@@ -6,14 +6,16 @@
 // The drawing keeps the marker's own coordinates: x runs across the fabric
 // from 0 to its width, y along it from 0 to its length, and y grows upwards.
 // One viewBox and one flip (a group with scale(1,-1)) map them onto the
-// picture. Every layer is a group of its own (page, fabric, outline,
+// picture; a marker longer than it is wide is shown turned a quarter
+// clockwise instead (a group with matrix(0,1,1,0,0,0)), its length running
+// to the right. Every layer is a group of its own (page, fabric, outline,
 // internal, notches, names, scale, title) so that an editor can switch them.
+// A piece's label, its name over its size, is sized to fit the piece's
+// bounding box.
 // Shapes carry the meaning; text is decoration and the picture is right
 // whatever fonts are installed.
 //
-// A piece is placed by its cartoon: turned by the cartoon's rotation
-// (degrees, counterclockwise) about the centre of its outline's bounding
-// box, which is then moved to the cartoon's centre.
+// Pieces are placed as placed_marker.h describes.
 
 #include <array>
 #include <cstdint>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "marker/marker_writer.h"
+#include "marker/placed_marker.h"
 
 namespace tsln2xml::marker {
 
@@ -34,44 +37,25 @@ inline constexpr std::array<const char*, 12> kPieceFills = {
     "#7fb3d5", "#f5b041", "#82e0aa", "#f1948a", "#bb8fce", "#f7dc6f",
     "#76d7c4", "#e59866", "#aeb6bf", "#85c1e9", "#d98880", "#a9dfbf"};
 
-// Coordinates farther than this from the origin are not drawn: no fabric is
-// that large, and they would only shrink everything else to nothing.
-inline constexpr double kLargestCoordinate = 1e9;
-
 struct Picture {
   std::string svg;          // the SVG document, UTF-8
   size_t skippedValues = 0; // coordinates and sizes left out: not finite, or beyond kLargestCoordinate
 };
 
-// Receives the walk's elements and keeps what the picture needs: the
-// header's width and length, the marker's name, the pieces' geometry and the
-// cartoons that place them.
+// Receives the walk's elements (through MarkerPlan) and draws the placed
+// pieces.
 class MarkerPicture : public ElementSink {
  public:
   // `itemName` titles the picture when the marker holds no name of its own.
-  explicit MarkerPicture(std::string itemName) : name_(std::move(itemName)) {}
-  void Append(MarkerElement element) override;
+  // The scale bar names `unit`.
+  explicit MarkerPicture(std::string itemName, std::string unit = "units")
+      : plan_(std::move(itemName)), unit_(std::move(unit)) {}
+  void Append(MarkerElement element) override { plan_.Append(std::move(element)); }
   Picture Draw() const;
 
-  struct Point {
-    double x = 0, y = 0;
-    bool notch = false;
-  };
-  struct Piece {
-    std::string name;
-    std::vector<Point> outline;
-    std::vector<std::vector<Point>> lines;
-  };
-  struct Placement {
-    int32_t piece = -1;
-    double centreX = 0, centreY = 0, rotation = 0;
-  };
-
  private:
-  std::string name_;
-  double width_ = 0, length_ = 0;
-  std::vector<Piece> pieces_;
-  std::vector<Placement> placements_;
+  MarkerPlan plan_;
+  std::string unit_;
 };
 
 // Reads the marker of a storage area as the marker export does (the same
@@ -80,8 +64,9 @@ class MarkerPicture : public ElementSink {
 // no partial file and an existing file as it was. Failures throw
 // Tsln2XmlException with code 5: "Error opening marker" (secondary: the
 // open status), "could not write output file" (secondary: errno).
-// Returns the number of coordinates left out of the picture.
+// Returns the number of coordinates left out of the picture. The scale bar
+// names `unit`.
 size_t RenderMarker(std::string_view areaRoot, std::string_view areaName, std::string_view markerName,
-                    const std::string& svgFileName);
+                    const std::string& svgFileName, std::string_view unit = "units");
 
 }  // namespace tsln2xml::marker

@@ -338,16 +338,19 @@ char16_t DecodeAnsi(const CodePageTable& t, std::string_view s, size_t& i) {
   return t.single[b];
 }
 
-void EncodeAnsi(const CodePageTable& t, char32_t cp, std::string& out) {
+// False when `cp` has no form in the code page (it became "?").
+bool EncodeAnsi(const CodePageTable& t, char32_t cp, std::string& out) {
   const uint16_t code = cp < 0x10000 ? t.reverse[cp] : kUnmappedReverse;
   if (code == kUnmappedReverse) {
     out.push_back('?');
+    return false;
   } else if (code < 0x100) {
     out.push_back(static_cast<char>(code));
   } else {
     out.push_back(static_cast<char>(code >> 8));
     out.push_back(static_cast<char>(code & 0xFF));
   }
+  return true;
 }
 
 }  // namespace
@@ -396,7 +399,8 @@ std::string AnsiToUtf8(std::string_view ansi) {
   return out;
 }
 
-std::string Utf8ToAnsi(std::string_view utf8) {
+std::string Utf8ToAnsi(std::string_view utf8, char32_t* unfit) {
+  if (unfit) *unfit = 0;
   const CodePageTable& t = Active();
   std::string out;
   out.reserve(utf8.size());
@@ -407,7 +411,10 @@ std::string Utf8ToAnsi(std::string_view utf8) {
       ++run;
     out.append(utf8.data() + i, run - i);
     i = run;
-    if (i < utf8.size()) EncodeAnsi(t, DecodeUtf8(utf8, i), out);
+    if (i < utf8.size()) {
+      const char32_t cp = DecodeUtf8(utf8, i);
+      if (!EncodeAnsi(t, cp, out) && unfit && *unfit == 0) *unfit = cp;
+    }
   }
   return out;
 }
@@ -417,6 +424,24 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) AppendUtf16(out, DecodeUtf8(utf8, i));
   return out;
+}
+
+size_t Utf16Length(std::string_view utf8) {
+  size_t units = 0;
+  for (size_t i = 0; i < utf8.size();) units += DecodeUtf8(utf8, i) < 0x10000 ? 1 : 2;
+  return units;
+}
+
+void Utf8ToUtf16Into(std::string_view utf8, char16_t* out) {
+  for (size_t i = 0; i < utf8.size();) {
+    const char32_t cp = DecodeUtf8(utf8, i);
+    if (cp < 0x10000) {
+      *out++ = static_cast<char16_t>(cp);
+    } else {
+      *out++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+  }
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {

@@ -36,7 +36,9 @@ const std::array<bool, 256>& ActiveLeadBytes();
 std::u16string AnsiToUtf16(std::string_view ansi);
 std::string Utf16ToAnsi(std::u16string_view text);
 std::string AnsiToUtf8(std::string_view ansi);
-std::string Utf8ToAnsi(std::string_view utf8);
+// `unfit`, when given, gets the first character that has no form in the
+// code page (and became "?"), or 0 when every character has one.
+std::string Utf8ToAnsi(std::string_view utf8, char32_t* unfit = nullptr);
 // How many leading bytes of `ansi` read the same as UTF-8 (ASCII that the
 // code page leaves as it is, both ways): a text of only such bytes is its
 // own UTF-8 and comes back unchanged.
@@ -47,6 +49,10 @@ size_t Utf8IdentityPrefix(std::string_view ansi);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view text);
 void AppendUtf8(std::string& out, char32_t cp);
+// The number of UTF-16 code units of `utf8`, and the same units written to
+// `out` (room for exactly that many), as Utf8ToUtf16 gives them.
+size_t Utf16Length(std::string_view utf8);
+void Utf8ToUtf16Into(std::string_view utf8, char16_t* out);
 void AppendUtf16(std::u16string& out, char32_t cp);
 
 }  // namespace tsln2xml::platform

@@ -3,13 +3,45 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tsln2xml::platform {
 
-// Writes `bytes` to a new file beside `hostPath` (a name of our own, made
-// exclusively, its mode following the umask) and renames it over `hostPath`
-// once everything is written. Returns 0, or the errno of the failure; a
-// failure removes the file beside and leaves `hostPath` as it was.
+// A file beside `hostPath` that is renamed over it once it is complete. It is
+// made exclusively under a name of our own (".NAME.PID-N.part") and readable
+// by its owner only while it is written; Commit gives it the mode the file it
+// replaces has, or, when there is none, the mode the umask gives a new file,
+// and renames it into place. A file beside that is not committed is removed.
+class FileBeside {
+ public:
+  explicit FileBeside(const std::string& hostPath);
+  ~FileBeside();
+  FileBeside(const FileBeside&) = delete;
+  FileBeside& operator=(const FileBeside&) = delete;
+
+  // 0, or the errno of making the file beside.
+  int Error() const { return error_; }
+  const std::string& Path() const { return temp_; }
+  // The open descriptor (-1 after a failure or Close), for writing.
+  int Descriptor() const { return fd_; }
+  // Closes the descriptor, for a writer that opens the file by its path; 0 or
+  // the errno of closing.
+  int Close();
+  // Closes, sets the mode, renames over the target: 0 or the errno of the
+  // failure, after which the file beside is gone and the target as it was.
+  int Commit();
+
+ private:
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+  int error_ = 0;
+  unsigned newFileMode_ = 0;  // what the umask made of 0666
+  bool committed_ = false;
+};
+
+// Writes `bytes` to a FileBeside `hostPath` and commits it. Returns 0, or the
+// errno of the failure; a failure leaves `hostPath` as it was.
 int ReplaceFile(const std::string& hostPath, std::string_view bytes);
 
 // Gives the file `from` the name `to` when no file has that name yet, in one
@@ -18,5 +50,19 @@ int ReplaceFile(const std::string& hostPath, std::string_view bytes);
 // that does not replace on Windows (where an open file's second name could not
 // be removed).
 bool MoveIntoPlaceIfAbsent(const std::string& from, const std::string& to);
+
+struct FileContent {
+  std::string hostPath;
+  std::string_view bytes;
+};
+
+// Writes several files that belong together (a DXF and its rule file) as a
+// set: each to a FileBeside, and only when all are written are they renamed
+// into place. Until the last rename succeeds, the files they replace are
+// kept by a hard link beside; should a later rename fail, the earlier
+// targets get their old files back (or are removed when there were none).
+// Returns 0, or the errno of the failure, after which every target is as it
+// was and nothing is left beside.
+int ReplaceFiles(const std::vector<FileContent>& files);
 
 }  // namespace tsln2xml::platform

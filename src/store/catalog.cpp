@@ -1,5 +1,6 @@
 #include "store/catalog.h"
 
+#include "platform/leftovers.h"
 #include "platform/paths.h"
 #include "platform/replace_file.h"
 #include "store/item_store.h"
@@ -78,6 +79,13 @@ constexpr const char* kGetRowSql =
     "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
     "prev_modified_user, typeof(content), rowid FROM items WHERE name = ?1";
 constexpr int kRowidColumn = 9;
+// A row read back with its content as a column, for items small enough that
+// the copy costs less than opening a blob.
+constexpr const char* kGetSmallRowSql =
+    "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
+    "prev_modified_user, typeof(content), content FROM items WHERE name = ?1";
+constexpr int kContentColumn = 9;
+constexpr size_t kSmallRow = 64 * 1024;
 constexpr const char* kListSql =
     "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
     "prev_modified_user, typeof(content) FROM items ORDER BY name COLLATE NOCASE";
@@ -129,6 +137,17 @@ void ReadAttributes(sqlite3_stmt* s, ItemAttributes& a) {
   a.previousModifiedUser = ColumnText(s, 7);
 }
 
+// Resets a kept statement when it goes out of use.
+struct Resetting {
+  sqlite3_stmt* stmt;
+  ~Resetting() {
+    if (stmt) {
+      sqlite3_clear_bindings(stmt);
+      sqlite3_reset(stmt);
+    }
+  }
+};
+
 }  // namespace
 
 CatalogStatus Catalog::Fail() {
@@ -138,6 +157,43 @@ CatalogStatus Catalog::Fail() {
 }
 
 bool Catalog::Exec(const char* sql) { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+sqlite3_stmt* Catalog::KeptStatement(Kept which) {
+  static constexpr std::array<const char*, kKeptCount> kSql = {
+      "INSERT INTO items(name, content, created, created_user, modified, modified_user, prev_modified, "
+      "prev_modified_user) VALUES(?1, ?2, ?3, ?4, ?3, ?4, 0, '') "
+      "ON CONFLICT(name) DO UPDATE SET content = excluded.content, "
+      "prev_modified = modified, prev_modified_user = modified_user, "
+      "modified = excluded.modified, modified_user = excluded.modified_user",
+      "SAVEPOINT item",
+      "RELEASE item",
+      "ROLLBACK TO item",
+      kGetRowSql,
+      kGetAttributesSql,
+      kGetSmallRowSql};
+  SqliteStatement& kept = kept_[which];
+  if (!kept) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_.get(), kSql[which], -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+      return nullptr;
+    kept.reset(stmt);
+  }
+  return kept.get();
+}
+
+bool Catalog::StepKept(Kept which) {
+  sqlite3_stmt* stmt = KeptStatement(which);
+  if (!stmt) return false;
+  const bool done = sqlite3_step(stmt) == SQLITE_DONE;
+  sqlite3_reset(stmt);
+  return done;
+}
+
+void Catalog::Close() {
+  for (auto& stmt : kept_) stmt.reset();
+  db_.reset();  // before the busy handler it calls
+  busy_.reset();
+}
 
 SqliteStatement Catalog::Prepare(const char* sql) {
   sqlite3_stmt* stmt = nullptr;
@@ -197,6 +253,7 @@ CatalogStatus Catalog::TooLong(const std::string& hostPath) {
 
 CatalogStatus Catalog::Open(const std::string& hostPath, int flags, Catalog& out) {
   LastRefusal().clear();
+  out.Close();
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(hostPath.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   out.db_.reset(db);
@@ -257,10 +314,12 @@ CatalogStatus Catalog::Refuse(const std::string& why) {
 CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
   tLastFailureWasLock = false;
   const std::string host = platform::HostPath(path);
-  if (!CatalogPathFits(host)) return out.TooLong(host);
+  // A catalog that does not exist holds nothing, whatever the length of the
+  // path it would have: its length matters only to a catalog that is opened.
   std::error_code ec;
   const auto status = std::filesystem::status(host, ec);
   if (status.type() == std::filesystem::file_type::not_found) return CatalogStatus::kMissing;
+  if (!CatalogPathFits(host)) return out.TooLong(host);
   if (status.type() != std::filesystem::file_type::regular) {
     // A directory or device under a catalog's name is not an empty catalog:
     // passing over it would hide the items a list is expected to show.
@@ -284,26 +343,28 @@ CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
 
 CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withContent) {
   tLastFailureWasLock = false;
-  auto stmt = Prepare(withContent ? kGetRowSql : kGetAttributesSql);
+  // Kept prepared: a catalog kept open between reads reads many items.
+  sqlite3_stmt* stmt = KeptStatement(withContent ? kReadRow : kReadAttributes);
   if (!stmt) {
     // A catalog that was never written to has no table yet: it holds nothing.
     if (sqlite3_errcode(db_.get()) == SQLITE_ERROR && std::string(sqlite3_errmsg(db_.get())).find("no such table") == 0)
       return CatalogStatus::kNotFound;
     return Fail();
   }
-  sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  const int rc = sqlite3_step(stmt.get());
+  Resetting resetting{stmt};
+  sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(stmt);
   if (rc == SQLITE_DONE) return CatalogStatus::kNotFound;
   if (rc != SQLITE_ROW) return Fail();
-  if (!RowIsSound(stmt.get())) return Refuse(kDamagedRow);
-  ReadAttributes(stmt.get(), out.attributes);
+  if (!RowIsSound(stmt)) return Refuse(kDamagedRow);
+  ReadAttributes(stmt, out.attributes);
   if (!withContent) return CatalogStatus::kOk;
   // The bytes are read straight into the item's buffer (a column value would
   // be one more copy of the whole item). The statement stays open meanwhile,
   // so the read sees the row it found.
   sqlite3_blob* blob = nullptr;
   int blobRc =
-      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt.get(), kRowidColumn), 0, &blob);
+      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt, kRowidColumn), 0, &blob);
   if (blobRc == SQLITE_OK) {
     const int size = sqlite3_blob_bytes(blob);
     out.content.resize(static_cast<size_t>(size));
@@ -317,60 +378,99 @@ CatalogStatus Catalog::Get(std::string_view name, StoredItem& out, bool withCont
 
 CatalogStatus Catalog::List(std::vector<ItemAttributes>& out) {
   out.clear();
+  const CatalogStatus status = Visit([&out](const ItemAttributes& item) { out.push_back(item); });
+  if (status != CatalogStatus::kOk) out.clear();
+  return status;
+}
+
+CatalogStatus Catalog::Visit(const std::function<void(const ItemAttributes&)>& each) {
   auto stmt = Prepare(kListSql);
   if (!stmt) {
     if (std::string(sqlite3_errmsg(db_.get())).find("no such table") == 0) return CatalogStatus::kOk;
     return Fail();
   }
   int rc;
+  ItemAttributes row;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    if (!RowIsSound(stmt.get())) {
-      out.clear();
-      return Refuse(kDamagedRow);
-    }
-    ReadAttributes(stmt.get(), out.emplace_back());
+    if (!RowIsSound(stmt.get())) return Refuse(kDamagedRow);
+    ReadAttributes(stmt.get(), row);
+    each(row);
   }
-  if (rc == SQLITE_DONE) return CatalogStatus::kOk;
-  out.clear();
-  return Fail();
+  return rc == SQLITE_DONE ? CatalogStatus::kOk : Fail();
 }
 
 CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> content, int32_t now,
                            const std::string& user) {
+  if (const CatalogStatus begun = Begin(); begun != CatalogStatus::kOk) return begun;
+  if (const CatalogStatus written = WriteRow(name, content, now, user); written != CatalogStatus::kOk) {
+    Exec("ROLLBACK");
+    return written;
+  }
+  if (const CatalogStatus committed = Commit(); committed != CatalogStatus::kOk) return committed;
+  return CheckCommitted({&name, 1});
+}
+
+CatalogStatus Catalog::Begin() {
   if (!Exec("BEGIN IMMEDIATE")) return Fail();
-  auto rollback = [this] {
+  if (!Exec(kSchema) || !Exec("PRAGMA application_id = 1414745166")) {  // "TSLN"
     const CatalogStatus status = Fail();
     Exec("ROLLBACK");
     return status;
-  };
-  if (!Exec(kSchema)) return rollback();
-  if (!Exec("PRAGMA application_id = 1414745166")) return rollback();  // "TSLN"
-  auto stmt = Prepare(
-      "INSERT INTO items(name, content, created, created_user, modified, modified_user, prev_modified, "
-      "prev_modified_user) VALUES(?1, ?2, ?3, ?4, ?3, ?4, 0, '') "
-      "ON CONFLICT(name) DO UPDATE SET content = excluded.content, "
-      "prev_modified = modified, prev_modified_user = modified_user, "
-      "modified = excluded.modified, modified_user = excluded.modified_user");
-  if (!stmt) return rollback();
-  sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_blob(stmt.get(), 2, content.empty() ? "" : static_cast<const void*>(content.data()),
-                    static_cast<int>(content.size()), SQLITE_STATIC);
-  sqlite3_bind_int(stmt.get(), 3, now);
-  sqlite3_bind_text(stmt.get(), 4, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(stmt.get()) != SQLITE_DONE) return rollback();
-  stmt.reset();
-  if (const CatalogStatus back = ReadBack(name, content); back != CatalogStatus::kOk) {
-    Exec("ROLLBACK");
-    return back;
   }
-  if (!Exec("COMMIT")) return rollback();
-  // Once more from the file: a page that SQLite refuses as it loads it (a
-  // cell outside its page's content area) can still take an insert while it
-  // is cached, and what was stored there no read finds. (Another process
-  // may have written or removed the item meanwhile, so only that it reads
-  // counts here.)
+  return CatalogStatus::kOk;
+}
+
+// Inserts or replaces the row and reads it back inside the transaction.
+CatalogStatus Catalog::WriteRow(std::string_view name, std::span<const uint8_t> content, int32_t now,
+                                const std::string& user) {
+  {
+    sqlite3_stmt* stmt = KeptStatement(kInsert);
+    if (!stmt) return Fail();
+    Resetting resetting{stmt};
+    sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(stmt, 2, content.empty() ? "" : static_cast<const void*>(content.data()),
+                      static_cast<int>(content.size()), SQLITE_STATIC);
+    sqlite3_bind_int(stmt, 3, now);
+    sqlite3_bind_text(stmt, 4, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt) != SQLITE_DONE) return Fail();
+  }
+  return ReadBack(name, content);
+}
+
+CatalogStatus Catalog::PutInTransaction(std::string_view name, std::span<const uint8_t> content, int32_t now,
+                                        const std::string& user) {
+  if (!StepKept(kSavepoint)) return Fail();
+  const CatalogStatus status = WriteRow(name, content, now, user);
+  if (status == CatalogStatus::kOk) return StepKept(kRelease) ? CatalogStatus::kOk : Fail();
+  // SQLite may have rolled the whole transaction back by itself (an I/O
+  // error); otherwise only this item goes.
+  if (InTransaction()) {
+    StepKept(kRollbackTo);
+    StepKept(kRelease);
+  }
+  return status;
+}
+
+CatalogStatus Catalog::Commit() {
+  if (Exec("COMMIT")) return CatalogStatus::kOk;
+  const CatalogStatus status = Fail();
+  Exec("ROLLBACK");
+  return status;
+}
+
+void Catalog::Rollback() {
+  if (InTransaction()) Exec("ROLLBACK");
+}
+
+// Once more from the file: a page that SQLite refuses as it loads it (a cell
+// outside its page's content area) can still take an insert while it is
+// cached, and what was stored there no read finds. (Another process may have
+// written or removed the item meanwhile, so only that it reads counts here.)
+CatalogStatus Catalog::CheckCommitted(std::span<const std::string_view> names) {
   sqlite3_db_release_memory(db_.get());
-  return ReadBack(name, {});
+  for (const std::string_view name : names)
+    if (const CatalogStatus status = ReadBack(name, {}); status != CatalogStatus::kOk) return status;
+  return CatalogStatus::kOk;
 }
 
 // Reads a row just written: in its transaction it must hold `content`;
@@ -380,24 +480,34 @@ CatalogStatus Catalog::Put(std::string_view name, std::span<const uint8_t> conte
 // would have found anyway).
 CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content) {
   // After the commit the row's page is what counts, not its content again.
-  auto stmt = Prepare(content ? kGetRowSql : kGetAttributesSql);
+  const bool small = content && content->size() <= kSmallRow;
+  sqlite3_stmt* stmt = KeptStatement(!content ? kReadAttributes : small ? kReadSmallRow : kReadRow);
   if (!stmt) return Fail();
-  sqlite3_bind_text(stmt.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  const int rc = sqlite3_step(stmt.get());
+  Resetting resetting{stmt};
+  sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(stmt);
   if (!content) {
     // What is committed stays so: only a catalog found damaged fails now,
     // not a read that another process's lock or an I/O error stopped.
     if ((rc & 0xFF) == SQLITE_CORRUPT) return Fail();
-    return rc != SQLITE_ROW || RowIsSound(stmt.get()) ? CatalogStatus::kOk : Refuse(kDamagedRow);
+    return rc != SQLITE_ROW || RowIsSound(stmt) ? CatalogStatus::kOk : Refuse(kDamagedRow);
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail();
-  if (rc == SQLITE_DONE || !RowIsSound(stmt.get())) return Refuse(kDamagedRow);
-  if (sqlite3_column_int64(stmt.get(), 1) != static_cast<sqlite3_int64>(content->size())) return Refuse(kDamagedRow);
+  if (rc == SQLITE_DONE || !RowIsSound(stmt)) return Refuse(kDamagedRow);
+  if (sqlite3_column_int64(stmt, 1) != static_cast<sqlite3_int64>(content->size())) return Refuse(kDamagedRow);
+  if (small) {
+    const void* stored = sqlite3_column_blob(stmt, kContentColumn);
+    if (!stored && sqlite3_errcode(db_.get()) == SQLITE_NOMEM) return Fail();
+    const bool same = content->empty() || (stored && sqlite3_column_bytes(stmt, kContentColumn) ==
+                                                         static_cast<int>(content->size()) &&
+                                           std::memcmp(stored, content->data(), content->size()) == 0);
+    return same ? CatalogStatus::kOk : Refuse(kDamagedRow);
+  }
   // Compared a piece at a time through the blob interface: the whole
   // content as a column value would be one more copy of the item.
   sqlite3_blob* blob = nullptr;
   int blobRc =
-      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt.get(), kRowidColumn), 0, &blob);
+      sqlite3_blob_open(db_.get(), "main", "items", "content", sqlite3_column_int64(stmt, kRowidColumn), 0, &blob);
   bool same = blobRc == SQLITE_OK && sqlite3_blob_bytes(blob) == static_cast<int>(content->size());
   std::array<uint8_t, 64 * 1024> piece;
   for (size_t at = 0; same && at < content->size(); at += piece.size()) {
@@ -417,8 +527,6 @@ CatalogStatus Catalog::Remove(std::string_view name) {
   if (sqlite3_step(stmt.get()) != SQLITE_DONE) return Fail();
   return sqlite3_changes(db_.get()) ? CatalogStatus::kOk : CatalogStatus::kNotFound;
 }
-
-namespace {
 
 void RemoveWithJournal(const std::string& hostPath) {
   ::unlink(hostPath.c_str());
@@ -440,7 +548,18 @@ void SyncDirectoryOf(const std::string& hostPath) {
 }
 #endif
 
-}  // namespace
+std::string PrivateCatalogName(const std::string& hostPath) {
+  static std::atomic<unsigned> counter{0};
+  return hostPath + ".new" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+}
+
+// The private files of first writes to the catalog at `hostPath` (and
+// their journals) that processes killed before the rename left behind.
+void RemoveLeftoversOf(const std::string& hostPath) {
+  const std::filesystem::path path(hostPath);
+  platform::RemoveLeftovers(path.parent_path().string(),
+                            {path.filename().string() + ".new", platform::IsCounterOrItsJournal});
+}
 
 // A first write: the catalog is built under a private name and linked into
 // place when it holds the item. kMissing tells the caller to write into the
@@ -449,9 +568,7 @@ void SyncDirectoryOf(const std::string& hostPath) {
 CatalogStatus Catalog::CreateWithItem(const std::string& hostPath, std::string_view name,
                                       std::span<const uint8_t> content, int32_t now, const std::string& user,
                                       std::string& error) {
-  static std::atomic<unsigned> counter{0};
-  const std::string privateName =
-      hostPath + ".new" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+  const std::string privateName = PrivateCatalogName(hostPath);
   RemoveWithJournal(privateName);  // left by a killed process that had our id
   CatalogStatus status;
   {
@@ -474,6 +591,7 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
   Catalog catalog;
   CatalogStatus status = CatalogStatus::kMissing;
   const std::string host = platform::HostPath(path);
+  RemoveLeftoversOf(host);
   std::error_code ec;
   // Opening creates the file at once, so a first write is made elsewhere.
   const bool first = std::filesystem::symlink_status(host, ec).type() == std::filesystem::file_type::not_found;

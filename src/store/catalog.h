@@ -6,7 +6,9 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -64,8 +66,18 @@ class Catalog {
   // bytes, a time that is not a 32-bit integer, a user that is not text) is
   // refused with kError, here and in List.
   CatalogStatus Get(std::string_view name, StoredItem& out, bool withContent = true);
+  // A read transaction over several reads (BEGIN; no lock is taken before
+  // the first read) and its end; see ReadBatchScope.
+  bool BeginRead() { return db_ && !InTransaction() && Exec("BEGIN"); }
+  void EndRead() {
+    if (InTransaction()) Exec("COMMIT");
+  }
   // Every item's attributes, in name order.
   CatalogStatus List(std::vector<ItemAttributes>& out);
+  // The same one item at a time, none kept: `each` sees every row in one
+  // read of the catalog (a row is valid during the call). A damaged row
+  // ends the visit with kError after the rows before it.
+  CatalogStatus Visit(const std::function<void(const ItemAttributes&)>& each);
   // Writes an item in one transaction: a new item gets its creation time and
   // user; an existing one keeps its name's spelling and creation, and its
   // history moves on (previous <- last <- now). The row is read back before
@@ -74,6 +86,23 @@ class Catalog {
   CatalogStatus Put(std::string_view name, std::span<const uint8_t> content, int32_t now, const std::string& user);
   // Removes an item; kNotFound when there is none.
   CatalogStatus Remove(std::string_view name);
+
+  // A transaction of many writes (a batch): Begin, PutInTransaction for each
+  // item, then Commit. An item whose write fails is rolled back alone (a
+  // savepoint per item), unless SQLite gave up the whole transaction (an I/O
+  // error, a full disk): then InTransaction() is false and nothing of it is
+  // written. Commit makes every item put since Begin durable at once, or
+  // none of them.
+  CatalogStatus Begin();
+  CatalogStatus PutInTransaction(std::string_view name, std::span<const uint8_t> content, int32_t now,
+                                 const std::string& user);
+  bool InTransaction() const { return db_ && !sqlite3_get_autocommit(db_.get()); }
+  CatalogStatus Commit();
+  void Rollback();
+  // After a commit: the items read from the file (see Put).
+  CatalogStatus CheckCommitted(std::span<const std::string_view> names);
+  // Closes the connection (a closed catalog fails every call).
+  void Close();
 
   const std::string& LastError() const { return error_; }
   // Gives back the memory of pages the connection keeps cached (a catalog
@@ -85,20 +114,30 @@ class Catalog {
   CatalogStatus Refuse(const std::string& why);
   CatalogStatus CheckSchema();
   CatalogStatus ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content);
+  CatalogStatus WriteRow(std::string_view name, std::span<const uint8_t> content, int32_t now,
+                         const std::string& user);
   CatalogStatus TooLong(const std::string& hostPath);
   static CatalogStatus Open(const std::string& hostPath, int flags, Catalog& out);
   static CatalogStatus CreateWithItem(const std::string& hostPath, std::string_view name,
                                       std::span<const uint8_t> content, int32_t now, const std::string& user,
                                       std::string& error);
+  friend class CatalogBatch;
   friend CatalogStatus StoreItem(const std::string&, std::string_view, std::span<const uint8_t>, int32_t,
                                  const std::string&, std::string*);
   bool Exec(const char* sql);
   SqliteStatement Prepare(const char* sql);
+  // The statements of writes, prepared once per connection: a batch writes
+  // thousands of items through them. Reset (by the caller) after each use.
+  enum Kept { kInsert, kSavepoint, kRelease, kRollbackTo, kReadRow, kReadAttributes, kReadSmallRow, kKeptCount };
+  sqlite3_stmt* KeptStatement(Kept which);
+  bool StepKept(Kept which);  // runs a kept statement without results
 
   struct BusyWait;
   // Declared before db_, so the connection that calls it closes first.
   std::shared_ptr<BusyWait> busy_;
   SqliteDb db_;
+  // Declared after db_, so they are finalized before it closes.
+  std::array<SqliteStatement, kKeptCount> kept_;
   std::string error_;
 };
 
@@ -110,6 +149,17 @@ class Catalog {
 // a failure.
 CatalogStatus StoreItem(const std::string& path, std::string_view name, std::span<const uint8_t> content,
                         int32_t now, const std::string& user, std::string* error = nullptr);
+
+// A private name beside the catalog at host path `hostPath`, unique in this
+// process, under which a first write builds the catalog before it is linked
+// into place; and the removal of such a file with its journal.
+std::string PrivateCatalogName(const std::string& hostPath);
+void RemoveWithJournal(const std::string& hostPath);
+// Removes the private files (and journals) of first writes to the catalog at
+// `hostPath` that processes killed before the rename left behind.
+void RemoveLeftoversOf(const std::string& hostPath);
+// Makes a new directory entry in the directory of `hostPath` durable.
+void SyncDirectoryOf(const std::string& hostPath);
 
 // Whether a catalog at host path `hostPath` can be opened: its absolute
 // path must fit the platform's paths (PATH_MAX) and SQLite's file names

@@ -94,11 +94,27 @@ struct PieceDeleter {
   void operator()(PIECE* piece) const { delete piece; }
 };
 
+// The number of codes of each coded field (codes run from 0): what a piece's
+// document can show.
+inline constexpr unsigned kPieceTypes = 5;
+inline constexpr unsigned kSizeIdTypes = 3;
+inline constexpr unsigned kRuleSourceTypes = 3;
+inline constexpr unsigned kBreakFlags = 2;
+inline constexpr unsigned kPointTypes = 9;
+
+// What decoding checks: the layout alone (what the export loads), or also
+// that the piece's document can show it: every code above within its
+// codes, at least three perimeter points and a point in every internal.
+enum class PieceCheck { kLayout, kExportable };
+
 // The layout: encoding throws std::invalid_argument for values it cannot
 // hold (a list longer than its count allows, a rule whose growth pairs do not
-// match NumBreaks); decoding is false unless `bytes` are exactly one piece.
+// match NumBreaks) and stores any code; decoding is false unless `bytes` are
+// exactly one piece that passes `check`, and then `fault` says which field
+// at which offset of `bytes` is refused and why.
 std::vector<uint8_t> EncodePiece(const PIECE& piece);
-bool DecodePiece(std::span<const uint8_t> bytes, PIECE& piece);
+bool DecodePiece(std::span<const uint8_t> bytes, PIECE& piece, PieceCheck check = PieceCheck::kLayout,
+                 std::string* fault = nullptr);
 
 // The base size as text: "%6d" of the number for Numeric, else the first 7
 // characters of the stored name.

@@ -10,6 +10,14 @@ namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// A marker's size is the size of its data, without the container head that
+// the catalog keeps in front of it.
+int32_t ListedSize(int code, int32_t stored) {
+  if (code == kMarkerDataType && stored >= static_cast<int32_t>(kMarkerDataStart))
+    return stored - static_cast<int32_t>(kMarkerDataStart);
+  return stored;
+}
+
 }  // namespace
 
 bool MatchesItemPattern(std::string_view name, std::string_view pattern) {
@@ -65,15 +73,36 @@ int32_t ItemLookup::LookupItemData(int code, std::string_view storagePath, std::
   return Deliver(itemName);
 }
 
+int32_t ItemLookup::ForEachItem(int code, std::string_view storagePath, std::string_view pattern,
+                                const std::function<void(const ItemAttributes&)>& each) {
+  items_.clear();
+  next_ = 0;
+  error_.clear();
+  const std::string path = CatalogPath(storagePath, code);
+  if (path.empty()) return kLookupNoMore;
+  Catalog catalog;
+  CatalogStatus status = Catalog::OpenForReading(path, catalog);
+  if (status == CatalogStatus::kOk) {
+    ItemAttributes shown;
+    status = catalog.Visit([&](const ItemAttributes& item) {
+      if (!MatchesItemPattern(item.name, pattern)) return;
+      shown = item;
+      shown.size = ListedSize(code, item.size);
+      each(shown);
+    });
+  }
+  if (status == CatalogStatus::kOk || status == CatalogStatus::kMissing) return kLookupNoMore;
+  error_ = catalog.LastError();
+  if (LastCatalogFailureWasLock()) error_ += " (storage area is locked by another process)";
+  return status == CatalogStatus::kTooLong ? kPathTooLong : kCatalogError;
+}
+
 int32_t ItemLookup::Deliver(std::string& itemName) {
   while (next_ < items_.size()) {
     ItemAttributes& item = items_[next_++];
     if (!MatchesItemPattern(item.name, pattern_)) continue;
     current_ = std::move(item);
-    // A marker's size is the size of its data, without the container head
-    // that the catalog keeps in front of it.
-    if (code_ == kMarkerDataType && current_.size >= static_cast<int32_t>(kMarkerDataStart))
-      current_.size -= static_cast<int32_t>(kMarkerDataStart);
+    current_.size = ListedSize(code_, current_.size);
     itemName = current_.name;
     return kLookupDelivered;
   }

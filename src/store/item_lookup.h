@@ -14,6 +14,7 @@
 // consistent state of the catalog and holds no lock between calls.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,15 @@ class ItemLookup {
   const char* ItemLastModUser() const { return current_.modifiedUser.c_str(); }
   int32_t ItemPrevModTime() const { return current_.previousModified; }
   const char* ItemPrevModUser() const { return current_.previousModifiedUser.c_str(); }
+
+  // Calls `each` with the attributes of every item of type `code` in
+  // `storagePath` whose name matches `pattern`, in catalog order, in one
+  // read of the catalog and without keeping them (a list of a million items
+  // holds one at a time). Returns kLookupNoMore when every item was seen,
+  // or kCatalogError / kPathTooLong as LookupItemData does (then `each` may
+  // have seen some items).
+  int32_t ForEachItem(int code, std::string_view storagePath, std::string_view pattern,
+                      const std::function<void(const ItemAttributes&)>& each);
 
   // Why the last call gave kCatalogError or kPathTooLong.
   const std::string& LastError() const { return error_; }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -33,6 +34,10 @@ int32_t FromCatalog(CatalogStatus status) {
 }
 
 thread_local MemoryItemScope* memoryItem = nullptr;
+thread_local CommitCaptureScope* tCapture = nullptr;
+thread_local ReadBatchScope* tReadBatch = nullptr;
+// How long a batch's read transaction may keep writers waiting.
+constexpr auto kReadBatchRenewal = std::chrono::milliseconds(100);
 
 // The catalog this thread last read an item from, kept open for its next
 // read: opening a catalog (the connection, its schema) costs several times
@@ -49,6 +54,7 @@ struct ReadCatalog {
   pid_t process = 0;
   const sqlite3_vfs* vfs = nullptr;  // the default file layer it was opened with
   Catalog catalog;
+  std::chrono::steady_clock::time_point readSince;  // of the open read transaction
 };
 
 thread_local ReadCatalog* tReadCatalog = nullptr;
@@ -83,6 +89,11 @@ CatalogStatus ReadFromCatalog(const std::string& controlPath, std::string_view i
   ReadCatalog* kept = tReadCatalog;
   if (kept && regular && kept->hostPath == host && kept->device == st.st_dev && kept->inode == st.st_ino &&
       kept->process == ::getpid() && kept->vfs == sqlite3_vfs_find(nullptr)) {
+    if (tReadBatch) {
+      const auto now = std::chrono::steady_clock::now();
+      if (kept->catalog.InTransaction() && now - kept->readSince >= kReadBatchRenewal) kept->catalog.EndRead();
+      if (!kept->catalog.InTransaction() && kept->catalog.BeginRead()) kept->readSince = now;
+    }
     const CatalogStatus status = kept->catalog.Get(itemName, item);
     if (item.content.size() > kCachedPagesKept) kept->catalog.ReleaseCachedPages();
     // Anything else is decided by a catalog opened afresh, unless another
@@ -112,6 +123,17 @@ MemoryItemScope::MemoryItemScope(std::vector<uint8_t> content) : bytes(std::move
 }
 
 MemoryItemScope::~MemoryItemScope() { memoryItem = outer_; }
+
+ReadBatchScope::ReadBatchScope() : outer_(tReadBatch) { tReadBatch = this; }
+
+ReadBatchScope::~ReadBatchScope() {
+  tReadBatch = outer_;
+  if (!tReadBatch && tReadCatalog) tReadCatalog->catalog.EndRead();
+}
+
+CommitCaptureScope::CommitCaptureScope() : outer_(tCapture) { tCapture = this; }
+
+CommitCaptureScope::~CommitCaptureScope() { tCapture = outer_; }
 
 int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_t mode,
                  std::string_view /*itemFileTemplate*/, ItemHandle*& handle, ItemControlEntry* entry) {
@@ -157,6 +179,15 @@ int32_t CommitItem(ItemHandle* handle) {
   if (memoryItem) {
     memoryItem->committed = handle->data;
     memoryItem->wasCommitted = true;
+    return kStoreOk;
+  }
+  if (tCapture) {
+    tCapture->controlPath = handle->controlPath;
+    tCapture->itemName = handle->itemName;
+    tCapture->bytes = std::move(handle->data);
+    handle->data.clear();
+    handle->size = handle->position = 0;
+    tCapture->captured = true;
     return kStoreOk;
   }
   const CatalogStatus status =

@@ -98,6 +98,42 @@ class MemoryItemScope {
   MemoryItemScope* outer_;
 };
 
+// While a scope is alive on a thread, an item committed on that thread is
+// kept here instead of being written: a batch converts its items (on
+// several threads) and writes them into their catalogs itself, in order and
+// in transactions of many items (CatalogBatch). Only the last commit is kept.
+class CommitCaptureScope {
+ public:
+  CommitCaptureScope();
+  ~CommitCaptureScope();
+  CommitCaptureScope(const CommitCaptureScope&) = delete;
+  CommitCaptureScope& operator=(const CommitCaptureScope&) = delete;
+
+  bool captured = false;
+  std::string controlPath;
+  std::string itemName;
+  std::vector<uint8_t> bytes;
+
+ private:
+  CommitCaptureScope* outer_;
+};
+
+// While a scope is alive on a thread, the catalog that thread keeps open for
+// reading holds one read transaction across its reads, renewed every 100 ms
+// so that writers wait no longer than that: a batch export reads thousands
+// of items without taking the catalog's lock and checking it for changes for
+// each one. Reads within a renewal see the catalog as it was at its start.
+class ReadBatchScope {
+ public:
+  ReadBatchScope();
+  ~ReadBatchScope();
+  ReadBatchScope(const ReadBatchScope&) = delete;
+  ReadBatchScope& operator=(const ReadBatchScope&) = delete;
+
+ private:
+  ReadBatchScope* outer_;
+};
+
 // Deletes an item (the CLI's tests and tools); 1 or the failure.
 int32_t RemoveItem(std::string_view controlPath, std::string_view itemName);
 

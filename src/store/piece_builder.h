@@ -1,6 +1,6 @@
 #pragma once
 // Pieces made from values, for tests, fuzz seeds, the demo and the benchmark:
-// small constructors for the parts of a PIECE and the demo's piece. Store one
+// small constructors for the parts of a PIECE and a fixture piece. Store one
 // with StorePiece (store/grading_library.h).
 
 #include <optional>
@@ -18,7 +18,8 @@ RuleNode MakeRule(int16_t id, std::string_view code, std::optional<std::string_v
                   std::vector<GrowthPair> growth);
 PiecePoint MakePoint(int16_t id, int32_t x, int32_t y, uint8_t type, std::vector<uint8_t> attributes = {});
 
-// A shirt front with Alpha sizes, two rules, a perimeter of ten points with
+// A test and benchmark fixture (the demo's garment is demo/shirt.h): a
+// shirt front with Alpha sizes, two rules, a perimeter of ten points with
 // smooth stretches, a closure point and two points marked for alignment, and
 // two internals: a grain line with a line name off whole units and an
 // internal-1 record, and a drill mark with neither.

@@ -1,7 +1,8 @@
 // The piece layout of docs/piece-format.md, described once: PieceLayout walks
 // a piece with an encoder (appending bytes) or a decoder (a bounds-checked
 // cursor that checks every count against the bytes left before it sizes a
-// list, and consumes exactly the piece's bytes).
+// list, consumes exactly the piece's bytes, and names the field and offset
+// of what it refuses).
 
 #include <array>
 #include <limits>
@@ -18,6 +19,8 @@ using Magic = std::array<uint8_t, 4>;
 constexpr Magic kPieceMagic{'T', 'P', 'C', 'E'};
 constexpr uint16_t kPieceFormatVersion = 1;
 constexpr const char* kNotOurLayout = "Unable to load Piece";
+// The fewest perimeter points a piece's document shows.
+constexpr size_t kLeastPerimeterPoints = 3;
 
 // The bits of an internal's record byte: which optional records follow it.
 constexpr uint8_t kHasLineName = 1;
@@ -117,7 +120,7 @@ constexpr size_t kMinInternal = InternalLayout::kSize + 2;
 class PieceEncoder {
  public:
   template <class Layout, class... Fields>
-  void Record(const Fields&... fields) {
+  void Record(const char*, const Fields&... fields) {
     const size_t at = bytes_.size();
     bytes_.resize(at + Layout::kSize, 0);
     RecordEncoder encoder(std::span<uint8_t>(bytes_).subspan(at, Layout::kSize));
@@ -125,16 +128,16 @@ class PieceEncoder {
   }
   // A list preceded by its count.
   template <class Count, class T, class Each>
-  void List(const std::vector<T>& list, size_t, Each each) {
+  void List(const char*, const std::vector<T>& list, size_t, size_t, Each each) {
     if (list.size() > static_cast<size_t>(std::numeric_limits<Count>::max()))
       throw std::invalid_argument("too many entries in a piece list: " + std::to_string(list.size()));
     Count count = static_cast<Count>(list.size());
-    Record<ValueLayout<Count>>(count);
+    Record<ValueLayout<Count>>("count", count);
     for (const T& entry : list) each(entry);
   }
   // A list whose count the header gives.
   template <class T, class Each>
-  void Counted(const std::vector<T>& list, size_t count, size_t, Each each) {
+  void Counted(const char*, const std::vector<T>& list, size_t count, size_t, Each each) {
     if (list.size() != count)
       throw std::invalid_argument("a rule has " + std::to_string(list.size()) + " growth pairs; NumBreaks asks for " +
                                   std::to_string(count));
@@ -144,7 +147,11 @@ class PieceEncoder {
   void Optional(const std::optional<T>& value, bool, Each each) {
     if (value) each(*value);
   }
-  void Check(bool) {}
+  void Check(bool, size_t, const std::string&) {}
+  // The encoder stores any code: a piece with codes its document cannot
+  // show is still a piece (the export refuses it).
+  void Code(unsigned, unsigned, size_t, const char*) {}
+  size_t Position() const { return bytes_.size(); }
   std::vector<uint8_t> Take() { return std::move(bytes_); }
 
  private:
@@ -159,24 +166,37 @@ class PieceEncoder {
   std::vector<uint8_t> bytes_;
 };
 
+// Reads the layout; a failure names the field and its offset in the bytes.
+// With PieceCheck::kExportable it also refuses the codes and counts that
+// the piece's document cannot show.
 class PieceDecoder {
  public:
-  explicit PieceDecoder(std::span<const uint8_t> bytes) : cursor_(bytes, kNotOurLayout) {}
+  PieceDecoder(std::span<const uint8_t> bytes, PieceCheck check) : cursor_(bytes, kNotOurLayout), check_(check) {}
 
   template <class Layout, class... Fields>
-  void Record(Fields&... fields) {
+  void Record(const char* name, Fields&... fields) {
+    recordStart_ = cursor_.Position();
+    Check(cursor_.Remaining() >= Layout::kSize, recordStart_,
+          std::string("the ") + name + " needs " + std::to_string(Layout::kSize) + " bytes; " + Left());
     RecordDecoder decoder(cursor_.Take(Layout::kSize));
     Layout::Walk(decoder, fields...);
   }
+  // `least`: the fewest entries the document can show.
   template <class Count, class T, class Each>
-  void List(std::vector<T>& list, size_t minSize, Each each) {
-    Counted(list, cursor_.Get<Count>(), minSize, each);
+  void List(const char* name, std::vector<T>& list, size_t minSize, size_t least, Each each) {
+    const size_t at = cursor_.Position();
+    Check(cursor_.Remaining() >= sizeof(Count), at,
+          std::string("the ") + name + " count needs " + std::to_string(sizeof(Count)) + " bytes; " + Left());
+    const int64_t count = cursor_.Get<Count>();
+    if (check_ == PieceCheck::kExportable)
+      Check(count < 0 || static_cast<size_t>(count) >= least, at,
+            std::string("the ") + name + " count is " + std::to_string(count) + "; the document needs at least " +
+                std::to_string(least));
+    Counted(name, list, count, minSize, each, at);
   }
   template <class T, class Each>
-  void Counted(std::vector<T>& list, int64_t count, size_t minSize, Each each) {
-    cursor_.RequireRecords(count, minSize);
-    list.resize(static_cast<size_t>(count));
-    for (T& entry : list) each(entry);
+  void Counted(const char* name, std::vector<T>& list, int64_t count, size_t minSize, Each each) {
+    Counted(name, list, count, minSize, each, cursor_.Position());
   }
   template <class T, class Each>
   void Optional(std::optional<T>& value, bool present, Each each) {
@@ -184,23 +204,49 @@ class PieceDecoder {
     value.emplace();
     each(*value);
   }
-  void Check(bool ok) {
-    if (!ok) throw Tsln2XmlException(kContentUnusable, kNotOurLayout);
+  void Check(bool ok, size_t offset, const std::string& what) {
+    if (!ok) throw Fault(what + " (offset " + std::to_string(offset) + ")");
+  }
+  // A code of the record just read, at `offset` in it, is below `count`.
+  void Code(unsigned value, unsigned count, size_t offset, const char* name) {
+    if (check_ == PieceCheck::kExportable)
+      Check(value < count, recordStart_ + offset,
+            std::string(name) + " " + std::to_string(value) + " is not one of the " + std::to_string(count) +
+                " codes 0 to " + std::to_string(count - 1));
   }
   bool AtEnd() const { return cursor_.AtEnd(); }
+  size_t Position() const { return cursor_.Position(); }
+
+  struct Fault : std::runtime_error {
+    using std::runtime_error::runtime_error;
+  };
 
  private:
+  std::string Left() const { return std::to_string(cursor_.Remaining()) + " are left"; }
+  template <class T, class Each>
+  void Counted(const char* name, std::vector<T>& list, int64_t count, size_t minSize, Each each, size_t at) {
+    Check(count >= 0, at, std::string("the ") + name + " count " + std::to_string(count) + " is negative");
+    Check(minSize == 0 || static_cast<uint64_t>(count) <= cursor_.Remaining() / minSize, at,
+          std::string("the ") + name + " count " + std::to_string(count) + " needs at least " +
+              std::to_string(static_cast<uint64_t>(count) * minSize) + " bytes; " + Left());
+    list.resize(static_cast<size_t>(count));
+    for (T& entry : list) each(entry);
+  }
+
   platform::ByteCursor cursor_;
+  PieceCheck check_;
+  size_t recordStart_ = 0;
 };
 
 template <class Io, class Pt>
-void PointList(Io& io, Pt& points) {
-  io.template List<int16_t>(points, kMinPoint, [&](auto& point) {
-    io.template Record<PointLayout>(point);
-    io.template List<uint8_t>(point.attributes, ByteLayout::kSize,
-                              [&](auto& kind) { io.template Record<ByteLayout>(kind); });
-    io.template List<int16_t>(point.curve, CurvePointLayout::kSize,
-                              [&](auto& curve) { io.template Record<CurvePointLayout>(curve); });
+void PointList(Io& io, const char* name, size_t least, Pt& points) {
+  io.template List<int16_t>(name, points, kMinPoint, least, [&](auto& point) {
+    io.template Record<PointLayout>("point", point);
+    io.Code(point.type, kPointTypes, 10, "point type");
+    io.template List<uint8_t>("point attribute", point.attributes, ByteLayout::kSize, 0,
+                              [&](auto& kind) { io.template Record<ByteLayout>("point attribute", kind); });
+    io.template List<int16_t>("curve point", point.curve, CurvePointLayout::kSize, 0,
+                              [&](auto& curve) { io.template Record<CurvePointLayout>("curve point", curve); });
   });
 }
 
@@ -208,26 +254,35 @@ template <class Io, class P>
 void PieceLayout(Io& io, P& piece) {
   Magic magic = kPieceMagic;
   uint16_t version = kPieceFormatVersion;
-  io.template Record<HeaderLayout>(piece, magic, version);
-  io.Check(magic == kPieceMagic && version == kPieceFormatVersion);
-  io.template List<int16_t>(piece.sizes, SizeRecordLayout::kSize,
-                            [&](auto& size) { io.template Record<SizeRecordLayout>(size); });
-  const size_t pairs = GrowthPairCount(piece.numBreaks);
-  io.template List<int16_t>(piece.rules, RuleRecordLayout::kSize + pairs * GrowthPairLayout::kSize, [&](auto& rule) {
-    io.template Record<RuleRecordLayout>(rule);
-    io.Counted(rule.growth, pairs, GrowthPairLayout::kSize,
-               [&](auto& pair) { io.template Record<GrowthPairLayout>(pair); });
+  io.template Record<HeaderLayout>("header", piece, magic, version);
+  io.Check(magic == kPieceMagic, 0, "the magic is not \"TPCE\"");
+  io.Check(version == kPieceFormatVersion, 4, "the format version " + std::to_string(version) + " is not 1");
+  io.Code(piece.pieceType, kPieceTypes, 46, "piece type");
+  io.Code(piece.sizeIdType, kSizeIdTypes, 59, "size id type");
+  io.Code(piece.ruleSourceType, kRuleSourceTypes, 61, "rule source type");
+  io.template List<int16_t>("size", piece.sizes, SizeRecordLayout::kSize, 0, [&](auto& size) {
+    io.template Record<SizeRecordLayout>("size", size);
+    io.Code(size.breakFlag, kBreakFlags, 8, "break flag");
   });
-  PointList(io, piece.perimeter);
-  io.template List<int16_t>(piece.internals, kMinInternal, [&](auto& internal) {
+  const size_t pairs = GrowthPairCount(piece.numBreaks);
+  io.template List<int16_t>("rule", piece.rules, RuleRecordLayout::kSize + pairs * GrowthPairLayout::kSize, 0,
+                            [&](auto& rule) {
+                              io.template Record<RuleRecordLayout>("rule", rule);
+                              io.Counted("growth pair", rule.growth, pairs, GrowthPairLayout::kSize, [&](auto& pair) {
+                                io.template Record<GrowthPairLayout>("growth pair", pair);
+                              });
+                            });
+  PointList(io, "perimeter point", kLeastPerimeterPoints, piece.perimeter);
+  io.template List<int16_t>("internal", piece.internals, kMinInternal, 0, [&](auto& internal) {
     uint8_t records = (internal.lineName ? kHasLineName : 0) | (internal.internal1 ? kHasInternal1 : 0);
-    io.template Record<InternalLayout>(internal, records);
-    io.Check((records & ~(kHasLineName | kHasInternal1)) == 0);
-    PointList(io, internal.points);
+    io.template Record<InternalLayout>("internal", internal, records);
+    io.Check((records & ~(kHasLineName | kHasInternal1)) == 0, io.Position() - 1,
+             "the internal's record bits " + std::to_string(records) + " are not 0 to 3");
+    PointList(io, "internal point", 1, internal.points);
     io.Optional(internal.lineName, records & kHasLineName,
-                [&](auto& line) { io.template Record<LineNameLayout>(line); });
+                [&](auto& line) { io.template Record<LineNameLayout>("line name", line); });
     io.Optional(internal.internal1, records & kHasInternal1,
-                [&](auto& record) { io.template Record<Internal1Layout>(record); });
+                [&](auto& record) { io.template Record<Internal1Layout>("internal-1 record", record); });
   });
 }
 
@@ -239,15 +294,19 @@ std::vector<uint8_t> EncodePiece(const PIECE& piece) {
   return encoder.Take();
 }
 
-bool DecodePiece(std::span<const uint8_t> bytes, PIECE& piece) {
+bool DecodePiece(std::span<const uint8_t> bytes, PIECE& piece, PieceCheck check, std::string* fault) {
   try {
     PIECE decoded;
-    PieceDecoder decoder(bytes);
+    PieceDecoder decoder(bytes, check);
     PieceLayout(decoder, decoded);
-    if (!decoder.AtEnd()) return false;  // trailing bytes: not one piece
+    decoder.Check(decoder.AtEnd(), decoder.Position(), "bytes follow the end of the piece");
     piece = std::move(decoded);
     return true;
-  } catch (const Tsln2XmlException&) {
+  } catch (const PieceDecoder::Fault& e) {
+    if (fault) *fault = e.what();
+    return false;
+  } catch (const Tsln2XmlException& e) {
+    if (fault) *fault = e.what();
     return false;
   }
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cfenv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -276,7 +277,44 @@ float GetAttributeFloat(Node element, const char* name, float defaultValue) {
 
 std::string GetAttributeText(Node element, const char* name, std::string_view defaultValue) {
   AttributeValue text(element, name);
-  return text ? platform::Utf8ToAnsi(*text) : std::string(defaultValue);
+  return text ? DocumentTextToAnsi(*text, element, name) : std::string(defaultValue);
+}
+
+namespace {
+
+// The first character other than U+FFFD in `utf8` that the code page cannot
+// hold, or 0 (the rare second look, after U+FFFD was the first).
+char32_t FirstUnfitButReplacement(std::string_view utf8) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  std::string rest;
+  for (size_t at = 0; at < utf8.size();) {
+    const size_t next = std::min(utf8.find(kReplacement, at), utf8.size());
+    rest.append(utf8.substr(at, next - at));
+    at = next + (next < utf8.size() ? kReplacement.size() : 0);
+  }
+  char32_t unfit = 0;
+  platform::Utf8ToAnsi(rest, &unfit);
+  return unfit;
+}
+
+}  // namespace
+
+std::string DocumentTextToAnsi(std::string_view utf8, Node element, const char* attribute) {
+  char32_t unfit = 0;
+  std::string ansi = platform::Utf8ToAnsi(utf8, &unfit);
+  // U+FFFD is what a document says where a character was lost already (our
+  // own export writes it for a control character): it is read as "?", so
+  // such a document imports as it did.
+  if (unfit == 0xFFFD) unfit = FirstUnfitButReplacement(utf8);
+  if (unfit == 0) return ansi;
+  char character[16];
+  std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(unfit));
+  std::string where = "element " + std::string(element && element->name ? C(element->name) : "");
+  if (const long line = element ? xmlGetLineNo(element) : -1; line > 0) where += " (line " + std::to_string(line) + ")";
+  const std::string what = attribute ? "the value of " + std::string(attribute) + " of " + where : "the text of " + where;
+  throw Tsln2XmlException(kXmlServiceFailure, hresult::kNoMapping,
+                          "The character " + std::string(character) + " in " + what + " has no form in code page " +
+                              std::to_string(platform::ActiveCodePage()));
 }
 
 bool GetAttributeBool(Node element, const char* name, bool defaultValue) {

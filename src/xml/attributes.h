@@ -67,8 +67,16 @@ float GetAttributeFloat(Node element, const char* name, float defaultValue);
 double GetAttributeDouble(Node element, const char* name, double defaultValue);
 // Any integer type given by its range.
 int64_t GetAttributeInteger(Node element, const char* name, int64_t defaultValue, int64_t min, int64_t max);
-// The text converted to the ANSI code page.
+// The text converted to the ANSI code page. A character the code page has no
+// form for fails (see DocumentTextToAnsi) instead of becoming "?".
 std::string GetAttributeText(Node element, const char* name, std::string_view defaultValue = {});
+// A document's text (the value of `attribute` of `element`, or the element's
+// own text when `attribute` is null) in the ANSI code page. A character the
+// code page cannot hold fails with code 4, secondary code
+// hresult::kNoMapping, and a message naming the element, its line, the
+// attribute and the character (U+XXXX): stored as "?", it would be another
+// value reported as success.
+std::string DocumentTextToAnsi(std::string_view utf8, Node element, const char* attribute);
 // Any xs:boolean form: "true", "false", "1", "0".
 bool GetAttributeBool(Node element, const char* name, bool defaultValue);
 

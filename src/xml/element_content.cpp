@@ -44,8 +44,15 @@ void SetElementText(Node element, std::string_view ansi) {
 std::string GetElementText(Node element) {
   if (!element) return {};
   RequireTree(element);
+  // One plain ASCII text node (most element texts) is its own text: read in
+  // place rather than gathered into an allocation and converted.
+  const Node only = element->children;
+  if (only && !only->next && only->type == XML_TEXT_NODE && only->content) {
+    const std::string_view text(C(only->content));
+    if (platform::Utf8IdentityPrefix(text) == text.size()) return std::string(text);
+  }
   XmlCharPtr content(xmlNodeGetContent(element));
-  return content ? platform::Utf8ToAnsi(C(content.get())) : std::string();
+  return content ? DocumentTextToAnsi(C(content.get()), element, nullptr) : std::string();
 }
 
 namespace {
@@ -152,7 +159,7 @@ std::optional<std::string_view> ElementBytesView(Node element, std::string& stor
   const std::string_view text = only && only->content ? std::string_view(C(only->content)) : std::string_view();
   if (!encoding) {
     if (only && platform::Utf8IdentityPrefix(text) == text.size()) return text;
-    storage = only ? platform::Utf8ToAnsi(text) : GetElementText(element);
+    storage = only ? DocumentTextToAnsi(text, element, nullptr) : GetElementText(element);
     return storage;
   }
   if (*encoding != "base64") return std::nullopt;
@@ -165,6 +172,12 @@ std::optional<std::string_view> ElementBytesView(Node element, std::string& stor
   }
   if (!decoded) return std::nullopt;
   return storage;
+}
+
+void DropElementContent(Node element) {
+  if (!element) return;
+  RequireTree(element);
+  xmlNodeSetContent(element, nullptr);
 }
 
 bool GetElementBytes(Node element, std::string& bytes) {

@@ -34,6 +34,9 @@ bool GetElementBytes(Node element, std::string& bytes);
 // already (no Encoding, plain ASCII): a view of that text, valid while the
 // node lives; otherwise a view of `storage`, which holds them decoded.
 std::optional<std::string_view> ElementBytesView(Node element, std::string& storage);
+// Frees the element's content (a long text that has been copied where it
+// goes), so that its memory is given back before the conversion goes on.
+void DropElementContent(Node element);
 
 std::string Base64Encode(std::string_view bytes);
 // Standard alphabet with "=" padding; white space anywhere is skipped.

@@ -65,8 +65,8 @@ class GenericErrorCapture {
 
 // Parses untrusted text: no network, no DTD loading, no entity substitution;
 // a document type declaration stops the parse. Text nodes may be of any
-// length; nesting is bounded to 256 levels, attribute values to 10,000,000
-// bytes and names to 50,000.
+// length; nesting is bounded to 256 levels, attributes to 256 on an element
+// (kMaxAttributes), attribute values to 10,000,000 bytes and names to 50,000.
 // `encoding` forces the input encoding (nullptr: detect it from the text).
 // Returns nullptr when the text is not a well-formed document.
 // `elementLines`, when given, receives the line of each element's start tag
@@ -90,6 +90,9 @@ struct ParseOptions {
 // A read error ends the parse as a document that is not well-formed.
 DocPtr ParseUntrusted(xmlInputReadCallback read, void* context, const char* encoding, const ParseOptions& options);
 DocPtr ParseUntrusted(const char* data, size_t size, const char* encoding, const ParseOptions& options);
+// The most attributes (namespace declarations included) one element may
+// have.
+inline constexpr int kMaxAttributes = 256;
 // Why the last ParseUntrusted of this thread refused a document beyond one
 // of the bounds ("elements nested deeper than 256 levels"); null when the
 // last parse was not refused for a bound.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -59,17 +60,44 @@ bool HasOtherScheme(std::string_view url) {
   return !EqualsNoCase(url.substr(0, colon), "file");
 }
 
-// What a caller's schema file includes or imports: a local file only, read
-// here rather than by libxml2's own loader, so that no other scheme is ever
-// fetched and no loader message reaches the error stream.
+// The folder of the caller's schema file that is being compiled on this
+// thread (resolved, without symbolic links, ending in "/"); empty when none
+// is.
+thread_local std::string tCallerSchemaFolder;
+
+// Whether the file at `path` (code page) is in the caller's schema folder
+// or below it, once every link and ".." is resolved.
+bool InCallerSchemaFolder(const std::string& path) {
+  if (tCallerSchemaFolder.empty()) return false;
+  std::error_code ec;
+  const std::string file = std::filesystem::canonical(platform::HostPath(path), ec).string();
+  return !ec && file.size() > tCallerSchemaFolder.size() && file.starts_with(tCallerSchemaFolder);
+}
+
+// The first location a caller's schema referred to outside its folder,
+// while it compiles on this thread.
+thread_local std::string tLocationOutside;
+
+// Reads the file at `path` when it is in the caller's schema folder.
+bool ReadCallerSchemaFile(const std::string& path, std::string& bytes) {
+  if (InCallerSchemaFolder(path)) return ReadFileBytes(path, bytes);
+  std::error_code ec;
+  if (tLocationOutside.empty() && std::filesystem::exists(platform::HostPath(path), ec)) tLocationOutside = path;
+  return false;
+}
+
+// What a caller's schema file includes or imports: a local file in the
+// schema file's own folder or below it only, read here rather than by
+// libxml2's own loader, so that no other scheme is ever fetched, no file
+// elsewhere is read, and no loader message reaches the error stream.
 xmlParserInputPtr LocalFileInput(const char* url, xmlParserCtxtPtr ctxt) {
   if (!url || HasOtherScheme(url)) return nullptr;
   const std::string path = platform::FileUrlPath(url);
   std::string bytes;
-  if (!ReadFileBytes(path, bytes)) {
+  if (!ReadCallerSchemaFile(path, bytes)) {
     // A resolved reference has characters such as spaces escaped.
     XmlCharPtr unescaped(reinterpret_cast<xmlChar*>(xmlURIUnescapeString(path.c_str(), 0, nullptr)));
-    if (!unescaped || !ReadFileBytes(C(unescaped.get()), bytes)) return nullptr;
+    if (!unescaped || !ReadCallerSchemaFile(C(unescaped.get()), bytes)) return nullptr;
   }
   if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return nullptr;
   xmlParserInputBufferPtr buffer =
@@ -495,17 +523,37 @@ std::optional<std::string> FindValidationError(const Document& doc, const Schema
   return ReportAt(text, error);
 }
 
-void ValidateDocumentText(const std::string& text, size_t longestText, std::string_view nsUri) {
-  const auto set = SchemaSetForNamespace(nsUri);
+
+namespace {
+
+// The first error of a document's text against `set`, as ValidateDocumentText
+// finds it; nullopt when the text is valid.
+std::optional<FirstError> FirstTextError(const std::string& text, size_t longestText, const SchemaSet& set) {
   const bool stream = longestText <= kStreamTextLimit;
-  FirstError error = stream ? ValidateWholeText(text, *set) : ValidateParsedBack(text, *set);
-  if (!error.invalid) return;
+  FirstError error = stream ? ValidateWholeText(text, set) : ValidateParsedBack(text, set);
+  if (!error.invalid) return std::nullopt;
   // The report names the place as it does for a tree's text.
   if (stream) {
-    if (FirstError located = ValidateText(text, *set); located.set) error = located;
+    if (FirstError located = ValidateText(text, set); located.set) error = located;
   }
   if (!error.set) throw XmlServiceError(hresult::kFail, "Internal error of the schema validator");
-  throw Tsln2XmlException(kSchemaFailure, ReportAt(text, error));
+  return error;
+}
+
+}  // namespace
+
+void ValidateTextAgainstSchemaFile(const std::string& text, size_t longestText, const std::string& schemaPath) {
+  if (text.empty()) throw Tsln2XmlException(kSchemaFailure, "XML Document not Loaded.");
+  SchemaFileStatus status;
+  auto set = LoadSchemaFile(schemaPath, status);
+  if (status == SchemaFileStatus::kUnreadable) throw Tsln2XmlException(kContentUnusable, "xmlFile failed to Load");
+  if (!set) throw Tsln2XmlException(kSchemaFailure, "XSD Document not Loaded.");
+  if (auto error = FirstTextError(text, longestText, *set)) throw Tsln2XmlException(kSchemaFailure, ReportAt(text, *error));
+}
+
+void ValidateDocumentText(const std::string& text, size_t longestText, std::string_view nsUri) {
+  const auto set = SchemaSetForNamespace(nsUri);
+  if (auto error = FirstTextError(text, longestText, *set)) throw Tsln2XmlException(kSchemaFailure, ReportAt(text, *error));
 }
 
 void ValidateAgainst(const Document& doc, const SchemaSet& set) {
@@ -529,7 +577,34 @@ bool ConformsToSchema(const Document& doc) {
   return xmlSchemaValidateDoc(vctxt.get(), doc.get()) == 0;
 }
 
-std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status) {
+namespace {
+
+// Sets the folder that a caller's schema file may include from while it
+// compiles, and clears it after.
+class CallerSchemaFolder {
+ public:
+  explicit CallerSchemaFolder(const std::string& schemaPath) {
+    // The folder the file is named in (its references are resolved from
+    // there, even when the file itself is a link to another folder), with
+    // the links on the way to it resolved.
+    std::error_code ec;
+    const auto named = std::filesystem::absolute(platform::HostPath(schemaPath), ec);
+    const auto folder = ec ? named : std::filesystem::canonical(named.parent_path(), ec);
+    tCallerSchemaFolder = ec ? std::string() : folder.string();
+    if (!tCallerSchemaFolder.empty() && !tCallerSchemaFolder.ends_with('/')) tCallerSchemaFolder += '/';
+  }
+  ~CallerSchemaFolder() {
+    tCallerSchemaFolder.clear();
+    tLocationOutside.clear();
+  }
+  CallerSchemaFolder(const CallerSchemaFolder&) = delete;
+  CallerSchemaFolder& operator=(const CallerSchemaFolder&) = delete;
+};
+
+}  // namespace
+
+std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status,
+                                                std::string* why) {
   EnsureInitialised();
   GenericErrorCapture quiet;
   std::string bytes;
@@ -551,9 +626,18 @@ std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, S
   SchemaParserCtxtPtr parser(xmlSchemaNewDocParserCtxt(doc.get()));
   if (!parser) throw XmlServiceError(hresult::kOutOfMemory, "Out of memory compiling a schema");
   xmlSchemaSetParserStructuredErrors(parser.get(), CaptureError, &error);
-  SchemaPtr schema(xmlSchemaParse(parser.get()));
+  SchemaPtr schema;
+  std::string outside;
+  {
+    CallerSchemaFolder folder(schemaPath);
+    schema.reset(xmlSchemaParse(parser.get()));
+    outside = tLocationOutside;
+  }
   if (!schema || error.set) {
     status = SchemaFileStatus::kNotSchema;
+    if (why)
+      *why = outside.empty() ? error.message
+                             : "'" + outside + "' is not in the schema file's folder or below it, so it is not read\n";
     return nullptr;
   }
   status = SchemaFileStatus::kOk;

@@ -79,9 +79,13 @@ void ValidateDocumentText(const std::string& text, size_t longestText, std::stri
 // for ValidateDocument.
 bool ConformsToSchema(const Document& doc);
 // A schema read from a file, compiled; references in it are resolved relative
-// to the file. nullptr with the reason when it cannot be used.
+// to the file, and reach only files in the folder the file is named in and
+// below it (wherever a link leads). nullptr with the reason when it cannot be used;
+// `why`, when given, gets the compiler's first error for kNotSchema (a
+// reference refused or not found names its location).
 enum class SchemaFileStatus { kOk, kUnreadable, kEmpty, kNotSchema };
-std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status);
+std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, SchemaFileStatus& status,
+                                                std::string* why = nullptr);
 
 // The first validation error of `doc` against `set` as its report, or nullopt
 // when the document is valid.
@@ -92,6 +96,9 @@ std::optional<std::string> FindValidationError(const Document& doc, const Schema
 // cannot be read or parsed, code 2 "XSD Document not Loaded." when it is
 // empty or not a usable schema, code 2 with the report when `doc` is invalid.
 void ValidateAgainstSchemaFile(const Document& doc, const std::string& schemaPath);
+// The same for the text of a streamed document (Document::Streamed) whose
+// longest text run is `longestText`, with the same report.
+void ValidateTextAgainstSchemaFile(const std::string& text, size_t longestText, const std::string& schemaPath);
 
 // Installs the process-wide entity loader that serves our own schema
 // resources to the schema compiler and hands every other URL on unchanged.

@@ -32,10 +32,21 @@ std::string SvgEscaped(std::string_view narrow) {
   return out;
 }
 
-std::string SvgLabel(double x, double y, std::string_view escaped, std::string_view attributes) {
-  std::string s = "<text transform=\"translate(" + SvgNumber(x) + "," + SvgNumber(y) + ") scale(1,-1)\"";
+namespace {
+
+// The page's own turn undone for a label: the flip, or the flip and the
+// quarter turn (its own inverse).
+std::string Label(double x, double y, std::string_view escaped, std::string_view attributes, bool turned) {
+  std::string s = "<text transform=\"translate(" + SvgNumber(x) + "," + SvgNumber(y) +
+                  (turned ? ") matrix(0,1,1,0,0,0)\"" : ") scale(1,-1)\"");
   if (!attributes.empty()) s += ' ' + std::string(attributes);
   return s + ">" + std::string(escaped) + "</text>\n";
+}
+
+}  // namespace
+
+std::string SvgLabel(double x, double y, std::string_view escaped, std::string_view attributes) {
+  return Label(x, y, escaped, attributes, false);
 }
 
 double SvgRoundLength(double v) {
@@ -45,40 +56,68 @@ double SvgRoundLength(double v) {
   return power;
 }
 
-SvgPage::SvgPage(const SvgBounds& drawing, double bandAbove, double bandBelow) : drawing_(drawing) {
+SvgPage::SvgPage(const SvgBounds& drawing, double bandAbove, double bandBelow, bool turned)
+    : drawing_(drawing), turned_(turned) {
   const double extent = std::max(drawing.maxX - drawing.minX, drawing.maxY - drawing.minY);
   extent_ = extent > 0 ? extent : 1;
   margin_ = 0.03 * extent_;
-  page_ = {drawing.minX - margin_, drawing.minY - margin_ - bandBelow * extent_, drawing.maxX + margin_,
-           drawing.maxY + margin_ + bandAbove * extent_};
+  if (turned_)
+    page_ = {drawing.minX - margin_ - bandAbove * extent_, drawing.minY - margin_,
+             drawing.maxX + margin_ + bandBelow * extent_, drawing.maxY + margin_};
+  else
+    page_ = {drawing.minX - margin_, drawing.minY - margin_ - bandBelow * extent_, drawing.maxX + margin_,
+             drawing.maxY + margin_ + bandAbove * extent_};
+}
+
+std::string SvgPage::Label(double x, double y, std::string_view escaped, std::string_view attributes) const {
+  return xml::Label(x, y, escaped, attributes, turned_);
+}
+
+std::pair<double, double> SvgPage::TitleAt() const {
+  if (turned_) return {drawing_.minX - margin_ - 0.015 * extent_, drawing_.minY};
+  return {drawing_.minX, drawing_.maxY + margin_ + 0.025 * extent_};
 }
 
 std::string SvgPage::Begin(std::string_view escapedTitle, const char* background) const {
-  const double width = page_.maxX - page_.minX, height = page_.maxY - page_.minY;
+  // The page's size and its top left corner as the picture shows them.
+  const double width = turned_ ? page_.maxY - page_.minY : page_.maxX - page_.minX;
+  const double height = turned_ ? page_.maxX - page_.minX : page_.maxY - page_.minY;
+  const double left = turned_ ? page_.minY : page_.minX, top = turned_ ? page_.minX : -page_.maxY;
   const double pixels = 1200;
   const double pixelWidth = width >= height ? pixels : pixels * width / height;
   const double pixelHeight = width >= height ? pixels * height / width : pixels;
   std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + SvgNumber(pixelWidth) + "\" height=\"" +
-       SvgNumber(pixelHeight) + "\" viewBox=\"" + SvgNumber(page_.minX) + " " + SvgNumber(-page_.maxY) + " " +
-       SvgNumber(width) + " " + SvgNumber(height) + "\">\n";
+       SvgNumber(pixelHeight) + "\" viewBox=\"" + SvgNumber(left) + " " + SvgNumber(top) + " " + SvgNumber(width) +
+       " " + SvgNumber(height) + "\">\n";
   s += "<title>" + std::string(escapedTitle) + "</title>\n";
-  s += "<g transform=\"scale(1,-1)\">\n";
+  s += turned_ ? "<g transform=\"matrix(0,1,1,0,0,0)\">\n" : "<g transform=\"scale(1,-1)\">\n";
   s += "<g id=\"page\"><rect x=\"" + SvgNumber(page_.minX) + "\" y=\"" + SvgNumber(page_.minY) + "\" width=\"" +
-       SvgNumber(width) + "\" height=\"" + SvgNumber(height) + "\" fill=\"" + background + "\"/></g>\n";
+       SvgNumber(page_.maxX - page_.minX) + "\" height=\"" + SvgNumber(page_.maxY - page_.minY) + "\" fill=\"" +
+       background + "\"/></g>\n";
   return s;
 }
 
-std::string SvgPage::ScaleBar() const {
+std::string SvgPage::ScaleBar(std::string_view unit) const {
   const double e = extent_, bar = SvgRoundLength(0.25 * e);
-  const double x = drawing_.minX, y = drawing_.minY - margin_ - 0.03 * e;
   std::string s = "<g id=\"scale\" font-family=\"sans-serif\" font-size=\"" + SvgNumber(0.025 * e) +
                   "\" fill=\"#2e2e2e\">\n";
+  if (turned_) {
+    // Along y, under the drawing as the page shows it.
+    const double x = drawing_.maxX + margin_ + 0.02 * e, y = drawing_.minY;
+    s += "<rect x=\"" + SvgNumber(x) + "\" y=\"" + SvgNumber(y) + "\" width=\"" + SvgNumber(0.01 * e) +
+         "\" height=\"" + SvgNumber(bar) + "\"/>\n";
+    s += Label(x + 0.04 * e, y, "0", "text-anchor=\"middle\"");
+    s += Label(x + 0.04 * e, y + bar, SvgNumber(bar), "text-anchor=\"middle\"");
+    s += Label(x + 0.01 * e, y + bar + 0.02 * e, SvgEscaped(unit));
+    return s + "</g>\n";
+  }
+  const double x = drawing_.minX, y = drawing_.minY - margin_ - 0.03 * e;
   s += "<rect x=\"" + SvgNumber(x) + "\" y=\"" + SvgNumber(y) + "\" width=\"" + SvgNumber(bar) + "\" height=\"" +
        SvgNumber(0.01 * e) + "\"/>\n";
   s += SvgLabel(x, y - 0.03 * e, "0", "text-anchor=\"middle\"");
   s += SvgLabel(x + bar, y - 0.03 * e, SvgNumber(bar), "text-anchor=\"middle\"");
-  s += SvgLabel(x + bar + 0.02 * e, y, "units");
+  s += SvgLabel(x + bar + 0.02 * e, y, SvgEscaped(unit));
   return s + "</g>\n";
 }
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tsln2xml::xml {
 
@@ -61,9 +62,13 @@ struct SvgBounds {
 // The page around a drawing: a margin all round, a band above (a title) and
 // one below (a scale bar), each a fraction of the extent, the larger side of
 // the drawing (1 for a drawing of no size).
+//
+// A turned page shows the drawing a quarter turn clockwise: its y runs to the
+// right and its x downwards (a long marker lies across the page). Its bands
+// lie before the drawing's least x (above) and after its greatest x (below).
 class SvgPage {
  public:
-  SvgPage(const SvgBounds& drawing, double bandAbove, double bandBelow);
+  SvgPage(const SvgBounds& drawing, double bandAbove, double bandBelow, bool turned = false);
 
   double Extent() const { return extent_; }
   const SvgBounds& Drawing() const { return drawing_; }
@@ -72,13 +77,19 @@ class SvgPage {
   // background (group "page").
   std::string Begin(std::string_view escapedTitle, const char* background) const;
   // A scale bar of a round length in the item's units under the drawing
-  // (group "scale").
-  std::string ScaleBar() const;
+  // (group "scale"), labelled with the unit's name.
+  std::string ScaleBar(std::string_view unit = "units") const;
+  // SvgLabel, upright on this page.
+  std::string Label(double x, double y, std::string_view escaped, std::string_view attributes = {}) const;
+  // Where a title's baseline starts: at the left of the band above.
+  std::pair<double, double> TitleAt() const;
+  bool Turned() const { return turned_; }
   static std::string End() { return "</g>\n</svg>\n"; }
 
  private:
   SvgBounds drawing_, page_;
   double extent_ = 1, margin_ = 0;
+  bool turned_ = false;
 };
 
 }  // namespace tsln2xml::xml

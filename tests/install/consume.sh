@@ -15,7 +15,8 @@ for link in libtsln2xml.so libtsln2xml.so.0; do
 done
 [ "$(readelf -d "$libdir/libtsln2xml.so" | grep -o 'Library soname: \[[^]]*\]')" = "Library soname: [libtsln2xml.so.0]" ]
 for f in include/tsln2xml/tsln2xml.h bin/tsln2xml share/tsln2xml/DATAITEMS.XSD share/tsln2xml/MARKER.XSD \
-         share/tsln2xml/SIZECODE.XSD share/tsln2xml/blockbufferrulebase.xsd; do
+         share/tsln2xml/SIZECODE.XSD share/tsln2xml/blockbufferrulebase.xsd share/bash-completion/completions/tsln2xml \
+         share/doc/tsln2xml/copyright lib/python3/dist-packages/tsln2xml/__init__.py; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 
@@ -41,12 +42,13 @@ check "$work/with-cmake/export_item"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 cc -std=c11 -Wall -Werror "$src/examples/c/export_item.c" $(pkg-config --cflags --libs tsln2xml) -o "$work/export_item_pc"
 check "$work/export_item_pc"
-# The Python module over the installed library: a copy through the document,
-# and a failure raised with the library's code and message.
+# The Python package installed beside the library: a copy through the
+# document, and a failure raised with the library's code and message.
 export TSLN2XML_LIBRARY=$libdir/libtsln2xml.so
-python3 "$src/examples/python/copy_item.py" 24 "$area" MISSES COPY > "$work/list.xml"
-grep -q 'Name="COPY"' "$work/list.xml" || { echo "python: COPY not listed"; cat "$work/list.xml"; exit 1; }
+export PYTHONPATH=$prefix/lib/python3/dist-packages
+/usr/bin/python3 "$src/examples/python/copy_item.py" SizeCode "$area" MISSES COPY > "$work/list.txt"
+grep -q 'SizeCode  *COPY ' "$work/list.txt" || { echo "python: COPY not listed"; cat "$work/list.txt"; exit 1; }
 status=0
-python3 "$src/examples/python/copy_item.py" 24 "$area" NOSUCH OTHER 2> "$work/err.txt" || status=$?
+/usr/bin/python3 "$src/examples/python/copy_item.py" 24 "$area" NOSUCH OTHER 2> "$work/err.txt" || status=$?
 [ "$status" = 5 ] && grep -q '^failed: .*(code 5' "$work/err.txt" || { echo "python: failure not raised ($status)"; cat "$work/err.txt"; exit 1; }
 echo "installed library consumed through find_package, pkg-config and Python"

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "store/catalog.h"
+
 namespace tsln2xml::test {
 namespace {
 
@@ -134,5 +136,16 @@ void FaultVfs::Arm(FaultOp op, int nth, bool persistent, bool kill) {
 void FaultVfs::Disarm() { gPlan.armed = false; }
 
 bool FaultVfs::Fired() const { return gPlan.fired; }
+
+std::string IntegrityCheck(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  store::SqliteDb owner(db);
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK) return sqlite3_errmsg(db);
+  store::SqliteStatement statement(stmt);
+  if (sqlite3_step(stmt) != SQLITE_ROW) return sqlite3_errmsg(db);
+  return reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+}
 
 }  // namespace tsln2xml::test

@@ -5,6 +5,7 @@
 // the store under test uses it without knowing.
 
 #include <array>
+#include <string>
 
 namespace tsln2xml::test {
 
@@ -12,6 +13,10 @@ enum class FaultOp { kRead, kWrite, kSync, kLock, kTruncate };
 inline constexpr std::array<FaultOp, 5> kFaultOps = {FaultOp::kRead, FaultOp::kWrite, FaultOp::kSync,
                                                      FaultOp::kLock, FaultOp::kTruncate};
 const char* FaultOpName(FaultOp op);
+
+// SQLite's integrity check of the catalog file at `path`: "ok", or what it
+// found.
+std::string IntegrityCheck(const std::string& path);
 
 class FaultVfs {
  public:

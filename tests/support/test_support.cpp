@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -251,6 +252,35 @@ int RunTool(const std::string& args, std::string* out) {
 #else
   return RunCommand(std::string(TSLN2XML_CLI_PATH) + " " + args, out ? out : &ignored);
 #endif
+}
+
+long ToolPeakKilobytes(const std::vector<std::string>& args, bool mustSucceed) {
+  // Measured by /usr/bin/time, a small process of its own: the peak of a
+  // child forked from this (large) process would count this one's memory.
+  char report[] = "/tmp/tsln2xml-peak-XXXXXX";
+  const int fd = mkstemp(report);
+  if (fd < 0) return -1;
+  close(fd);
+  const pid_t child = fork();
+  if (child == 0) {
+    std::vector<char*> argv{const_cast<char*>("/usr/bin/time"), const_cast<char*>("-f"), const_cast<char*>("%M"),
+                            const_cast<char*>("-o"), report, const_cast<char*>(TSLN2XML_CLI_PATH)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  const bool exited = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
+  long kilobytes = -1;
+  std::ifstream in(report);
+  // "Command exited with non-zero status N" comes first when it failed.
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) kilobytes = std::stol(line);
+  std::remove(report);
+  if (!exited || (mustSucceed && WEXITSTATUS(status) != 0)) return -1;
+  return kilobytes;
 }
 
 std::string Quote(const std::string& s) {

@@ -112,6 +112,23 @@ void WriteFile(const std::string& path, std::string_view bytes);
 int RunCommand(const std::string& command, std::string* out = nullptr);
 // Runs the command-line tool with `args` (already quoted where needed).
 int RunTool(const std::string& args, std::string* out = nullptr);
+// The peak resident memory in kilobytes of the command run with `args`
+// (without a shell, under /usr/bin/time), its output discarded; -1 when it
+// could not be measured, or did not exit with 0 and `mustSucceed`.
+long ToolPeakKilobytes(const std::vector<std::string>& args, bool mustSucceed = true);
+// Whether this build runs under AddressSanitizer, whose quarantine of freed
+// memory and shadow make peaks of no use for comparison.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kPeaksAreMeaningful = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kPeaksAreMeaningful = false;
+#else
+inline constexpr bool kPeaksAreMeaningful = true;
+#endif
+#else
+inline constexpr bool kPeaksAreMeaningful = true;
+#endif
 // `s` quoted for the shell.
 std::string Quote(const std::string& s);
 

@@ -26,6 +26,7 @@ void RegisterListCommand(CLI::App& app, Outcome& outcome);
 void RegisterMarkerCommands(CLI::App& app, Outcome& outcome);
 void RegisterPieceCommands(CLI::App& app, Outcome& outcome);
 void RegisterRenderCommand(CLI::App& app, Outcome& outcome);
+void RegisterDxfCommand(CLI::App& app, Outcome& outcome);
 // Registered last: attaches an example to every command registered before.
 void RegisterHelpCommands(CLI::App& app, Outcome& outcome);
 

@@ -20,16 +20,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 
 #include "cli/commands.h"
 #include "core/data_types.h"
+#include "api/batch.h"
 #include "api/boundary.h"
 #include "api/file_conversion.h"
 #include "converters/registry.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
+#include "platform/leftovers.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "xml/document.h"
 #include "store/item_lookup.h"
 #include "store/item_store.h"
@@ -50,6 +54,7 @@ struct ConvertArgs {
   std::string output;             // export: one item's document file
   std::string dir;                // the document directory of a batch
   bool all = false;
+  unsigned jobs = 0;              // conversions at once in a batch; 0: one per core
 };
 
 // One item of a batch.
@@ -82,7 +87,13 @@ std::string FileNameOf(const std::string& item) {
   return out + ".xml";
 }
 
-std::string ItemOfFileName(const std::string& stem) {
+// The item a document's file name stands for (in the code page), or why it
+// stands for none: a file name that is not UTF-8, or that decodes to a name
+// with a NUL or a character the code page cannot hold, would otherwise
+// become another item's name (one cut at the NUL, or with "?" in place of
+// the character) and overwrite it.
+std::string ItemOfFileName(const std::string& stem, std::string& item) {
+  if (platform::Utf16ToUtf8(platform::Utf8ToUtf16(stem)) != stem) return "the file name is not UTF-8";
   std::string utf8;
   for (size_t i = 0; i < stem.size(); ++i) {
     unsigned value = 0;
@@ -95,21 +106,17 @@ std::string ItemOfFileName(const std::string& stem) {
       utf8.push_back(stem[i]);
     }
   }
-  return platform::Utf8ToAnsi(utf8);
+  if (utf8.find('\0') != std::string::npos) return "the file name gives an item name with a NUL character";
+  if (platform::Utf16ToUtf8(platform::Utf8ToUtf16(utf8)) != utf8) return "the file name gives an item name that is not UTF-8";
+  item = platform::Utf8ToAnsi(utf8);
+  if (platform::AnsiToUtf8(item) != utf8)
+    return "the file name gives an item name with characters that code page " +
+           std::to_string(platform::ActiveCodePage()) + " cannot hold";
+  return {};
 }
 
 fs::path DocumentPath(const std::string& dir, int16_t type, const std::string& item) {
   return fs::path(HostFile(dir)) / DataTypeName(type) / FileNameOf(item);
-}
-
-std::string LastMessage() {
-  BSTR text = nullptr;
-  GetLastErrorStringXML(&text);
-  std::string message = platform::Utf16ToUtf8(platform::BstrView(text));
-  SysFreeString(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  const size_t nl = message.find('\n');
-  return nl == std::string::npos ? message : message.substr(0, nl) + " ...";
 }
 
 // A counter on the error stream while a long batch runs on a terminal. It is
@@ -150,39 +157,74 @@ struct BatchWords {
 struct NotAttempted {
   size_t skipped = 0;
   size_t unreadableCatalogs = 0;
+  // Entries of a document directory that are not read, with the reason
+  // ("PATH: a directory"); each is one of `skipped`.
+  std::vector<std::string> skippedEntries;
+  // Documents whose file name names no item: the type, the file and why.
+  struct Refused {
+    int16_t type;
+    std::string file, why;
+  };
+  std::vector<Refused> refused;
 };
 
-// How one item of a batch went: 0 or the failure's code, and its message.
-struct ItemResult {
-  int code = 0;
-  std::string message;
-};
+// The code of a document whose file name names no item: the library's code
+// for an item that cannot be created.
+constexpr int kNameRefused = 5;
 
-// The result of a library call: its message is the last error's.
-ItemResult LibraryResult(int code) { return {code, code ? LastMessage() : std::string()}; }
+// A type without an XML export may have a command of its own.
+void HintForUnexportedType(int16_t type) {
+  if (type == kMarkerDataType) std::cerr << "Markers are exported with: tsln2xml marker AREA NAME" << std::endl;
+}
 
-// Runs `convert` on every job; prints a status line each and the summary.
-template <class Convert>
+// A batch's work: batch::ImportItems or batch::ExportItems over the area.
+using BatchRun =
+    std::function<void(const std::vector<batch::Item>&, const batch::Report&, const std::function<void(size_t)>&)>;
+
+// The first line of a message, for the item's status line.
+std::string FirstLine(std::string message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  const size_t nl = message.find('\n');
+  return nl == std::string::npos ? message : message.substr(0, nl) + " ...";
+}
+
+// Runs the batch; prints a status line for each item as the run reports it
+// (in the order of the jobs), and the summary.
 int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, const BatchWords& words,
-             Convert convert) {
-  size_t done = 0, failed = 0;
-  int firstFailure = 0;
+             const BatchRun& run) {
+  std::vector<batch::Item> items;
+  items.reserve(jobs.size());
+  for (const Job& job : jobs) items.push_back({job.type, job.item, ToCodePage(job.document.string())});
+  size_t done = 0, failed = notAttempted.refused.size();
+  int firstFailure = notAttempted.refused.empty() ? 0 : kNameRefused;
+  for (const std::string& entry : notAttempted.skippedEntries) std::cout << "skipped " << entry << std::endl;
+  for (const auto& r : notAttempted.refused)
+    std::cout << "FAILED " << DataTypeName(r.type) << " " << r.file << ": " << r.why << " (code " << kNameRefused
+              << ")" << std::endl;
   Progress progress(words.ongoing, jobs.size());
-  for (size_t i = 0; i < jobs.size(); ++i) {
+  progress.Show(0);
+  size_t handled = 0;  // converted, reported or not
+  auto report = [&](size_t i, const Failure& outcome) {
     const Job& job = jobs[i];
-    progress.Show(i);
-    const ItemResult result = convert(job);
     progress.Clear();
     const std::string what = std::string(DataTypeName(job.type)) + " " + platform::AnsiToUtf8(job.item);
-    if (result.code == 0) {
+    if (outcome.code == 0) {
       ++done;
       std::cout << words.done << " " << what << " " << words.arrow << " " << job.document.string() << std::endl;
     } else {
       ++failed;
-      if (!firstFailure) firstFailure = result.code;
-      std::cout << "FAILED " << what << ": " << result.message << " (code " << result.code << ")" << std::endl;
+      if (!firstFailure) firstFailure = outcome.code;
+      const std::string message = Shown(outcome.message);
+      std::cerr << message << std::endl;
+      if (outcome.code == kUnimplementedType) HintForUnexportedType(job.type);
+      std::cout << "FAILED " << what << ": " << FirstLine(message) << " (code " << outcome.code << ")" << std::endl;
     }
-  }
+    progress.Show(handled);
+  };
+  run(items, report, [&](size_t count) {
+    handled = count;
+    progress.Show(handled);
+  });
   progress.Clear();
   std::cout << done << " " << words.done << ", " << failed << " failed";
   if (notAttempted.skipped) std::cout << ", " << notAttempted.skipped << " skipped";
@@ -192,6 +234,13 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
   std::cout << std::endl;
   if (!firstFailure && notAttempted.unreadableCatalogs) return kItemOpenFailure;
   return firstFailure;
+}
+
+batch::Options BatchOptions(const ConvertArgs& a, const std::function<void(size_t)>& progress) {
+  batch::Options options;
+  options.threads = a.jobs ? a.jobs : batch::DefaultThreads();
+  options.progress = progress;
+  return options;
 }
 
 // The items of a type in the storage area, in catalog order; false when the
@@ -229,9 +278,12 @@ bool BatchTypes(const std::vector<std::string>& args, bool all, std::vector<int1
   return true;
 }
 
-// A type without an XML export may have a command of its own.
-void HintForUnexportedType(int16_t type) {
-  if (type == kMarkerDataType) std::cerr << "Markers are exported with: tsln2xml marker AREA NAME" << std::endl;
+// A type with an export but no import (pieces) comes into an area as bytes.
+int HintForUnimportedType(int rc, int16_t type) {
+  if (rc == kUnimplementedType && !HasWriter(type) && HasReader(type))
+    std::cerr << DataTypeName(type) << " items are export-only; store their bytes with: tsln2xml raw put "
+              << DataTypeName(type) << " AREA NAME FILE" << std::endl;
+  return rc;
 }
 
 // Exports into a file beside `target` that replaces it only on success: a
@@ -247,30 +299,32 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
     if (ownFailure) *ownFailure = message;
     return 1;
   };
-  std::error_code ec;
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return fileFailure(std::strerror(errno));
-  close(fd);
-  const int rc = ExportItemToFile(type, area.root.c_str(), area.name.c_str(), item.c_str(), ToCodePage(temp).c_str(),
-                                  !lastOfRun);
+  platform::FileBeside beside(target.string());
+  if (beside.Error() != 0) return fileFailure(std::strerror(beside.Error()));
+  beside.Close();
+  const int rc = ExportItemToFile(type, area.root.c_str(), area.name.c_str(), item.c_str(),
+                                  ToCodePage(beside.Path()).c_str(), !lastOfRun);
   if (rc != 0) {
-    fs::remove(temp, ec);
     if (rc == kUnimplementedType) HintForUnexportedType(type);
     return rc;
   }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    const std::string why = ec.message();
-    fs::remove(temp, ec);
-    return fileFailure(why);
-  }
+  if (const int error = beside.Commit()) return fileFailure(std::strerror(error));
   return 0;
 }
 
+// Removes the files beside `target` that exports to it left when they were
+// killed before their rename (their processes no longer exist). Done by a
+// single export only: a batch would read its directory once per document.
+void RemoveExportLeftovers(const fs::path& target) {
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  platform::RemoveLeftovers(dir.string(), {"." + target.filename().string() + ".", platform::IsTemporaryFileRest});
+}
+
 int ExportOne(int16_t type, const Area& area, const std::string& item, const std::string& output) {
-  if (!output.empty() && output != "-") return ExportReplacing(type, area, item, HostFile(output), nullptr, true);
+  if (!output.empty() && output != "-") {
+    RemoveExportLeftovers(HostFile(output));
+    return ExportReplacing(type, area, item, HostFile(output), nullptr, true);
+  }
   BSTR xml = nullptr;
   const int rc = ConvertDataItemToXMLString(type, area.root.c_str(), area.name.c_str(), item.c_str(), &xml, 0);
   if (rc != 0) {
@@ -280,16 +334,6 @@ int ExportOne(int16_t type, const Area& area, const std::string& item, const std
   const std::string text = platform::Utf16ToUtf8(platform::BstrView(xml));
   SysFreeString(xml);
   return WriteOutput("-", text) ? 0 : 1;
-}
-
-// A failed item leaves no partial document for a later import to pick up.
-ItemResult ExportToDirectory(const Job& job, const Area& area) {
-  std::error_code ec;
-  fs::create_directories(job.document.parent_path(), ec);
-  std::string ownFailure;
-  const int rc = ExportReplacing(job.type, area, job.item, job.document, &ownFailure);
-  if (rc == 0) return {};
-  return ownFailure.empty() ? LibraryResult(rc) : ItemResult{rc, ownFailure};
 }
 
 int RunExport(const ConvertArgs& a) {
@@ -330,7 +374,10 @@ int RunExport(const ConvertArgs& a) {
   }
   const Area area = AreaFromDirectory(areaDir);
   return RunBatch(jobs, notAttempted, {"exported", "exporting", "->"},
-                  [&](const Job& job) { return ExportToDirectory(job, area); });
+                  [&](const std::vector<batch::Item>& batchItems, const batch::Report& report,
+                      const std::function<void(size_t)>& progress) {
+                    batch::ExportItems(batchItems, area.root, area.name, BatchOptions(a, progress), report);
+                  });
 }
 
 int ImportOne(int16_t type, const Area& area, const std::string& item, const std::string& input) {
@@ -350,18 +397,80 @@ int ImportOne(int16_t type, const Area& area, const std::string& item, const std
   });
 }
 
-// The documents of a type's folder, in file name order.
-std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type) {
-  std::vector<Job> jobs;
-  const fs::path folder = fs::path(HostFile(dir)) / DataTypeName(type);
+// Whether `path` (canonical) lies inside the folder `root` (canonical).
+bool Inside(const fs::path& path, const fs::path& root) {
+  const fs::path relative = path.lexically_relative(root);
+  return !relative.empty() && *relative.begin() != "..";
+}
+
+// Why an entry named *.xml of a document folder is not read as a document,
+// or "". A FIFO would block the run, a directory or a link to nothing fail
+// as an unreadable document; a link out of the document directory is not
+// followed.
+std::string NotADocument(const fs::directory_entry& entry, const fs::path& root) {
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return jobs;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    if (!entry.is_regular_file(ec) || entry.path().extension() != ".xml") continue;
-    jobs.push_back({type, ItemOfFileName(entry.path().stem().string()), entry.path()});
+  if (entry.is_symlink(ec)) {
+    const fs::path target = fs::canonical(entry.path(), ec);
+    if (ec) return "a symbolic link to nothing";
+    if (!Inside(target, root)) return "a symbolic link to a file outside the document directory";
   }
-  std::sort(jobs.begin(), jobs.end(), [](const Job& x, const Job& y) { return x.document < y.document; });
+  // The type the directory listing gave, unless the entry is a link.
+  const fs::file_status status = entry.status(ec);
+  if (ec) return ec.message();
+  if (fs::is_directory(status)) return "a directory";
+  if (!fs::is_regular_file(status)) return "not a regular file";
+  return {};
+}
+
+// The documents of a type's folder, in file name order; entries that are not
+// documents, and documents whose names name no item, go to `notAttempted`.
+std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type, NotAttempted& notAttempted) {
+  std::vector<Job> jobs;
+  std::error_code ec;
+  const fs::path root = fs::canonical(HostFile(dir), ec);
+  const fs::path folder = fs::path(HostFile(dir)) / DataTypeName(type);
+  if (!fs::is_directory(folder, ec)) return jobs;
+  if (!Inside(fs::canonical(folder, ec), root)) {
+    ++notAttempted.skipped;
+    notAttempted.skippedEntries.push_back(folder.string() + ": a symbolic link to a folder outside the document directory");
+    return jobs;
+  }
+  std::vector<fs::directory_entry> entries;
+  for (const auto& entry : fs::directory_iterator(folder, ec))
+    if (entry.path().extension() == ".xml") entries.push_back(entry);
+  std::sort(entries.begin(), entries.end(),
+            [](const fs::directory_entry& x, const fs::directory_entry& y) { return x.path().native() < y.path().native(); });
+  for (const auto& entry : entries) {
+    if (const std::string why = NotADocument(entry, root); !why.empty()) {
+      ++notAttempted.skipped;
+      notAttempted.skippedEntries.push_back(entry.path().string() + ": " + why);
+      continue;
+    }
+    std::string item;
+    if (const std::string why = ItemOfFileName(entry.path().stem().string(), item); !why.empty()) {
+      notAttempted.refused.push_back({type, entry.path().string(), why});
+      continue;
+    }
+    jobs.push_back({type, item, entry.path()});
+  }
   return jobs;
+}
+
+// Folders of a document directory that name no data type: skipped, said so.
+void UnknownTypeFolders(const std::string& dir, NotAttempted& notAttempted) {
+  std::error_code ec;
+  std::vector<fs::path> unknown;
+  for (const auto& entry : fs::directory_iterator(HostFile(dir), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_directory(ec)) continue;
+    const auto type = ParseDataType(name);
+    if (!type || DataTypeName(*type) != name) unknown.push_back(entry.path());
+  }
+  std::sort(unknown.begin(), unknown.end());
+  for (const auto& folder : unknown) {
+    ++notAttempted.skipped;
+    notAttempted.skippedEntries.push_back(folder.string() + ": not the folder of a data type");
+  }
 }
 
 int RunImport(const ConvertArgs& a) {
@@ -371,8 +480,8 @@ int RunImport(const ConvertArgs& a) {
     if (a.args.size() != 4) return Usage("import: give TYPE AREA ITEM FILE, or several items with -d DIR");
     auto type = ParseTypeArgument(a.args[0]);
     if (!type) return kUsageError;
-    return ExplainItemFailure(ImportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.args[3]), *type, a.args[1],
-                              a.args[2]);
+    return ExplainItemFailure(HintForUnimportedType(ImportOne(*type, AreaFromDirectory(a.args[1]), a.args[2], a.args[3]), *type),
+                              *type, a.args[1], a.args[2]);
   }
   if (a.dir.empty()) return Usage("import --all: give the document directory with -d DIR");
   std::vector<int16_t> types;
@@ -394,26 +503,33 @@ int RunImport(const ConvertArgs& a) {
       for (const auto& item : items) jobs.push_back({type, item, DocumentPath(a.dir, type, item)});
       continue;
     }
-    std::vector<Job> documents = DocumentsOfType(a.dir, type);
+    NotAttempted ofType;
+    std::vector<Job> documents = DocumentsOfType(a.dir, type, ofType);
     // Documents of a type without an import (pieces are exported only) are
     // counted, not failed, so a directory written by export --all imports.
+    notAttempted.skipped += ofType.skipped;
+    for (auto& entry : ofType.skippedEntries) notAttempted.skippedEntries.push_back(std::move(entry));
     if (!HasWriter(type) && types.size() > 1) {
-      notAttempted.skipped += documents.size();
+      notAttempted.skipped += documents.size() + ofType.refused.size();
       continue;
     }
+    for (auto& refused : ofType.refused) notAttempted.refused.push_back(std::move(refused));
     for (Job& job : documents) jobs.push_back(std::move(job));
   }
+  if (a.all && types.size() > 1) UnknownTypeFolders(a.dir, notAttempted);
   const Area area = AreaFromDirectory(areaDir);
-  return RunBatch(jobs, notAttempted, {"imported", "importing", "<-"}, [&](const Job& job) {
-    const std::string document = ToCodePage(job.document.string());
-    return LibraryResult(ConvertXMLFileToDataItem(job.type, document.c_str(), 0, area.root.c_str(), area.name.c_str(),
-                                                  job.item.c_str()));
-  });
+  return RunBatch(jobs, notAttempted, {"imported", "importing", "<-"},
+                  [&](const std::vector<batch::Item>& batchItems, const batch::Report& report,
+                      const std::function<void(size_t)>& progress) {
+                    batch::ImportItems(batchItems, area.root, area.name, BatchOptions(a, progress), report);
+                  });
 }
 
 void AddBatchOptions(CLI::App* cmd, ConvertArgs& args, const char* what) {
   cmd->add_option("-d,--dir", args.dir, std::string("Document directory of a batch: DIR/TYPE/ITEM.xml ") + what);
   cmd->add_flag("-a,--all", args.all, "Every item of TYPE, or of every type when TYPE is left out");
+  cmd->add_option("-j,--jobs", args.jobs, "Items of a batch converted at once (default: one per core)")
+      ->check(CLI::Range(1, 256));
 }
 
 }  // namespace

@@ -31,10 +31,15 @@ const std::map<std::string, std::string>& Examples() {
        "tsln2xml list /tmp/area --type SizeCode --xml - --schema build/DATAITEMS.XSD"},
       {"marker", "tsln2xml marker /tmp/area DEMO -o /tmp/DEMO.xml --schema"},
       {"demo-marker", "tsln2xml demo-marker /tmp/area DEMO"},
-      {"demo-piece", "tsln2xml demo-piece /tmp/area DEMO"},
+      {"demo-piece",
+       "tsln2xml demo-piece /tmp/area\n"
+       "tsln2xml demo-piece /tmp/area DEMO"},
       {"render",
        "tsln2xml render Marker /tmp/area DEMO -o /tmp/DEMO.svg\n"
-       "tsln2xml render Piece /tmp/area FRONT -o /tmp/FRONT.svg"},
+       "tsln2xml render Piece /tmp/area FRONT -o /tmp/FRONT.svg --unit cm"},
+      {"dxf",
+       "tsln2xml dxf Piece /tmp/area FRONT -o /tmp/FRONT.dxf --rul /tmp/FRONT.rul --units cm\n"
+       "tsln2xml dxf Marker /tmp/area DEMO -o /tmp/DEMO.dxf --units cm"},
       {"help", "tsln2xml help export"},
   };
   return examples;

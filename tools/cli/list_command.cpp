@@ -6,12 +6,15 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "api/boundary.h"
 #include "api/item_lists.h"
+#include "framework/item_enumeration.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
 #include "tsln2xml/tsln2xml.h"
 #include "xml/attributes.h"
 #include "xml/document.h"
+#include "xml/document_text.h"
 
 namespace tsln2xml::cli {
 namespace {
@@ -37,30 +40,36 @@ std::string Column(std::string_view text, size_t width) {
   return std::string(text) + std::string(w < width ? width - w : 1, ' ');
 }
 
-std::string Attribute(xml::Node element, const char* name) {
-  return xml::GetAttributeUtf8(element, name).value_or("");
-}
-
 // The list as a table: name, type, size, last modification and its user.
-void PrintTable(const std::u16string& text) {
-  xml::Document doc;
-  if (!doc.LoadUtf16(text)) return;
-  const std::vector<xml::Node> items = xml::SelectNodes(doc.Root(), "DataItem", "");
+// The items are read twice, for the widths of the columns and then for the
+// rows, so that no list is held whole, however many items it has.
+int PrintTable(const TypeSelection& selection, const Area& area) {
   size_t nameWidth = 20, typeWidth = 12;
-  for (xml::Node item : items) {
-    nameWidth = std::max(nameWidth, Width(Attribute(item, "Name")) + 1);
-    typeWidth = std::max(typeWidth, Width(Attribute(item, "DataType")) + 1);
-  }
-  std::string out = Column("NAME", nameWidth) + Column("TYPE", typeWidth) + "      SIZE  " +
-                    Column("MODIFIED", 22) + "USER\n";
-  for (xml::Node item : items) {
-    char size[32];
-    std::snprintf(size, sizeof size, "%10s  ", Attribute(item, "Size").c_str());
-    out += Column(Attribute(item, "Name"), nameWidth) + Column(Attribute(item, "DataType"), typeWidth) + size +
-           Column(Attribute(item, "Modified"), 22) + Attribute(item, "ModifiedUser") + "\n";
-  }
-  out += std::to_string(items.size()) + (items.size() == 1 ? " item\n" : " items\n");
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  const int rc = RunAtBoundary([&] {
+    VisitListedItems(selection, area.root, area.name, [&](const store::ItemAttributes& item, const std::string& type) {
+      nameWidth = std::max(nameWidth, Width(platform::AnsiToUtf8(item.name)) + 1);
+      typeWidth = std::max(typeWidth, Width(type) + 1);
+    });
+  });
+  if (rc != 0) return rc;
+  std::string line = Column("NAME", nameWidth) + Column("TYPE", typeWidth) + "      SIZE  " + Column("MODIFIED", 22) +
+                     "USER\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  size_t count = 0;
+  const int rows = RunAtBoundary([&] {
+    VisitListedItems(selection, area.root, area.name, [&](const store::ItemAttributes& item, const std::string& type) {
+      char size[32];
+      std::snprintf(size, sizeof size, "%10d  ", static_cast<int>(item.size));
+      line = Column(platform::AnsiToUtf8(item.name), nameWidth) + Column(type, typeWidth) + size +
+             Column(FormatItemTime(item.modified), 22) + UserText(item.modifiedUser.c_str()) + "\n";
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      ++count;
+    });
+  });
+  if (rows != 0) return rows;
+  line = std::to_string(count) + (count == 1 ? " item\n" : " items\n");
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  return 0;
 }
 
 int RunList(const ListArgs& a) {
@@ -87,15 +96,17 @@ int RunList(const ListArgs& a) {
   if (!a.xml.empty() && a.xml != "-")
     return EnumerateItemsToFile(filter, codes.data(), count, area.root.c_str(), area.name.c_str(), a.xml.c_str(),
                                 schema);
-  BSTR xml = nullptr;
-  const int rc =
-      EnumerateItemsToString(filter, codes.data(), count, area.root.c_str(), area.name.c_str(), &xml, schema);
-  if (rc != 0) return rc;
-  const std::u16string text(platform::BstrView(xml));
-  SysFreeString(xml);
-  if (a.xml == "-") return WriteOutput("-", platform::Utf16ToUtf8(text)) ? 0 : 1;
-  PrintTable(text);
-  return 0;
+  const TypeSelection selection = SelectDataTypes(filter, CallerCodes(codes.data(), count));
+  if (a.xml == "-" || schema) {
+    // The document, checked against the schema when one is given.
+    std::string text;
+    const int rc = RunAtBoundary([&] { text = ItemListText(selection, area.root, area.name, schema); });
+    if (rc != 0 || a.xml != "-") return rc != 0 ? rc : PrintTable(selection, area);
+    // As the string call gives it: its declaration names no encoding.
+    if (text.starts_with(xml::kUtf8Declaration)) text.replace(0, xml::kUtf8Declaration.size(), xml::kPlainDeclaration);
+    return WriteOutput("-", text) ? 0 : 1;
+  }
+  return PrintTable(selection, area);
 }
 
 }  // namespace

@@ -95,6 +95,7 @@ int RunCommandLine(int argc, char** argv) {
   // /data/area is a path (on the current drive), not an option.
   app.allow_windows_style_options(false);
   app.require_subcommand(1);
+  app.set_version_flag("--version", "tsln2xml " TSLN2XML_VERSION);
   Outcome outcome;
   RegisterConvertCommands(app, outcome);
   RegisterRawCommands(app, outcome);
@@ -103,12 +104,15 @@ int RunCommandLine(int argc, char** argv) {
   RegisterMarkerCommands(app, outcome);
   RegisterPieceCommands(app, outcome);
   RegisterRenderCommand(app, outcome);
+  RegisterDxfCommand(app, outcome);
   RegisterHelpCommands(app, outcome);
   try {
     app.parse(argc, argPointers.data());
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);

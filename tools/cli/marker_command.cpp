@@ -1,5 +1,6 @@
 // marker: a marker of a storage area as a UTF-16 XML document, optionally
-// checked against a schema file. demo-marker: stores the demo's marker.
+// checked against a schema file. demo-marker: stores the demo's marker
+// (demo/shirt_marker.h).
 
 #include <unistd.h>
 
@@ -8,7 +9,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "marker/marker_builder.h"
+#include "demo/shirt_marker.h"
 #include "marker/marker_export.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
@@ -52,8 +53,9 @@ int Export(const MarkerArgs& a, const std::string& file) {
   const std::string schema = a.schema.empty() ? ToCodePage(InstalledMarkerSchema()) : a.schema;
   const int code = Report(ConvertMarkerToXML(area.root.c_str(), area.name.c_str(), a.name.c_str(), file.c_str(),
                                              a.validate ? schema.c_str() : nullptr));
-  // The document was written but is not valid: say where.
-  if (code == 2) {
+  // The document was written but is not valid, or the schema file does not
+  // compile: say where.
+  if (code == 2 || code == 4) {
     const std::string first = marker::FirstValidationError(file, schema);
     if (!first.empty()) std::cerr << "  " << first << std::endl;
   }
@@ -90,7 +92,14 @@ int RunMarker(const MarkerArgs& a) {
 }
 
 int RunDemoMarker(const std::string& area, const std::string& name) {
-  const int32_t status = marker::StoreMarker(area, name, marker::DemoMarker().Build());
+  marker::MarkerData data;
+  try {
+    data = demo::ShirtMarker(name).Build();
+  } catch (const std::exception& e) {
+    std::cerr << "Could not build the marker: " << e.what() << std::endl;
+    return 6;
+  }
+  const int32_t status = marker::StoreMarker(area, name, data);
   if (status == 1) return 0;
   std::cerr << "Could not store the marker (store status " << status << ")" << std::endl;
   return 5;
@@ -116,7 +125,8 @@ void RegisterMarkerCommands(CLI::App& app, Outcome& outcome) {
 
   auto demoArea = std::make_shared<std::string>();
   auto demoName = std::make_shared<std::string>();
-  auto* demo = app.add_subcommand("demo-marker", "Store the demo's marker (a few pieces) in a storage area");
+  auto* demo = app.add_subcommand("demo-marker",
+                                  "Store the demo's marker (six shirts on fabric 150 cm wide) in a storage area");
   demo->add_option("AREA", *demoArea, "Storage area directory")->required();
   demo->add_option("NAME", *demoName, "Marker name")->required();
   demo->callback([demoArea, demoName, &outcome] { outcome.code = RunDemoMarker(*demoArea, *demoName); });

@@ -2,11 +2,13 @@
 // test fixtures. put goes through the same transactional commit as imports.
 // Markers (type 9) are exchanged in their position-independent form, whatever
 // container the storage area keeps them in. Pieces (type 20) are put only when
-// the bytes are one piece in the layout of docs/piece-format.md.
+// the bytes are one piece in the layout of docs/piece-format.md that exports.
 
+#include <exception>
 #include <iostream>
 
 #include "cli/commands.h"
+#include "converters/grading/piece.h"
 #include "core/data_types.h"
 #include "platform/paths.h"
 #include "store/grading_library.h"
@@ -97,6 +99,26 @@ int RunGet(const RawArgs& a) {
   return 0;
 }
 
+// A piece is stored only when it exports: its bytes are one piece whose
+// codes and counts its document can show (a refusal names the field and its
+// offset), and the export's own steps build and validate its document.
+bool ExportablePiece(const RawArgs& a, const std::string& bytes) {
+  grading::PIECE piece;
+  std::string fault;
+  if (!grading::DecodePiece({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, piece,
+                            grading::PieceCheck::kExportable, &fault)) {
+    std::cerr << "Unable to load Piece: " << fault << std::endl;
+    return false;
+  }
+  try {
+    PieceDocument(piece, a.item);
+    return true;
+  } catch (const std::exception& e) {
+    std::cerr << "Unable to load Piece: its export fails: " << e.what() << std::endl;
+    return false;
+  }
+}
+
 int RunPut(const RawArgs& a) {
   int16_t type = 0;
   auto control = ControlPath(a, type);
@@ -107,13 +129,7 @@ int RunPut(const RawArgs& a) {
     return 1;
   }
   if (type == kMarkerDataType) return RunPutMarker(a, bytes);
-  if (type == kPieceDataType) {
-    grading::PIECE piece;
-    if (!grading::DecodePiece({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, piece)) {
-      std::cerr << "Unable to load Piece" << std::endl;
-      return 5;
-    }
-  }
+  if (type == kPieceDataType && !ExportablePiece(a, bytes)) return ExplainItemFailure(5, type, a.area, a.item);
   store::ItemHandle* handle = nullptr;
   int32_t result =
       store::OpenItem(*control, a.item, store::kModeCreate, FindItemFileEntry(type)->itemFileTemplate, handle, nullptr);

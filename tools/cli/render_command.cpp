@@ -9,17 +9,38 @@
 #include "core/data_types.h"
 #include "core/exception.h"
 #include "marker/marker_svg.h"
+#include "platform/byte_order.h"
+#include "platform/paths.h"
+#include "store/catalog.h"
 
 namespace tsln2xml::cli {
 namespace {
 
 struct RenderArgs {
-  std::string type, area, name, output;
+  std::string type, area, name, output, unit;
 };
 
 constexpr int16_t kPieceDataType = 20;
 // The marker open status of a storage area that does not exist.
 constexpr int32_t kNoStorageArea = 3;
+
+// The unit of an area's lengths, for the scale bar: "cm" or "in" by the
+// notation (the record's first field) of the area's one user environment,
+// "units" when it has none or several.
+std::string AreaUnit(const Area& area) {
+  using store::CatalogStatus;
+  store::Catalog catalog;
+  std::vector<store::ItemAttributes> items;
+  store::StoredItem item;
+  const std::string directory =
+      platform::HostPath(platform::TranslateStoragePath(platform::StoragePath(area.root, area.name)));
+  if (store::Catalog::OpenForReading(directory + "/usrpt.ctl", catalog) != CatalogStatus::kOk ||
+      catalog.List(items) != CatalogStatus::kOk || items.size() != 1 ||
+      catalog.Get(items[0].name, item) != CatalogStatus::kOk || item.content.size() < 2)
+    return "units";
+  const auto notation = platform::LoadLE<int16_t>(item.content.data());
+  return notation == 0 ? "cm" : notation == 1 ? "in" : "units";
+}
 
 int RunRender(const RenderArgs& a) {
   const auto type = ParseTypeArgument(a.type);
@@ -33,12 +54,13 @@ int RunRender(const RenderArgs& a) {
     return kUsageError;
   }
   const Area area = AreaFromDirectory(a.area);
+  const std::string unit = a.unit.empty() ? AreaUnit(area) : a.unit;
   try {
     if (*type == kPieceDataType) {
-      RenderPiece(area.root, area.name, a.name, a.output);
+      RenderPiece(area.root, area.name, a.name, a.output, unit);
       return 0;
     }
-    const size_t skipped = marker::RenderMarker(area.root, area.name, a.name, a.output);
+    const size_t skipped = marker::RenderMarker(area.root, area.name, a.name, a.output, unit);
     if (skipped > 0)
       std::cerr << "Left out of the picture: " << skipped
                 << (skipped == 1 ? " coordinate that is" : " coordinates that are")
@@ -71,6 +93,9 @@ void RegisterRenderCommand(CLI::App& app, Outcome& outcome) {
   render->add_option("AREA", args->area, "Storage area directory")->required();
   render->add_option("NAME", args->name, "Marker or piece name")->required();
   render->add_option("-o,--output", args->output, "The SVG file to write")->required();
+  render->add_option("--unit", args->unit,
+                     "The unit named by the scale bar (by default cm or in, from the notation of the area's one "
+                     "user environment)");
   render->callback([args, &outcome] { outcome.code = RunRender(*args); });
 }
 

@@ -404,9 +404,14 @@ void CutWriter::Convert() {
     }
   }
   std::string labellerStorage;
-  if (xml::Node labeller = SelectSingleNode(root, "LabellerData"))
-    cut.labellerData = ElementBytes(labeller, "LabellerData", labellerStorage);
+  xml::Node labeller = SelectSingleNode(root, "LabellerData");
+  if (labeller) cut.labellerData = ElementBytes(labeller, "LabellerData", labellerStorage);
   SaveCutFile(*this, cut);
+  // The item now holds the NC and labeller bytes, which the two texts (most
+  // of the document) were read from in place: they are freed before the
+  // item is stored, which takes as much memory again.
+  xml::DropElementContent(nc);
+  xml::DropElementContent(labeller);
 }
 
 }  // namespace tsln2xml

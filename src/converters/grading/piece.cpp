@@ -1,6 +1,7 @@
 #include "converters/grading/piece.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -171,6 +172,27 @@ struct PieceFreer {
 
 }  // namespace
 
+bool IsGrainLine(const PieceInternal& internal) {
+  if (!internal.lineName) return false;
+  std::string name = internal.lineName->name.str();
+  name.erase(name.find_last_not_of(" ") + 1);
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name == "GRAIN";
+}
+
+std::vector<OutlinePoint> DrawnOutline(const std::vector<PiecePoint>& points) {
+  std::vector<OutlinePoint> out;
+  for (size_t k = 0; k < points.size(); ++k) {
+    const PiecePoint& p = points[k];
+    out.push_back({p.x, p.y, static_cast<int>(k)});
+    if (p.type == grading::kClosurePoint) break;
+    if (p.curve.empty()) continue;
+    for (const CurvePoint& c : p.curve) out.push_back({c.x, c.y, -1});
+    while (k + 1 < points.size() && points[k + 1].type == grading::kSmoothPoint) ++k;
+  }
+  return out;
+}
+
 const xml::EnumNameTable<uint8_t>& PieceTypeNames() {
   static const xml::EnumNameTable<uint8_t> table{
       {0, "Regular"}, {1, "FollowOn"}, {2, "Mirror"}, {3, "Large"}, {4, "Draft"}};
@@ -199,37 +221,45 @@ void SmoothPiece(PIECE& piece) {
   }
 }
 
-void AlignPiece(PIECE& piece) {
+void AlignPiece(PIECE& piece) { AlignPieceAs(piece, piece); }
+
+std::optional<Alignment> AlignmentOf(const PIECE& reference) {
   const PiecePoint* marks[2] = {nullptr, nullptr};
   size_t found = 0;
   auto search = [&](const std::vector<PiecePoint>& points) {
     for (const PiecePoint& point : points)
       if (found < 2 && Marked(point)) marks[found++] = &point;
   };
-  search(piece.perimeter);
-  for (const PieceInternal& internal : piece.internals) search(internal.points);
-  if (found < 2 || piece.internals.empty() || piece.internals.front().points.empty()) return;
+  search(reference.perimeter);
+  for (const PieceInternal& internal : reference.internals) search(internal.points);
+  if (found < 2 || reference.internals.empty() || reference.internals.front().points.empty()) return std::nullopt;
 
   const int64_t dx = int64_t{marks[1]->x} - marks[0]->x;
   const int64_t dy = int64_t{marks[1]->y} - marks[0]->y;
-  double cos = 1.0, sin = 0.0;
+  Alignment a;
   if (dx == 0) {
-    if (dy == 0) return;  // coincident points give no direction
+    if (dy == 0) return std::nullopt;  // coincident points give no direction
     // Quarter turns with exact values: cos(pi/2) in doubles would move
     // points by a unit after truncation.
-    cos = 0.0;
-    sin = dy > 0 ? -1.0 : 1.0;
+    a.cos = 0.0;
+    a.sin = dy > 0 ? -1.0 : 1.0;
   } else {
     double theta = -std::atan2(static_cast<double>(dy), static_cast<double>(dx));
     if (theta > std::numbers::pi / 2) theta -= std::numbers::pi;
     if (theta < -std::numbers::pi / 2) theta += std::numbers::pi;
-    cos = std::cos(theta);
-    sin = std::sin(theta);
+    a.cos = std::cos(theta);
+    a.sin = std::sin(theta);
   }
-  const auto& first = piece.internals.front().points;
-  const int64_t cx = (int64_t{first.front().x} + first.back().x) / 2;
-  const int64_t cy = (int64_t{first.front().y} + first.back().y) / 2;
-  const Turn turn(cos, sin, cx, cy);
+  const auto& first = reference.internals.front().points;
+  a.centreX = (int64_t{first.front().x} + first.back().x) / 2;
+  a.centreY = (int64_t{first.front().y} + first.back().y) / 2;
+  return a;
+}
+
+void AlignPieceAs(PIECE& piece, const PIECE& reference) {
+  const std::optional<Alignment> a = AlignmentOf(reference);
+  if (!a) return;
+  const Turn turn(a->cos, a->sin, a->centreX, a->centreY);
   turn.Apply(piece.perimeter);
   for (PieceInternal& internal : piece.internals) turn.Apply(internal.points);
 }
@@ -237,7 +267,11 @@ void AlignPiece(PIECE& piece) {
 PieceReader::PieceReader(std::string_view areaRoot, std::string_view areaName, std::string_view itemName)
     : RuleTableBaseReader(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
+PieceReader::PieceReader(std::string_view itemName, const PIECE& piece)
+    : RuleTableBaseReader("", "", itemName, *FindItemFileEntry(kDataType)), given_(piece) {}
+
 std::shared_ptr<PIECE> PieceReader::ObtainPiece() {
+  if (given_) return std::shared_ptr<PIECE>(new PIECE(*given_), grading::PieceDeleter());
   std::unique_ptr<grading::GradePieceManager, ManagerCloser> manager(grading::OpenGradePieceManager(1));
   store::ItemControlEntry entry;
   int32_t result = store::LookupItem(ControlPath(), ItemName(), &entry);
@@ -300,6 +334,11 @@ void PieceReader::Convert() {
       Internal1Attributes(record, *internal.internal1);
     }
   }
+}
+
+std::u16string PieceDocument(const PIECE& piece, std::string_view itemName) {
+  PieceReader reader(itemName, piece);
+  return reader.ToString();
 }
 
 }  // namespace tsln2xml

@@ -18,33 +18,7 @@ constexpr double kScale = 10000.0;
 constexpr uint8_t kMarkPoint = 6;
 constexpr uint8_t kNotchPoint = 8;
 
-struct Point {
-  double x = 0, y = 0;
-  bool notch = false;
-};
-
-// A list of points as drawn: up to its first Closure point, each smooth
-// stretch replaced by the curve attached to the point before it.
-std::vector<Point> Drawn(const std::vector<grading::PiecePoint>& points) {
-  std::vector<Point> out;
-  for (size_t k = 0; k < points.size(); ++k) {
-    const grading::PiecePoint& p = points[k];
-    out.push_back({p.x / kScale, p.y / kScale, p.type == kNotchPoint});
-    if (p.type == grading::kClosurePoint) break;
-    if (p.curve.empty()) continue;
-    for (const grading::CurvePoint& c : p.curve) out.push_back({c.x / kScale, c.y / kScale, false});
-    while (k + 1 < points.size() && points[k + 1].type == grading::kSmoothPoint) ++k;
-  }
-  return out;
-}
-
-bool IsGrain(const grading::PieceInternal& internal) {
-  if (!internal.lineName) return false;
-  std::string name = internal.lineName->name.str();
-  name.erase(name.find_last_not_of(" ") + 1);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name == "GRAIN";
-}
+using Point = DrawnPoint;
 
 // An arrowhead at `tip`, coming from `from`.
 std::string Arrowhead(const Point& from, const Point& tip, double size) {
@@ -57,8 +31,21 @@ std::string Arrowhead(const Point& from, const Point& tip, double size) {
 
 }  // namespace
 
-std::string DrawPiece(const grading::PIECE& piece, std::string_view name) {
-  const std::vector<Point> outline = Drawn(piece.perimeter);
+std::vector<DrawnPoint> DrawnPoints(const std::vector<grading::PiecePoint>& points) {
+  std::vector<DrawnPoint> out;
+  for (const OutlinePoint& d : DrawnOutline(points)) {
+    if (d.source < 0) {
+      out.push_back({d.x / kScale, d.y / kScale, false, grading::kSmoothPoint});
+      continue;
+    }
+    const grading::PiecePoint& p = points[static_cast<size_t>(d.source)];
+    out.push_back({d.x / kScale, d.y / kScale, p.type == kNotchPoint, p.type, p.id});
+  }
+  return out;
+}
+
+std::string DrawPiece(const grading::PIECE& piece, std::string_view name, std::string_view unit) {
+  const std::vector<Point> outline = DrawnPoints(piece.perimeter);
   std::vector<std::vector<Point>> internals;
   xml::SvgBounds bounds{};
   bool first = true;
@@ -70,7 +57,7 @@ std::string DrawPiece(const grading::PIECE& piece, std::string_view name) {
     }
   };
   extend(outline);
-  for (const auto& internal : piece.internals) extend(internals.emplace_back(Drawn(internal.points)));
+  for (const auto& internal : piece.internals) extend(internals.emplace_back(DrawnPoints(internal.points)));
 
   const xml::SvgPage page(bounds, 0.02, 0.07);
   const double e = page.Extent();
@@ -92,7 +79,7 @@ std::string DrawPiece(const grading::PIECE& piece, std::string_view name) {
   for (size_t i = 0; i < internals.size(); ++i) {
     const std::vector<Point>& points = internals[i];
     const auto& source = piece.internals[i].points;
-    if (points.size() >= 2 && IsGrain(piece.internals[i])) {
+    if (points.size() >= 2 && IsGrainLine(piece.internals[i])) {
       grain += "<polyline points=\"" + xml::SvgPointList(points) + "\"/>\n<path d=\"" +
                Arrowhead(points[1], points[0], 0.03 * e) + Arrowhead(points[points.size() - 2], points.back(), 0.03 * e) +
                "\"/>\n";
@@ -137,14 +124,14 @@ std::string DrawPiece(const grading::PIECE& piece, std::string_view name) {
   s += "<g id=\"name\" " + text + SvgNumber(0.04 * e) + "\">\n" + xml::SvgLabel(cx, cy, escapedName) + "</g>\n";
   s += "<g id=\"size\" " + text + SvgNumber(0.03 * e) + "\">\n" +
        xml::SvgLabel(cx, cy - 0.045 * e, "size " + xml::SvgEscaped(size)) + "</g>\n";
-  s += page.ScaleBar();
+  s += page.ScaleBar(unit);
   return s + xml::SvgPage::End();
 }
 
 void RenderPiece(std::string_view areaRoot, std::string_view areaName, std::string_view itemName,
-                 const std::string& svgFileName) {
+                 const std::string& svgFileName, std::string_view unit) {
   PieceReader reader(areaRoot, areaName, itemName);
-  const std::string svg = DrawPiece(*reader.PreparedPiece(), reader.ItemName());
+  const std::string svg = DrawPiece(*reader.PreparedPiece(), reader.ItemName(), unit);
   if (const int error = platform::ReplaceFile(platform::HostPath(svgFileName), svg))
     throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
 }

@@ -14,8 +14,10 @@
 //   page, scale the background and a scale bar in the piece's units.
 // A perimeter of fewer than three points is drawn as a line.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/grading_library.h"
 
@@ -24,8 +26,21 @@ namespace tsln2xml {
 inline constexpr const char* kPiecePageColour = "#ffffff";
 inline constexpr const char* kPieceFillColour = "#cfe3f1";
 
-// The picture of `piece`, named `name`.
-std::string DrawPiece(const grading::PIECE& piece, std::string_view name);
+// A point of a list as drawn, in the piece's units.
+struct DrawnPoint {
+  double x = 0, y = 0;
+  bool notch = false;  // a TemporaryNotch point
+  uint8_t type = 0;    // the point's type code; Smooth for a curve point
+  int16_t id = -1;     // the point's id; -1 for a curve point
+};
+
+// A list of points (perimeter or internal) of a smoothed piece as drawn: up
+// to its first Closure point (included), each smooth stretch replaced by the
+// curve attached to the point before it.
+std::vector<DrawnPoint> DrawnPoints(const std::vector<grading::PiecePoint>& points);
+
+// The picture of `piece`, named `name`; the scale bar names `unit`.
+std::string DrawPiece(const grading::PIECE& piece, std::string_view name, std::string_view unit = "units");
 
 // Writes the picture of the piece `itemName` of a storage area to
 // `svgFileName` (code page), through a file beside it that is renamed into
@@ -33,6 +48,6 @@ std::string DrawPiece(const grading::PIECE& piece, std::string_view name);
 // "Could not open file", "Unable to load Piece", ...), and code 5 "could not
 // write output file" with the errno as secondary code.
 void RenderPiece(std::string_view areaRoot, std::string_view areaName, std::string_view itemName,
-                 const std::string& svgFileName);
+                 const std::string& svgFileName, std::string_view unit = "units");
 
 }  // namespace tsln2xml

@@ -59,11 +59,7 @@ const xml::EnumNameTable<uint8_t>& BlockBufferUnitsNames() {
 }
 
 std::shared_ptr<BlockBufferLibrary> LoadBlockBufferLibrary(XMLDataItem& item) {
-  auto library = std::make_shared<BlockBufferLibrary>();
-  if (!library::LoadCommentedTable<RuleRecord, kCommentWidth>(item, library->comment1, library->comment2,
-                                                               library->rules))
-    return nullptr;
-  return library;
+  return library::LoadRuleLibrary<BlockBufferLibrary, RuleRecord, kCommentWidth>(item);
 }
 
 void SaveBlockBufferLibrary(XMLDataItem& item, const BlockBufferLibrary& library) {
@@ -78,10 +74,7 @@ void BlockBufferReader::Convert() {
   xml::Node root = AppendRoot("BlockBuffer");
   auto library = LoadBlockBufferLibrary(*this);
   if (!library) Fail(kLoadFailure);
-  AttributeEmitter rootAttributes(root);
-  library::CommentAttributes(rootAttributes, library->comment1, library->comment2);
-  for (Rule& rule : library->rules) {
-    xml::Node ruleElement = AppendElement(root, "Rule");
+  library::EmitRuleLibrary(*this, root, *library, [&](xml::Node ruleElement, Rule& rule) {
     AttributeEmitter ruleAttributes(ruleElement);
     RuleAttributes(ruleAttributes, rule);
     // Zero amounts are left out whatever their units, and a method with no
@@ -98,28 +91,20 @@ void BlockBufferReader::Convert() {
         AmountAttributes(amountAttributes, amount);
       }
     }
-  }
+  });
 }
 
 BlockBufferWriter::BlockBufferWriter(std::string_view areaRoot, std::string_view areaName, std::string_view itemName)
     : XMLWriter(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void BlockBufferWriter::Convert() {
-  xml::Node root = RequireRoot("BlockBuffer");
-  xml::GetAttributeText(root, "Name");  // read and not used: the caller names the item
-  BlockBufferLibrary library;
-  AttributeParser rootAttributes(root);
-  library::CommentAttributes(rootAttributes, library.comment1, library.comment2);
-  const auto rules = SelectNodes(root, "Rule");
-  Count16(rules.size(), "BlockBuffer rules");
-  library.rules.resize(rules.size());
-  for (size_t r = 0; r < rules.size(); ++r) {
-    Rule& rule = library.rules[r];
-    AttributeParser ruleAttributes(rules[r]);
+  const auto library = library::ParseRuleLibrary<BlockBufferLibrary>(
+      *this, "BlockBuffer", "BlockBuffer rules", [&](xml::Node ruleElement, Rule& rule) {
+    AttributeParser ruleAttributes(ruleElement);
     RuleAttributes(ruleAttributes, rule);
     // Absent methods and sides keep amount 0 in units 0.
     for (size_t m = 0; m < std::size(kMethods); ++m) {
-      xml::Node method = SelectSingleNode(rules[r], kMethods[m]);
+      xml::Node method = SelectSingleNode(ruleElement, kMethods[m]);
       if (!method) continue;
       for (size_t s = 0; s < std::size(kSides); ++s) {
         xml::Node side = SelectSingleNode(method, kSides[s]);
@@ -128,7 +113,7 @@ void BlockBufferWriter::Convert() {
         AmountAttributes(amountAttributes, rule.amounts[m * BlockBufferLibrary::kSides + s]);
       }
     }
-  }
+  });
   SaveBlockBufferLibrary(*this, library);
 }
 

@@ -2,7 +2,8 @@
 // Pieces that the library converters share: reading and writing one fixed
 // record through a layout described once, the comment header (two comment
 // texts of one width followed by a signed 16-bit count), libraries stored as
-// that header and a table of fixed records, and the comment attributes.
+// that header and a table of fixed records, the comment attributes, and the
+// documents of rule libraries (a root with the comments, a "Rule" a rule).
 //
 // A record layout is a struct with the record's size and one walk over its
 // fields, used by the decoder and the encoder alike:
@@ -14,6 +15,7 @@
 //   };
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -109,6 +111,42 @@ void SaveCommentedTable(XMLDataItem& item, const Tessaline::FixedText& comment1,
   const int16_t count = Count16(records.size(), what);
   WriteRecord<CommentHeader<Width>>(item, failure, comment1, comment2, count);
   for (const Element& record : records) WriteRecord<Record>(item, failure, record);
+}
+
+// A rule library (comments and a table of rules, such as block buffers and
+// matching rules) loaded from its item: nullptr when the item is not one.
+template <class Library, class Record, size_t Width>
+std::shared_ptr<Library> LoadRuleLibrary(XMLDataItem& item) {
+  auto library = std::make_shared<Library>();
+  if (!LoadCommentedTable<Record, Width>(item, library->comment1, library->comment2, library->rules)) return nullptr;
+  return library;
+}
+
+// A rule library's document from the library: the comments on `root`, then
+// one "Rule" element a rule, which `eachRule(element, rule)` fills.
+template <class Library, class EachRule>
+void EmitRuleLibrary(XMLReader& reader, xml::Node root, Library& library, EachRule eachRule) {
+  AttributeEmitter rootAttributes(root);
+  CommentAttributes(rootAttributes, library.comment1, library.comment2);
+  for (auto& rule : library.rules) eachRule(reader.AppendElement(root, "Rule"), rule);
+}
+
+// The library from its document: the root `rootName` (its Name is read and
+// not used: the caller names the item) with the comments, and a rule for each
+// "Rule" element, which `eachRule(element, rule)` reads; more than 32767
+// rules fail ("Too many <what>: N (at most 32767)").
+template <class Library, class EachRule>
+Library ParseRuleLibrary(XMLWriter& writer, std::string_view rootName, const std::string& what, EachRule eachRule) {
+  xml::Node root = writer.RequireRoot(rootName);
+  xml::GetAttributeText(root, "Name");
+  Library library;
+  AttributeParser rootAttributes(root);
+  CommentAttributes(rootAttributes, library.comment1, library.comment2);
+  const auto rules = writer.SelectNodes(root, "Rule");
+  Count16(rules.size(), what);
+  library.rules.resize(rules.size());
+  for (size_t r = 0; r < rules.size(); ++r) eachRule(rules[r], library.rules[r]);
+  return library;
 }
 
 }  // namespace tsln2xml::library

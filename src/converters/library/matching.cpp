@@ -92,11 +92,7 @@ const xml::EnumNameTable<uint8_t>& MatchingUnitsNames() {
 }
 
 std::shared_ptr<MatchingLibrary> LoadMatchingLibrary(XMLDataItem& item) {
-  auto library = std::make_shared<MatchingLibrary>();
-  if (!library::LoadCommentedTable<RuleRecord, kCommentWidth>(item, library->comment1, library->comment2,
-                                                               library->rules))
-    return nullptr;
-  return library;
+  return library::LoadRuleLibrary<MatchingLibrary, RuleRecord, kCommentWidth>(item);
 }
 
 void SaveMatchingLibrary(XMLDataItem& item, const MatchingLibrary& library) {
@@ -111,10 +107,7 @@ void MatchingReader::Convert() {
   xml::Node root = AppendRoot("Matching");
   auto library = LoadMatchingLibrary(*this);
   if (!library) Fail(kLoadFailure);
-  AttributeEmitter rootAttributes(root);
-  library::CommentAttributes(rootAttributes, library->comment1, library->comment2);
-  for (Rule& rule : library->rules) {
-    xml::Node ruleElement = AppendElement(root, "Rule");
+  library::EmitRuleLibrary(*this, root, *library, [&](xml::Node ruleElement, Rule& rule) {
     AttributeEmitter ruleAttributes(ruleElement);
     RuleAttributes(ruleAttributes, rule);
     for (auto [name, axis] : {std::pair{"Plaid", &rule.plaid}, std::pair{"Stripe", &rule.stripe}}) {
@@ -128,40 +121,32 @@ void MatchingReader::Convert() {
       AttributeEmitter pointAttributes(AppendElement(ruleElement, "Point"));
       PointAttributes(pointAttributes, point);
     }
-  }
+  });
 }
 
 MatchingWriter::MatchingWriter(std::string_view areaRoot, std::string_view areaName, std::string_view itemName)
     : XMLWriter(areaRoot, areaName, itemName, *FindItemFileEntry(kDataType)) {}
 
 void MatchingWriter::Convert() {
-  xml::Node root = RequireRoot("Matching");
-  xml::GetAttributeText(root, "Name");  // read and not used: the caller names the item
-  MatchingLibrary library;
-  AttributeParser rootAttributes(root);
-  library::CommentAttributes(rootAttributes, library.comment1, library.comment2);
-  const auto rules = SelectNodes(root, "Rule");
-  Count16(rules.size(), "Matching rules");
-  library.rules.resize(rules.size());
-  for (size_t r = 0; r < rules.size(); ++r) {
-    Rule& rule = library.rules[r];
-    AttributeParser ruleAttributes(rules[r]);
+  const auto library = library::ParseRuleLibrary<MatchingLibrary>(
+      *this, "Matching", "Matching rules", [&](xml::Node ruleElement, Rule& rule) {
+    AttributeParser ruleAttributes(ruleElement);
     RuleAttributes(ruleAttributes, rule);
     for (auto [name, axis] : {std::pair{"Plaid", &rule.plaid}, std::pair{"Stripe", &rule.stripe}}) {
-      xml::Node axisElement = SelectSingleNode(rules[r], name);
+      xml::Node axisElement = SelectSingleNode(ruleElement, name);
       AttributeParser axisAttributes(axisElement);
       AxisAttributes(axisAttributes, *axis);
       AttributeParser offsetAttributes(SelectSingleNode(axisElement, "Offset"));
       OffsetAttributes(offsetAttributes, *axis);
     }
-    const auto points = SelectNodes(rules[r], "Point");
+    const auto points = SelectNodes(ruleElement, "Point");
     if (points.size() < rule.points.size())
       throw XmlServiceError(hresult::kFail, "A matching rule needs two <Point> elements");
     for (size_t p = 0; p < rule.points.size(); ++p) {
       AttributeParser pointAttributes(points[p]);
       PointAttributes(pointAttributes, rule.points[p]);
     }
-  }
+  });
   SaveMatchingLibrary(*this, library);
 }
 
