@@ -1,6 +1,6 @@
 # The Windows build (x86_64, MinGW-w64 cross compilers, see cmake/mingw-w64.cmake
 # and scripts/windows-build.sh): tsln2xml.dll with its import library and the
-# .def of its thirteen exports, tsln2xml.exe, the schemas and the header; the
+# .def of its exports (the thirteen of tsln2xml.h and ExportDXF), tsln2xml.exe, the schemas and the header; the
 # GoogleTest suite and the C example host, run under Wine by
 # scripts/windows-test.sh. Everything links statically (libxml2 and SQLite
 # built by scripts/windows-deps.sh, the C++ runtime, winpthreads), so the DLL
@@ -53,6 +53,9 @@ endforeach()
 
 file(GLOB_RECURSE TSLN2XML_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
 list(FILTER TSLN2XML_CORE_SOURCES EXCLUDE REGEX "/src/api/exports\\.cpp$")
+# The DXF header names the program's version, as on Linux.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/dxf/piece_dxf.cpp PROPERTIES
+  COMPILE_DEFINITIONS TSLN2XML_VERSION="${PROJECT_VERSION}")
 add_library(tsln2xml_core STATIC ${TSLN2XML_CORE_SOURCES} ${TSLN2XML_EMBEDDED})
 target_include_directories(tsln2xml_core PUBLIC ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(tsln2xml_core PRIVATE ${TSLN2XML_WARNINGS})
@@ -81,6 +84,7 @@ target_include_directories(tsln2xml_cli PRIVATE ${CMAKE_SOURCE_DIR}/tools)
 # wmain: Windows hands the command its arguments as UTF-16.
 target_link_options(tsln2xml_cli PRIVATE -municode ${TSLN2XML_WIN_STATIC})
 target_link_libraries(tsln2xml_cli PRIVATE tsln2xml_core CLI11::CLI11)
+target_compile_definitions(tsln2xml_cli PRIVATE TSLN2XML_VERSION="${PROJECT_VERSION}")
 
 # The C example host: loads the DLL with LoadLibrary, calls its exports and
 # frees the BSTR with the system's SysFreeString.
@@ -93,7 +97,7 @@ target_link_libraries(export_item PRIVATE oleaut32)
 install(TARGETS tsln2xml RUNTIME DESTINATION . ARCHIVE DESTINATION lib)
 install(TARGETS tsln2xml_cli RUNTIME DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/cmake/tsln2xml.def DESTINATION lib)
-install(FILES include/tsln2xml/tsln2xml.h DESTINATION include/tsln2xml)
+install(FILES include/tsln2xml/tsln2xml.h include/tsln2xml/dxf.h DESTINATION include/tsln2xml)
 install(FILES examples/c/export_item.c DESTINATION examples/c)
 # Under their resource names only: Windows finds the lower-case names that
 # schemas include each other by in the same files, its names having no case.

@@ -18,6 +18,7 @@
 
 #include "converters/registry.h"
 #include "platform/paths.h"
+#include "platform/replace_file.h"
 #include "store/item_store.h"
 
 namespace tsln2xml::batch {
@@ -323,10 +324,7 @@ void ExportItems(const std::vector<Item>& items, std::string_view areaRoot, std:
   for (const auto& folder : folders) {
     for (const auto& dir : {folder, folder.parent_path()}) {
       if (!synced.insert(dir).second) continue;
-      const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (fd < 0) continue;
-      ::fsync(fd);
-      ::close(fd);
+      platform::SyncDirectory(dir.string());
     }
   }
 }

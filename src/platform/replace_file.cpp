@@ -256,6 +256,8 @@ int ReplaceFiles(const std::vector<FileContent>& files) {
 
 #ifdef _WIN32
 
+void SyncDirectory(const std::string&) {}
+
 // A move that does not replace: an open file's second name could not be
 // removed on Windows, so there is no link.
 bool MoveIntoPlaceIfAbsent(const std::string& from, const std::string& to) {
@@ -266,6 +268,13 @@ bool MoveIntoPlaceIfAbsent(const std::string& from, const std::string& to) {
 }
 
 #else
+
+void SyncDirectory(const std::string& hostDir) {
+  const int fd = open(hostDir.empty() ? "." : hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
 
 bool MoveIntoPlaceIfAbsent(const std::string& from, const std::string& to) {
   const bool linked = link(from.c_str(), to.c_str()) == 0;

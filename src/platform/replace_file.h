@@ -65,4 +65,10 @@ struct FileContent {
 // was and nothing is left beside.
 int ReplaceFiles(const std::vector<FileContent>& files);
 
+// Makes the names made in host directory `hostDir` ("" is the current one)
+// durable, as SQLite does for its journals; a failure is not reported (the
+// names are there, only perhaps not yet on the disk). Windows makes a new
+// directory entry durable by itself and has nothing to sync.
+void SyncDirectory(const std::string& hostDir);
+
 }  // namespace tsln2xml::platform

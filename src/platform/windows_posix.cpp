@@ -26,6 +26,14 @@ std::wstring Wide(const char* utf8) {
 
 extern "C" {
 
+struct tm* localtime_r(const time_t* t, struct tm* out) { return localtime_s(out, t) == 0 ? out : nullptr; }
+
+ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset) {
+  if (_lseeki64(fd, offset, SEEK_SET) < 0) return -1;
+  const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+  return _write(fd, buffer, chunk);
+}
+
 struct tm* gmtime_r(const time_t* t, struct tm* out) {
   // Days since 1970-01-01 to the civil date, in 400-year eras of 146097 days.
   const long long seconds = static_cast<long long>(*t);
