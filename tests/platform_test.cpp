@@ -198,6 +198,8 @@ TEST(Paths, FileUrlsNameLocalPaths) {
 
 // A file written whole: new, it gets the umask's mode; replacing one, it keeps
 // that file's mode; a failure leaves the target as it was and nothing beside.
+// (Windows has no modes: a file is made and replaced there, and a read-only
+// one is refused, as ReplaceFileW does.)
 TEST(ReplaceFile, ModesAndFailures) {
   namespace fs = std::filesystem;
   TempArea area;
@@ -206,7 +208,16 @@ TEST(ReplaceFile, ModesAndFailures) {
     mode_t umask;
     int before;  // the existing file's mode, -1 for none
     int after;
-  } cases[] = {{022, -1, 0644}, {077, -1, 0600}, {022, 0600, 0600}, {077, 0640, 0640}, {0, 0444, 0444}};
+  } cases[] = {
+#ifdef _WIN32
+      {022, -1, 0666}, {022, 0666, 0666}};
+  WriteFile(area.File("read-only.svg"), "old");
+  fs::permissions(area.File("read-only.svg"), fs::perms(0444));
+  EXPECT_EQ(ReplaceFile(area.File("read-only.svg"), "new"), EACCES);
+  EXPECT_EQ(ReadFile(area.File("read-only.svg")), "old");
+#else
+      {022, -1, 0644}, {077, -1, 0600}, {022, 0600, 0600}, {077, 0640, 0640}, {0, 0444, 0444}};
+#endif
   for (const auto& c : cases) {
     fs::remove(file);
     if (c.before >= 0) {
@@ -218,7 +229,9 @@ TEST(ReplaceFile, ModesAndFailures) {
     umask(saved);
     ASSERT_EQ(error, 0);
     EXPECT_EQ(ReadFile(file), "new");
+#ifndef _WIN32
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(c.after)) << std::oct << c.umask << " " << c.before;
+#endif
   }
   fs::create_directory(area.File("taken"));
   EXPECT_EQ(ReplaceFile(area.File("taken"), "new"), EISDIR);
@@ -230,9 +243,15 @@ TEST(ReplaceFile, ModesAndFailures) {
 
 // A set of files goes into place whole: when any of them cannot, every target
 // is as it was (an old file back, a new one not there) and nothing is left
-// beside; when all can, each replaces its target and keeps its mode.
+// beside; when all can, each replaces its target and keeps its mode (on
+// Windows, which has no modes, 0640 reads back as 0666).
 TEST(ReplaceFiles, AllOrNone) {
   namespace fs = std::filesystem;
+#ifdef _WIN32
+  const fs::perms kept = fs::perms(0666);
+#else
+  const fs::perms kept = fs::perms(0640);
+#endif
   TempArea area;
   const std::string a = area.File("a.rul"), b = area.File("b.txt"), c = area.File("c.dxf");
   auto reset = [&] {
@@ -261,7 +280,7 @@ TEST(ReplaceFiles, AllOrNone) {
     EXPECT_EQ(ReplaceFiles({{a, "new a"}, {b, "new b"}, {last, "new c"}}), f.error) << f.what;
     if (f.blocked != a) {
       EXPECT_EQ(ReadFile(a), "old a") << f.what;
-      EXPECT_EQ(fs::status(a).permissions(), fs::perms(0640)) << f.what;
+      EXPECT_EQ(fs::status(a).permissions(), kept) << f.what;
     }
     EXPECT_EQ(fs::is_directory(b), f.blocked == b) << f.what;
     EXPECT_EQ(fs::exists(b), f.blocked == b) << f.what;
@@ -272,7 +291,7 @@ TEST(ReplaceFiles, AllOrNone) {
   reset();
   ASSERT_EQ(ReplaceFiles({{a, "new a"}, {b, "new b"}, {c, "new c"}}), 0);
   EXPECT_EQ(ReadFile(a) + ReadFile(b) + ReadFile(c), "new anew bnew c");
-  EXPECT_EQ(fs::status(a).permissions(), fs::perms(0640));
+  EXPECT_EQ(fs::status(a).permissions(), kept);
   for (const auto& entry : fs::directory_iterator(area.path()))
     EXPECT_TRUE(entry.path().extension() != ".part" && entry.path().extension() != ".old") << entry.path();
 }

@@ -53,8 +53,10 @@ TEST(SchemaFile, IncludesAreLocalFilesInItsFolderOnly) {
   std::filesystem::create_directories(area.File("outside"));
   WriteFile(area.File("schemas/sub dir/types.xsd"), types);
   WriteFile(area.File("outside/types.xsd"), types);
+#ifndef _WIN32  // only an administrator makes symbolic links on Windows
   std::filesystem::create_symlink(area.File("outside/types.xsd"), area.File("schemas/link.xsd"));
   std::filesystem::create_symlink(area.File("schemas/sub dir/types.xsd"), area.File("schemas/inner.xsd"));
+#endif
   auto schemaIncluding = [](const std::string& location) {
     return R"(<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema"><xs:include schemaLocation=")" + location +
            R"("/><xs:element name="List"><xs:complexType><xs:attribute name="N" type="small"/></xs:complexType></xs:element></xs:schema>)";
@@ -69,25 +71,33 @@ TEST(SchemaFile, IncludesAreLocalFilesInItsFolderOnly) {
     return "file://" + area.File(name);
 #endif
   };
+  // An absolute path as a schema location: with slashes, as a URI reference
+  // has them (a backslash is no URI character).
+  auto slashed = [&](const std::string& name) { return std::filesystem::path(area.File(name)).generic_string(); };
   const struct {
     std::string location;
     const char* named;  // what the refusal names; nullptr: it compiles
   } cases[] = {
       {"sub%20dir/types.xsd", nullptr},  // a space, escaped as a reference has it
       {fileUrl("schemas/sub dir/types.xsd"), nullptr},
+#ifndef _WIN32
       {area.File("schemas/inner.xsd"), nullptr},
       {"inner.xsd", nullptr},  // a link to a file inside
+#endif
       {"missing.xsd", "missing.xsd"},
       {"http://127.0.0.1:9/types.xsd", "127.0.0.1:9/types.xsd"},
       {"ftp://127.0.0.1:9/types.xsd", "127.0.0.1:9/types.xsd"},
-      {area.File("outside/types.xsd"), "outside/types.xsd"},
+      {slashed("outside/types.xsd"), "outside/types.xsd"},
       {fileUrl("outside/types.xsd"), "outside/types.xsd"},
       {"../outside/types.xsd", "outside/types.xsd"},
       {"sub%20dir/../../outside/types.xsd", "outside/types.xsd"},
+#ifndef _WIN32
       {"link.xsd", "link.xsd"},  // a link leading out
+#endif
   };
   Document doc;
   ASSERT_TRUE(doc.LoadUtf8(R"(<List N="3"/>)"));
+#ifndef _WIN32
   // A schema named through a link in another folder includes from the
   // folder it is named in.
   std::filesystem::create_directories(area.File("linked/sub dir"));
@@ -96,6 +106,7 @@ TEST(SchemaFile, IncludesAreLocalFilesInItsFolderOnly) {
   std::filesystem::create_symlink(area.File("outside/caller.xsd"), area.File("linked/caller.xsd"));
   SchemaFileStatus linkedStatus;
   EXPECT_NE(LoadSchemaFile(area.File("linked/caller.xsd"), linkedStatus), nullptr);
+#endif
   for (const auto& c : cases) {
     WriteFile(area.File("schemas/caller.xsd"), schemaIncluding(c.location));
     testing::internal::CaptureStderr();

@@ -39,6 +39,19 @@ std::string DocumentBaseUrl(std::string_view path) {
 #endif
 }
 
+std::string ComparablePath(const std::string& resolvedHostPath) {
+#ifdef _WIN32
+  std::string path = resolvedHostPath;
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return path;
+#else
+  return resolvedHostPath;
+#endif
+}
+
 std::string FileUrlPath(std::string_view url) {
   constexpr std::string_view kScheme = "file://";
   if (url.size() <= kScheme.size()) return std::string(url);

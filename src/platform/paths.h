@@ -34,6 +34,13 @@ std::string FileUrlPath(std::string_view url);
 // path itself.
 std::string DocumentBaseUrl(std::string_view path);
 
+// A resolved host path (std::filesystem::canonical's) in the form in which
+// two names of one file compare equal and a folder's name with "/" after it
+// begins the names of the files below it: on Windows with slashes for
+// backslashes and ASCII letters in lower case (its names have no case);
+// elsewhere the path itself.
+std::string ComparablePath(const std::string& resolvedHostPath);
+
 // `text` cut to at most `n` bytes.
 inline std::string Truncate(std::string_view text, size_t n) {
   return std::string(text.substr(0, n));

@@ -48,11 +48,15 @@ int ErrnoOf(DWORD error) {
 }
 
 // Puts the file `from` in the place of `to`: ReplaceFileW when `to` exists
-// (it keeps that file's attributes and security), MoveFileExW when it does
-// not (a rename does not replace a file on Windows). 0 or an errno.
+// (it keeps that file's attributes and security, and refuses a read-only
+// file), MoveFileExW when it does not (a rename does not replace a file on
+// Windows). A directory `to` is refused. 0 or an errno.
 int RenameOver(const std::string& from, const std::string& to) {
   const std::wstring source = Wide(from);
   const std::wstring target = Wide(to);
+  // MoveFileExW would put a file in the place of an empty directory.
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return EISDIR;
   if (ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
     return 0;
   const DWORD error = GetLastError();

@@ -70,7 +70,7 @@ thread_local std::string tCallerSchemaFolder;
 bool InCallerSchemaFolder(const std::string& path) {
   if (tCallerSchemaFolder.empty()) return false;
   std::error_code ec;
-  const std::string file = std::filesystem::canonical(platform::HostPath(path), ec).string();
+  const std::string file = platform::ComparablePath(std::filesystem::canonical(platform::HostPath(path), ec).string());
   return !ec && file.size() > tCallerSchemaFolder.size() && file.starts_with(tCallerSchemaFolder);
 }
 
@@ -590,7 +590,7 @@ class CallerSchemaFolder {
     std::error_code ec;
     const auto named = std::filesystem::absolute(platform::HostPath(schemaPath), ec);
     const auto folder = ec ? named : std::filesystem::canonical(named.parent_path(), ec);
-    tCallerSchemaFolder = ec ? std::string() : folder.string();
+    tCallerSchemaFolder = ec ? std::string() : platform::ComparablePath(folder.string());
     if (!tCallerSchemaFolder.empty() && !tCallerSchemaFolder.ends_with('/')) tCallerSchemaFolder += '/';
   }
   ~CallerSchemaFolder() {

@@ -9,7 +9,7 @@
 namespace tsln2xml::test {
 namespace {
 
-std::vector<std::string> Split(const std::string& line) {
+[[maybe_unused]] std::vector<std::string> Split(const std::string& line) {
   std::vector<std::string> fields;
   std::stringstream in(line);
   for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
@@ -40,6 +40,14 @@ std::vector<std::string> DxfFile::Texts(const std::string& block) const {
 }
 
 std::optional<DxfFile> ReadDxf(const std::string& path, std::string& skipReason) {
+#ifdef _WIN32
+  // ezdxf is a Linux program, which a test under Wine cannot run;
+  // tests/windows/commands.sh compares the Windows build's DXF files with the
+  // Linux build's instead.
+  (void)path;
+  skipReason = "the DXF reader (ezdxf) runs on Linux only";
+  return std::nullopt;
+#else
   std::string out;
   const int code = RunCommand("/usr/bin/python3 " + Quote(std::string(TSLN2XML_SOURCE_DIR) + "/tests/dxf/check_dxf.py") +
                                   " " + Quote(path) + " 2>&1",
@@ -98,6 +106,7 @@ std::optional<DxfFile> ReadDxf(const std::string& path, std::string& skipReason)
   EXPECT_TRUE(file.problems.empty()) << ::testing::PrintToString(file.problems);
   EXPECT_EQ(file.version, "AC1009") << out.substr(0, 2000);
   return file;
+#endif
 }
 
 }  // namespace tsln2xml::test

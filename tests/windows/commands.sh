@@ -55,6 +55,24 @@ lin list "$work/linux" --xml "$work/list-of-linux.xml" >/dev/null
 win export SizeCode "$(winpath "$work/linux")" MISSES -o "$(winpath "$work/from-linux.xml")" >/dev/null || fail "Windows export from the Linux area"
 cmp -s "$work/from-linux.xml" "$work/linux-docs/SizeCode/MISSES.xml" || fail "Windows export of the Linux area's item differs"
 
+# The demo shirt and its marker, made by each build, as DXF files: the same
+# bytes on both but for the creation date and time of the header and the rule
+# file (the GoogleTest suite's DXF checks read files with ezdxf, which runs on
+# Linux only, so these files are compared with the Linux build's instead).
+pieces=(FRONT BACK YOKE SLEEVE COLLAR COLLAR-STAND CUFF POCKET)
+win demo-piece "$WAREA" >/dev/null && win demo-marker "$WAREA" DEMO >/dev/null || fail "Windows demo-piece or demo-marker"
+lin demo-piece "$work/linux" >/dev/null && lin demo-marker "$work/linux" DEMO >/dev/null
+win dxf Piece "$WAREA" "${pieces[@]}" --flavour astm -o "$(winpath "$work/win-SHIRT.dxf")" \
+  --rul "$(winpath "$work/win-SHIRT.rul")" >/dev/null || fail "Windows dxf Piece"
+lin dxf Piece "$work/linux" "${pieces[@]}" --flavour astm -o "$work/linux-SHIRT.dxf" --rul "$work/linux-SHIRT.rul" >/dev/null
+win dxf Marker "$WAREA" DEMO -o "$(winpath "$work/win-DEMO.dxf")" >/dev/null || fail "Windows dxf Marker"
+lin dxf Marker "$work/linux" DEMO -o "$work/linux-DEMO.dxf" >/dev/null
+undated() { grep -v -i -e 'CREATION DATE' -e 'CREATION TIME' "$1"; }
+for f in SHIRT.dxf SHIRT.rul DEMO.dxf; do
+  [ -s "$work/linux-$f" ] || fail "the Linux build wrote no $f"
+  cmp -s <(undated "$work/win-$f") <(undated "$work/linux-$f") || fail "$f differs: $(diff <(undated "$work/win-$f") <(undated "$work/linux-$f") | head -n 4)"
+done
+
 # Standard output carries the document's bytes as they are (no CR/LF).
 win export SizeCode "$WAREA" MISSES >"$work/win-stdout.xml" || fail "Windows export to standard output"
 lin export SizeCode "$work/linux" MISSES >"$work/linux-stdout.xml"
