@@ -4,12 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+// windows.h names ReplaceFileA ReplaceFile; the one tested here is ours.
+#undef ReplaceFile
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <cmath>
 #include <filesystem>
 #include <limits>
 
 #include "platform/code_page.h"
+#include "platform/leftovers.h"
 #include "platform/number_text.h"
 #include "platform/paths.h"
 #include "platform/replace_file.h"
@@ -294,6 +303,56 @@ TEST(ReplaceFiles, AllOrNone) {
   EXPECT_EQ(fs::status(a).permissions(), kept);
   for (const auto& entry : fs::directory_iterator(area.path()))
     EXPECT_TRUE(entry.path().extension() != ".part" && entry.path().extension() != ".old") << entry.path();
+}
+
+// The id of a process that has ended and been waited for.
+long EndedProcessId() {
+#ifdef _WIN32
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  wchar_t command[] = L"cmd.exe /c exit 0";
+  if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                      &process))
+    return 0;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<long>(process.dwProcessId);
+#else
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+#endif
+}
+
+// A file beside carries its writer's process id: only files of processes
+// that have ended are removed, and only regular files of the given shape.
+TEST(Leftovers, OnlyFilesOfEndedProcessesGo) {
+  namespace fs = std::filesystem;
+  const long ended = EndedProcessId();
+  ASSERT_GT(ended, 0);
+  EXPECT_FALSE(ProcessExists(ended));
+  EXPECT_TRUE(ProcessExists(static_cast<long>(getpid())));
+  TempArea area;
+  const std::string gone = std::to_string(ended), live = std::to_string(getpid());
+  const struct {
+    std::string name;
+    bool removed;
+  } files[] = {
+      {".pic.svg." + gone + "-0.part", true},
+      {".pic.svg." + gone + "-12.part", true},
+      {".pic.svg." + live + "-0.part", false},  // a live process's
+      {".pic.svg." + gone + "-0.old", false},   // another shape
+      {".pic.svg.0" + gone + "-0.part", false},
+      {".other.svg." + gone + "-0.part", false},
+  };
+  for (const auto& f : files) WriteFile(area.File(f.name), "left behind");
+  fs::create_directory(area.File(".pic.svg." + gone + "-1.part"));
+  EXPECT_EQ(RemoveLeftovers(area.path(), {".pic.svg.", IsCounterPart}), 2);
+  for (const auto& f : files) EXPECT_EQ(fs::exists(area.File(f.name)), !f.removed) << f.name;
+  EXPECT_TRUE(fs::is_directory(area.File(".pic.svg." + gone + "-1.part")));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/leftovers.h"
 #include "platform/paths.h"
+#include "platform/per_thread.h"
 #include "platform/replace_file.h"
 #include "store/item_store.h"
 
@@ -29,22 +30,10 @@ namespace {
 std::atomic<int> gBusyTimeoutMs{15000};
 thread_local bool tLastFailureWasLock = false;
 
-// The calling thread's last refusal. Kept under a thread-specific key, which
-// frees it when the thread ends, rather than as a thread_local object:
-// MinGW-w64's runtime can free a thread's thread_local storage before it runs
-// the destructors of the objects in it.
+// The calling thread's last refusal.
 std::string& LastRefusal() {
-  static const pthread_key_t key = [] {
-    pthread_key_t k;
-    pthread_key_create(&k, [](void* p) { delete static_cast<std::string*>(p); });
-    return k;
-  }();
-  auto* refusal = static_cast<std::string*>(pthread_getspecific(key));
-  if (!refusal) {
-    refusal = new std::string;
-    pthread_setspecific(key, refusal);
-  }
-  return *refusal;
+  static platform::PerThread<std::string> refusal;
+  return refusal.Get();
 }
 
 // Room kept after a catalog's path for the private name of a first write

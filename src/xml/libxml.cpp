@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/per_thread.h"
 #include "xml/schema.h"
 
 namespace tsln2xml::xml {
@@ -32,7 +33,10 @@ struct ParseState {
 };
 
 // Why the last parse of this thread was refused; empty when it was not.
-thread_local std::string tLastRefusal;
+std::string& LastRefusal() {
+  static platform::PerThread<std::string> refusal;
+  return refusal.Get();
+}
 
 // The refusal of an element with too many attributes. Its name is shown in
 // ASCII (our elements' names are; others show "?" for other bytes).
@@ -46,7 +50,7 @@ std::string TooManyAttributes(std::string_view element, long line) {
 
 void Refuse(xmlParserCtxtPtr ctxt, const std::string& why) {
   static_cast<ParseState*>(ctxt->_private)->refused = true;
-  tLastRefusal = why;
+  LastRefusal() = why;
   xmlStopParser(ctxt);
 }
 
@@ -324,7 +328,7 @@ struct CountedInput {
     const int n = input->read(input->context, buffer, len);
     if (n > 0 && !input->counter.Scan(buffer, static_cast<size_t>(n))) {
       input->refused = true;
-      tLastRefusal = input->counter.Refusal();
+      LastRefusal() = input->counter.Refusal();
       return -1;
     }
     return n;
@@ -375,11 +379,11 @@ void EnsureInitialised() {
   });
 }
 
-const char* LastParseRefusal() { return tLastRefusal.empty() ? nullptr : tLastRefusal.c_str(); }
+const char* LastParseRefusal() { return LastRefusal().empty() ? nullptr : LastRefusal().c_str(); }
 
 DocPtr ParseUntrusted(xmlInputReadCallback read, void* context, const char* encoding, const ParseOptions& options) {
   EnsureInitialised();
-  tLastRefusal.clear();
+  LastRefusal().clear();
   ParserCtxtPtr ctxt(xmlNewParserCtxt());
   if (!ctxt || !ctxt->sax) return nullptr;
   ParseState state;

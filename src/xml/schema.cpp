@@ -11,6 +11,7 @@
 #include "core/exception.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "platform/per_thread.h"
 
 namespace tsln2xml::xml {
 
@@ -63,26 +64,32 @@ bool HasOtherScheme(std::string_view url) {
 // The folder of the caller's schema file that is being compiled on this
 // thread (resolved, without symbolic links, ending in "/"); empty when none
 // is.
-thread_local std::string tCallerSchemaFolder;
+std::string& CallerFolder() {
+  static platform::PerThread<std::string> folder;
+  return folder.Get();
+}
 
 // Whether the file at `path` (code page) is in the caller's schema folder
 // or below it, once every link and ".." is resolved.
 bool InCallerSchemaFolder(const std::string& path) {
-  if (tCallerSchemaFolder.empty()) return false;
+  if (CallerFolder().empty()) return false;
   std::error_code ec;
   const std::string file = platform::ComparablePath(std::filesystem::canonical(platform::HostPath(path), ec).string());
-  return !ec && file.size() > tCallerSchemaFolder.size() && file.starts_with(tCallerSchemaFolder);
+  return !ec && file.size() > CallerFolder().size() && file.starts_with(CallerFolder());
 }
 
 // The first location a caller's schema referred to outside its folder,
 // while it compiles on this thread.
-thread_local std::string tLocationOutside;
+std::string& LocationOutside() {
+  static platform::PerThread<std::string> location;
+  return location.Get();
+}
 
 // Reads the file at `path` when it is in the caller's schema folder.
 bool ReadCallerSchemaFile(const std::string& path, std::string& bytes) {
   if (InCallerSchemaFolder(path)) return ReadFileBytes(path, bytes);
   std::error_code ec;
-  if (tLocationOutside.empty() && std::filesystem::exists(platform::HostPath(path), ec)) tLocationOutside = path;
+  if (LocationOutside().empty() && std::filesystem::exists(platform::HostPath(path), ec)) LocationOutside() = path;
   return false;
 }
 
@@ -590,12 +597,12 @@ class CallerSchemaFolder {
     std::error_code ec;
     const auto named = std::filesystem::absolute(platform::HostPath(schemaPath), ec);
     const auto folder = ec ? named : std::filesystem::canonical(named.parent_path(), ec);
-    tCallerSchemaFolder = ec ? std::string() : platform::ComparablePath(folder.string());
-    if (!tCallerSchemaFolder.empty() && !tCallerSchemaFolder.ends_with('/')) tCallerSchemaFolder += '/';
+    CallerFolder() = ec ? std::string() : platform::ComparablePath(folder.string());
+    if (!CallerFolder().empty() && !CallerFolder().ends_with('/')) CallerFolder() += '/';
   }
   ~CallerSchemaFolder() {
-    tCallerSchemaFolder.clear();
-    tLocationOutside.clear();
+    CallerFolder().clear();
+    LocationOutside().clear();
   }
   CallerSchemaFolder(const CallerSchemaFolder&) = delete;
   CallerSchemaFolder& operator=(const CallerSchemaFolder&) = delete;
@@ -631,7 +638,7 @@ std::shared_ptr<const SchemaSet> LoadSchemaFile(const std::string& schemaPath, S
   {
     CallerSchemaFolder folder(schemaPath);
     schema.reset(xmlSchemaParse(parser.get()));
-    outside = tLocationOutside;
+    outside = LocationOutside();
   }
   if (!schema || error.set) {
     status = SchemaFileStatus::kNotSchema;
