@@ -75,6 +75,13 @@ constexpr const char* kGetSmallRowSql =
     "prev_modified_user, typeof(content), content FROM items WHERE name = ?1";
 constexpr int kContentColumn = 9;
 constexpr size_t kSmallRow = 64 * 1024;
+// A row read again from the file after its commit: what the record's header
+// says (the types of its columns, the content's length) and the name, which
+// lies before the content. The history columns' values lie after it, at the
+// end of a large item's overflow pages; their types are in the header.
+constexpr const char* kGetShapeSql =
+    "SELECT name, length(content), typeof(content), typeof(created), typeof(created_user), typeof(modified), "
+    "typeof(modified_user), typeof(prev_modified), typeof(prev_modified_user) FROM items WHERE name = ?1";
 constexpr const char* kListSql =
     "SELECT name, length(content), created, created_user, modified, modified_user, prev_modified, "
     "prev_modified_user, typeof(content) FROM items ORDER BY name COLLATE NOCASE";
@@ -113,6 +120,22 @@ bool RowIsSound(sqlite3_stmt* s) {
   for (int col : {3, 5, 7})
     if (sqlite3_column_type(s, col) != SQLITE_TEXT) return false;
   return true;
+}
+
+// What RowIsSound checks of a row that kGetShapeSql selects, but the values
+// of its times (read back in the transaction that wrote them).
+bool RowShapeIsSound(sqlite3_stmt* s) {
+  if (sqlite3_column_type(s, 0) != SQLITE_TEXT) return false;
+  const auto* name = sqlite3_column_text(s, 0);
+  const int nameBytes = sqlite3_column_bytes(s, 0);
+  if (!name || nameBytes < 1 || nameBytes > static_cast<int>(kMaxItemName) || std::memchr(name, 0, nameBytes))
+    return false;
+  auto is = [s](int col, std::string_view type) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
+    return text && std::string_view(text) == type;
+  };
+  return is(2, "blob") && is(3, "integer") && is(4, "text") && is(5, "integer") && is(6, "text") &&
+         is(7, "integer") && is(8, "text");
 }
 
 void ReadAttributes(sqlite3_stmt* s, ItemAttributes& a) {
@@ -159,7 +182,8 @@ sqlite3_stmt* Catalog::KeptStatement(Kept which) {
       "ROLLBACK TO item",
       kGetRowSql,
       kGetAttributesSql,
-      kGetSmallRowSql};
+      kGetSmallRowSql,
+      kGetShapeSql};
   SqliteStatement& kept = kept_[which];
   if (!kept) {
     sqlite3_stmt* stmt = nullptr;
@@ -470,7 +494,7 @@ CatalogStatus Catalog::CheckCommitted(std::span<const std::string_view> names) {
 CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<const uint8_t>> content) {
   // After the commit the row's page is what counts, not its content again.
   const bool small = content && content->size() <= kSmallRow;
-  sqlite3_stmt* stmt = KeptStatement(!content ? kReadAttributes : small ? kReadSmallRow : kReadRow);
+  sqlite3_stmt* stmt = KeptStatement(!content ? kReadShape : small ? kReadSmallRow : kReadRow);
   if (!stmt) return Fail();
   Resetting resetting{stmt};
   sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
@@ -479,7 +503,7 @@ CatalogStatus Catalog::ReadBack(std::string_view name, std::optional<std::span<c
     // What is committed stays so: only a catalog found damaged fails now,
     // not a read that another process's lock or an I/O error stopped.
     if ((rc & 0xFF) == SQLITE_CORRUPT) return Fail();
-    return rc != SQLITE_ROW || RowIsSound(stmt) ? CatalogStatus::kOk : Refuse(kDamagedRow);
+    return rc != SQLITE_ROW || RowShapeIsSound(stmt) ? CatalogStatus::kOk : Refuse(kDamagedRow);
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail();
   if (rc == SQLITE_DONE || !RowIsSound(stmt)) return Refuse(kDamagedRow);

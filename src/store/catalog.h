@@ -128,7 +128,7 @@ class Catalog {
   SqliteStatement Prepare(const char* sql);
   // The statements of writes, prepared once per connection: a batch writes
   // thousands of items through them. Reset (by the caller) after each use.
-  enum Kept { kInsert, kSavepoint, kRelease, kRollbackTo, kReadRow, kReadAttributes, kReadSmallRow, kKeptCount };
+  enum Kept { kInsert, kSavepoint, kRelease, kRollbackTo, kReadRow, kReadAttributes, kReadSmallRow, kReadShape, kKeptCount };
   sqlite3_stmt* KeptStatement(Kept which);
   bool StepKept(Kept which);  // runs a kept statement without results
 
