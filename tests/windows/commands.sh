@@ -144,9 +144,9 @@ done
 lin render Marker "$work/win" DEMO -o "$work/DEMO-linux.svg" >/dev/null 2>&1
 cmp -s "$work/DEMO.svg" "$work/DEMO-linux.svg" || fail "the Windows picture differs from the Linux one"
 set +e
-win render Marker "$WAREA" DEMO -o "$(winpath "$work/no-such-dir/DEMO.svg")" >/dev/null 2>&1; code=$?
+win render Marker "$WAREA" DEMO -o "$(winpath "$work/no-such-dir/DEMO.svg")" >/dev/null 2>"$work/render.err"; code=$?
 set -e
-[ $code -eq 5 ] || fail "a picture into a missing folder exits with $code, not 5"
+[ $code -eq 5 ] || fail "a picture into a missing folder exits with $code, not 5: $(head -n 3 "$work/render.err")"
 [ -z "$(find "$work" -maxdepth 1 -name '*.part')" ] || fail "a picture left a part file: $(ls "$work")"
 
 if [ $failures -ne 0 ]; then
