@@ -66,7 +66,16 @@ fi
 
 rm -rf "$DEPS"
 mkdir -p "$DEPS/src" "$PREFIX/include" "$PREFIX/lib"
-(cd "$DEPS/src" && apt-get source -qq "libxml2=$LIBXML2_VERSION" "sqlite3=$SQLITE3_VERSION" >/dev/null)
+if ! (cd "$DEPS/src" && apt-get source -qq "libxml2=$LIBXML2_VERSION" "sqlite3=$SQLITE3_VERSION" >/dev/null); then
+  # The archive keeps only a suite's current versions: once a security
+  # update replaces a pinned one, take the versions the Linux build links.
+  LIBXML2_VERSION=$(dpkg-query -W -f='${source:Version}' libxml2-dev)
+  SQLITE3_VERSION=$(dpkg-query -W -f='${source:Version}' libsqlite3-dev)
+  echo "Windows dependencies: the pinned source versions are gone from the archive;" \
+    "using libxml2 $LIBXML2_VERSION and sqlite3 $SQLITE3_VERSION, the Linux build's" >&2
+  rm -rf "$DEPS/src" && mkdir -p "$DEPS/src"
+  (cd "$DEPS/src" && apt-get source -qq "libxml2=$LIBXML2_VERSION" "sqlite3=$SQLITE3_VERSION" >/dev/null)
+fi
 
 # The compilers with POSIX threads (std::thread and std::mutex need them in GCC 12).
 CC=$TRIPLET-gcc-posix
