@@ -303,12 +303,12 @@ std::vector<uint8_t> LargePieceList() {
 // options and ids here and there, as marker pieces have them.
 namespace {
 
-marker::PieceSpec MakePiece(int shape) {
-  marker::PieceSpec p;
+marker::PieceInput MakePiece(int shape) {
+  marker::PieceInput p;
   const double rx = 80000 + 4000 * shape, ry = 50000 + 2500 * shape;
   for (int i = 0; i < kMarkerPoints; ++i) {
     const double a = 2 * M_PI * i / kMarkerPoints;
-    marker::PointSpec point{.x = static_cast<int32_t>(rx * std::cos(a)), .y = static_cast<int32_t>(ry * std::sin(a))};
+    marker::PointInput point{.x = static_cast<int32_t>(rx * std::cos(a)), .y = static_cast<int32_t>(ry * std::sin(a))};
     point.type = i % 10 == 0 ? 0 : 3;
     if (i % 50 == 0) point.id = static_cast<uint16_t>(i);
     if (i % 100 == 25) point.notchType = 1;
@@ -316,7 +316,7 @@ marker::PieceSpec MakePiece(int shape) {
     p.perimeter.push_back(point);
   }
   for (int l = 0; l < kMarkerLines; ++l) {
-    marker::LineSpec line{.type = static_cast<uint8_t>(l + 1), .id = static_cast<int16_t>(l)};
+    marker::LineInput line{.type = static_cast<uint8_t>(l + 1), .id = static_cast<int16_t>(l)};
     for (int i = 0; i < kMarkerLinePoints; ++i)
       line.points.push_back({.x = -40000 + 3000 * i, .y = -30000 + 15000 * l + 200 * i, .type = 6});
     p.lines.push_back(line);
@@ -333,14 +333,14 @@ marker::MarkerData LargeMarker() {
   b.names.emplace().name = "BENCH";
   std::vector<std::vector<uint8_t>> blocks;
   for (int s = 0; s < kMarkerShapes; ++s) {
-    const marker::PieceSpec shape = MakePiece(s);
+    const marker::PieceInput shape = MakePiece(s);
     blocks.push_back(marker::EncodePieceGeometry(shape.perimeter, shape.lines, 1));
   }
   b.fillCounts = false;
   b.header->pieceCount = kMarkerPieces;
   b.header->cartoonCount = kMarkerPieces;
   for (int i = 0; i < kMarkerPieces; ++i) {
-    marker::PieceSpec piece;
+    marker::PieceInput piece;
     piece.head.name = "PIECE" + std::to_string(i);
     piece.head.description = "Benchmark piece";
     piece.head.perimeterCount = kMarkerPoints;

@@ -250,7 +250,7 @@ TEST(MarkerDocument, ExportsOnSeveralThreadsAtOnceWriteTheSameFiles) {
   MarkerBuilder big = DemoMarker();
   big.rawKinds.clear();
   for (size_t i = 0; i < 200; ++i) {
-    const PieceSpec piece = big.pieces[i % 3];
+    const PieceInput piece = big.pieces[i % 3];
     big.pieces.push_back(piece);
   }
   ASSERT_EQ(StoreMarker(area.path(), "BIG", big.Build()), 1);

@@ -18,8 +18,8 @@ namespace {
 
 using namespace tsln2xml::marker;
 
-PieceSpec Square(const std::string& name, int8_t sizeIdType = kNumericSize) {
-  PieceSpec p;
+PieceInput Square(const std::string& name, int8_t sizeIdType = kNumericSize) {
+  PieceInput p;
   p.head.name = name;
   p.head.sizeIdType = sizeIdType;
   p.head.alphaSize = "M";
@@ -64,7 +64,7 @@ TEST(MarkerWalk, ExtendedNotchesOnlyWithTheSwitchAndACount) {
   for (const auto& c : cases) {
     MarkerBuilder b;
     b.header->expandedNotchTable = c.expanded;
-    NotchTableSpec n;
+    NotchTableInput n;
     n.extended = {{-2, 21, 22, 23}, {0x7F, 31, 32, 33}};
     n.extendedCount = c.count;
     b.notches = n;
@@ -83,10 +83,10 @@ TEST(MarkerWalk, ExtendedNotchesOnlyWithTheSwitchAndACount) {
 // byte (point forms, options, deltas and lines: marker_layout_test).
 TEST(MarkerWalk, PiecesWithoutGeometry) {
   MarkerBuilder b;
-  PieceSpec empty = Square("EMPTY", 1);
+  PieceInput empty = Square("EMPTY", 1);
   empty.perimeter.clear();
   b.pieces.push_back(empty);
-  PieceSpec lacking = Square("LACKING", 2);
+  PieceInput lacking = Square("LACKING", 2);
   lacking.head.alphaSize = "LONGSIZE";
   lacking.head.perimeterCount = 4;
   lacking.geometry = EncodePieceGeometry({{.option = 1}}, {}, 0);
@@ -194,7 +194,7 @@ TEST(MarkerWalk, PiecesPointingAtOneAnotherCannotMultiplyWithoutEnd) {
   // Every piece of the table shares one head declaring 10000 perimeter points
   // and no geometry: each would be 10000 zero points, 2000 times over.
   MarkerBuilder b;
-  PieceSpec shared;
+  PieceInput shared;
   shared.head.name = "SHARED";
   shared.head.perimeterCount = 10000;
   shared.geometry = std::vector<uint8_t>{};

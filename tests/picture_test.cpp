@@ -99,8 +99,8 @@ Rendered Render(const std::string& svgFile) {
   return r;
 }
 
-PieceSpec Piece(const char* name, std::vector<std::pair<int32_t, int32_t>> outline) {
-  PieceSpec p;
+PieceInput Piece(const char* name, std::vector<std::pair<int32_t, int32_t>> outline) {
+  PieceInput p;
   p.head.name = name;
   for (auto [x, y] : outline) p.perimeter.push_back({.x = x * 10000, .y = y * 10000});
   return p;

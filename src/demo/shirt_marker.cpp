@@ -14,9 +14,9 @@ namespace tsln2xml::demo {
 namespace {
 
 using marker::Cartoon;
-using marker::LineSpec;
-using marker::PieceSpec;
-using marker::PointSpec;
+using marker::LineInput;
+using marker::PieceInput;
+using marker::PointInput;
 
 constexpr uint8_t kNotchPoint = 8;
 
@@ -25,7 +25,7 @@ int32_t Units(double cm) { return static_cast<int32_t>(std::llround(cm * 10000))
 // One piece record: a piece in one size, as drawn or mirrored across its
 // grain line, with its outline in cm for the placement.
 struct Record {
-  PieceSpec spec;
+  PieceInput piece;
   std::vector<Vec2> outline;
   double perimeter = 0;
 };
@@ -54,7 +54,7 @@ Record MakeRecord(const ShirtPieceCount& count, size_t sizeIndex, bool mirrored,
   Record r;
   int16_t notches = 0, corners = 0;
   for (const DrawnPoint& p : outline) {
-    PointSpec point{.x = Units(side * p.x), .y = Units(p.y), .type = p.type};
+    PointInput point{.x = Units(side * p.x), .y = Units(p.y), .type = p.type};
     if (p.id > 0) point.id = static_cast<uint16_t>(p.id);  // the piece's own points keep their ids
     if (p.type == kNotchPoint) {
       point.notchType = 1;
@@ -62,17 +62,17 @@ Record MakeRecord(const ShirtPieceCount& count, size_t sizeIndex, bool mirrored,
     } else if (p.type != grading::kSmoothPoint) {
       ++corners;
     }
-    r.spec.perimeter.push_back(point);
+    r.piece.perimeter.push_back(point);
     r.outline.push_back({side * p.x, p.y});
   }
   for (const grading::PieceInternal& internal : piece.internals) {
-    LineSpec line{.type = static_cast<uint8_t>(internal.type), .id = internal.id};
+    LineInput line{.type = static_cast<uint8_t>(internal.type), .id = internal.id};
     for (const DrawnPoint& p : DrawnPoints(internal.points))
       line.points.push_back({.x = Units(side * p.x), .y = Units(p.y), .type = p.type});
-    r.spec.lines.push_back(std::move(line));
+    r.piece.lines.push_back(std::move(line));
   }
   const std::string description = std::string(count.description) + (mirrored ? ", mirrored" : "");
-  r.spec.head = {std::string(count.name), description, specialPieceNumber, 0, 0, 0, notches, corners,
+  r.piece.head = {std::string(count.name), description, specialPieceNumber, 0, 0, 0, notches, corners,
                  PolygonArea(r.outline), grading::kAlpha, 0, std::string(kShirtSizes[sizeIndex]), 0};
   r.perimeter = Perimeter(r.outline);
   return r;
@@ -93,7 +93,7 @@ void SetNamesAndParameters(marker::MarkerBuilder& b, std::string_view name) {
   n.annotationName = "LABELS";
   n.notchName = "STANDARD";
 
-  marker::NotchTableSpec& notches = b.notches.emplace();
+  marker::NotchTableInput& notches = b.notches.emplace();
   for (size_t i = 0; i < notches.standard.size(); ++i)
     notches.standard[i] = {0, 2000, 1000, static_cast<int32_t>(4000 + 1000 * i)};
   // Turns of 180 degrees only: the grain stays along the fabric.
@@ -119,7 +119,7 @@ marker::MarkerBuilder ShirtMarker(std::string_view name) {
   // garment (one bundle each), their outlines to be placed.
   std::vector<Record> records;
   std::vector<std::vector<Vec2>> outlines;
-  marker::OrderModelSpec model;
+  marker::OrderModelInput model;
   model.model = {"SHIRT", "STANDARD", "", "SHIRT", 0, 0, 0, "S", 0};
   for (const ShirtOrderLine& line : kShirtOrder) {
     const size_t sizeIndex = SizeIndex(line.size);
@@ -146,8 +146,8 @@ marker::MarkerBuilder ShirtMarker(std::string_view name) {
           c.specialPieceNumberIndex = static_cast<int16_t>(k);
           c.bundleIndex = bundle;
           c.originalBundle = bundle;
-          c.area = records[record].spec.head.area;
-          c.pointCount = static_cast<int16_t>(records[record].spec.perimeter.size());
+          c.area = records[record].piece.head.area;
+          c.pointCount = static_cast<int16_t>(records[record].piece.perimeter.size());
           b.cartoons.push_back(c);
           outlines.push_back(records[record].outline);
         }
@@ -173,16 +173,16 @@ marker::MarkerBuilder ShirtMarker(std::string_view name) {
     c.top = top;
     c.rotation = placements[i].turned ? 180.0f : 0.0f;
     length = std::max(length, top);
-    h.placedArea += r.spec.head.area;
+    h.placedArea += r.piece.head.area;
     h.placedPerimeter += r.perimeter;
-    h.placedNotches = static_cast<int16_t>(h.placedNotches + r.spec.head.notchCount);
-    h.placedCorners = static_cast<int16_t>(h.placedCorners + r.spec.head.cornerCount);
+    h.placedNotches = static_cast<int16_t>(h.placedNotches + r.piece.head.notchCount);
+    h.placedCorners = static_cast<int16_t>(h.placedCorners + r.piece.head.cornerCount);
   }
   for (Record& r : records) {
-    h.maximumPoints = std::max(h.maximumPoints, static_cast<int16_t>(r.spec.perimeter.size()));
-    h.totalNumberOfPoints += static_cast<int32_t>(r.spec.perimeter.size());
-    for (const LineSpec& line : r.spec.lines) h.totalNumberOfPoints += static_cast<int32_t>(line.points.size());
-    b.pieces.push_back(std::move(r.spec));
+    h.maximumPoints = std::max(h.maximumPoints, static_cast<int16_t>(r.piece.perimeter.size()));
+    h.totalNumberOfPoints += static_cast<int32_t>(r.piece.perimeter.size());
+    for (const LineInput& line : r.piece.lines) h.totalNumberOfPoints += static_cast<int32_t>(line.points.size());
+    b.pieces.push_back(std::move(r.piece));
   }
   // The marker ends at the millimetre that the last piece reaches.
   h.status = 1;  // made

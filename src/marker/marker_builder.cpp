@@ -259,7 +259,7 @@ MarkerBuilder DemoMarker() {
   n.layRuleType = 1;
   n.layRuleItemName = "SHIRT-RULE";
 
-  NotchTableSpec& notches = b.notches.emplace();
+  NotchTableInput& notches = b.notches.emplace();
   for (int32_t i = 0; i < 5; ++i) notches.standard[static_cast<size_t>(i)] = {0, 1000 + 250 * i, 500, 1250};
   notches.extended.push_back({3, 800, 400, 1500});
 
@@ -282,7 +282,7 @@ MarkerBuilder DemoMarker() {
   b.bundles.push_back({"L", 0, 1, 2});
 
   // A front panel: a rectangle with a notch and a line of drill marks.
-  PieceSpec front;
+  PieceInput front;
   front.head = {"FRONT", "Front panel", 0, 0, 0, 0, 1, 4, 300, kNumericSize, 38, "", 0};
   front.perimeter = {{.x = 0, .y = 0, .id = 1},
                      {.x = 200000, .y = 0, .id = 2},
@@ -291,7 +291,7 @@ MarkerBuilder DemoMarker() {
   front.lines.push_back({6, 1, {{.x = 50000, .y = 50000, .type = 6}, {.x = 150000, .y = 50000, .type = 6}}});
   b.pieces.push_back(front);
   // A back panel in alpha sizes, with deltas and every coordinate mode.
-  PieceSpec back;
+  PieceInput back;
   back.head = {"BACK", "Back panel", 1, 0, 0, 0, 0, 3, 250.5, 1, 0, "M", 0};
   back.perimeter = {{.x = 0, .y = 0, .id = 5, .mode = CoordinateMode::kAbsolute},
                     {.x = 1000, .y = 500, .type = 1, .deltas = std::pair{25, -25}, .mode = CoordinateMode::kOffset12},
@@ -299,12 +299,12 @@ MarkerBuilder DemoMarker() {
                     {.x = 300000, .y = 200000, .mode = CoordinateMode::kOffset20}};
   b.pieces.push_back(back);
   // A pocket: a triangle without internal lines, in long alpha sizes.
-  PieceSpec pocket;
+  PieceInput pocket;
   pocket.head = {"POCKET", "Patch pocket", 0, 0, 0, 0, 0, 3, 24.75, 2, 0, "LONGSIZE", 0};
   pocket.perimeter = {{.x = 0, .y = 0}, {.x = 60000, .y = 0}, {.x = 30000, .y = 70000, .type = 2}};
   b.pieces.push_back(pocket);
 
-  OrderModelSpec model;
+  OrderModelInput model;
   model.model = {"SHIRT", "NONE", "", "MENS", 0, 0, 0, "COTTON", 0};
   model.options = {"POCKET"};
   model.entries = {{"M", 2, "", "", "M", 0}, {"L", 1, "", "LEFT", "M", 1}};

@@ -24,38 +24,38 @@
 
 namespace tsln2xml::marker {
 
-struct NotchTableSpec {
+struct NotchTableInput {
   std::array<NotchEntry, kStandardNotches> standard{};
   std::vector<NotchEntry> extended;
   std::optional<int32_t> extendedCount;  // the stored count; the number of entries by default
 };
 
-struct AnnotationOrderSpec {
+struct AnnotationOrderInput {
   int8_t format = 1;
   int8_t start = 0, end = 0;  // fixed-width formats
   std::string text{};         // the constant format (10)
 };
 
-struct AnnotationEntrySpec {
+struct AnnotationEntryInput {
   std::string category{};
   int8_t symbolNumber = 0, symbolHeight = 0;
-  std::vector<AnnotationOrderSpec> orders{};
+  std::vector<AnnotationOrderInput> orders{};
 };
 
-struct PieceSpec {
+struct PieceInput {
   PieceHead head;  // counts and geometry length are filled in unless fillCounts is off
-  std::vector<PointSpec> perimeter{};
-  std::vector<LineSpec> lines{};
+  std::vector<PointInput> perimeter{};
+  std::vector<LineInput> lines{};
   std::optional<std::vector<uint8_t>> geometry{};  // this block instead of the encoded points
 };
 
-struct OrderModelSpec {
+struct OrderModelInput {
   OrderModel model;  // option and size entry counts are filled in unless fillCounts is off
   std::vector<std::string> options{};
   std::vector<SizeEntry> entries{};
 };
 
-struct DynamicAlterationSpec {
+struct DynamicAlterationInput {
   std::string name{};
   std::vector<DynamicAlterationRule> rules{};
 };
@@ -79,19 +79,19 @@ class MarkerBuilder {
   std::optional<MarkerHeader> header = MarkerHeader{};
   bool fillCounts = true;
   std::optional<MarkerNames> names;
-  std::optional<NotchTableSpec> notches;
+  std::optional<NotchTableInput> notches;
   std::vector<LayLimit> layLimits;
-  std::vector<AnnotationEntrySpec> annotations;
+  std::vector<AnnotationEntryInput> annotations;
   std::vector<BlockBufferRule> blockBuffers;
   std::vector<Segment> segments;
   std::vector<MatchingRule> matchingRules;
   std::vector<SpecialPieceNumber> specialPieceNumbers;
   std::vector<std::string> modelNames;
   std::vector<Bundle> bundles;
-  std::vector<PieceSpec> pieces;
-  std::vector<OrderModelSpec> orderModels;
+  std::vector<PieceInput> pieces;
+  std::vector<OrderModelInput> orderModels;
   std::vector<Cutdown> cutdowns;
-  std::vector<DynamicAlterationSpec> dynamicAlterations;
+  std::vector<DynamicAlterationInput> dynamicAlterations;
   std::vector<Cartoon> cartoons;
   std::vector<PointMapEntry> pointMap;
   std::vector<LayLimitExtension> layLimitExtensions;

@@ -207,7 +207,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 
 bool Fits(int64_t v, int bits) { return v >= -(int64_t{1} << (bits - 1)) && v < (int64_t{1} << (bits - 1)); }
 
-void EncodePoint(std::vector<uint8_t>& out, const PointSpec& p, Raw reference) {
+void EncodePoint(std::vector<uint8_t>& out, const PointInput& p, Raw reference) {
   const bool shortPossible = p.type <= 7 && p.notchType == 0 && !p.deltas;
   const bool shortForm = p.form == PointForm::kShort || (p.form == PointForm::kShortWhenPossible && shortPossible);
   if (shortForm && !shortPossible) throw std::invalid_argument("point cannot be written in short form");
@@ -262,19 +262,19 @@ void EncodePoint(std::vector<uint8_t>& out, const PointSpec& p, Raw reference) {
   if (p.id) Put16(out, *p.id);
 }
 
-void EncodeOptions(std::vector<uint8_t>& out, const std::vector<PointSpec>& points) {
+void EncodeOptions(std::vector<uint8_t>& out, const std::vector<PointInput>& points) {
   for (const auto& p : points)
     if (p.option) Put8(out, static_cast<uint8_t>(*p.option));
 }
 
-void EncodeNotchTypes(std::vector<uint8_t>& out, const std::vector<PointSpec>& points) {
+void EncodeNotchTypes(std::vector<uint8_t>& out, const std::vector<PointInput>& points) {
   for (const auto& p : points)
     if (p.notchType > 0) Put8(out, p.extendedNotchType.value_or(p.notchType));
 }
 
 }  // namespace
 
-std::vector<uint8_t> EncodePieceGeometry(const std::vector<PointSpec>& perimeter, const std::vector<LineSpec>& lines,
+std::vector<uint8_t> EncodePieceGeometry(const std::vector<PointInput>& perimeter, const std::vector<LineInput>& lines,
                                          int8_t expandedNotchTable) {
   std::vector<uint8_t> out;
   for (const auto& line : lines) {

@@ -61,7 +61,7 @@ PieceGeometry DecodePieceGeometry(std::span<const uint8_t> block, int32_t perime
 enum class CoordinateMode : uint8_t { kAbsolute = 0, kOffset12 = 1, kOffset16 = 2, kOffset20 = 3, kSmallest = 4 };
 enum class PointForm : uint8_t { kShort, kLong, kShortWhenPossible };
 
-struct PointSpec {
+struct PointInput {
   int32_t x = 0, y = 0;  // ten-thousandths
   uint8_t type = 0;      // 0 to 7 in short form, 0 to 15 in long form
   uint8_t notchType = 0; // 0 to 7; long form only
@@ -73,16 +73,16 @@ struct PointSpec {
   PointForm form = PointForm::kShortWhenPossible;
 };
 
-struct LineSpec {
+struct LineInput {
   uint8_t type = 0;
   std::optional<int16_t> id = 0;  // nullopt: no id written (then no later line's either)
-  std::vector<PointSpec> points{};
+  std::vector<PointInput> points{};
 };
 
 // Encodes a block that DecodePieceGeometry reads back into the same points.
 // A point whose offset does not fit its mode, or whose form cannot carry its
 // values, is a programming error (std::invalid_argument).
-std::vector<uint8_t> EncodePieceGeometry(const std::vector<PointSpec>& perimeter, const std::vector<LineSpec>& lines,
+std::vector<uint8_t> EncodePieceGeometry(const std::vector<PointInput>& perimeter, const std::vector<LineInput>& lines,
                                          int8_t expandedNotchTable);
 
 }  // namespace tsln2xml::marker
