@@ -304,6 +304,13 @@ TEST(InputLimits, BoundsAreExactAndNamedInTheMessage) {
       // minutes on it.
       {root + ">\n<Entry\n" + attributes(200'000, "\n") + "/></SizeCode>",
        "an element with more than 256 attributes: Entry on line 2"},
+      // Lines counted over many reads of the text, lines of every length.
+      {root + ">\n" + [] {
+         std::string lines;
+         for (int i = 0; i < 3000; ++i) lines += "<Entry>" + std::string(static_cast<size_t>(i % 37), 'x') + "</Entry>\n";
+         return lines;
+       }() + "<Entry" + attributes(257) + "/></SizeCode>",
+       "an element with more than 256 attributes: Entry on line 3002"},
       {root + " " + attributes(255) + "><Entry/></SizeCode>",
        "an element with more than 256 attributes: SizeCode on line 1"},  // xmlns and Name count too
       // "=" in values, comments, processing instructions and character data

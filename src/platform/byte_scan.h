@@ -77,4 +77,14 @@ inline size_t AsciiRunEnd(std::string_view bytes, size_t from) {
   return i;
 }
 
+// How many times `byte` occurs in `bytes` (the line feeds of a long text, say).
+inline size_t CountByte(std::string_view bytes, uint8_t byte) {
+  size_t count = 0;
+  size_t i = 0;
+  for (; i + ByteBlock::kSize <= bytes.size(); i += ByteBlock::kSize)
+    count += static_cast<size_t>(std::popcount(ByteBlock(bytes.data() + i).Equal(byte)));
+  for (; i < bytes.size(); ++i) count += static_cast<uint8_t>(bytes[i]) == byte;
+  return count;
+}
+
 }  // namespace tsln2xml::platform

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/byte_scan.h"
 #include "platform/per_thread.h"
 #include "xml/schema.h"
 
@@ -293,7 +294,8 @@ class AttributeCounter {
   }
 
   void CountLinesTo(const char* to) {
-    if (to > linesCountedTo_) line_ += std::count(linesCountedTo_, to, '\n');
+    if (to > linesCountedTo_)
+      line_ += static_cast<long>(platform::CountByte(std::string_view(linesCountedTo_, to), '\n'));
     linesCountedTo_ = std::max(linesCountedTo_, to);
   }
 

@@ -2,6 +2,7 @@
 
 #include "converters/library/library_records.h"
 #include "converters/orders/model_fields.h"
+#include "xml/element_content.h"
 
 namespace tsln2xml {
 namespace {
@@ -387,11 +388,16 @@ void OrderWriter::Convert() {
     ModelAttributes(modelAttributes, models[i], *model);
     for (xml::Node option : SelectNodes(models[i], "Option"))
       model->options.emplace_back(Tessaline::kSizeName6, xml::GetAttributeText(option, "Name"));
-    for (xml::Node element : SelectNodes(models[i], "Entry")) {
+    const auto entries = SelectNodes(models[i], "Entry");
+    model->entries.reserve(entries.size());
+    for (xml::Node element : entries) {
       AttributeParser attributes(element);
       EntryAttributes(attributes, model->entries.emplace_back(), true);
     }
     order.models.push_back(std::move(model));
+    // The model's elements are read: their memory goes to the models that
+    // follow, so that the tree and the order it becomes do not add up.
+    xml::DropElementContent(models[i]);
   }
   for (xml::Node element : SelectNodes(root, "Construct")) {
     auto construct = std::make_shared<Construct>();
