@@ -109,7 +109,7 @@ TEST(Batch, AFailedItemInTheMiddleFailsAloneSeriallyAndOnThreads) {
 // Not on Windows: it has no file modes, FIFOs or hard link counts, and only
 // an administrator makes symbolic links.
 // A batch export writes over what is in a document's place: a longer file
-// is cut to the document, a file with another hard link is replaced (the
+// is cut to the document, a shorter one grows to it, a file with another hard link is replaced (the
 // other name keeps its bytes); both keep their modes. A symbolic link is not
 // followed and a FIFO not opened to wait for a reader: both fail their item.
 TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
@@ -119,6 +119,7 @@ TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
   const std::string expected = ReadFile(out.File("expected.xml"));
   WriteFile(out.File("long.xml"), std::string(3 * expected.size(), 'x'));
   WriteFile(out.File("linked.xml"), "old");
+  WriteFile(out.File("short.xml"), "old");
   fs::permissions(out.File("linked.xml"), fs::perms(0640));
   fs::permissions(out.File("long.xml"), fs::perms(0604));
   fs::create_hard_link(out.File("linked.xml"), elsewhere.File("other.xml"));
@@ -126,10 +127,11 @@ TEST(Batch, ExportsWriteOverFilesButNotThroughLinksOrFifos) {
   fs::create_symlink(elsewhere.File("target.xml"), out.File("symlink.xml"));
   ASSERT_EQ(mkfifo(out.File("fifo.xml").c_str(), 0600), 0);
   std::vector<batch::Item> items;
-  for (const char* file : {"long.xml", "linked.xml", "symlink.xml", "fifo.xml", "new.xml"})
+  for (const char* file : {"long.xml", "linked.xml", "symlink.xml", "fifo.xml", "new.xml", "short.xml"})
     items.push_back({kSizeCode, "A", out.File(file)});
-  EXPECT_EQ(Codes(Export(items, area, On(2))), (std::vector<int>{0, 0, 1, 1, 0}));
-  for (const char* file : {"long.xml", "linked.xml", "new.xml"}) EXPECT_EQ(ReadFile(out.File(file)), expected) << file;
+  EXPECT_EQ(Codes(Export(items, area, On(2))), (std::vector<int>{0, 0, 1, 1, 0, 0}));
+  for (const char* file : {"long.xml", "linked.xml", "new.xml", "short.xml"})
+    EXPECT_EQ(ReadFile(out.File(file)), expected) << file;
   EXPECT_EQ(ReadFile(elsewhere.File("other.xml")), "old");
   // A file written over or replaced keeps its mode.
   EXPECT_EQ(fs::status(out.File("linked.xml")).permissions(), fs::perms(0640));

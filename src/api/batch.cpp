@@ -225,7 +225,7 @@ class Importer {
 };
 
 // Writes `text` into the file at host path `path`, in place: over the bytes
-// of a file that is there (cut to the new length only when that differs), so
+// of a file that is there (cut to the new length when it was longer), so
 // a document exported again does not free and allocate its blocks again (on
 // a busy disk, freeing them costs more than the rest of an export). A file
 // with other links (a copy made with hard links) is replaced instead, so the
@@ -265,7 +265,8 @@ std::string WriteDocument(const std::string& path, std::string_view text, bool& 
     if (n <= 0) return failed(n < 0 ? std::strerror(errno) : "nothing written");
     at += static_cast<size_t>(n);
   }
-  if (st.st_size != static_cast<off_t>(text.size()) && ::ftruncate(fd, static_cast<off_t>(text.size())) != 0)
+  // Only a longer old text leaves bytes to cut: writing past the end grows the file.
+  if (st.st_size > static_cast<off_t>(text.size()) && ::ftruncate(fd, static_cast<off_t>(text.size())) != 0)
     return failed(std::strerror(errno));
   if (::close(fd) != 0) {
     const std::string why = std::strerror(errno);
