@@ -9,7 +9,6 @@
 // windows.h names ReplaceFileA ReplaceFile; the one tested here is ours.
 #undef ReplaceFile
 #else
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -305,40 +304,6 @@ TEST(ReplaceFiles, AllOrNone) {
   for (const auto& entry : fs::directory_iterator(area.path()))
     EXPECT_TRUE(entry.path().extension() != ".part" && entry.path().extension() != ".old") << entry.path();
 }
-
-#ifndef _WIN32
-// A pipe or a device as the target (/dev/null, /dev/stdout, a FIFO) is
-// written where it is: it stays what it was, nothing is made beside it, and
-// a file set that ends in it writes the regular files as usual.
-TEST(ReplaceFile, PipesAndDevicesAreWrittenInPlace) {
-  namespace fs = std::filesystem;
-  TempArea area;
-  const std::string fifo = area.File("pipe"), link = area.File("stdout"), rul = area.File("a.rul");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  fs::create_symlink(fifo, link);
-  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-  ASSERT_GE(reader, 0);
-  auto drain = [reader] {
-    std::string got(64, '\0');
-    const ssize_t n = read(reader, got.data(), got.size());
-    got.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return got;
-  };
-  EXPECT_EQ(ReplaceFile(fifo, "one"), 0);
-  EXPECT_EQ(drain(), "one");
-  EXPECT_EQ(ReplaceFile(link, "two"), 0);
-  EXPECT_EQ(drain(), "two");
-  EXPECT_EQ(ReplaceFiles({{rul, "rules"}, {link, "three"}}), 0);
-  EXPECT_EQ(drain(), "three");
-  EXPECT_EQ(ReadFile(rul), "rules");
-  EXPECT_EQ(ReplaceFile("/dev/null", "nothing"), 0);
-  close(reader);
-  EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
-  EXPECT_EQ(std::distance(fs::directory_iterator(area.path()), fs::directory_iterator()), 3);  // nothing beside
-}
-#endif
 
 // The id of a process that has ended and been waited for.
 long EndedProcessId() {

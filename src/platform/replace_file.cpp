@@ -77,22 +77,6 @@ int RenameOver(const std::string& from, const std::string& to) {
 
 FileBeside::FileBeside(const std::string& hostPath) : target_(hostPath) {
   namespace fs = std::filesystem;
-#ifndef _WIN32
-  // A device, a pipe or a socket (/dev/null, /dev/stdout, a FIFO) is written
-  // where it is: a file renamed over it would take its place, and only the
-  // owner of its directory (root for /dev) could make one beside it.
-  struct stat existing {};
-  if (stat(hostPath.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
-    direct_ = true;
-    fd_ = open(hostPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd_ < 0) {
-      error_ = errno;
-    } else {
-      temp_ = hostPath;
-    }
-    return;
-  }
-#endif
   const fs::path target(hostPath);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
   // Files beside it that a process killed while writing left behind.
@@ -127,7 +111,7 @@ FileBeside::FileBeside(const std::string& hostPath) : target_(hostPath) {
 
 FileBeside::~FileBeside() {
   Close();
-  if (!committed_ && !direct_ && !temp_.empty()) unlink(temp_.c_str());
+  if (!committed_ && !temp_.empty()) unlink(temp_.c_str());
 }
 
 int FileBeside::Close() {
@@ -140,10 +124,6 @@ int FileBeside::Close() {
 int FileBeside::Commit() {
   if (error_ != 0) return error_;
   int error = Close();
-  if (direct_) {
-    committed_ = error == 0;
-    return error;
-  }
 #ifndef _WIN32
   // A file that is replaced keeps its mode; a new one gets the umask's.
   struct stat existing {};
@@ -209,13 +189,6 @@ class KeptFile {
       error_ = EISDIR;  // no file of ours could replace it
       return;
     }
-    // A device or a pipe is written where it is (see FileBeside): nothing
-    // replaces it, so there is nothing to keep or to put back.
-    const fs::file_type followed = fs::status(target, ec).type();
-    if (!ec && followed != fs::file_type::regular && followed != fs::file_type::directory) {
-      writtenInPlace_ = true;
-      return;
-    }
     const fs::path path(target);
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
     for (int attempt = 0; kept_.empty(); ++attempt) {
@@ -240,7 +213,6 @@ class KeptFile {
   // Puts the old file back over the target, or removes the target when there
   // was none.
   void Restore() {
-    if (writtenInPlace_) return;
     if (kept_.empty()) {
       unlink(target_.c_str());
     } else if (RenameOver(kept_, target_) == 0) {
@@ -252,7 +224,6 @@ class KeptFile {
   std::string target_;
   std::string kept_;
   int error_ = 0;
-  bool writtenInPlace_ = false;
 };
 
 }  // namespace

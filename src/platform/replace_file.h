@@ -12,8 +12,6 @@ namespace tsln2xml::platform {
 // by its owner only while it is written; Commit gives it the mode the file it
 // replaces has, or, when there is none, the mode the umask gives a new file,
 // and renames it into place. A file beside that is not committed is removed.
-// A target that is a device, a pipe or a socket is not replaced but written
-// where it is (Path() is then the target).
 class FileBeside {
  public:
   explicit FileBeside(const std::string& hostPath);
@@ -40,7 +38,6 @@ class FileBeside {
   int error_ = 0;
   unsigned newFileMode_ = 0;  // what the umask made of 0666
   bool committed_ = false;
-  bool direct_ = false;  // the target itself is written
 };
 
 // Writes `bytes` to a FileBeside `hostPath` and commits it. Returns 0, or the
