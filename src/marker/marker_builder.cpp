@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "marker/marker_fields.h"
 #include "platform/paths.h"
 #include "store/marker_file.h"
 

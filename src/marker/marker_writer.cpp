@@ -3,6 +3,8 @@
 #include <iostream>
 
 #include "core/exception.h"
+#include "marker/marker_fields.h"
+#include "marker/marker_records.h"
 #include "marker/piece_geometry.h"
 #include "store/item_store.h"
 #include "store/marker_file.h"
