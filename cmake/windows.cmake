@@ -37,19 +37,8 @@ set(TSLN2XML_WIN_STATIC -static -static-libgcc -static-libstdc++)
 
 # Schemas: embedded by a generator built for this machine (the cross
 # compilers' programs would need Wine); the files themselves go beside the DLL.
-set(TSLN2XML_EMBEDDED ${CMAKE_BINARY_DIR}/generated/embedded_schemas.cpp)
-file(GLOB TSLN2XML_SCHEMAS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/schemas/*.xsd)
-add_custom_command(
-  OUTPUT ${TSLN2XML_EMBEDDED}
-  COMMAND ${TSLN2XML_HOST_EMBED} ${TSLN2XML_EMBEDDED} ${TSLN2XML_SCHEMAS}
-  DEPENDS ${TSLN2XML_SCHEMAS}
-  COMMENT "Embedding schemas")
-foreach(xsd ${TSLN2XML_SCHEMAS})
-  get_filename_component(xsd_name ${xsd} NAME)
-  string(TOUPPER ${xsd_name} xsd_upper)
-  configure_file(${xsd} ${CMAKE_BINARY_DIR}/${xsd_upper} COPYONLY)
-  configure_file(${xsd} ${CMAKE_BINARY_DIR}/${xsd_name} COPYONLY)
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/schemas.cmake)
+tsln2xml_schemas(EMBEDDER ${TSLN2XML_HOST_EMBED})
 
 file(GLOB_RECURSE TSLN2XML_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
 list(FILTER TSLN2XML_CORE_SOURCES EXCLUDE REGEX "/src/api/exports\\.cpp$")
@@ -101,11 +90,7 @@ install(FILES include/tsln2xml/tsln2xml.h include/tsln2xml/dxf.h DESTINATION inc
 install(FILES examples/c/export_item.c DESTINATION examples/c)
 # Under their resource names only: Windows finds the lower-case names that
 # schemas include each other by in the same files, its names having no case.
-foreach(xsd ${TSLN2XML_SCHEMAS})
-  get_filename_component(xsd_name ${xsd} NAME)
-  string(TOUPPER ${xsd_name} xsd_upper)
-  install(FILES ${xsd} DESTINATION schemas RENAME ${xsd_upper})
-endforeach()
+tsln2xml_install_schemas(schemas)
 
 if(TSLN2XML_TESTS)
   # GoogleTest from the sources Debian's libgtest-dev ships.

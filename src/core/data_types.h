@@ -24,6 +24,7 @@ struct DataTypeInfo {
 };
 
 inline constexpr int16_t kMarkerDataType = 9;
+inline constexpr int16_t kPieceDataType = 20;
 
 // The 24 data types in ascending code order (there is no code 10).
 std::span<const DataTypeInfo> DataTypes();

@@ -143,15 +143,13 @@ size_t ExportMarkerDxf(std::string_view areaRoot, std::string_view areaName, std
 namespace tsln2xml::dxf {
 namespace {
 
-constexpr int kPieceType = 20;
-
 [[noreturn]] void BadArgument(const std::string& what) { throw Tsln2XmlException(kContentUnusable, what); }
 
 }  // namespace
 
 void ExportDxfCall(int dataType, const char* areaRoot, const char* areaName, const char* const* itemNames,
                    int itemCount, const char* dxfFileName, const char* rulFileName, const char* options) {
-  if (dataType != kPieceType && dataType != kMarkerDataType)
+  if (dataType != kPieceDataType && dataType != kMarkerDataType)
     BadArgument("ExportDXF writes pieces (20) and markers (9), not data type " + std::to_string(dataType));
   if (!itemNames || itemCount < 1) BadArgument("ExportDXF needs at least one item name");
   if (dataType == kMarkerDataType && itemCount != 1) BadArgument("ExportDXF writes one marker per file");
@@ -177,12 +175,12 @@ void ExportDxfCall(int dataType, const char* areaRoot, const char* areaName, con
     const std::string_view value = equals == std::string_view::npos ? std::string_view() : word.substr(equals + 1);
     bool known = false;
     if (key == "units") known = static_cast<bool>(request.unit = ParseUnit(value));
-    else if (key == "flavour" && dataType == kPieceType) {
+    else if (key == "flavour" && dataType == kPieceDataType) {
       const auto f = ParseFlavour(value);
       if (f) request.flavour = *f;
       known = static_cast<bool>(f);
-    } else if (key == "sizes" && dataType == kPieceType) known = static_cast<bool>(request.sizes = ParseSizeSet(value));
-    else if (key == "grade-method" && dataType == kPieceType)
+    } else if (key == "sizes" && dataType == kPieceDataType) known = static_cast<bool>(request.sizes = ParseSizeSet(value));
+    else if (key == "grade-method" && dataType == kPieceDataType)
       known = static_cast<bool>(request.method = grading::ParseGradeMethod(value));
     if (!known) BadArgument("Unknown DXF option \"" + std::string(word) + "\"");
   }

@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "marker/marker_fields.h"
 #include "platform/paths.h"
 #include "store/marker_file.h"
 
@@ -16,12 +17,13 @@ int16_t Count16(size_t n, const char* what) {
   return static_cast<int16_t>(n);
 }
 
-// Appends a zeroed record and encodes `record` into it with `layout`.
+// Appends a zeroed record of `size` bytes and encodes `record` into it with
+// `layout`.
 template <class Record, class Layout>
-void AppendRecord(std::vector<uint8_t>& out, Record record, Layout layout) {
+void AppendRecord(std::vector<uint8_t>& out, Record record, Layout layout, size_t size = Record::kSize) {
   const size_t at = out.size();
-  out.resize(at + Record::kSize, 0);
-  FieldEncoder encoder(std::span<uint8_t>(out).subspan(at, Record::kSize));
+  out.resize(at + size, 0);
+  FieldEncoder encoder(std::span<uint8_t>(out).subspan(at, size));
   layout(encoder, record);
 }
 
@@ -93,18 +95,12 @@ MarkerData MarkerBuilder::Build() const {
     set(kNamesKind, std::move(bytes));
   }
   if (notches) {
-    std::vector<uint8_t> bytes(kStandardNotches * kStandardNotchSize, 0);
-    for (size_t i = 0; i < kStandardNotches; ++i) {
-      FieldEncoder encoder(std::span<uint8_t>(bytes).subspan(i * kStandardNotchSize, kStandardNotchSize));
-      StandardNotchLayout(encoder, notches->standard[i]);
-    }
+    std::vector<uint8_t> bytes;
+    for (const auto& e : notches->standard)
+      AppendRecord(bytes, e, [](auto& io, auto& r) { StandardNotchLayout(io, r); }, kStandardNotchSize);
     AppendLE<int32_t>(bytes, notches->extendedCount.value_or(static_cast<int32_t>(notches->extended.size())));
-    for (const auto& e : notches->extended) {
-      const size_t at = bytes.size();
-      bytes.resize(at + kExtendedNotchSize, 0);
-      FieldEncoder encoder(std::span<uint8_t>(bytes).subspan(at, kExtendedNotchSize));
-      ExtendedNotchLayout(encoder, e);
-    }
+    for (const auto& e : notches->extended)
+      AppendRecord(bytes, e, [](auto& io, auto& r) { ExtendedNotchLayout(io, r); }, kExtendedNotchSize);
     set(kNotchKind, std::move(bytes));
   }
   if (!layLimits.empty()) set(kLayLimitKind, Records(layLimits, [](auto& io, auto& r) { LayLimitLayout(io, r); }));

@@ -21,6 +21,7 @@
 
 #include "marker/marker_records.h"
 #include "marker/piece_geometry.h"
+#include "platform/byte_order.h"
 
 namespace tsln2xml::marker {
 

@@ -3,6 +3,8 @@
 #include <iostream>
 
 #include "core/exception.h"
+#include "marker/marker_fields.h"
+#include "marker/marker_records.h"
 #include "marker/piece_geometry.h"
 #include "store/item_store.h"
 #include "store/marker_file.h"
@@ -19,6 +21,19 @@ size_t ElementBudget(size_t dataSize) { return 8 * dataSize + (size_t{1} << 16);
 
 [[noreturn]] void Fail(const std::string& message) { throw Tsln2XmlException(kContentUnusable, message); }
 std::string RunsPast(const std::string& kindName) { return kindName + ": record runs past the end of the marker data"; }
+
+// Decodes `record` from the next `size` bytes at `c` with `layout`, and
+// returns the element `name` with one child per named field of it.
+template <class Record, class Layout>
+MarkerElement DecodeElement(ByteCursor& c, const char* name, Record& record, Layout layout,
+                            size_t size = Record::kSize) {
+  FieldDecoder decoder(c.Take(size));
+  layout(decoder, record);
+  MarkerElement element(name);
+  LeafEmitter emitter(element);
+  layout(emitter, record);
+  return element;
+}
 
 std::string TextUpToNul(std::span<const uint8_t> bytes) {
   std::string text(bytes.begin(), bytes.end());
@@ -194,23 +209,14 @@ void MarkerWriter::WriteFixedEntries(int kind, const std::string& kindName, int3
   ByteCursor c = At(kind, kindName);
   for (int32_t i = 0; i < count; ++i) {
     Record record;
-    FieldDecoder decoder(c.Take(Record::kSize));
-    layout(decoder, record);
-    MarkerElement element(elementName);
-    LeafEmitter emitter(element);
-    layout(emitter, record);
-    Emit(std::move(element));
+    Emit(DecodeElement(c, elementName, record, layout));
   }
 }
 
 void MarkerWriter::WriteHeader() {
   kindName_ = "MARKER.HEADER";
   ByteCursor c = At(kHeaderKind, kindName_);
-  FieldDecoder decoder(c.Take(MarkerHeader::kSize));
-  HeaderLayout(decoder, header_);
-  MarkerElement leaves("header");
-  LeafEmitter emitter(leaves);
-  HeaderLayout(emitter, header_);
+  const MarkerElement leaves = DecodeElement(c, "header", header_, [](auto& io, auto& r) { HeaderLayout(io, r); });
   for (const auto& leaf : leaves.Children()) Emit(leaf);
 }
 
@@ -218,11 +224,7 @@ void MarkerWriter::WriteNames() {
   kindName_ = "MARKER.NAMES";
   ByteCursor c = At(kNamesKind, kindName_);
   MarkerNames names;
-  FieldDecoder decoder(c.Take(MarkerNames::kSize));
-  NamesLayout(decoder, names);
-  MarkerElement leaves("names");
-  LeafEmitter emitter(leaves);
-  NamesLayout(emitter, names);
+  const MarkerElement leaves = DecodeElement(c, "names", names, [](auto& io, auto& r) { NamesLayout(io, r); });
   for (const auto& leaf : leaves.Children()) Emit(leaf);
 }
 
@@ -231,12 +233,7 @@ void MarkerWriter::WriteNotches() {
   ByteCursor c = At(kNotchKind, kindName_);
   auto notch = [&](size_t size, auto layout) {
     NotchEntry entry;
-    FieldDecoder decoder(c.Take(size));
-    layout(decoder, entry);
-    MarkerElement element("notch");
-    LeafEmitter emitter(element);
-    layout(emitter, entry);
-    Emit(std::move(element));
+    Emit(DecodeElement(c, "notch", entry, layout, size));
   };
   for (size_t i = 0; i < kStandardNotches; ++i)
     notch(kStandardNotchSize, [](auto& io, auto& e) { StandardNotchLayout(io, e); });
@@ -395,11 +392,7 @@ void MarkerWriter::WriteOrderModels() {
   ByteCursor c = At(kOrderModelKind, kindName_);
   for (int32_t i = 0; i < header_.modelCount; ++i) {
     OrderModel model;
-    FieldDecoder decoder(c.Take(OrderModel::kSize));
-    OrderModelLayout(decoder, model);
-    MarkerElement element("ordermodel");
-    LeafEmitter emitter(element);
-    OrderModelLayout(emitter, model);
+    MarkerElement element = DecodeElement(c, "ordermodel", model, [](auto& io, auto& r) { OrderModelLayout(io, r); });
     for (int32_t j = 0; j < model.optionCount; ++j) {
       MarkerElement option("option");
       option.AppendChild("optionname", TextUpToNul(c.Take(kOrderOptionSize)));
@@ -407,12 +400,7 @@ void MarkerWriter::WriteOrderModels() {
     }
     for (int32_t j = 0; j < model.sizeEntryCount; ++j) {
       SizeEntry entry;
-      FieldDecoder entryDecoder(c.Take(SizeEntry::kSize));
-      SizeEntryLayout(entryDecoder, entry);
-      MarkerElement entryElement("entry");
-      LeafEmitter entryEmitter(entryElement);
-      SizeEntryLayout(entryEmitter, entry);
-      element.AppendChild(std::move(entryElement));
+      element.AppendChild(DecodeElement(c, "entry", entry, [](auto& io, auto& r) { SizeEntryLayout(io, r); }));
     }
     Emit(std::move(element));
   }
@@ -429,11 +417,8 @@ void MarkerWriter::WriteDynamicAlterations() {
   ByteCursor c = At(kDynamicAlterationKind, kindName_);
   for (int32_t i = 0; i < header_.dynamicAlterationCount; ++i) {
     DynamicAlterationHead head;
-    FieldDecoder decoder(c.Take(DynamicAlterationHead::kSize));
-    DynamicAlterationHeadLayout(decoder, head);
-    MarkerElement element("dynamicalteration");
-    LeafEmitter emitter(element);
-    DynamicAlterationHeadLayout(emitter, head);
+    MarkerElement element =
+        DecodeElement(c, "dynamicalteration", head, [](auto& io, auto& r) { DynamicAlterationHeadLayout(io, r); });
     if (head.ruleCount > 0) {
       // The rules of a head start at its byte position within kind 19.
       ByteCursor rules = At(kDynamicRuleKind, kindName_);
@@ -442,12 +427,8 @@ void MarkerWriter::WriteDynamicAlterations() {
       rules.Seek(static_cast<size_t>(position));
       for (int32_t j = 0; j < head.ruleCount; ++j) {
         DynamicAlterationRule rule;
-        FieldDecoder ruleDecoder(rules.Take(DynamicAlterationRule::kSize));
-        DynamicAlterationRuleLayout(ruleDecoder, rule);
-        MarkerElement ruleElement("rule");
-        LeafEmitter ruleEmitter(ruleElement);
-        DynamicAlterationRuleLayout(ruleEmitter, rule);
-        element.AppendChild(std::move(ruleElement));
+        element.AppendChild(
+            DecodeElement(rules, "rule", rule, [](auto& io, auto& r) { DynamicAlterationRuleLayout(io, r); }));
       }
     }
     Emit(std::move(element));

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "marker/marker_element.h"
-#include "marker/marker_records.h"
+#include "marker/marker_header_records.h"
 #include "platform/byte_cursor.h"
 
 namespace tsln2xml::marker {

@@ -228,14 +228,43 @@ class KeptFile {
 
 }  // namespace
 
+#ifdef _WIN32
+
+bool WrittenInPlace(const std::string&) { return false; }
+
+#else
+
+bool WrittenInPlace(const std::string& hostPath) {
+  struct stat existing {};
+  return stat(hostPath.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode);
+}
+
+#endif
+
+int WriteInPlace(const std::string& hostPath, std::string_view bytes) {
+  const int fd = open(hostPath.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int error = WriteAll(fd, bytes);
+  const int closed = close(fd) == 0 ? 0 : errno;
+  return error != 0 ? error : closed;
+}
+
 int ReplaceFile(const std::string& hostPath, std::string_view bytes) {
+  if (WrittenInPlace(hostPath)) return WriteInPlace(hostPath, bytes);
   FileBeside file(hostPath);
   if (file.Error() != 0) return file.Error();
   if (const int error = WriteAll(file.Descriptor(), bytes)) return error;
   return file.Commit();
 }
 
-int ReplaceFiles(const std::vector<FileContent>& files) {
+int ReplaceFiles(const std::vector<FileContent>& allFiles) {
+  std::vector<FileContent> files;
+  for (const FileContent& f : allFiles) {
+    if (!WrittenInPlace(f.hostPath))
+      files.push_back(f);
+    else if (const int error = WriteInPlace(f.hostPath, f.bytes))
+      return error;
+  }
   std::vector<std::unique_ptr<FileBeside>> beside;
   for (const FileContent& f : files) {
     beside.push_back(std::make_unique<FileBeside>(f.hostPath));

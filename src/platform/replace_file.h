@@ -40,7 +40,17 @@ class FileBeside {
   bool committed_ = false;
 };
 
-// Writes `bytes` to a FileBeside `hostPath` and commits it. Returns 0, or the
+// Whether `hostPath` names something other than a regular file or a folder:
+// a named pipe, or a device such as /dev/null. Such a target is written
+// into, never replaced: a file renamed into its place would destroy it (a
+// device node, when run as root) and what was written would never reach
+// whoever reads it. Always false on Windows.
+bool WrittenInPlace(const std::string& hostPath);
+// Writes `bytes` into such a target as it is: 0 or the errno of the failure.
+int WriteInPlace(const std::string& hostPath, std::string_view bytes);
+
+// Writes `bytes` to a FileBeside `hostPath` and commits it (into a target
+// that is WrittenInPlace, straight into it). Returns 0, or the
 // errno of the failure; a failure leaves `hostPath` as it was.
 int ReplaceFile(const std::string& hostPath, std::string_view bytes);
 
@@ -58,7 +68,8 @@ struct FileContent {
 
 // Writes several files that belong together (a DXF and its rule file) as a
 // set: each to a FileBeside, and only when all are written are they renamed
-// into place. Until the last rename succeeds, the files they replace are
+// into place (targets that are WrittenInPlace are written into first, and
+// cannot be taken back). Until the last rename succeeds, the files they replace are
 // kept by a hard link beside; should a later rename fail, the earlier
 // targets get their old files back (or are removed when there were none).
 // Returns 0, or the errno of the failure, after which every target is as it

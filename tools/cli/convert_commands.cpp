@@ -287,7 +287,8 @@ int HintForUnimportedType(int rc, int16_t type) {
 }
 
 // Exports into a file beside `target` that replaces it only on success: a
-// failed export leaves an existing document as it was and no partial one.
+// failed export leaves an existing document as it was and no partial one. A
+// named pipe or a device is written into as it is.
 // The library has already written its message on the error stream.
 // A failure of the file itself (not the library's) is described in `ownFailure`.
 // The one export of a run leaves its document to the process's exit.
@@ -299,6 +300,12 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
     if (ownFailure) *ownFailure = message;
     return 1;
   };
+  if (platform::WrittenInPlace(target.string())) {
+    const int rc = ExportItemToFile(type, area.root.c_str(), area.name.c_str(), item.c_str(),
+                                    ToCodePage(target.string()).c_str(), !lastOfRun);
+    if (rc == kUnimplementedType) HintForUnexportedType(type);
+    return rc;
+  }
   platform::FileBeside beside(target.string());
   if (beside.Error() != 0) return fileFailure(std::strerror(beside.Error()));
   beside.Close();

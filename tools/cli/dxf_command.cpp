@@ -9,6 +9,7 @@
 #include "core/data_types.h"
 #include "core/exception.h"
 #include "dxf/dxf_export.h"
+#include "store/item_store.h"
 
 namespace tsln2xml::cli {
 namespace {
@@ -17,9 +18,6 @@ struct DxfArgs {
   std::string type, area, output, rul, flavour = "aama", units, sizes, method;
   std::vector<std::string> names;
 };
-
-constexpr int16_t kPieceDataType = 20;
-constexpr int32_t kNoStorageArea = 3;
 
 bool Bad(const std::string& what) {
   std::cerr << what << std::endl;
@@ -92,7 +90,7 @@ int RunDxf(const DxfArgs& a) {
     const std::string_view what = e.what();
     if (what == "could not write output file")
       std::cerr << "Could not write the output file: " << std::strerror(e.SecondaryCode()) << std::endl;
-    else if (what == "Error opening marker" && e.SecondaryCode() == kNoStorageArea)
+    else if (what == "Error opening marker" && e.SecondaryCode() == store::kNoStorageArea)
       std::cerr << "Storage area " << Shown(a.area) << " does not exist" << std::endl;
     else if (what == "Error opening marker")
       std::cerr << "No marker \"" << Shown(a.names.front()) << "\" in storage area " << Shown(a.area) << std::endl;

@@ -19,8 +19,6 @@
 namespace tsln2xml::cli {
 namespace {
 
-constexpr int16_t kPieceDataType = 20;
-
 struct RawArgs {
   std::string type, area, item, file;
 };

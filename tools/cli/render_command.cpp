@@ -8,10 +8,9 @@
 #include "converters/grading/piece_svg.h"
 #include "core/data_types.h"
 #include "core/exception.h"
+#include "dxf/dxf_export.h"
 #include "marker/marker_svg.h"
-#include "platform/byte_order.h"
-#include "platform/paths.h"
-#include "store/catalog.h"
+#include "store/item_store.h"
 
 namespace tsln2xml::cli {
 namespace {
@@ -20,26 +19,17 @@ struct RenderArgs {
   std::string type, area, name, output, unit;
 };
 
-constexpr int16_t kPieceDataType = 20;
-// The marker open status of a storage area that does not exist.
-constexpr int32_t kNoStorageArea = 3;
-
-// The unit of an area's lengths, for the scale bar: "cm" or "in" by the
-// notation (the record's first field) of the area's one user environment,
-// "units" when it has none or several.
+// The unit of an area's lengths, for the scale bar: "cm" or "in" as the DXF
+// export takes it from the notation of the area's one user environment,
+// "units" when it has none or several, or they cannot be read.
 std::string AreaUnit(const Area& area) {
-  using store::CatalogStatus;
-  store::Catalog catalog;
-  std::vector<store::ItemAttributes> items;
-  store::StoredItem item;
-  const std::string directory =
-      platform::HostPath(platform::TranslateStoragePath(platform::StoragePath(area.root, area.name)));
-  if (store::Catalog::OpenForReading(directory + "/usrpt.ctl", catalog) != CatalogStatus::kOk ||
-      catalog.List(items) != CatalogStatus::kOk || items.size() != 1 ||
-      catalog.Get(items[0].name, item) != CatalogStatus::kOk || item.content.size() < 2)
-    return "units";
-  const auto notation = platform::LoadLE<int16_t>(item.content.data());
-  return notation == 0 ? "cm" : notation == 1 ? "in" : "units";
+  try {
+    const std::optional<dxf::Unit> unit = dxf::ReadAreaSettings(area.root, area.name).unit;
+    if (unit == dxf::Unit::kCentimetre) return "cm";
+    if (unit == dxf::Unit::kInch) return "in";
+  } catch (const Tsln2XmlException&) {
+  }
+  return "units";
 }
 
 int RunRender(const RenderArgs& a) {
@@ -71,7 +61,7 @@ int RunRender(const RenderArgs& a) {
     const std::string_view what = e.what();
     if (what == "could not write output file")
       std::cerr << "Could not write " << Shown(a.output) << ": " << std::strerror(e.SecondaryCode()) << std::endl;
-    else if (what == "Error opening marker" && e.SecondaryCode() == kNoStorageArea)
+    else if (what == "Error opening marker" && e.SecondaryCode() == store::kNoStorageArea)
       std::cerr << "Storage area " << Shown(a.area) << " does not exist" << std::endl;
     else if (what == "Error opening marker" || what == "Could not open file")
       std::cerr << "No " << (*type == kPieceDataType ? "piece" : "marker") << " \"" << Shown(a.name)
