@@ -27,14 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A size code document of `entries` entries, all of ordered size `ordered`.
-std::string SizeCodes(int entries, int ordered) {
-  std::string xml = R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A">)";
-  for (int i = 0; i < entries; ++i)
-    xml += "<Entry ActualSize=\"" + std::to_string(i) + "\" OrderedSize=\"" + std::to_string(ordered) + "\"/>";
-  return xml + "</SizeCode>";
-}
-
 batch::Options On(unsigned threads, store::BatchLimits limits = {}) {
   batch::Options options;
   options.threads = threads;

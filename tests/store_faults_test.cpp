@@ -23,17 +23,7 @@
 namespace tsln2xml::test {
 namespace {
 
-// A size code document with `entries` entries: a few kilobytes, so an item
-// spans several pages of its catalog.
-std::string SizeCodes(int entries, int ordered) {
-  std::string xml = R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A">)";
-  for (int i = 0; i < entries; ++i)
-    xml += "<Entry ActualSize=\"" + std::to_string(i) + "\" OrderedSize=\"" + std::to_string(ordered) + "\"/>";
-  return xml + "</SizeCode>";
-}
-
 std::string Catalog(const TempArea& area) { return area.File("sizpt.ctl"); }
-
 
 int RawPut(const TempArea& area, const std::vector<uint8_t>& bytes) {
   store::ItemHandle* handle = nullptr;
@@ -318,15 +308,6 @@ TEST(StoreConcurrency, EightProcessesImportTwoHundredItemsEach) {
     }
 }
 
-// The id of a process that no longer exists: a child that has exited and
-// been waited for.
-long DeadProcessId() {
-  const pid_t child = fork();
-  if (child == 0) _exit(0);
-  waitpid(child, nullptr, 0);
-  return child;
-}
-
 // Files that writers killed before their rename leave beside a catalog, an
 // exported document or a picture go with the next writer of the same file;
 // files of live processes, names of other shapes, other catalogs' files and
@@ -334,7 +315,7 @@ long DeadProcessId() {
 TEST(StoreKills, LeftoversOfKilledWritersGoWithTheNextWriter) {
   namespace fs = std::filesystem;
   TempArea area;
-  const std::string dead = std::to_string(DeadProcessId());
+  const std::string dead = std::to_string(EndedProcessId());
   const std::string live = std::to_string(getpid());
   const struct {
     std::string name;
