@@ -37,18 +37,12 @@ const std::string kExamples = std::string(TSLN2XML_SOURCE_DIR) + "/examples/";
 
 bool IsGradePoint(uint8_t type) { return type == 0 || type == 2 || type == 4; }
 
-// The elements named `name` anywhere under `node`, in document order.
-void Elements(xml::Node node, std::string_view name, std::vector<xml::Node>& out) {
-  for (xml::Node c = node->children; c; c = c->next) {
-    if (c->type != XML_ELEMENT_NODE) continue;
-    if (name == reinterpret_cast<const char*>(c->name)) out.push_back(c);
-    Elements(c, name, out);
-  }
-}
-std::vector<xml::Node> Elements(const xml::Document& doc, std::string_view name) {
+// `node` and the elements under it named `name`, in document order.
+std::vector<xml::Node> Elements(xml::Node node, std::string_view name) {
   std::vector<xml::Node> out;
-  if (name == reinterpret_cast<const char*>(doc.Root()->name)) out.push_back(doc.Root());
-  Elements(doc.Root(), name, out);
+  if (node->type == XML_ELEMENT_NODE && name == reinterpret_cast<const char*>(node->name)) out.push_back(node);
+  for (xml::Node c = node->children; c; c = c->next)
+    for (xml::Node e : Elements(c, name)) out.push_back(e);
   return out;
 }
 
@@ -147,7 +141,7 @@ struct ShirtTable {
     const xml::Document table = Example("Grading/SHIRT");
     numBreaks = static_cast<size_t>(std::stoi(Attribute(table.Root(), "NumBreaks")));
     base = static_cast<size_t>(std::stoi(Attribute(table.Root(), "BaseIndex")));
-    for (xml::Node size : Elements(table, "PieceSize"))
+    for (xml::Node size : Elements(table.Root(), "PieceSize"))
       sizes.push_back({Attribute(xmlFirstElementChild(size), "Value"), Attribute(size, "BreakFlag")});
     std::vector<size_t> segmentOfStep;
     size_t breaks = 0;
@@ -155,13 +149,12 @@ struct ShirtTable {
       if (t >= 1 && sizes[t].second == "Grading") ++breaks;
       segmentOfStep.push_back(std::min(breaks, numBreaks));
     }
-    for (xml::Node rule : Elements(table, "GradingRule")) {
+    for (xml::Node rule : Elements(table.Root(), "GradingRule")) {
       const auto id = static_cast<int16_t>(std::stoi(Attribute(rule, "RuleId")));
       auto& [comment, growth] = rules[id];
       comment = Attribute(rule, "Comment");
-      std::vector<xml::Node> pairs;
-      Elements(rule, "Growth", pairs);
-      for (xml::Node g : pairs) growth.push_back({Units(Attribute(g, "GrowthX")), Units(Attribute(g, "GrowthY"))});
+      for (xml::Node g : Elements(rule, "Growth"))
+        growth.push_back({Units(Attribute(g, "GrowthX")), Units(Attribute(g, "GrowthY"))});
       for (size_t s = 0; s < sizes.size(); ++s) {
         grading::Delta& d = deltas[id].emplace_back();
         const int64_t sign = s < base ? -1 : 1;
@@ -440,7 +433,7 @@ TEST(DemoMarker, PiecesLieApartOnTheFabricAtTheTargetUtilisation) {
 TEST(DemoMarker, CountsFollowTheOrderAndTheModel) {
   const xml::Document order = Example("Order/SPRING"), model = Example("Model/SHIRT");
   std::map<std::string, int> quantities;  // per size
-  for (xml::Node e : Elements(order, "Entry")) quantities[Attribute(e, "Size")] += std::stoi(Attribute(e, "Quantity"));
+  for (xml::Node e : Elements(order.Root(), "Entry")) quantities[Attribute(e, "Size")] += std::stoi(Attribute(e, "Quantity"));
   std::map<std::string, std::pair<int, int>> counts;  // per piece: as drawn, mirrored
   for (xml::Node e = xmlFirstElementChild(model.Root()); e; e = xmlNextElementSibling(e)) {
     if (std::string_view(reinterpret_cast<const char*>(e->name)) != "Entry" || Attribute(e, "PieceType") != "Normal")
@@ -597,7 +590,7 @@ TEST(DemoExamples, NameOnlyItemsOfTheDemoArea) {
   size_t named = 0;
   for (const auto& r : references) {
     const xml::Document doc = Example(r.document);
-    for (xml::Node e : Elements(doc, r.element)) {
+    for (xml::Node e : Elements(doc.Root(), r.element)) {
       // A paste-on label is not cut from the fabric.
       if (Attribute(e, "PieceType") == "Paste") continue;
       std::string name = r.attribute ? Attribute(e, r.attribute) : xml::GetElementText(e);
