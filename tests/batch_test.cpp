@@ -1,7 +1,7 @@
-// Batches: a failed item in the middle of a run, serial and on threads; a
-// parallel batch stores what a serial one does; every read, write, sync and
-// lock of a batch import failing in turn; processes killed at every write
-// and sync of one.
+// Batches: a failed item in the middle of a run, serial and on threads;
+// catalogs kept open between reads; a parallel batch stores what a serial one
+// does; every read, write, sync and lock of a batch failing in turn;
+// processes killed at every write and sync of one.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -145,6 +145,20 @@ TEST(Batch, AnExportLeavesNoReadTransactionBehind) {
   store::SetCatalogBusyTimeout(15000);
   EXPECT_EQ(Codes(Export(items, area, On(1))), (std::vector<int>{0, 0}));
   EXPECT_NE(ReadFile(out.File("B.xml")).find("OrderedSize=\"9\""), std::string::npos);
+}
+
+// Reads keep the last catalog open for the next one: a catalog replaced by
+// another file under the same name, or removed, is never read through the
+// connection kept from before.
+TEST(KeptCatalog, AReplacedOrRemovedCatalogIsReadAfresh) {
+  TempArea area, other;
+  ASSERT_EQ(ImportFromString(kSizeCode, area.path(), "A", SizeCodes(1, 111)), 0);
+  ASSERT_EQ(ImportFromString(kSizeCode, other.path(), "A", SizeCodes(1, 222)), 0);
+  ASSERT_NE(ExportToString(kSizeCode, area.path(), "A").xml.find("OrderedSize=\"111\""), std::string::npos);
+  fs::rename(other.File("sizpt.ctl"), area.File("sizpt.ctl"));
+  EXPECT_NE(ExportToString(kSizeCode, area.path(), "A").xml.find("OrderedSize=\"222\""), std::string::npos);
+  fs::remove(area.File("sizpt.ctl"));
+  EXPECT_EQ(ExportToString(kSizeCode, area.path(), "A").code, 5);
 }
 
 // Items of one name given several times: the last one given is stored,
