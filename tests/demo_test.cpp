@@ -55,7 +55,7 @@ xml::Document Example(const std::string& path) {
 std::string Attribute(xml::Node node, const char* name) { return xml::GetAttributeText(node, name); }
 int32_t Units(const std::string& text) { return static_cast<int32_t>(std::llround(std::stod(text) * 10000)); }
 
-TEST(DemoShirt, GradePointsMoveByTheirRulesFromSizeToSize) {
+TEST(DemoShirt, EveryGradePointHasItsRuleWithTheHandWorkedGrowth) {
   for (size_t step = 0; step < 4; ++step) EXPECT_EQ(demo::ShirtSegment(step), step < 2 ? 0u : 1u) << step;
   // Growth pairs worked out from the measurements by hand: the chest grows
   // 4 then 6 cm a size, the length 1, the neck 2, the sleeve 1, the bicep 2
@@ -105,14 +105,8 @@ TEST(DemoShirt, GradePointsMoveByTheirRulesFromSizeToSize) {
       const auto rule = rules.find(point.id);
       ASSERT_NE(rule, rules.end()) << count.name << ": grade point " << point.id << " has no rule";
       ++graded;
-      ASSERT_EQ(rule->second->growth.size(), 2u);
-      for (size_t step = 0; step + 1 < sizes.size(); ++step) {
-        const grading::GrowthPair& growth = rule->second->growth[demo::ShirtSegment(step)];
-        EXPECT_EQ(sizes[step + 1].perimeter[i].x - sizes[step].perimeter[i].x, growth.x)
-            << count.name << " point " << point.id << " step " << step;
-        EXPECT_EQ(sizes[step + 1].perimeter[i].y - sizes[step].perimeter[i].y, growth.y)
-            << count.name << " point " << point.id << " step " << step;
-      }
+      // How far it moves from size to size: GradedPiecesAgreeWithTheRuleTable.
+      EXPECT_EQ(rule->second->growth.size(), 2u);
     }
     EXPECT_EQ(graded, rules.size()) << count.name << ": a rule grades no point";
     // The outline closes on its first point, which moves with it.
