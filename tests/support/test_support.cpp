@@ -5,9 +5,6 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include <cstdio>
 #include <cstring>
@@ -291,27 +288,6 @@ long ToolPeakKilobytes(const std::vector<std::string>& args, bool mustSucceed) {
   std::remove(report);
   if (!exited || (mustSucceed && WEXITSTATUS(status) != 0)) return -1;
   return kilobytes;
-#endif
-}
-
-long EndedProcessId() {
-#ifdef _WIN32
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  wchar_t command[] = L"cmd.exe /c exit 0";
-  if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &process))
-    return 0;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<long>(process.dwProcessId);
-#else
-  const pid_t child = fork();
-  if (child == 0) _exit(0);
-  waitpid(child, nullptr, 0);
-  return child;
 #endif
 }
 
