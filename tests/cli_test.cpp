@@ -125,25 +125,9 @@ TEST(CliBatch, FailedItemsAreReportedAndTheRunGoesOn) {
   ExpectInOrder(out, {"Could not read item catalog sizpt.ctl", "0 exported, 0 failed, 1 unreadable catalog\n"});
 }
 
-// A document in the middle that is not valid fails alone, on one thread or
-// two, and the lines come in the order of the documents.
-TEST(CliBatch, AFailedDocumentInTheMiddleOnThreads) {
-  TempArea docs;
-  fs::create_directories(docs.path() + "/SizeCode");
-  for (const char* name : {"A", "B", "D", "E"})
-    WriteFile(docs.path() + "/SizeCode/" + name + ".xml", ReadFile(kExamples + "MISSES.xml"));
-  WriteFile(docs.path() + "/SizeCode/C.xml", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Bad="1"/>)");
-  for (const char* jobs : {"-j 1", "-j 2"}) {
-    TempArea area;
-    std::string out;
-    EXPECT_EQ(RunTool("import --all " + Quote(area.path()) + " -d " + Quote(docs.path()) + " " + jobs, &out), 2);
-    ExpectInOrder(out, {"imported SizeCode A", "imported SizeCode B", "FAILED SizeCode C: XML Validation Error",
-                        "imported SizeCode D", "imported SizeCode E", "4 imported, 1 failed\n"});
-    for (const char* name : {"A", "B", "D", "E"}) EXPECT_TRUE(area.GetItem(24, name)) << jobs << " " << name;
-  }
-}
-
-// docs/batches.md's worked example: its commands, and the output it shows.
+// docs/batches.md's worked example: its commands, and the output it shows (a
+// document in the middle that is not valid fails alone on two threads, and
+// the lines come in the order of the documents).
 TEST(CliBatch, TheWorkedExampleOfTheBatchPage) {
   const std::string page = ReadFile(std::string(TSLN2XML_SOURCE_DIR) + "/docs/batches.md");
   const std::string command = "$ tsln2xml import --all area -d docs -j 2 2>/dev/null\n";

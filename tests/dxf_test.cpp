@@ -11,7 +11,6 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
-#include <sstream>
 
 #include "dxf/group_writer.h"
 #include "dxf/marker_dxf.h"
@@ -110,46 +109,24 @@ TEST_F(PieceDxfTest, EverySizeOfTheWorkedExampleWithItsRules) {
 
   // Each "# n" follows its grade point's POINT; the .rul file's row for a
   // size is how far that point moves from the base block to that size's.
-  std::map<int, std::pair<double, double>> gradeAt;
-  const auto& base = file.blocks.at("WORKED_M");
-  for (size_t k = 1; k < base.size(); ++k)
-    if (base[k].type == "TEXT" && base[k].text.rfind("# ", 0) == 0) {
-      ASSERT_EQ(base[k - 1].type, "POINT");
-      gradeAt[std::stoi(base[k].text.substr(2))] = {base[k - 1].numbers[0], base[k - 1].numbers[1]};
-    }
+  const auto gradeAt = GradeNumbers(file.blocks.at("WORKED_M"));
   ASSERT_EQ(gradeAt.size(), 3u);  // rules 3, 4, 5 renumbered 1, 2, 3
-  EXPECT_NEAR(gradeAt[1].first, 200.0, kTolerance);
-
-  std::stringstream rules(ReadFile(rul));
-  std::string line;
-  std::vector<std::string> head;
-  while (std::getline(rules, line) && line.rfind("RULE:", 0) != 0) {
-    ASSERT_FALSE(line.empty());
-    EXPECT_EQ(line.back(), '\r');
-    head.push_back(line.substr(0, line.size() - 1));
-  }
-  EXPECT_EQ(head[0], "ANSI/AAMA VERSION: 1.0.0");
-  EXPECT_NE(std::find(head.begin(), head.end(), "UNITS: METRIC"), head.end());
-  EXPECT_NE(std::find(head.begin(), head.end(), "SIZE LIST: XS S M L XL"), head.end());
-  EXPECT_NE(std::find(head.begin(), head.end(), "SAMPLE SIZE: M"), head.end());
-  EXPECT_NE(std::find(head.begin(), head.end(), "NUMBER OF SIZES: 5"), head.end());
-  int rulesRead = 0;
-  while (line.rfind("RULE: DELTA ", 0) == 0) {
-    const int n = std::stoi(line.substr(12));
-    ++rulesRead;
+  EXPECT_NEAR(gradeAt.at(1).first, 200.0, kTolerance);
+  const RulFile rules = ReadRul(rul, 5);
+  ASSERT_FALSE(rules.head.empty());
+  EXPECT_EQ(rules.head[0], "ANSI/AAMA VERSION: 1.0.0");
+  for (const char* line : {"UNITS: METRIC", "SIZE LIST: XS S M L XL", "SAMPLE SIZE: M", "NUMBER OF SIZES: 5"})
+    EXPECT_TRUE(rules.Has(line)) << line;
+  ASSERT_EQ(rules.rules.size(), 3u);
+  EXPECT_TRUE(rules.ended);
+  for (int n = 1; n <= 3; ++n)
     for (size_t s = 0; s < 5; ++s) {
-      ASSERT_TRUE(std::getline(rules, line));
-      double dx = 0, dy = 0;
-      ASSERT_EQ(std::sscanf(line.c_str(), "%lf, %lf", &dx, &dy), 2) << line;
       const std::vector<double> moved = file.Of(std::string("WORKED_") + kSizes[s], "POLYLINE", "1")[0].numbers;
       const size_t point = static_cast<size_t>(n) + 1;  // rule n grades perimeter point n + 2 (index n + 1)
-      EXPECT_NEAR(moved[2 * point] - gradeAt[n].first, dx, kTolerance) << "rule " << n << " size " << kSizes[s];
-      EXPECT_NEAR(moved[2 * point + 1] - gradeAt[n].second, dy, kTolerance);
+      const auto [dx, dy] = rules.rules[n - 1][s];
+      EXPECT_NEAR(moved[2 * point] - gradeAt.at(n).first, dx, kTolerance) << "rule " << n << " size " << kSizes[s];
+      EXPECT_NEAR(moved[2 * point + 1] - gradeAt.at(n).second, dy, kTolerance);
     }
-    if (!std::getline(rules, line)) break;
-  }
-  EXPECT_EQ(rulesRead, 3);
-  EXPECT_EQ(line, "END\r");
 
   // One INSERT per block, side by side without overlapping.
   const auto inserts = file.Of("", "INSERT", "0");
@@ -216,30 +193,11 @@ TEST_F(PieceDxfTest, SeveralPiecesNumberTheirRulesOn) {
   EXPECT_EQ(file.blockOrder, (std::vector<std::string>{"WORKED_M", "OTHER_M"}));
   const auto other = file.Texts("OTHER_M");
   EXPECT_NE(std::find(other.begin(), other.end(), "# 6"), other.end());
-  const std::string text = ReadFile(rul);
-  EXPECT_NE(text.find("RULE: DELTA 6\r\n"), std::string::npos);
-  EXPECT_NE(text.find("UNITS: ENGLISH\r\n"), std::string::npos);
+  const RulFile rules = ReadRul(rul, 5);
+  EXPECT_EQ(rules.rules.size(), 6u);
+  EXPECT_TRUE(rules.Has("UNITS: ENGLISH"));
   // Inches: stored / 10000.
   EXPECT_NEAR(file.Of("WORKED_M", "POLYLINE", "1")[0].numbers[4], 20.0, kTolerance);
-}
-
-// The demo front's outline ends on a Closure point that repeats its first
-// point: the closed POLYLINE does not repeat it (the reader's check), so it
-// holds every drawn point (corners, curve points, notches) but that one; the
-// grain line and the two pocket drill holes.
-TEST(PieceDxf, TheDemoPiece) {
-  TempArea area;
-  ASSERT_EQ(RunTool("demo-piece " + Quote(area.path()) + " FRONT"), 0);
-  const std::string dxf = area.File("f.dxf");
-  ASSERT_EQ(RunTool("dxf Piece " + Quote(area.path()) + " FRONT -o " + Quote(dxf) + " --units in"), 0);
-  READ_OR_SKIP(file, dxf);
-  const auto outline = file.Of("FRONT_M", "POLYLINE", "1");
-  ASSERT_EQ(outline.size(), 1u);
-  EXPECT_EQ(outline[0].numbers.size() / 2, file.Of("FRONT_M", "POINT", "2").size() +
-                                               file.Of("FRONT_M", "POINT", "3").size() +
-                                               file.Of("FRONT_M", "POINT", "4").size() - 1);
-  EXPECT_EQ(file.Of("FRONT_M", "LINE", "7").size(), 1u);   // the grain line
-  EXPECT_EQ(file.Of("FRONT_M", "POINT", "13").size(), 2u); // the pocket's drill holes
 }
 
 // Names outside 7-bit ASCII are written with "_" and counted; the file stays

@@ -237,7 +237,7 @@ TEST(Grading, DocumentsThatCannotBeStored) {
   }
 }
 
-// Short items and counts are in every_type_test; these two are the table's own.
+// Short items and counts are in every_type_test; these are the table's own.
 TEST(Grading, SizeIdTypeOutsideTheTableAndNegativeCounts) {
   TempArea area;
   ByteBuilder b = Header(1, -1, 3, 0);
@@ -245,6 +245,18 @@ TEST(Grading, SizeIdTypeOutsideTheTableAndNegativeCounts) {
   EXPECT_EQ(LastErrorMessage(), "PIECE: Invalid size_id_type");
   // Negative counts read nothing; trailing bytes are ignored.
   EXPECT_EQ(ExportBytes(kGrading, area, Header(-1, -1, 0, -1).Zeros(7)).code, 0) << LastErrorMessage();
+  // A negative NumBreaks or NumSizes reads as no growth pairs or no sizes,
+  // and the import takes the document such an item exports (NumBreaks below
+  // -1 can never have NumBreaks + 1 growth elements).
+  for (const char* counts : {R"(NumBreaks="-2" NumSizes="0")", R"(NumBreaks="-1" NumSizes="-5")",
+                             R"(NumBreaks="-3072" NumSizes="-22007")"}) {
+    const std::string document =
+        Document(std::string(R"(version="1" Comment1="" Comment2="" SizeIdType="Numeric" BaseIndex="0" SizeIncrement="0" )") +
+                     counts,
+                 R"(<GradingRule RuleId="1"><Point/></GradingRule>)");
+    ASSERT_EQ(ImportFromString(kGrading, area.path(), "G", document), 0) << counts;
+    EXPECT_EQ(ExportMatches(kGrading, area, "G", document), "") << counts;
+  }
 }
 
 }  // namespace

@@ -99,6 +99,16 @@ Rendered Render(const std::string& svgFile) {
   return r;
 }
 
+// A point of the picture in marker coordinates and the colour drawn there.
+struct Spot {
+  double x, y;
+  std::string colour;
+};
+
+void ExpectColours(const Rendered& r, const std::vector<Spot>& spots) {
+  for (const Spot& s : spots) EXPECT_EQ(r.At(s.x, s.y), s.colour) << s.x << "," << s.y;
+}
+
 PieceInput Piece(const char* name, std::vector<std::pair<int32_t, int32_t>> outline) {
   PieceInput p;
   p.head.name = name;
@@ -141,10 +151,7 @@ Drawn Draw(const TempArea& area, const MarkerData& data) {
 TEST(Picture, PiecesFabricAndPageAreWhereTheMarkerPutsThem) {
   TempArea area;
   const Rendered r = Render(Draw(area, TwoPieces().Build()).file);
-  const struct {
-    double x, y;
-    std::string colour;
-  } cases[] = {
+  ExpectColours(r, {
       {5, 4, kPieceFills[0]},     {15, 10, kFabricColour},  // rectangle; beside it
       {4, 16, kPieceFills[0]},    {12, 12, kPieceFills[0]},   // the copy turned half round
       {32, 10, kPieceFills[1]},   {28, 13.5, kFabricColour},  // triangle turned counterclockwise
@@ -153,8 +160,7 @@ TEST(Picture, PiecesFabricAndPageAreWhereTheMarkerPutsThem) {
       {39.7, 0.3, kFabricColour}, {40.3, -0.3, kPageColour},
       {0.3, 24.7, kFabricColour}, {-0.3, 25.3, kPageColour},
       {39.7, 24.7, kFabricColour}, {40.3, 25.3, kPageColour},
-  };
-  for (const auto& c : cases) EXPECT_EQ(r.At(c.x, c.y), c.colour) << c.x << "," << c.y;
+  });
   for (const char* layer : {"page", "fabric", "outline", "internal", "notches", "names", "scale", "title"})
     EXPECT_NE(r.svg.find("<g id=\"" + std::string(layer) + "\""), std::string::npos) << layer;
   EXPECT_NE(r.svg.find("width 40, length 25, utilisation 11.8%"), std::string::npos);  // (50 + 50 + 18) / 1000
@@ -184,14 +190,10 @@ TEST(Picture, ALongMarkerLiesAcrossThePage) {
   const Rendered r = Render(area.File("m.svg"));
   ASSERT_TRUE(r.turned);
   EXPECT_GT(r.image.width, r.image.height);
-  const struct {
-    double x, y;
-    std::string colour;
-  } cases[] = {
+  ExpectColours(r, {
       {5, 4, kPieceFills[0]},  {8, 69, kPieceFills[0]},  {14, 61, kPieceFills[1]},  // the three pieces
       {20, 30, kFabricColour}, {0.3, 79.7, kFabricColour}, {-0.5, 40, kPageColour}, {25.5, 40, kPageColour},
-  };
-  for (const auto& c : cases) EXPECT_EQ(r.At(c.x, c.y), c.colour) << c.x << "," << c.y;
+  });
   EXPECT_TRUE(std::regex_search(r.svg, std::regex(R"re(matrix\(0,1,1,0,0,0\)"[^>]*>RECT</text>)re")));
   EXPECT_NE(r.svg.find(">cm</text>"), std::string::npos);
 }
@@ -252,13 +254,8 @@ TEST(Picture, APieceIsDrawnAsItsDocumentShowsIt) {
   ASSERT_EQ(grading::StorePiece(area.path(), "SQ", piece), 1);
   RenderPiece("", area.path(), "SQ", area.File("sq.svg"));
   const Rendered r = Render(area.File("sq.svg"));
-  const struct {
-    double x, y;
-    bool filled;
-  } cases[] = {
-      {10, 22, true}, {20, 10, true}, {1, 1, false}, {24.5, 10, false}, {10, -4.5, false},  // the diamond
-  };
-  for (const auto& c : cases) EXPECT_EQ(r.At(c.x, c.y), c.filled ? kPieceFillColour : kPiecePageColour) << c.x << "," << c.y;
+  ExpectColours(r, {{10, 22, kPieceFillColour}, {20, 10, kPieceFillColour}, {1, 1, kPiecePageColour},  // the diamond
+                    {24.5, 10, kPiecePageColour}, {10, -4.5, kPiecePageColour}});
   EXPECT_NE(r.At(7, 7), kPieceFillColour) << "the grain line, turned";
   EXPECT_NE(r.At(6.46, 13.54), kPieceFillColour) << "the drill hole, turned";
   for (const char* layer : {"outline", "internal", "drill", "notches", "grain", "name", "size"})

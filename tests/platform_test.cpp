@@ -305,28 +305,6 @@ TEST(ReplaceFiles, AllOrNone) {
     EXPECT_TRUE(entry.path().extension() != ".part" && entry.path().extension() != ".old") << entry.path();
 }
 
-// The id of a process that has ended and been waited for.
-long EndedProcessId() {
-#ifdef _WIN32
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  wchar_t command[] = L"cmd.exe /c exit 0";
-  if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &process))
-    return 0;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<long>(process.dwProcessId);
-#else
-  const pid_t child = fork();
-  if (child == 0) _exit(0);
-  waitpid(child, nullptr, 0);
-  return child;
-#endif
-}
-
 // A file beside carries its writer's process id: only files of processes
 // that have ended are removed, and only regular files of the given shape.
 TEST(Leftovers, OnlyFilesOfEndedProcessesGo) {

@@ -181,6 +181,19 @@ TEST(ElementText, ReadInEveryForm) {
   }
 }
 
+// A control character in element text (which an item's text may hold) is
+// written so that the document stays well-formed, one character for one.
+TEST(ElementText, ControlCharactersKeepTheDocumentWellFormed) {
+  for (const char* text : {"A\x03" "B", "\x01", "TAB\tLF\nCR\r", "\x1F\x7F"}) {
+    Document doc;
+    doc.SetRoot(doc.CreateElement("r", "urn:x"));
+    SetElementText(doc.Root(), text);
+    Document back;
+    ASSERT_TRUE(back.LoadUtf8(doc.SerializeUtf8())) << doc.SerializeUtf8();
+    EXPECT_EQ(GetElementText(back.Root()).size(), std::string(text).size()) << GetElementText(back.Root());
+  }
+}
+
 TEST(ElementBytes, Base64Forms) {
   std::string out;
   EXPECT_TRUE(Base64Decode(" TWFu\n TWE=\r\n", out));

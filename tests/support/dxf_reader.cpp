@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "support/test_support.h"
@@ -37,6 +39,44 @@ std::vector<std::string> DxfFile::Texts(const std::string& block) const {
   for (const DxfEntity& e : list)
     if (e.type == "TEXT") out.push_back(e.text);
   return out;
+}
+
+std::map<int, std::pair<double, double>> GradeNumbers(const std::vector<DxfEntity>& block) {
+  std::map<int, std::pair<double, double>> at;
+  for (size_t k = 1; k < block.size(); ++k)
+    if (block[k].type == "TEXT" && block[k].text.starts_with("# ")) {
+      EXPECT_EQ(block[k - 1].type, "POINT") << block[k].text;
+      at[std::stoi(block[k].text.substr(2))] = {block[k - 1].numbers.at(0), block[k - 1].numbers.at(1)};
+    }
+  return at;
+}
+
+bool RulFile::Has(const std::string& headLine) const {
+  return std::find(head.begin(), head.end(), headLine) != head.end();
+}
+
+RulFile ReadRul(const std::string& path, size_t sizes) {
+  RulFile rul;
+  std::stringstream text(ReadFile(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) {
+    EXPECT_TRUE(line.ends_with('\r')) << "not CR LF: " << line;
+    if (line.ends_with('\r')) line.pop_back();
+    lines.push_back(line);
+  }
+  size_t k = 0;
+  for (; k < lines.size() && !lines[k].starts_with("RULE:"); ++k) rul.head.push_back(lines[k]);
+  while (k < lines.size() && lines[k] == "RULE: DELTA " + std::to_string(rul.rules.size() + 1)) {
+    auto& rows = rul.rules.emplace_back();
+    for (++k; rows.size() < sizes && k < lines.size(); ++k) {
+      double x = 0, y = 0;
+      EXPECT_EQ(std::sscanf(lines[k].c_str(), "%lf, %lf", &x, &y), 2) << lines[k];
+      rows.push_back({x, y});
+    }
+    EXPECT_EQ(rows.size(), sizes) << "rule " << rul.rules.size();
+  }
+  rul.ended = k + 1 == lines.size() && lines[k] == "END";
+  return rul;
 }
 
 std::optional<DxfFile> ReadDxf(const std::string& path, std::string& skipReason) {

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tsln2xml::test {
@@ -30,6 +31,20 @@ struct DxfFile {
   // The texts of a block's TEXT entities (ENTITIES for "").
   std::vector<std::string> Texts(const std::string& block) const;
 };
+
+// The grade numbers of a block: each "# n" text, at the POINT just before it.
+std::map<int, std::pair<double, double>> GradeNumbers(const std::vector<DxfEntity>& block);
+
+// A .rul file: the lines before the first rule, each rule's rows (rule n at
+// index n - 1, one x, y row per size), and whether "END" closes it. Every
+// line must end in CR LF and the rules must be numbered 1, 2, ... in order.
+struct RulFile {
+  std::vector<std::string> head;
+  std::vector<std::vector<std::pair<double, double>>> rules;
+  bool ended = false;
+  bool Has(const std::string& headLine) const;
+};
+RulFile ReadRul(const std::string& path, size_t sizes);
 
 // Reads `path` with ezdxf; nullopt (and `skipReason` set) when ezdxf is not
 // installed. A reader that fails outright fails the calling test.

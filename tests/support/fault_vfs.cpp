@@ -1,8 +1,10 @@
 #include "support/fault_vfs.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <csignal>
+#include <filesystem>
 #include <cstring>
 #include <stdexcept>
 
@@ -146,6 +148,32 @@ std::string IntegrityCheck(const std::string& path) {
   store::SqliteStatement statement(stmt);
   if (sqlite3_step(stmt) != SQLITE_ROW) return sqlite3_errmsg(db);
   return reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+}
+
+void ExpectSoundCatalog(const std::string& path) {
+  EXPECT_EQ(std::filesystem::exists(path) ? IntegrityCheck(path) : "ok", "ok") << path;
+}
+
+void ForEachFault(const std::function<void()>& start, const std::function<void()>& act,
+                  const std::function<void(bool fired)>& check) {
+  for (const FaultOp kind : kFaultOps) {
+    for (const bool persistent : {false, true}) {
+      SCOPED_TRACE(std::string(FaultOpName(kind)) + (persistent ? " from the Nth on" : " once"));
+      start();
+      FaultVfs vfs;
+      bool fired = true;
+      for (int n = 1; fired; ++n) {
+        ASSERT_LT(n, 1000) << "the fault is met whatever N is";
+        SCOPED_TRACE("N = " + std::to_string(n));
+        vfs.Arm(kind, n, persistent);
+        act();
+        fired = vfs.Fired();
+        vfs.Disarm();
+        check(fired);
+        if (::testing::Test::HasFailure()) return;
+      }
+    }
+  }
 }
 
 }  // namespace tsln2xml::test

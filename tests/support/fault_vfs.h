@@ -5,6 +5,7 @@
 // the store under test uses it without knowing.
 
 #include <array>
+#include <functional>
 #include <string>
 
 namespace tsln2xml::test {
@@ -17,6 +18,15 @@ const char* FaultOpName(FaultOp op);
 // SQLite's integrity check of the catalog file at `path`: "ok", or what it
 // found.
 std::string IntegrityCheck(const std::string& path);
+// A catalog that passes the check, where there is one at `path`.
+void ExpectSoundCatalog(const std::string& path);
+
+// Runs `act` with each kind of fault, once and from then on, at its Nth
+// call for N = 1, 2, ... until a run meets no fault: `start` before the first
+// N of each kind, `check(fired)` after each run with whether the fault was
+// met. Ends at the first test failure.
+void ForEachFault(const std::function<void()>& start, const std::function<void()>& act,
+                  const std::function<void(bool fired)>& check);
 
 class FaultVfs {
  public:

@@ -291,6 +291,13 @@ long ToolPeakKilobytes(const std::vector<std::string>& args, bool mustSucceed) {
 #endif
 }
 
+std::string SizeCodes(int entries, int ordered) {
+  std::string xml = R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A">)";
+  for (int i = 0; i < entries; ++i)
+    xml += "<Entry ActualSize=\"" + std::to_string(i) + "\" OrderedSize=\"" + std::to_string(ordered) + "\"/>";
+  return xml + "</SizeCode>";
+}
+
 std::string Quote(const std::string& s) {
 #ifdef _WIN32
   // As a Windows program splits its command line: a quote inside is \".

@@ -129,6 +129,15 @@ inline constexpr bool kPeaksAreMeaningful = true;
 #else
 inline constexpr bool kPeaksAreMeaningful = true;
 #endif
+// The id of a process that has ended and been waited for (0 when none
+// could be started).
+long EndedProcessId();
+
+// A size code document named A with `entries` entries, all of ordered size
+// `ordered`: a few kilobytes for a hundred, so an item spans several pages
+// of its catalog.
+std::string SizeCodes(int entries, int ordered);
+
 // `s` quoted for the shell.
 std::string Quote(const std::string& s);
 
