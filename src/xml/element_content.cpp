@@ -180,15 +180,6 @@ void DropElementContent(Node element) {
   xmlNodeSetContent(element, nullptr);
 }
 
-void DropElements(std::span<const Node> elements) {
-  for (Node element : elements) {
-    if (!element) continue;
-    RequireTree(element);
-    xmlUnlinkNode(element);
-    xmlFreeNode(element);
-  }
-}
-
 bool GetElementBytes(Node element, std::string& bytes) {
   const std::optional<std::string_view> view = ElementBytesView(element, bytes);
   if (view && view->data() != bytes.data()) bytes.assign(*view);

@@ -4,7 +4,6 @@
 // ANSI code page, as attribute texts are), and its child elements.
 
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,9 +37,6 @@ std::optional<std::string_view> ElementBytesView(Node element, std::string& stor
 // Frees the element's content (a long text that has been copied where it
 // goes), so that its memory is given back before the conversion goes on.
 void DropElementContent(Node element);
-// Takes the elements out of their document and frees them, once a converter
-// has read them: their memory goes to what the conversion makes of them.
-void DropElements(std::span<const Node> elements);
 
 std::string Base64Encode(std::string_view bytes);
 // Standard alphabet with "=" padding; white space anywhere is skipped.

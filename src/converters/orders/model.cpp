@@ -182,9 +182,6 @@ std::vector<Entry> ParseEntries(const XMLWriter& writer, xml::Node parent, const
     AttributeParser attributes(elements[i]);
     EntryAttributes(attributes, elements[i], entries[i]);
   }
-  // Read: their memory goes to the entries that follow, so that the tree and
-  // the model it becomes do not add up.
-  xml::DropElements(elements);
   return entries;
 }
 
