@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 
+#include "platform/host_files.h"
 #include "support/catalog_fixture.h"
 #include "support/test_support.h"
 
@@ -314,15 +315,15 @@ TEST(Cli, WrittenDocumentsGetTheUmasksModeOrKeepTheirs) {
 TEST(Cli, NamesAndPathsOutsideAscii) {
   TempArea area;
   const std::string dir = area.File("caf\xC3\xA9");  // UTF-8 "café"
-  std::filesystem::create_directory(dir);
+  std::filesystem::create_directory(platform::FsPath(dir));
   const std::string doc = area.File("entr\xC3\xA9" "e.xml");
   WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
   std::string out;
   ASSERT_EQ(RunTool("import SizeCode " + Quote(dir) + " CAF\xC3\x89 " + Quote(doc), &out), 0) << out;
   ASSERT_EQ(RunTool("export SizeCode " + Quote(dir) + " caf\xC3\x89 -o " + Quote(area.File("sortie_\xC3\xA9.xml")), &out), 0) << out;
-  EXPECT_TRUE(std::filesystem::exists(area.File("sortie_\xC3\xA9.xml")));
+  EXPECT_TRUE(std::filesystem::exists(platform::FsPath(area.File("sortie_\xC3\xA9.xml"))));
   ASSERT_EQ(RunTool("export --all " + Quote(dir) + " -d " + Quote(area.File("docs")), &out), 0) << out;
-  EXPECT_TRUE(std::filesystem::exists(area.File("docs/SizeCode/CAF\xC3\x89.xml"))) << out;
+  EXPECT_TRUE(std::filesystem::exists(platform::FsPath(area.File("docs/SizeCode/CAF\xC3\x89.xml")))) << out;
   ASSERT_EQ(RunTool("import --all " + Quote(dir) + " -d " + Quote(area.File("docs")), &out), 0) << out;
   ASSERT_EQ(RunTool("list " + Quote(dir), &out), 0);
   EXPECT_NE(out.find("CAF\xC3\x89 "), std::string::npos) << out;
