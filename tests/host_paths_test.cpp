@@ -29,6 +29,8 @@ struct NamesCase {
   std::string name;  // UTF-8, for a folder and the files in it
 };
 
+void PrintTo(const NamesCase& c, std::ostream* os) { *os << "code page " << c.codePage << ", " << c.name; }
+
 class HostPaths : public testing::TestWithParam<NamesCase> {};
 
 bool Exists(const std::string& utf8Path) { return fs::exists(platform::FsPath(utf8Path)); }
