@@ -79,6 +79,16 @@ TEST_P(HostPaths, EveryFileCallAndCommandFindsTheNamesItWasGiven) {
   EXPECT_EQ(CompareXml(kDocument, ReadFile(single)), "");
   ASSERT_EQ(RunTool("list " + Quote(area), &out), 0) << out;
   EXPECT_NE(out.find("1 item\n"), std::string::npos) << out;
+
+#ifndef _WIN32  // Windows takes its temporary folder from TMP (tests/windows/commands.sh)
+  // A marker on standard output goes through a file in the temporary folder.
+  ASSERT_EQ(RunTool("demo-marker " + Quote(area) + " DEMO", &out), 0) << out;
+  ASSERT_TRUE(fs::create_directory(platform::FsPath(folder + "/tmp")));
+  EnvScope temporaryFolder("TMPDIR", (folder + "/tmp").c_str());
+  ASSERT_EQ(RunTool("marker " + Quote(area) + " DEMO", &out), 0) << out;
+  EXPECT_TRUE(out.starts_with("\xFF\xFE<\0?\0x\0m\0l\0")) << out.substr(0, 100);
+  EXPECT_TRUE(fs::is_empty(platform::FsPath(folder + "/tmp")));
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(

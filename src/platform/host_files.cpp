@@ -3,8 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
+
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 
 #include "platform/code_page.h"
 #endif
@@ -54,6 +58,27 @@ int StatPath(const std::string& hostPath, struct stat* out) {
 
 int UnlinkPath(const std::string& hostPath) { return _wunlink(WidePath(hostPath).c_str()); }
 
+// The C runtime's mkstemp takes the folder in the ANSI code page.
+std::string MakeTemporaryFile(const std::string& hostDir, const std::string& prefix) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned long long seed = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^
+                            reinterpret_cast<uintptr_t>(&seed);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string path = hostDir + "/" + prefix;
+    for (int i = 0; i < 6; ++i) {
+      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+      path += kLetters[(seed >> 33) % (sizeof kLetters - 1)];
+    }
+    const int fd = OpenDescriptor(path, O_RDWR | O_CREAT | O_EXCL | _O_NOINHERIT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd >= 0) {
+      _close(fd);
+      return path;
+    }
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
 #else
 
 std::filesystem::path FsPath(std::string_view hostPath) { return std::filesystem::path(hostPath); }
@@ -67,6 +92,14 @@ int OpenDescriptor(const std::string& hostPath, int flags, int mode) { return ::
 int StatPath(const std::string& hostPath, struct stat* out) { return ::stat(hostPath.c_str(), out); }
 
 int UnlinkPath(const std::string& hostPath) { return ::unlink(hostPath.c_str()); }
+
+std::string MakeTemporaryFile(const std::string& hostDir, const std::string& prefix) {
+  std::string path = hostDir + "/" + prefix + "XXXXXX";
+  const int fd = ::mkstemp(path.data());
+  if (fd < 0) return {};
+  ::close(fd);
+  return path;
+}
 
 #endif
 

@@ -33,4 +33,9 @@ int OpenDescriptor(const std::string& hostPath, int flags, int mode = 0);
 int StatPath(const std::string& hostPath, struct stat* out);
 int UnlinkPath(const std::string& hostPath);
 
+// A new empty file "PREFIX" + a random part in the host folder `hostDir`,
+// made exclusively and readable by its owner only (mkstemp); its host path,
+// or "" with errno set when none could be made.
+std::string MakeTemporaryFile(const std::string& hostDir, const std::string& prefix);
+
 }  // namespace tsln2xml::platform

@@ -66,13 +66,13 @@ int Export(const MarkerArgs& a, const std::string& file) {
 int RunMarker(const MarkerArgs& a) {
   if (!a.output.empty() && a.output != "-") return Export(a, a.output);
   // Standard output: the file's bytes, written to a temporary file first.
-  std::string path = platform::HostString(std::filesystem::temp_directory_path() / "tsln2xml-marker-XXXXXX");
-  const int fd = mkstemp(path.data());
-  if (fd < 0) {
+  std::error_code ec;
+  const std::string path =
+      platform::MakeTemporaryFile(platform::HostString(std::filesystem::temp_directory_path(ec)), "tsln2xml-marker-");
+  if (ec || path.empty()) {
     std::cerr << "could not open output file" << std::endl;
     return 1;
   }
-  close(fd);
   // The export's diagnostic lines go to the error stream while standard
   // output carries the document.
   std::cout.flush();
@@ -87,7 +87,6 @@ int RunMarker(const MarkerArgs& a) {
   // A document that failed validation was still written: it goes out too.
   std::string bytes;
   ReadInput(ToCodePage(path), bytes);
-  std::error_code ec;
   std::filesystem::remove(platform::FsPath(path), ec);
   if (!bytes.empty() && !WriteOutput("-", bytes) && code == 0) return 1;
   return code;
