@@ -126,6 +126,13 @@ for case in "1252:Daten/Müller/Größen:Größe-38" "1250:Dane/Łódź:Łata-38
   w marker "$A" DEMO -o "$(at "$name-marker.xml")" --schema "$(at "Schemata ${dir##*/}/MARKER.XSD")" >"$work/marker.log" 2>&1 ||
     fail "$cp: marker --schema in 'Schemata ${dir##*/}': $(head -n 3 "$work/marker.log")"
   cmp -s "$base/$name-marker.xml" "$work/linux-DEMO-marker.xml" || fail "$cp: the marker document differs"
+  # A marker on standard output goes through a file in the temporary folder
+  # (TMP, which Wine sets for its programs: set here through cmd.exe).
+  mkdir "$base/tmp"
+  TSLN2XML_CODEPAGE=$cp LC_ALL=C.UTF-8 "$WINE" cmd /c "set TMP=$(at tmp)&& $(winpath "$WIN/tsln2xml.exe") marker $A DEMO" \
+    >"$base/stdout-marker.xml" 2>"$work/marker.log" || fail "$cp: marker to standard output: $(head -n 3 "$work/marker.log")"
+  cmp -s "$base/stdout-marker.xml" "$work/linux-DEMO-marker.xml" || fail "$cp: the marker on standard output differs"
+  [ -z "$(ls -A "$base/tmp")" ] || fail "$cp: the marker left a file in the temporary folder: $(ls -A "$base/tmp")"
 done
 
 # Failures keep their codes.
