@@ -20,8 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr short kSizeCode = 24;
-constexpr std::string_view kDocument =
-    R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="A"><Entry ActualSize="8" OrderedSize="S"/></SizeCode>)";
+constexpr std::string_view kDocument = R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" version="1" Name="A">)"
+                                        R"(<Entry ActualSize="8" OrderedSize="S"/></SizeCode>)";
 
 struct NamesCase {
   int codePage;

@@ -608,7 +608,8 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
   RemoveLeftoversOf(host);
   std::error_code ec;
   // Opening creates the file at once, so a first write is made elsewhere.
-  const bool first = std::filesystem::symlink_status(platform::FsPath(host), ec).type() == std::filesystem::file_type::not_found;
+  const bool first =
+      std::filesystem::symlink_status(platform::FsPath(host), ec).type() == std::filesystem::file_type::not_found;
   if (first && CatalogPathFits(host)) {
     const auto dir = platform::FsPath(host).parent_path();
     if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return CatalogStatus::kMissing;

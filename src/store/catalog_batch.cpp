@@ -49,8 +49,8 @@ CatalogStatus CatalogBatch::Begin() {
     CatalogStatus status;
     RemoveLeftoversOf(hostPath_);
     std::error_code ec;
-    const bool missing =
-        std::filesystem::symlink_status(platform::FsPath(hostPath_), ec).type() == std::filesystem::file_type::not_found;
+    const bool missing = std::filesystem::symlink_status(platform::FsPath(hostPath_), ec).type() ==
+                         std::filesystem::file_type::not_found;
     if (missing && !directWrite_ && CatalogPathFits(hostPath_)) {
       // Opening creates the file at once, so a first write is made elsewhere.
       const auto dir = platform::FsPath(hostPath_).parent_path();

@@ -61,7 +61,8 @@ std::string& LocationOutside() {
 bool ReadCallerSchemaFile(const std::string& path, std::string& bytes) {
   if (InCallerSchemaFolder(path)) return ReadFileBytes(path, bytes);
   std::error_code ec;
-  if (LocationOutside().empty() && std::filesystem::exists(platform::FsPath(platform::HostPath(path)), ec)) LocationOutside() = path;
+  if (LocationOutside().empty() && std::filesystem::exists(platform::FsPath(platform::HostPath(path)), ec))
+    LocationOutside() = path;
   return false;
 }
 
