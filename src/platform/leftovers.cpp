@@ -1,5 +1,6 @@
-#include "platform/host_files.h"
 #include "platform/leftovers.h"
+
+#include "platform/host_files.h"
 
 #ifdef _WIN32
 #include <windows.h>

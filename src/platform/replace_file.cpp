@@ -1,6 +1,6 @@
-#include "platform/host_files.h"
 #include "platform/replace_file.h"
 
+#include "platform/host_files.h"
 #include "platform/leftovers.h"
 
 #ifdef _WIN32
