@@ -80,6 +80,15 @@ TEST(CliBatch, WholeAreaRoundTripThroughADocumentDirectory) {
   ImportExample(from.path(), "KIDS", "KIDS.xml");
   ImportExample(from.path(), "a/b%c", "KIDS.xml");  // characters a file name cannot hold
   ImportExample(from.path(), ".dot", "KIDS.xml");
+  // Names that Windows file names cannot be: a stream of the file "A", and
+  // its null device (on Linux plain file names).
+  ImportExample(from.path(), "A:B", "KIDS.xml");
+  ImportExample(from.path(), "nul", "KIDS.xml");
+#ifdef _WIN32
+  const std::string streamName = "A%3AB.xml", deviceName = "%6Eul.xml";
+#else
+  const std::string streamName = "A:B.xml", deviceName = "nul.xml";
+#endif
   PutItemAt(from.path(), 9, "MARKER");  // markers have their own command
 
   std::string out;
@@ -88,12 +97,14 @@ TEST(CliBatch, WholeAreaRoundTripThroughADocumentDirectory) {
   ExpectInOrder(out, {"exported SizeCode .dot -> " + sizes + "%2Edot.xml\n",
                       "exported SizeCode a/b%c -> " + sizes + "a%2Fb%25c.xml\n",
                       "exported SizeCode KIDS -> " + sizes + "KIDS.xml\n",
-                      "exported SizeCode MISSES -> " + sizes + "MISSES.xml\n", "4 exported, 0 failed, 1 skipped\n"});
+                      "exported SizeCode MISSES -> " + sizes + "MISSES.xml\n", "6 exported, 0 failed, 1 skipped\n"});
+  EXPECT_TRUE(Contains(out, "exported SizeCode A:B -> " + sizes + streamName + "\n")) << out;
+  EXPECT_TRUE(Contains(out, "exported SizeCode nul -> " + sizes + deviceName + "\n")) << out;
 
   ASSERT_EQ(RunTool("import --all " + Quote(to.path()) + " -d " + Quote(docs.path()), &out), 0) << out;
   EXPECT_TRUE(Contains(out, "imported SizeCode a/b%c <- " + sizes + "a%2Fb%25c.xml\n")) << out;
-  EXPECT_TRUE(Contains(out, "4 imported, 0 failed\n")) << out;
-  for (const char* item : {"MISSES", "KIDS", "a/b%c", ".dot"}) {
+  EXPECT_TRUE(Contains(out, "6 imported, 0 failed\n")) << out;
+  for (const char* item : {"MISSES", "KIDS", "a/b%c", ".dot", "A:B", "nul"}) {
     ASSERT_TRUE(to.GetItem(24, item).has_value()) << item;
     EXPECT_EQ(to.GetItem(24, item), from.GetItem(24, item)) << item;
   }

@@ -70,14 +70,37 @@ int Usage(const std::string& message) {
   return kUsageError;
 }
 
+#ifdef _WIN32
+// Windows file names cannot hold these ("A:B.xml" would be a stream of the
+// file "A", "A?.xml" no name at all) ...
+constexpr std::string_view kWindowsUnfit = "<>:\"|?*";
+
+// ... and a name whose part before the first dot is a device's ("NUL.xml",
+// "com1.xml") opens that device: its first character is written as %XX.
+bool IsWindowsDeviceName(std::string_view utf8) {
+  const std::string_view stem = utf8.substr(0, utf8.find('.'));
+  if (stem.size() != 3 && stem.size() != 4) return false;
+  std::string upper(stem);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+         upper[3] <= '9';
+}
+#else
+constexpr std::string_view kWindowsUnfit;
+bool IsWindowsDeviceName(std::string_view) { return false; }
+#endif
+
 // The item's name as a file name (UTF-8, with %XX for what a file name cannot
 // hold) and back.
 std::string FileNameOf(const std::string& item) {
   const std::string utf8 = platform::AnsiToUtf8(item);
+  const bool device = IsWindowsDeviceName(utf8);
   std::string out;
   for (size_t i = 0; i < utf8.size(); ++i) {
     const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%' || (i == 0 && c == '.')) {
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%' || (i == 0 && (c == '.' || device)) ||
+        kWindowsUnfit.find(static_cast<char>(c)) != std::string_view::npos) {
       char hex[4];
       std::snprintf(hex, sizeof hex, "%%%02X", c);
       out += hex;
