@@ -30,8 +30,6 @@ export TSLN2XML_CODEPAGE=1252
 #    everyone: CliBatch.DocumentDirectoryEntriesThatAreNotDocuments;
 #  - it checks POSIX file modes, which Windows files do not have:
 #    Cli.WrittenDocumentsGetTheUmasksModeOrKeepTheirs;
-#  - it names files beyond ASCII, which the Windows build does not open yet
-#    (docs/windows.md): Cli.NamesAndPathsOutsideAscii;
 #  - they map a drive letter to a directory with TSLN2XML_DRIVE_X, which
 #    Windows does not use (its drive letters are real):
 #    Annotation.SpecialCategoriesComeOutInEnglish, ItemList.StoragePathJoinsRootAndNameWithoutAColon;
@@ -46,7 +44,6 @@ excluded=(
   CliBatch.TheWorkedExampleOfTheBatchPage
   CliBatch.DocumentDirectoryEntriesThatAreNotDocuments
   Cli.WrittenDocumentsGetTheUmasksModeOrKeepTheirs
-  Cli.NamesAndPathsOutsideAscii
   Annotation.SpecialCategoriesComeOutInEnglish
   ItemList.StoragePathJoinsRootAndNameWithoutAColon
   KeptCatalog.AReplacedOrRemovedCatalogIsReadAfresh

@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 
+#include "platform/host_files.h"
 #include "support/catalog_fixture.h"
 #include "support/test_support.h"
 
@@ -79,6 +80,15 @@ TEST(CliBatch, WholeAreaRoundTripThroughADocumentDirectory) {
   ImportExample(from.path(), "KIDS", "KIDS.xml");
   ImportExample(from.path(), "a/b%c", "KIDS.xml");  // characters a file name cannot hold
   ImportExample(from.path(), ".dot", "KIDS.xml");
+  // Names that Windows file names cannot be: a stream of the file "A", and
+  // its null device (on Linux plain file names).
+  ImportExample(from.path(), "A:B", "KIDS.xml");
+  ImportExample(from.path(), "nul", "KIDS.xml");
+#ifdef _WIN32
+  const std::string streamName = "A%3AB.xml", deviceName = "%6Eul.xml";
+#else
+  const std::string streamName = "A:B.xml", deviceName = "nul.xml";
+#endif
   PutItemAt(from.path(), 9, "MARKER");  // markers have their own command
 
   std::string out;
@@ -87,12 +97,14 @@ TEST(CliBatch, WholeAreaRoundTripThroughADocumentDirectory) {
   ExpectInOrder(out, {"exported SizeCode .dot -> " + sizes + "%2Edot.xml\n",
                       "exported SizeCode a/b%c -> " + sizes + "a%2Fb%25c.xml\n",
                       "exported SizeCode KIDS -> " + sizes + "KIDS.xml\n",
-                      "exported SizeCode MISSES -> " + sizes + "MISSES.xml\n", "4 exported, 0 failed, 1 skipped\n"});
+                      "exported SizeCode MISSES -> " + sizes + "MISSES.xml\n", "6 exported, 0 failed, 1 skipped\n"});
+  EXPECT_TRUE(Contains(out, "exported SizeCode A:B -> " + sizes + streamName + "\n")) << out;
+  EXPECT_TRUE(Contains(out, "exported SizeCode nul -> " + sizes + deviceName + "\n")) << out;
 
   ASSERT_EQ(RunTool("import --all " + Quote(to.path()) + " -d " + Quote(docs.path()), &out), 0) << out;
   EXPECT_TRUE(Contains(out, "imported SizeCode a/b%c <- " + sizes + "a%2Fb%25c.xml\n")) << out;
-  EXPECT_TRUE(Contains(out, "4 imported, 0 failed\n")) << out;
-  for (const char* item : {"MISSES", "KIDS", "a/b%c", ".dot"}) {
+  EXPECT_TRUE(Contains(out, "6 imported, 0 failed\n")) << out;
+  for (const char* item : {"MISSES", "KIDS", "a/b%c", ".dot", "A:B", "nul"}) {
     ASSERT_TRUE(to.GetItem(24, item).has_value()) << item;
     EXPECT_EQ(to.GetItem(24, item), from.GetItem(24, item)) << item;
   }
@@ -298,15 +310,15 @@ TEST(Cli, WrittenDocumentsGetTheUmasksModeOrKeepTheirs) {
 TEST(Cli, NamesAndPathsOutsideAscii) {
   TempArea area;
   const std::string dir = area.File("caf\xC3\xA9");  // UTF-8 "café"
-  std::filesystem::create_directory(dir);
+  std::filesystem::create_directory(platform::FsPath(dir));
   const std::string doc = area.File("entr\xC3\xA9" "e.xml");
   WriteFile(doc, R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="A"><Entry ActualSize="8" OrderedSize="s"/></SizeCode>)");
   std::string out;
   ASSERT_EQ(RunTool("import SizeCode " + Quote(dir) + " CAF\xC3\x89 " + Quote(doc), &out), 0) << out;
   ASSERT_EQ(RunTool("export SizeCode " + Quote(dir) + " caf\xC3\x89 -o " + Quote(area.File("sortie_\xC3\xA9.xml")), &out), 0) << out;
-  EXPECT_TRUE(std::filesystem::exists(area.File("sortie_\xC3\xA9.xml")));
+  EXPECT_TRUE(std::filesystem::exists(platform::FsPath(area.File("sortie_\xC3\xA9.xml"))));
   ASSERT_EQ(RunTool("export --all " + Quote(dir) + " -d " + Quote(area.File("docs")), &out), 0) << out;
-  EXPECT_TRUE(std::filesystem::exists(area.File("docs/SizeCode/CAF\xC3\x89.xml"))) << out;
+  EXPECT_TRUE(std::filesystem::exists(platform::FsPath(area.File("docs/SizeCode/CAF\xC3\x89.xml")))) << out;
   ASSERT_EQ(RunTool("import --all " + Quote(dir) + " -d " + Quote(area.File("docs")), &out), 0) << out;
   ASSERT_EQ(RunTool("list " + Quote(dir), &out), 0);
   EXPECT_NE(out.find("CAF\xC3\x89 "), std::string::npos) << out;

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "converters/registry.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "platform/replace_file.h"
 #include "store/item_store.h"
@@ -234,9 +235,9 @@ class Importer {
 // removed. "" or why it failed.
 std::string WriteDocument(const std::string& path, std::string_view text, bool& created) {
   constexpr int kFlags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-  int fd = ::open(path.c_str(), kFlags);
+  int fd = platform::OpenDescriptor(path, kFlags);
   if (fd < 0 && errno == ENOENT) {
-    fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+    fd = platform::OpenDescriptor(path, kFlags | O_CREAT | O_EXCL, 0666);
     created = fd >= 0;
   }
   if (fd < 0) return std::strerror(errno);
@@ -247,8 +248,8 @@ std::string WriteDocument(const std::string& path, std::string_view text, bool& 
   }
   if (st.st_nlink > 1) {
     ::close(fd);
-    if (::unlink(path.c_str()) != 0) return std::strerror(errno);
-    fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0600);
+    if (platform::UnlinkPath(path) != 0) return std::strerror(errno);
+    fd = platform::OpenDescriptor(path, kFlags | O_CREAT | O_EXCL, 0600);
     if (fd < 0) return std::strerror(errno);
     created = true;
     (void)::fchmod(fd, st.st_mode & 07777);  // the replaced file's mode, as a file written over keeps its own
@@ -256,7 +257,7 @@ std::string WriteDocument(const std::string& path, std::string_view text, bool& 
   }
   auto failed = [&](const std::string& why) {
     ::close(fd);
-    ::unlink(path.c_str());
+    platform::UnlinkPath(path);
     return why;
   };
   for (size_t at = 0; at < text.size();) {
@@ -270,7 +271,7 @@ std::string WriteDocument(const std::string& path, std::string_view text, bool& 
     return failed(std::strerror(errno));
   if (::close(fd) != 0) {
     const std::string why = std::strerror(errno);
-    ::unlink(path.c_str());
+    platform::UnlinkPath(path);
     return why;
   }
   return {};
@@ -307,7 +308,7 @@ void ImportItems(const std::vector<Item>& items, std::string_view areaRoot, std:
 void ExportItems(const std::vector<Item>& items, std::string_view areaRoot, std::string_view areaName,
                  const Options& options, const Report& report) {
   std::set<std::filesystem::path> folders;
-  for (const Item& item : items) folders.insert(std::filesystem::path(platform::HostPath(item.document)).parent_path());
+  for (const Item& item : items) folders.insert(platform::FsPath(platform::HostPath(item.document)).parent_path());
   std::error_code ec;
   std::atomic<bool> created = false;
   for (const auto& folder : folders)  // a failure fails the items' writes
@@ -325,7 +326,7 @@ void ExportItems(const std::vector<Item>& items, std::string_view areaRoot, std:
   for (const auto& folder : folders) {
     for (const auto& dir : {folder, folder.parent_path()}) {
       if (!synced.insert(dir).second) continue;
-      platform::SyncDirectory(dir.string());
+      platform::SyncDirectory(platform::HostString(dir));
     }
   }
 }

@@ -9,6 +9,7 @@
 #include "core/exception.h"
 #include "dxf/marker_dxf.h"
 #include "platform/byte_order.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "platform/replace_file.h"
 #include "store/catalog.h"
@@ -40,9 +41,9 @@ void WriteFile(const std::string& file, std::string_view bytes) {
 // however they are spelled.
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
-  const std::filesystem::path pa = std::filesystem::weakly_canonical(platform::HostPath(a), error);
+  const std::filesystem::path pa = std::filesystem::weakly_canonical(platform::FsPath(platform::HostPath(a)), error);
   if (error) return platform::HostPath(a) == platform::HostPath(b);
-  const std::filesystem::path pb = std::filesystem::weakly_canonical(platform::HostPath(b), error);
+  const std::filesystem::path pb = std::filesystem::weakly_canonical(platform::FsPath(platform::HostPath(b)), error);
   if (error) return platform::HostPath(a) == platform::HostPath(b);
   return pa == pb;
 }

@@ -2,12 +2,14 @@
 
 #include <libxml/xmlreader.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
 #include "core/exception.h"
 #include "marker/marker_output.h"
 #include "marker/marker_writer.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "xml/schema.h"
 #include "xml/utf16_stream.h"
@@ -66,9 +68,23 @@ void NoteError(void* context, xmlErrorPtr error) {
 // given, so that a large marker's document is never held in memory whole.
 // The reader stops at the first error of either kind. Returns false when the
 // reader cannot be set up.
+// The file is opened here, by the host's own name for it, and handed to the
+// reader (which closes it), rather than named to libxml2.
 bool ReadThrough(const std::string& path, xmlSchemaPtr schema, ReadOutcome& outcome) {
-  TextReaderPtr reader(
-      xmlReaderForFile(platform::HostPath(path).c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
+  const std::string host = platform::HostPath(path);
+  std::FILE* file = platform::OpenFile(host, "rb");
+  if (!file) {
+    outcome.notLoadable = true;
+    return true;
+  }
+  const auto read = [](void* f, char* buffer, int len) -> int {
+    const size_t n = std::fread(buffer, 1, static_cast<size_t>(len > 0 ? len : 0), static_cast<std::FILE*>(f));
+    return n == 0 && std::ferror(static_cast<std::FILE*>(f)) ? -1 : static_cast<int>(n);
+  };
+  const auto close = [](void* f) -> int { return std::fclose(static_cast<std::FILE*>(f)); };
+  // On failure the reader has closed the file already.
+  TextReaderPtr reader(xmlReaderForIO(read, close, file, host.c_str(), nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
   if (!reader) {
     outcome.notLoadable = true;
     return true;
@@ -95,7 +111,7 @@ int ValidateMarkerFile(const std::string& xmlFileName, const std::string& schema
     if (targetNamespace && *targetNamespace) return 4;
 
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(platform::HostPath(xmlFileName), ec)) return 4;
+    if (!std::filesystem::is_regular_file(platform::FsPath(platform::HostPath(xmlFileName)), ec)) return 4;
     ReadOutcome outcome;
     if (!ReadThrough(xmlFileName, schema->get(), outcome)) return 3;
     if (outcome.notLoadable) return 4;

@@ -1,5 +1,7 @@
 #include "platform/leftovers.h"
 
+#include "platform/host_files.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -89,10 +91,10 @@ bool ProcessExists(long pid) {
 int RemoveLeftovers(const std::string& directory, const LeftoverName& shape) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  fs::directory_iterator it(directory.empty() ? "." : directory, ec);
+  fs::directory_iterator it(FsPath(directory.empty() ? "." : directory), ec);
   int removed = 0;
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = HostString(it->path().filename());
     const long pid = LeftoverProcess(name, shape);
     if (pid == 0 || ProcessExists(pid)) continue;
     std::error_code statusError;

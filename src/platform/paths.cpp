@@ -20,9 +20,17 @@ std::string DocumentBaseUrl(std::string_view path) {
 #ifdef _WIN32
   const bool drive = path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
   std::string url = drive ? "file:///" : "";
+  constexpr bool kBackslashIsSeparator = true;
+#else
+  std::string url;
+  constexpr bool kBackslashIsSeparator = false;
+#endif
+  // Escaped on every system: libxml2 cannot resolve a reference against a
+  // base that holds a space or a byte beyond ASCII, and would take it as
+  // relative to the current directory.
   for (const char c : path) {
     const auto b = static_cast<unsigned char>(c);
-    if (c == '\\') {
+    if (c == '\\' && kBackslashIsSeparator) {
       url += '/';
     } else if (std::isalnum(b) || std::string_view("/:-._~!$&'()*+,;=@").find(c) != std::string_view::npos) {
       url += c;
@@ -34,9 +42,6 @@ std::string DocumentBaseUrl(std::string_view path) {
     }
   }
   return url;
-#else
-  return std::string(path);
-#endif
 }
 
 std::string ComparablePath(const std::string& resolvedHostPath) {

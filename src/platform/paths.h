@@ -28,10 +28,10 @@ std::string HostPath(std::string_view codePagePath);
 std::string FileUrlPath(std::string_view url);
 
 // The base URL of a document read from `path`, against which the references
-// in it (a schema's includes) are resolved: on Windows a "file:///X:/..." URL
-// for a drive path, slashes for backslashes and %XX for characters a URL
-// cannot hold (FileUrlPath and unescaping give the path back); elsewhere the
-// path itself.
+// in it (a schema's includes) are resolved: the path with %XX for the
+// characters a URL cannot hold (spaces, bytes beyond ASCII), and on Windows
+// slashes for backslashes and "file:///" before a drive letter. FileUrlPath
+// and unescaping give the path back.
 std::string DocumentBaseUrl(std::string_view path);
 
 // A resolved host path (std::filesystem::canonical's) in the form in which

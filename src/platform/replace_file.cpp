@@ -1,5 +1,6 @@
 #include "platform/replace_file.h"
 
+#include "platform/host_files.h"
 #include "platform/leftovers.h"
 
 #ifdef _WIN32
@@ -21,13 +22,6 @@ namespace tsln2xml::platform {
 namespace {
 
 #ifdef _WIN32
-
-std::wstring Wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
 
 // The errno that stands for a Windows failure in the caller's message.
 int ErrnoOf(DWORD error) {
@@ -52,8 +46,8 @@ int ErrnoOf(DWORD error) {
 // file), MoveFileExW when it does not (a rename does not replace a file on
 // Windows). A directory `to` is refused. 0 or an errno.
 int RenameOver(const std::string& from, const std::string& to) {
-  const std::wstring source = Wide(from);
-  const std::wstring target = Wide(to);
+  const std::wstring source = WidePath(from);
+  const std::wstring target = WidePath(to);
   // MoveFileExW would put a file in the place of an empty directory.
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return EISDIR;
@@ -77,15 +71,15 @@ int RenameOver(const std::string& from, const std::string& to) {
 
 FileBeside::FileBeside(const std::string& hostPath) : target_(hostPath) {
   namespace fs = std::filesystem;
-  const fs::path target(hostPath);
+  const fs::path target = FsPath(hostPath);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const std::string name = HostString(target.filename());
   // Files beside it that a process killed while writing left behind.
-  RemoveLeftovers(dir.string(), {"." + target.filename().string() + ".", IsCounterPart});
+  RemoveLeftovers(HostString(dir), {"." + name + ".", IsCounterPart});
   for (int attempt = 0; fd_ < 0; ++attempt) {
-    temp_ = (dir / ("." + target.filename().string() + "." + std::to_string(getpid()) + "-" +
-                    std::to_string(attempt) + ".part"))
-                .string();
-    fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temp_ = HostString(dir / FsPath("." + name + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) +
+                                    ".part"));
+    fd_ = OpenDescriptor(temp_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
       error_ = errno;
       temp_.clear();
@@ -101,7 +95,7 @@ FileBeside::FileBeside(const std::string& hostPath) : target_(hostPath) {
   if (fstat(fd_, &made) != 0 || fchmod(fd_, S_IRUSR | S_IWUSR) != 0) {
     error_ = errno;
     Close();
-    unlink(temp_.c_str());
+    UnlinkPath(temp_);
     temp_.clear();
     return;
   }
@@ -111,7 +105,7 @@ FileBeside::FileBeside(const std::string& hostPath) : target_(hostPath) {
 
 FileBeside::~FileBeside() {
   Close();
-  if (!committed_ && !temp_.empty()) unlink(temp_.c_str());
+  if (!committed_ && !temp_.empty()) UnlinkPath(temp_);
 }
 
 int FileBeside::Close() {
@@ -151,8 +145,8 @@ int WriteAll(int fd, std::string_view bytes) {
 bool Copied(const std::string& from, const std::string& to) {
   const int linkError = errno;
   std::error_code error;
-  if (std::filesystem::copy_file(from, to, error)) return true;
-  std::filesystem::remove(to, error);
+  if (std::filesystem::copy_file(FsPath(from), FsPath(to), error)) return true;
+  std::filesystem::remove(FsPath(to), error);
   errno = linkError;
   return false;
 }
@@ -161,7 +155,7 @@ bool Copied(const std::string& from, const std::string& to) {
 // system has none. Leaves errno EEXIST when `to` exists already.
 bool LinkOrCopy(const std::string& from, const std::string& to) {
 #ifdef _WIN32
-  if (CreateHardLinkW(Wide(to).c_str(), Wide(from).c_str(), nullptr)) return true;
+  if (CreateHardLinkW(WidePath(to).c_str(), WidePath(from).c_str(), nullptr)) return true;
   const DWORD error = GetLastError();
   errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : ErrnoOf(error);
 #else
@@ -179,7 +173,7 @@ class KeptFile {
   explicit KeptFile(const std::string& target) : target_(target) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_type type = fs::symlink_status(target, ec).type();
+    const fs::file_type type = fs::symlink_status(FsPath(target), ec).type();
     if (type == fs::file_type::not_found) return;  // nothing to keep: a failed set removes what it put there
     if (ec) {
       error_ = ec.value();
@@ -189,12 +183,12 @@ class KeptFile {
       error_ = EISDIR;  // no file of ours could replace it
       return;
     }
-    const fs::path path(target);
+    const fs::path path = FsPath(target);
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const std::string fileName = HostString(path.filename());
     for (int attempt = 0; kept_.empty(); ++attempt) {
-      const std::string name = (dir / ("." + path.filename().string() + "." + std::to_string(getpid()) + "-" +
-                                       std::to_string(attempt) + ".old"))
-                                   .string();
+      const std::string name = HostString(
+          dir / FsPath("." + fileName + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".old"));
       if (LinkOrCopy(target, name)) {
         kept_ = name;
       } else if (errno != EEXIST || attempt == 100) {
@@ -204,7 +198,7 @@ class KeptFile {
     }
   }
   ~KeptFile() {
-    if (!kept_.empty()) unlink(kept_.c_str());
+    if (!kept_.empty()) UnlinkPath(kept_);
   }
   KeptFile(const KeptFile&) = delete;
   KeptFile& operator=(const KeptFile&) = delete;
@@ -214,7 +208,7 @@ class KeptFile {
   // was none.
   void Restore() {
     if (kept_.empty()) {
-      unlink(target_.c_str());
+      UnlinkPath(target_);
     } else if (RenameOver(kept_, target_) == 0) {
       kept_.clear();
     }
@@ -242,7 +236,7 @@ bool WrittenInPlace(const std::string& hostPath) {
 #endif
 
 int WriteInPlace(const std::string& hostPath, std::string_view bytes) {
-  const int fd = open(hostPath.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = OpenDescriptor(hostPath, O_WRONLY | O_CLOEXEC);
   if (fd < 0) return errno;
   const int error = WriteAll(fd, bytes);
   const int closed = close(fd) == 0 ? 0 : errno;
@@ -294,8 +288,8 @@ void SyncDirectory(const std::string&) {}
 // A move that does not replace: an open file's second name could not be
 // removed on Windows, so there is no link.
 bool MoveIntoPlaceIfAbsent(const std::string& from, const std::string& to) {
-  const std::wstring source = Wide(from);
-  if (MoveFileExW(source.c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  const std::wstring source = WidePath(from);
+  if (MoveFileExW(source.c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
   DeleteFileW(source.c_str());
   return false;
 }

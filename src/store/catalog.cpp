@@ -1,5 +1,6 @@
 #include "store/catalog.h"
 
+#include "platform/host_files.h"
 #include "platform/leftovers.h"
 #include "platform/paths.h"
 #include "platform/per_thread.h"
@@ -230,7 +231,7 @@ struct Catalog::BusyWait {
     const auto now = Clock::now();
     const auto timeout = std::chrono::milliseconds(gBusyTimeoutMs.load());
     struct stat st {};
-    const bool known = ::stat(hostPath.c_str(), &st) == 0;
+    const bool known = platform::StatPath(hostPath, &st) == 0;
 #ifdef _WIN32
     // Whole seconds on Windows; the size tells most commits apart.
     const struct timespec modified {st.st_mtime, 0};
@@ -330,7 +331,7 @@ CatalogStatus Catalog::OpenForReading(const std::string& path, Catalog& out) {
   // A catalog that does not exist holds nothing, whatever the length of the
   // path it would have: its length matters only to a catalog that is opened.
   std::error_code ec;
-  const auto status = std::filesystem::status(host, ec);
+  const auto status = std::filesystem::status(platform::FsPath(host), ec);
   if (status.type() == std::filesystem::file_type::not_found) return CatalogStatus::kMissing;
   if (!CatalogPathFits(host)) return out.TooLong(host);
   if (status.type() != std::filesystem::file_type::regular) {
@@ -349,7 +350,7 @@ CatalogStatus Catalog::OpenForWriting(const std::string& path, Catalog& out) {
   const std::string host = platform::HostPath(path);
   if (!CatalogPathFits(host)) return out.TooLong(host);
   std::error_code ec;
-  const auto dir = std::filesystem::path(host).parent_path();
+  const auto dir = platform::FsPath(host).parent_path();
   if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return CatalogStatus::kMissing;
   return Open(host, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, out);
 }
@@ -542,8 +543,8 @@ CatalogStatus Catalog::Remove(std::string_view name) {
 }
 
 void RemoveWithJournal(const std::string& hostPath) {
-  ::unlink(hostPath.c_str());
-  ::unlink((hostPath + "-journal").c_str());
+  platform::UnlinkPath(hostPath);
+  platform::UnlinkPath(hostPath + "-journal");
 }
 
 #ifdef _WIN32
@@ -569,9 +570,9 @@ std::string PrivateCatalogName(const std::string& hostPath) {
 // The private files of first writes to the catalog at `hostPath` (and
 // their journals) that processes killed before the rename left behind.
 void RemoveLeftoversOf(const std::string& hostPath) {
-  const std::filesystem::path path(hostPath);
-  platform::RemoveLeftovers(path.parent_path().string(),
-                            {path.filename().string() + ".new", platform::IsCounterOrItsJournal});
+  const std::filesystem::path path = platform::FsPath(hostPath);
+  platform::RemoveLeftovers(platform::HostString(path.parent_path()),
+                            {platform::HostString(path.filename()) + ".new", platform::IsCounterOrItsJournal});
 }
 
 // A first write: the catalog is built under a private name and linked into
@@ -607,9 +608,10 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
   RemoveLeftoversOf(host);
   std::error_code ec;
   // Opening creates the file at once, so a first write is made elsewhere.
-  const bool first = std::filesystem::symlink_status(host, ec).type() == std::filesystem::file_type::not_found;
+  const bool first =
+      std::filesystem::symlink_status(platform::FsPath(host), ec).type() == std::filesystem::file_type::not_found;
   if (first && CatalogPathFits(host)) {
-    const auto dir = std::filesystem::path(host).parent_path();
+    const auto dir = platform::FsPath(host).parent_path();
     if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return CatalogStatus::kMissing;
     tLastFailureWasLock = false;
     std::string why;
@@ -627,9 +629,10 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
 
 bool CatalogPathFits(const std::string& hostPath) {
   std::error_code ec;
-  const auto absolute = std::filesystem::absolute(hostPath, ec);
+  const auto absolute = std::filesystem::absolute(platform::FsPath(hostPath), ec);
   // Without a current directory to measure a relative path by, SQLite decides.
-  return ec ? hostPath.size() <= MaxCatalogPath() : absolute.native().size() <= MaxCatalogPath();
+  // Measured in UTF-8, as SQLite measures the names it is given.
+  return ec ? hostPath.size() <= MaxCatalogPath() : platform::HostString(absolute).size() <= MaxCatalogPath();
 }
 
 size_t MaxCatalogPath() {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "platform/replace_file.h"
 
@@ -48,11 +49,11 @@ CatalogStatus CatalogBatch::Begin() {
     CatalogStatus status;
     RemoveLeftoversOf(hostPath_);
     std::error_code ec;
-    const bool missing =
-        std::filesystem::symlink_status(hostPath_, ec).type() == std::filesystem::file_type::not_found;
+    const bool missing = std::filesystem::symlink_status(platform::FsPath(hostPath_), ec).type() ==
+                         std::filesystem::file_type::not_found;
     if (missing && !directWrite_ && CatalogPathFits(hostPath_)) {
       // Opening creates the file at once, so a first write is made elsewhere.
-      const auto dir = std::filesystem::path(hostPath_).parent_path();
+      const auto dir = platform::FsPath(hostPath_).parent_path();
       if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return Fail(CatalogStatus::kMissing, "");
       privatePath_ = PrivateCatalogName(hostPath_);
       RemoveWithJournal(privatePath_);  // left by a killed process that had our id

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "store/catalog.h"
 
@@ -85,7 +86,7 @@ CatalogStatus ReadFromCatalog(const std::string& controlPath, std::string_view i
   // Taken before a catalog is opened: a file replaced in between shows up
   // as another file at the next read, never the other way round.
   struct stat st {};
-  const bool regular = ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const bool regular = platform::StatPath(host, &st) == 0 && S_ISREG(st.st_mode);
   ReadCatalog* kept = tReadCatalog;
   if (kept && regular && kept->hostPath == host && kept->device == st.st_dev && kept->inode == st.st_ino &&
       kept->process == ::getpid() && kept->vfs == sqlite3_vfs_find(nullptr)) {
@@ -167,7 +168,7 @@ int32_t OpenItem(std::string_view controlPath, std::string_view itemName, int16_
     // The storage area must exist; it is never created on the way. Nothing
     // is touched until the commit.
     std::error_code ec;
-    const auto dir = std::filesystem::path(platform::HostPath(h->controlPath)).parent_path();
+    const auto dir = platform::FsPath(platform::HostPath(h->controlPath)).parent_path();
     if (!std::filesystem::is_directory(dir.empty() ? "." : dir, ec)) return kNoStorageArea;
   }
   handle = h.release();
@@ -292,7 +293,7 @@ std::string StoreFailureDetail(int32_t result, std::string_view controlPath) {
 int32_t RemoveItem(std::string_view controlPath, std::string_view itemName) {
   if (!ValidName(itemName)) return kBadItemName;
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(platform::HostPath(controlPath), ec)) return kItemNotFound;
+  if (!std::filesystem::is_regular_file(platform::FsPath(platform::HostPath(controlPath)), ec)) return kItemNotFound;
   Catalog catalog;
   CatalogStatus status = Catalog::OpenForWriting(std::string(controlPath), catalog);
   if (status == CatalogStatus::kOk) status = catalog.Remove(itemName);

@@ -9,6 +9,7 @@
 
 #include "core/data_types.h"
 #include "platform/byte_order.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "store/catalog.h"
 #include "store/item_path.h"
@@ -81,7 +82,8 @@ bool PathFits(std::string_view storageDesignation) {
 
 bool AreaExists(std::string_view storageDesignation) {
   std::error_code ec;
-  return std::filesystem::is_directory(platform::HostPath(ItemDirectory(storageDesignation, kMarkerDataType)), ec);
+  return std::filesystem::is_directory(
+      platform::FsPath(platform::HostPath(ItemDirectory(storageDesignation, kMarkerDataType))), ec);
 }
 
 // Reads the container of a marker from its catalog.

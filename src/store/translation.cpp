@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/code_page.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 
 namespace tsln2xml::store {
@@ -23,7 +24,7 @@ std::string_view Trim(std::string_view s) {
 
 std::map<int, std::string> ReadMessages(const std::string& hostPath) {
   std::map<int, std::string> messages;
-  std::ifstream in(platform::HostPath(hostPath), std::ios::binary);
+  std::ifstream in(platform::FsPath(platform::HostPath(hostPath)), std::ios::binary);
   std::string line;
   while (in && std::getline(in, line)) {
     const std::string_view text = Trim(line);

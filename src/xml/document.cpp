@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "platform/code_page.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "xml/document_text.h"
 
@@ -124,8 +125,8 @@ LoadStatus Document::LoadFile(const std::string& path, Tree tree) {
   const std::string host = platform::HostPath(path);
   struct stat info;
   // Checked before opening: opening a pipe would wait for a writer.
-  if (::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return LoadStatus::kUnreadable;
-  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (platform::StatPath(host, &info) != 0 || !S_ISREG(info.st_mode)) return LoadStatus::kUnreadable;
+  const int fd = platform::OpenDescriptor(host, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return LoadStatus::kUnreadable;
   FileInput input(fd);
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return LoadStatus::kUnreadable;
@@ -242,7 +243,7 @@ std::u16string ToStringText(std::string utf8) {
 }
 
 bool WriteTextFile(const std::string& path, std::string_view text) {
-  std::FILE* f = std::fopen(platform::HostPath(path).c_str(), "wb");
+  std::FILE* f = platform::OpenFile(platform::HostPath(path), "wb");
   if (!f) return false;
   const bool written = WriteToFile(f, text.data(), text.size());
   return std::fclose(f) == 0 && written;
@@ -250,7 +251,7 @@ bool WriteTextFile(const std::string& path, std::string_view text) {
 
 bool Document::SaveFile(const std::string& path) const {
   if (!doc_) return false;
-  std::FILE* f = std::fopen(platform::HostPath(path).c_str(), "wb");
+  std::FILE* f = platform::OpenFile(platform::HostPath(path), "wb");
   if (!f) return false;
   // Written as it is serialised (the same text as SerializeUtf8), so a large
   // document is never held twice.
@@ -382,7 +383,7 @@ ReadStatus ReadStreamBytes(std::istream& in, std::string& out) {
 
 ReadStatus ReadDocumentBytes(const std::string& path, std::string& out) {
   std::error_code ec;
-  const std::string host = platform::HostPath(path);
+  const std::filesystem::path host = platform::FsPath(platform::HostPath(path));
   if (!std::filesystem::is_regular_file(host, ec)) return ReadStatus::kUnreadable;
   std::ifstream in(host, std::ios::binary);
   if (!in) return ReadStatus::kUnreadable;

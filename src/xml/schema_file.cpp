@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "core/exception.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "platform/per_thread.h"
 #include "xml/schema_internal.h"
@@ -44,7 +45,8 @@ std::string& CallerFolder() {
 bool InCallerSchemaFolder(const std::string& path) {
   if (CallerFolder().empty()) return false;
   std::error_code ec;
-  const std::string file = platform::ComparablePath(std::filesystem::canonical(platform::HostPath(path), ec).string());
+  const std::string file = platform::ComparablePath(
+      platform::HostString(std::filesystem::canonical(platform::FsPath(platform::HostPath(path)), ec)));
   return !ec && file.size() > CallerFolder().size() && file.starts_with(CallerFolder());
 }
 
@@ -59,7 +61,8 @@ std::string& LocationOutside() {
 bool ReadCallerSchemaFile(const std::string& path, std::string& bytes) {
   if (InCallerSchemaFolder(path)) return ReadFileBytes(path, bytes);
   std::error_code ec;
-  if (LocationOutside().empty() && std::filesystem::exists(platform::HostPath(path), ec)) LocationOutside() = path;
+  if (LocationOutside().empty() && std::filesystem::exists(platform::FsPath(platform::HostPath(path)), ec))
+    LocationOutside() = path;
   return false;
 }
 
@@ -72,9 +75,9 @@ class CallerSchemaFolder {
     // there, even when the file itself is a link to another folder), with
     // the links on the way to it resolved.
     std::error_code ec;
-    const auto named = std::filesystem::absolute(platform::HostPath(schemaPath), ec);
+    const auto named = std::filesystem::absolute(platform::FsPath(platform::HostPath(schemaPath)), ec);
     const auto folder = ec ? named : std::filesystem::canonical(named.parent_path(), ec);
-    CallerFolder() = ec ? std::string() : platform::ComparablePath(folder.string());
+    CallerFolder() = ec ? std::string() : platform::ComparablePath(platform::HostString(folder));
     if (!CallerFolder().empty() && !CallerFolder().ends_with('/')) CallerFolder() += '/';
   }
   ~CallerSchemaFolder() {

@@ -1,11 +1,12 @@
 #include "xml/utf16_stream.h"
 
+#include "platform/host_files.h"
 #include "platform/paths.h"
 
 namespace tsln2xml::xml {
 
 Utf16FileStream::Utf16FileStream(const std::string& path) {
-  file_ = std::fopen(platform::HostPath(path).c_str(), "wb");
+  file_ = platform::OpenFile(platform::HostPath(path), "wb");
   if (!file_) {
     failed_ = true;
     return;

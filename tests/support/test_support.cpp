@@ -18,6 +18,7 @@
 #include "core/data_types.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 #include "store/item_path.h"
 #include "store/item_store.h"
@@ -153,12 +154,12 @@ std::string LastErrorMessage() {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::FsPath(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(platform::FsPath(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
@@ -166,13 +167,13 @@ int RunCommand(const std::string& command, std::string* out) {
 #ifdef _WIN32
   // cmd.exe takes the outer quotes off a command line that begins with one.
   // Its output is read as bytes, with no CR/LF translation.
-  std::string full = "\"" + command + " 2>&1\"";
-  const char* mode = "rb";
+  // The command line goes over as UTF-16, so that arguments beyond the ANSI
+  // code page reach the program as they are.
+  const std::u16string full = platform::Utf8ToUtf16("\"" + command + " 2>&1\"");
+  FILE* pipe = _wpopen(reinterpret_cast<const wchar_t*>(full.c_str()), L"rb");
 #else
-  std::string full = command + " 2>&1";
-  const char* mode = "r";
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
 #endif
-  FILE* pipe = popen(full.c_str(), mode);
   if (!pipe) return -1;
   char buf[4096];
   size_t n;

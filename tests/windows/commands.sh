@@ -86,6 +86,55 @@ TSLN2XML_CODEPAGE=1252 lin list "$work/win" | grep -q 'CAFÉ' || fail "the Linux
 sqlite3 "$work/win/sizpt.ctl" "SELECT hex(name) FROM items" 2>/dev/null | grep -qx '434146C9' ||
   fail "CAFÉ is not stored as the code page 1252 bytes 43 41 46 C9"
 
+# Folders and files named beyond ASCII: Latin-1 names in code page 1252, and
+# names that the system's ANSI code page (1252 under Wine) lacks, in the code
+# page that holds them (Polish in 1250, Japanese in 932). Every command that
+# takes a path finds and makes them as named, with the Linux build's results.
+mkdir "$work/linux-names"
+lin demo-piece "$work/linux-names" >/dev/null && lin demo-marker "$work/linux-names" DEMO >/dev/null
+lin render Piece "$work/linux-names" FRONT -o "$work/linux-FRONT.svg" >/dev/null
+lin marker "$work/linux-names" DEMO -o "$work/linux-DEMO-marker.xml" >/dev/null
+lin dxf Piece "$work/linux-names" "${pieces[@]}" --flavour astm --units cm -o "$work/linux-names.dxf" \
+  --rul "$work/linux-names.rul" >/dev/null
+for case in "1252:Daten/Müller/Größen:Größe-38" "1250:Dane/Łódź:Łata-38" "932:データ/寸法:型紙-38"; do
+  IFS=: read -r cp dir name <<<"$case"
+  base="$work/names-$cp/$dir"
+  mkdir -p "$base/area" "$base/Schemata ${dir##*/}"
+  A=$(winpath "$base/area")
+  at() { winpath "$base/$1"; }
+  w() { TSLN2XML_CODEPAGE=$cp win "$@"; }
+  cp "$SRC/examples/SizeCode/MISSES.xml" "$base/$name.xml"
+  cp "$WIN/MARKER.XSD" "$WIN/BLOCKBUFFERRULEBASE.XSD" "$base/Schemata ${dir##*/}/"
+  w import SizeCode "$A" MISSES "$(at "$name.xml")" >/dev/null || fail "$cp: import from $dir/$name.xml"
+  [ -f "$base/area/sizpt.ctl" ] || fail "$cp: the catalog is not in $dir/area: $(ls -R "$work/names-$cp" | head -n 5)"
+  w export SizeCode "$A" MISSES -o "$(at "$name-out.xml")" >/dev/null || fail "$cp: export -o $name-out.xml"
+  cmp -s "$base/$name-out.xml" "$work/linux-docs/SizeCode/MISSES.xml" || fail "$cp: the exported document differs"
+  w export --all "$A" -d "$(at "$name-docs")" >/dev/null || fail "$cp: export --all -d $name-docs"
+  cmp -s "$base/$name-docs/SizeCode/MISSES.xml" "$work/linux-docs/SizeCode/MISSES.xml" || fail "$cp: export --all wrote another document"
+  w import --all "$A" -d "$(at "$name-docs")" >/dev/null || fail "$cp: import --all -d $name-docs"
+  w raw get SizeCode "$A" MISSES "$(at "$name.bin")" >/dev/null || fail "$cp: raw get"
+  cmp -s "$base/$name.bin" "$work/linux-raw/SizeCode-MISSES.bin" || fail "$cp: raw get gave other bytes"
+  w raw put SizeCode "$A" COPY "$(at "$name.bin")" >/dev/null || fail "$cp: raw put"
+  w list "$A" | grep -q '^COPY ' || fail "$cp: list does not show the item put"
+  w demo-piece "$A" >/dev/null && w demo-marker "$A" DEMO >/dev/null || fail "$cp: demo-piece or demo-marker"
+  w render Piece "$A" FRONT -o "$(at "$name.svg")" >/dev/null || fail "$cp: render -o $name.svg"
+  cmp -s "$base/$name.svg" "$work/linux-FRONT.svg" || fail "$cp: the picture differs from the Linux one"
+  w dxf Piece "$A" "${pieces[@]}" --flavour astm --units cm -o "$(at "$name.dxf")" --rul "$(at "$name.rul")" >/dev/null ||
+    fail "$cp: dxf -o $name.dxf --rul $name.rul"
+  cmp -s <(undated "$base/$name.dxf") <(undated "$work/linux-names.dxf") &&
+    cmp -s <(undated "$base/$name.rul") <(undated "$work/linux-names.rul") || fail "$cp: the DXF or rule file differs"
+  w marker "$A" DEMO -o "$(at "$name-marker.xml")" --schema "$(at "Schemata ${dir##*/}/MARKER.XSD")" >"$work/marker.log" 2>&1 ||
+    fail "$cp: marker --schema in 'Schemata ${dir##*/}': $(head -n 3 "$work/marker.log")"
+  cmp -s "$base/$name-marker.xml" "$work/linux-DEMO-marker.xml" || fail "$cp: the marker document differs"
+  # A marker on standard output goes through a file in the temporary folder
+  # (TMP, which Wine sets for its programs: set here through cmd.exe).
+  mkdir "$base/tmp"
+  TSLN2XML_CODEPAGE=$cp LC_ALL=C.UTF-8 "$WINE" cmd /c "set TMP=$(at tmp)&& $(winpath "$WIN/tsln2xml.exe") marker $A DEMO" \
+    >"$base/stdout-marker.xml" 2>"$work/marker.log" || fail "$cp: marker to standard output: $(head -n 3 "$work/marker.log")"
+  cmp -s "$base/stdout-marker.xml" "$work/linux-DEMO-marker.xml" || fail "$cp: the marker on standard output differs"
+  [ -z "$(ls -A "$base/tmp")" ] || fail "$cp: the marker left a file in the temporary folder: $(ls -A "$base/tmp")"
+done
+
 # Failures keep their codes.
 set +e
 win export SizeCode "$WAREA" NOSUCHITEM >/dev/null 2>"$work/err"; code=$?

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -43,8 +44,8 @@ Area AreaFromDirectory(const std::string& directory);
 // Arguments are converted once, when the command starts, from UTF-8 to the
 // code page of the library's narrow strings; these convert back where the
 // command itself meets the file system (HostFile) or the terminal (Shown),
-// and bring a host path to the library (ToCodePage).
-std::string HostFile(const std::string& codePage);
+// and bring a host path (UTF-8) to the library (ToCodePage).
+std::filesystem::path HostFile(const std::string& codePage);
 std::string Shown(const std::string& codePage);
 std::string ToCodePage(const std::string& utf8);
 

@@ -31,6 +31,7 @@
 #include "converters/registry.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
+#include "platform/host_files.h"
 #include "platform/leftovers.h"
 #include "platform/paths.h"
 #include "platform/replace_file.h"
@@ -69,14 +70,37 @@ int Usage(const std::string& message) {
   return kUsageError;
 }
 
+#ifdef _WIN32
+// Windows file names cannot hold these ("A:B.xml" would be a stream of the
+// file "A", "A?.xml" no name at all) ...
+constexpr std::string_view kWindowsUnfit = "<>:\"|?*";
+
+// ... and a name whose part before the first dot is a device's ("NUL.xml",
+// "com1.xml") opens that device: its first character is written as %XX.
+bool IsWindowsDeviceName(std::string_view utf8) {
+  const std::string_view stem = utf8.substr(0, utf8.find('.'));
+  if (stem.size() != 3 && stem.size() != 4) return false;
+  std::string upper(stem);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+         upper[3] <= '9';
+}
+#else
+constexpr std::string_view kWindowsUnfit;
+bool IsWindowsDeviceName(std::string_view) { return false; }
+#endif
+
 // The item's name as a file name (UTF-8, with %XX for what a file name cannot
 // hold) and back.
 std::string FileNameOf(const std::string& item) {
   const std::string utf8 = platform::AnsiToUtf8(item);
+  const bool device = IsWindowsDeviceName(utf8);
   std::string out;
   for (size_t i = 0; i < utf8.size(); ++i) {
     const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%' || (i == 0 && c == '.')) {
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%' || (i == 0 && (c == '.' || device)) ||
+        kWindowsUnfit.find(static_cast<char>(c)) != std::string_view::npos) {
       char hex[4];
       std::snprintf(hex, sizeof hex, "%%%02X", c);
       out += hex;
@@ -116,7 +140,7 @@ std::string ItemOfFileName(const std::string& stem, std::string& item) {
 }
 
 fs::path DocumentPath(const std::string& dir, int16_t type, const std::string& item) {
-  return fs::path(HostFile(dir)) / DataTypeName(type) / FileNameOf(item);
+  return HostFile(dir) / DataTypeName(type) / platform::FsPath(FileNameOf(item));
 }
 
 // A counter on the error stream while a long batch runs on a terminal. It is
@@ -194,7 +218,7 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
              const BatchRun& run) {
   std::vector<batch::Item> items;
   items.reserve(jobs.size());
-  for (const Job& job : jobs) items.push_back({job.type, job.item, ToCodePage(job.document.string())});
+  for (const Job& job : jobs) items.push_back({job.type, job.item, ToCodePage(platform::HostString(job.document))});
   size_t done = 0, failed = notAttempted.refused.size();
   int firstFailure = notAttempted.refused.empty() ? 0 : kNameRefused;
   for (const std::string& entry : notAttempted.skippedEntries) std::cout << "skipped " << entry << std::endl;
@@ -210,7 +234,7 @@ int RunBatch(const std::vector<Job>& jobs, const NotAttempted& notAttempted, con
     const std::string what = std::string(DataTypeName(job.type)) + " " + platform::AnsiToUtf8(job.item);
     if (outcome.code == 0) {
       ++done;
-      std::cout << words.done << " " << what << " " << words.arrow << " " << job.document.string() << std::endl;
+      std::cout << words.done << " " << what << " " << words.arrow << " " << platform::HostString(job.document) << std::endl;
     } else {
       ++failed;
       if (!firstFailure) firstFailure = outcome.code;
@@ -295,18 +319,18 @@ int HintForUnimportedType(int rc, int16_t type) {
 int ExportReplacing(int16_t type, const Area& area, const std::string& item, const fs::path& target,
                     std::string* ownFailure = nullptr, bool lastOfRun = false) {
   auto fileFailure = [&](const std::string& why) {
-    const std::string message = "Could not write " + target.string() + ": " + why;
+    const std::string message = "Could not write " + platform::HostString(target) + ": " + why;
     std::cerr << message << std::endl;
     if (ownFailure) *ownFailure = message;
     return 1;
   };
-  if (platform::WrittenInPlace(target.string())) {
+  if (platform::WrittenInPlace(platform::HostString(target))) {
     const int rc = ExportItemToFile(type, area.root.c_str(), area.name.c_str(), item.c_str(),
-                                    ToCodePage(target.string()).c_str(), !lastOfRun);
+                                    ToCodePage(platform::HostString(target)).c_str(), !lastOfRun);
     if (rc == kUnimplementedType) HintForUnexportedType(type);
     return rc;
   }
-  platform::FileBeside beside(target.string());
+  platform::FileBeside beside(platform::HostString(target));
   if (beside.Error() != 0) return fileFailure(std::strerror(beside.Error()));
   beside.Close();
   const int rc = ExportItemToFile(type, area.root.c_str(), area.name.c_str(), item.c_str(),
@@ -324,7 +348,8 @@ int ExportReplacing(int16_t type, const Area& area, const std::string& item, con
 // single export only: a batch would read its directory once per document.
 void RemoveExportLeftovers(const fs::path& target) {
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  platform::RemoveLeftovers(dir.string(), {"." + target.filename().string() + ".", platform::IsTemporaryFileRest});
+  platform::RemoveLeftovers(platform::HostString(dir),
+                            {"." + platform::HostString(target.filename()) + ".", platform::IsTemporaryFileRest});
 }
 
 int ExportOne(int16_t type, const Area& area, const std::string& item, const std::string& output) {
@@ -435,11 +460,11 @@ std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type, NotAttemp
   std::vector<Job> jobs;
   std::error_code ec;
   const fs::path root = fs::canonical(HostFile(dir), ec);
-  const fs::path folder = fs::path(HostFile(dir)) / DataTypeName(type);
+  const fs::path folder = HostFile(dir) / DataTypeName(type);
   if (!fs::is_directory(folder, ec)) return jobs;
   if (!Inside(fs::canonical(folder, ec), root)) {
     ++notAttempted.skipped;
-    notAttempted.skippedEntries.push_back(folder.string() + ": a symbolic link to a folder outside the document directory");
+    notAttempted.skippedEntries.push_back(platform::HostString(folder) + ": a symbolic link to a folder outside the document directory");
     return jobs;
   }
   std::vector<fs::directory_entry> entries;
@@ -450,12 +475,12 @@ std::vector<Job> DocumentsOfType(const std::string& dir, int16_t type, NotAttemp
   for (const auto& entry : entries) {
     if (const std::string why = NotADocument(entry, root); !why.empty()) {
       ++notAttempted.skipped;
-      notAttempted.skippedEntries.push_back(entry.path().string() + ": " + why);
+      notAttempted.skippedEntries.push_back(platform::HostString(entry.path()) + ": " + why);
       continue;
     }
     std::string item;
-    if (const std::string why = ItemOfFileName(entry.path().stem().string(), item); !why.empty()) {
-      notAttempted.refused.push_back({type, entry.path().string(), why});
+    if (const std::string why = ItemOfFileName(platform::HostString(entry.path().stem()), item); !why.empty()) {
+      notAttempted.refused.push_back({type, platform::HostString(entry.path()), why});
       continue;
     }
     jobs.push_back({type, item, entry.path()});
@@ -468,7 +493,7 @@ void UnknownTypeFolders(const std::string& dir, NotAttempted& notAttempted) {
   std::error_code ec;
   std::vector<fs::path> unknown;
   for (const auto& entry : fs::directory_iterator(HostFile(dir), ec)) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = platform::HostString(entry.path().filename());
     if (!entry.is_directory(ec)) continue;
     const auto type = ParseDataType(name);
     if (!type || DataTypeName(*type) != name) unknown.push_back(entry.path());
@@ -476,7 +501,7 @@ void UnknownTypeFolders(const std::string& dir, NotAttempted& notAttempted) {
   std::sort(unknown.begin(), unknown.end());
   for (const auto& folder : unknown) {
     ++notAttempted.skipped;
-    notAttempted.skippedEntries.push_back(folder.string() + ": not the folder of a data type");
+    notAttempted.skippedEntries.push_back(platform::HostString(folder) + ": not the folder of a data type");
   }
 }
 

@@ -12,11 +12,12 @@
 #include "core/data_types.h"
 #include "platform/code_page.h"
 #include "platform/command_line.h"
+#include "platform/host_files.h"
 #include "platform/paths.h"
 
 namespace tsln2xml::cli {
 
-std::string HostFile(const std::string& codePage) { return platform::HostPath(codePage); }
+std::filesystem::path HostFile(const std::string& codePage) { return platform::FsPath(platform::HostPath(codePage)); }
 std::string Shown(const std::string& codePage) { return platform::AnsiToUtf8(codePage); }
 std::string ToCodePage(const std::string& utf8) { return platform::Utf8ToAnsi(utf8); }
 

@@ -13,6 +13,7 @@
 #include "marker/marker_export.h"
 #include "platform/bstr.h"
 #include "platform/code_page.h"
+#include "platform/host_files.h"
 #include "platform/program_path.h"
 #include "tsln2xml/tsln2xml.h"
 
@@ -34,8 +35,8 @@ std::string InstalledMarkerSchema() {
   const auto dir = exe.parent_path();
   for (const auto& candidate :
        {dir / "MARKER.XSD", dir / ".." / "share" / "tsln2xml" / "marker.xsd", dir / "schemas" / "MARKER.XSD"})
-    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
-  return (dir / "MARKER.XSD").string();
+    if (std::filesystem::is_regular_file(candidate, ec)) return platform::HostString(candidate);
+  return platform::HostString(dir / "MARKER.XSD");
 }
 
 // The marker export writes nothing on the error stream itself.
@@ -65,19 +66,19 @@ int Export(const MarkerArgs& a, const std::string& file) {
 int RunMarker(const MarkerArgs& a) {
   if (!a.output.empty() && a.output != "-") return Export(a, a.output);
   // Standard output: the file's bytes, written to a temporary file first.
-  std::string path = (std::filesystem::temp_directory_path() / "tsln2xml-marker-XXXXXX").string();
-  const int fd = mkstemp(path.data());
-  if (fd < 0) {
+  std::error_code ec;
+  const std::string path =
+      platform::MakeTemporaryFile(platform::HostString(std::filesystem::temp_directory_path(ec)), "tsln2xml-marker-");
+  if (ec || path.empty()) {
     std::cerr << "could not open output file" << std::endl;
     return 1;
   }
-  close(fd);
   // The export's diagnostic lines go to the error stream while standard
   // output carries the document.
   std::cout.flush();
   const int saved = dup(STDOUT_FILENO);
   if (saved >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
-  const int code = Export(a, path);
+  const int code = Export(a, ToCodePage(path));
   std::cout.flush();
   if (saved >= 0) {
     dup2(saved, STDOUT_FILENO);
@@ -85,8 +86,8 @@ int RunMarker(const MarkerArgs& a) {
   }
   // A document that failed validation was still written: it goes out too.
   std::string bytes;
-  ReadInput(path, bytes);
-  std::filesystem::remove(path);
+  ReadInput(ToCodePage(path), bytes);
+  std::filesystem::remove(platform::FsPath(path), ec);
   if (!bytes.empty() && !WriteOutput("-", bytes) && code == 0) return 1;
   return code;
 }
