@@ -1,15 +1,12 @@
 #include "store/catalog.h"
 
 #include "platform/host_files.h"
-#include "platform/leftovers.h"
 #include "platform/paths.h"
 #include "platform/per_thread.h"
 #include "platform/replace_file.h"
 #include "store/item_store.h"
 
-#include <fcntl.h>
 #include <pthread.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,10 +14,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <climits>
 #include <cstring>
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -36,10 +30,6 @@ std::string& LastRefusal() {
   static platform::PerThread<std::string> refusal;
   return refusal.Get();
 }
-
-// Room kept after a catalog's path for the private name of a first write
-// (".new", a process id, "-", a counter).
-constexpr size_t kPrivateNameRoom = 32;
 
 constexpr std::string_view kCreate = "CREATE TABLE IF NOT EXISTS ";
 constexpr const char* kSchema =
@@ -542,39 +532,6 @@ CatalogStatus Catalog::Remove(std::string_view name) {
   return sqlite3_changes(db_.get()) ? CatalogStatus::kOk : CatalogStatus::kNotFound;
 }
 
-void RemoveWithJournal(const std::string& hostPath) {
-  platform::UnlinkPath(hostPath);
-  platform::UnlinkPath(hostPath + "-journal");
-}
-
-#ifdef _WIN32
-// The file system makes a new directory entry durable by itself on Windows
-// (SQLite does not sync directories there either).
-void SyncDirectoryOf(const std::string&) {}
-#else
-// Makes a new directory entry durable, as SQLite does for its journals.
-void SyncDirectoryOf(const std::string& hostPath) {
-  const auto dir = std::filesystem::path(hostPath).parent_path();
-  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-#endif
-
-std::string PrivateCatalogName(const std::string& hostPath) {
-  static std::atomic<unsigned> counter{0};
-  return hostPath + ".new" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-}
-
-// The private files of first writes to the catalog at `hostPath` (and
-// their journals) that processes killed before the rename left behind.
-void RemoveLeftoversOf(const std::string& hostPath) {
-  const std::filesystem::path path = platform::FsPath(hostPath);
-  platform::RemoveLeftovers(platform::HostString(path.parent_path()),
-                            {platform::HostString(path.filename()) + ".new", platform::IsCounterOrItsJournal});
-}
-
 // A first write: the catalog is built under a private name and linked into
 // place when it holds the item. kMissing tells the caller to write into the
 // catalog that exists after all (created meanwhile by another process, or a
@@ -627,37 +584,10 @@ CatalogStatus StoreItem(const std::string& path, std::string_view name, std::spa
   return status;
 }
 
-bool CatalogPathFits(const std::string& hostPath) {
-  std::error_code ec;
-  const auto absolute = std::filesystem::absolute(platform::FsPath(hostPath), ec);
-  // Without a current directory to measure a relative path by, SQLite decides.
-  // Measured in UTF-8, as SQLite measures the names it is given.
-  return ec ? hostPath.size() <= MaxCatalogPath() : platform::HostString(absolute).size() <= MaxCatalogPath();
-}
-
-size_t MaxCatalogPath() {
-  const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
-  // SQLite takes names shorter than the VFS's longest path name.
-  const size_t sqliteLimit = vfs ? static_cast<size_t>(vfs->mxPathname) - 1 : 511;
-  return std::min<size_t>(PATH_MAX - 1, sqliteLimit) - kPrivateNameRoom;
-}
-
 bool LastCatalogFailureWasLock() { return tLastFailureWasLock; }
 
 const std::string& LastCatalogRefusal() { return LastRefusal(); }
 
 void SetCatalogBusyTimeout(int milliseconds) { gBusyTimeoutMs = milliseconds; }
-
-std::string CurrentUserName() {
-  struct passwd pwd;
-  struct passwd* result = nullptr;
-  char buf[1024];
-  if (getpwuid_r(geteuid(), &pwd, buf, sizeof buf, &result) == 0 && result && result->pw_name)
-    return result->pw_name;
-  const char* user = std::getenv("USER");
-  return user ? user : "";
-}
-
-int32_t CurrentTime() { return static_cast<int32_t>(std::time(nullptr)); }
 
 }  // namespace tsln2xml::store
