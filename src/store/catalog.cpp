@@ -91,6 +91,14 @@ bool IsInt32(sqlite3_stmt* s, int col) {
   return v >= INT32_MIN && v <= INT32_MAX;
 }
 
+// Whether column 0 holds a name that can name an item.
+bool NameIsSound(sqlite3_stmt* s) {
+  if (sqlite3_column_type(s, 0) != SQLITE_TEXT) return false;
+  const auto* name = sqlite3_column_text(s, 0);
+  const int nameBytes = sqlite3_column_bytes(s, 0);
+  return name && nameBytes >= 1 && nameBytes <= static_cast<int>(kMaxItemName) && !std::memchr(name, 0, nameBytes);
+}
+
 // Whether a row holds what Put writes: a name that can name an item (1 to 20
 // bytes of text without NUL), content that is bytes (its length then counts
 // bytes, not characters), 32-bit times and users that are text. The columns'
@@ -99,11 +107,7 @@ bool IsInt32(sqlite3_stmt* s, int col) {
 // than read as something it is not (a NUL would cut the name a list shows,
 // so that it names another item).
 bool RowIsSound(sqlite3_stmt* s) {
-  if (sqlite3_column_type(s, 0) != SQLITE_TEXT) return false;
-  const auto* name = sqlite3_column_text(s, 0);
-  const int nameBytes = sqlite3_column_bytes(s, 0);
-  if (!name || nameBytes < 1 || nameBytes > static_cast<int>(kMaxItemName) || std::memchr(name, 0, nameBytes))
-    return false;
+  if (!NameIsSound(s)) return false;
   const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(s, 8));
   if (!type || std::string_view(type) != "blob") return false;
   for (int col : {2, 4, 6})
@@ -116,11 +120,7 @@ bool RowIsSound(sqlite3_stmt* s) {
 // What RowIsSound checks of a row that kGetShapeSql selects, but the values
 // of its times (read back in the transaction that wrote them).
 bool RowShapeIsSound(sqlite3_stmt* s) {
-  if (sqlite3_column_type(s, 0) != SQLITE_TEXT) return false;
-  const auto* name = sqlite3_column_text(s, 0);
-  const int nameBytes = sqlite3_column_bytes(s, 0);
-  if (!name || nameBytes < 1 || nameBytes > static_cast<int>(kMaxItemName) || std::memchr(name, 0, nameBytes))
-    return false;
+  if (!NameIsSound(s)) return false;
   auto is = [s](int col, std::string_view type) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
     return text && std::string_view(text) == type;

@@ -7,8 +7,8 @@
 
 #include "platform/host_files.h"
 #include "platform/leftovers.h"
+#include "platform/replace_file.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,20 +34,9 @@ void RemoveWithJournal(const std::string& hostPath) {
   platform::UnlinkPath(hostPath + "-journal");
 }
 
-#ifdef _WIN32
-// The file system makes a new directory entry durable by itself on Windows
-// (SQLite does not sync directories there either).
-void SyncDirectoryOf(const std::string&) {}
-#else
-// Makes a new directory entry durable, as SQLite does for its journals.
 void SyncDirectoryOf(const std::string& hostPath) {
-  const auto dir = std::filesystem::path(hostPath).parent_path();
-  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  platform::SyncDirectory(platform::HostString(platform::FsPath(hostPath).parent_path()));
 }
-#endif
 
 std::string PrivateCatalogName(const std::string& hostPath) {
   static std::atomic<unsigned> counter{0};

@@ -253,26 +253,12 @@ class AttributeCounter {
           }
           continue;
         }
-        case State::kQuoted: {
-          p = static_cast<const char*>(std::memchr(p, quote_, static_cast<size_t>(end - p)));
-          if (!p) {
-            p = end;
-          } else {
-            ++p;
-            state_ = State::kTag;
-          }
+        case State::kQuoted:
+          SkipPast(p, end, quote_, State::kTag);
           continue;
-        }
-        case State::kEndTag: {
-          p = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
-          if (!p) {
-            p = end;
-          } else {
-            ++p;
-            state_ = State::kText;
-          }
+        case State::kEndTag:
+          SkipPast(p, end, '>', State::kText);
           continue;
-        }
         case State::kComment:
         case State::kCharacterData:
         case State::kInstruction: {
@@ -291,6 +277,18 @@ class AttributeCounter {
     CountLinesTo(end);
     lessAt_ = nullptr;
     return true;
+  }
+
+  // Moves `p` past the next `byte` and on to state `next`; without one in
+  // the rest of the text, to its end in the same state.
+  void SkipPast(const char*& p, const char* end, char byte, State next) {
+    const auto* at = static_cast<const char*>(std::memchr(p, byte, static_cast<size_t>(end - p)));
+    if (!at) {
+      p = end;
+      return;
+    }
+    p = at + 1;
+    state_ = next;
   }
 
   void CountLinesTo(const char* to) {
