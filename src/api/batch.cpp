@@ -185,9 +185,7 @@ class Importer {
     const store::CatalogStatus status = catalog_->Add(item.itemName, item.bytes, store::CurrentTime(), user_);
     if (status != store::CatalogStatus::kOk) {
       const Failure failure = SaveFailure(status, *catalog_);
-      if (catalog_->TransactionLost())
-        for (auto& [i, outcome] : held_)
-          if (outcome.code == 0) outcome = failure;
+      if (catalog_->TransactionLost()) FailStored(failure);
       Held(index, failure);
     } else {
       held_.emplace_back(index, Failure{});
@@ -198,17 +196,19 @@ class Importer {
   void Commit() {
     if (catalog_) {
       const store::CatalogStatus status = catalog_->Commit();
-      if (status != store::CatalogStatus::kOk) {
-        const Failure failure = SaveFailure(status, *catalog_);
-        for (auto& [i, outcome] : held_)
-          if (outcome.code == 0) outcome = failure;
-      }
+      if (status != store::CatalogStatus::kOk) FailStored(SaveFailure(status, *catalog_));
     }
     for (const auto& [i, outcome] : held_) report_(i, outcome);
     held_.clear();
   }
 
  private:
+  // The items of the open transaction, stored until now, fail with it.
+  void FailStored(const Failure& failure) {
+    for (auto& [i, outcome] : held_)
+      if (outcome.code == 0) outcome = failure;
+  }
+
   // A failure waits behind the items of an open transaction.
   void Held(size_t index, const Failure& failure) {
     held_.emplace_back(index, failure);
