@@ -8,6 +8,7 @@
 #include "core/data_types.h"
 #include "core/exception.h"
 #include "dxf/marker_dxf.h"
+#include "framework/output_file.h"
 #include "platform/byte_order.h"
 #include "platform/host_files.h"
 #include "platform/paths.h"
@@ -30,11 +31,6 @@ Unit AreaUnit(const std::optional<Unit>& given, const AreaSettings& area) {
                                                       : std::to_string(area.userEnvironments) + " user environments";
   throw Tsln2XmlException(kContentUnusable,
                           "The storage area has " + has + ", so its unit is not known: give --units mm, cm or in");
-}
-
-void WriteFile(const std::string& file, std::string_view bytes) {
-  if (const int error = platform::ReplaceFile(platform::HostPath(file), bytes))
-    throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
 }
 
 // Whether two names name one file (the second would replace the first),
@@ -135,7 +131,7 @@ size_t ExportMarkerDxf(std::string_view areaRoot, std::string_view areaName, std
   const Unit chosen = AreaUnit(unit, unit ? AreaSettings{} : ReadAreaSettings(areaRoot, areaName));
   const marker::PlacedMarker placed = plan.Place();
   size_t replaced = 0;
-  WriteFile(dxfFile, BuildMarkerDxf(placed, chosen, replaced));
+  WriteOutputFile(dxfFile, BuildMarkerDxf(placed, chosen, replaced));
   return placed.skippedValues;
 }
 

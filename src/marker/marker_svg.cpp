@@ -7,10 +7,9 @@
 #include <numbers>
 
 #include "core/exception.h"
+#include "framework/output_file.h"
 #include "marker/marker_export.h"
 #include "platform/number_text.h"
-#include "platform/paths.h"
-#include "platform/replace_file.h"
 #include "xml/svg_text.h"
 
 namespace tsln2xml::marker {
@@ -160,8 +159,7 @@ size_t RenderMarker(std::string_view areaRoot, std::string_view areaName, std::s
   MarkerPicture picture{std::string(MarkerItemName(markerName)), std::string(unit)};
   WalkMarker(areaRoot, areaName, markerName, picture);
   const Picture drawn = picture.Draw();
-  if (const int error = platform::ReplaceFile(platform::HostPath(svgFileName), drawn.svg))
-    throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
+  WriteOutputFile(svgFileName, drawn.svg);
   return drawn.skippedValues;
 }
 

@@ -5,8 +5,7 @@
 
 #include "converters/grading/piece.h"
 #include "core/exception.h"
-#include "platform/paths.h"
-#include "platform/replace_file.h"
+#include "framework/output_file.h"
 #include "xml/svg_text.h"
 
 namespace tsln2xml {
@@ -132,8 +131,7 @@ void RenderPiece(std::string_view areaRoot, std::string_view areaName, std::stri
                  const std::string& svgFileName, std::string_view unit) {
   PieceReader reader(areaRoot, areaName, itemName);
   const std::string svg = DrawPiece(*reader.PreparedPiece(), reader.ItemName(), unit);
-  if (const int error = platform::ReplaceFile(platform::HostPath(svgFileName), svg))
-    throw Tsln2XmlException(kItemOpenFailure, error, "could not write output file");
+  WriteOutputFile(svgFileName, svg);
 }
 
 }  // namespace tsln2xml
