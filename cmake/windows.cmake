@@ -108,15 +108,8 @@ if(TSLN2XML_TESTS)
   #  picture_test: renders through rsvg-convert and decodes PNGs with zlib.
   list(FILTER TSLN2XML_TEST_SOURCES EXCLUDE REGEX
     "/tests/(store_faults_test|exports_test|picture_test|support/fault_vfs)\\.cpp$")
-  add_executable(tsln2xml_tests ${TSLN2XML_TEST_SOURCES} src/api/exports.cpp)
-  target_compile_options(tsln2xml_tests PRIVATE ${TSLN2XML_WARNINGS})
-  target_include_directories(tsln2xml_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  include(${CMAKE_CURRENT_LIST_DIR}/test_target.cmake)
+  tsln2xml_test_executable(${TSLN2XML_TEST_SOURCES})
   target_link_options(tsln2xml_tests PRIVATE ${TSLN2XML_WIN_STATIC})
   target_link_libraries(tsln2xml_tests PRIVATE tsln2xml_core gtest gmock gtest_main)
-  target_compile_definitions(tsln2xml_tests PRIVATE
-    TSLN2XML_CLI_PATH="$<TARGET_FILE:tsln2xml_cli>"
-    TSLN2XML_LIBRARY_PATH="$<TARGET_FILE:tsln2xml>"
-    TSLN2XML_BINARY_DIR="${CMAKE_BINARY_DIR}"
-    TSLN2XML_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  add_dependencies(tsln2xml_tests tsln2xml tsln2xml_cli)
 endif()
