@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <filesystem>
-#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -121,15 +119,6 @@ TEST(CliBatch, FailedItemsAreReportedAndTheRunGoesOn) {
   // A failed item leaves no document behind, partial or temporary.
   EXPECT_FALSE(fs::exists(docs.path() + "/SizeCode/NOPE.xml"));
   EXPECT_FALSE(fs::exists(docs.path() + "/SizeCode/NOPE.xml.part"));
-
-  // An invalid document fails its item only; the item it names keeps its bytes.
-  TempArea target;
-  target.PutItem(24, "KIDS", {0, 0});
-  WriteFile(docs.path() + "/SizeCode/KIDS.xml", R"(<SizeCode xmlns="urn:tsln2xml:data/SizeCode" Name="K" Bad="1"/>)");
-  EXPECT_EQ(RunTool("import 24 " + Quote(target.path()) + " KIDS MISSES -d " + Quote(docs.path()), &out), 2);
-  ExpectInOrder(out, {"FAILED SizeCode KIDS: XML Validation Error: ... (code 2)\n", "imported SizeCode MISSES",
-                      "1 imported, 1 failed\n"});
-  EXPECT_EQ(target.GetItem(24, "KIDS"), std::vector<uint8_t>({0, 0}));
 
   // A catalog that cannot be read fails an export of the whole area.
   WriteFile(area.File("sizpt.ctl"), std::string(4096, 'x'));
@@ -267,42 +256,6 @@ TEST(Cli, FailedExportKeepsTheFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(area.path()), {}), 2);  // the catalog and out.xml
 }
 
-// A document written anew gets the mode the umask gives a new file; one
-// written over an existing file keeps that file's mode.
-TEST(Cli, WrittenDocumentsGetTheUmasksModeOrKeepTheirs) {
-  TempArea area;
-  area.PutItem(24, "MISSES", {0, 0});
-  const std::string one = area.File("one.xml"), docs = area.File("docs");
-  const std::string inDocs = docs + "/SizeCode/MISSES.xml";
-  const struct {
-    mode_t umask;
-    std::optional<fs::perms> before;
-    fs::perms after;
-  } cases[] = {
-      {022, std::nullopt, fs::perms(0644)},
-      {027, std::nullopt, fs::perms(0640)},
-      {022, fs::perms(0600), fs::perms(0600)},
-      {077, fs::perms(0664), fs::perms(0664)},
-  };
-  for (const auto& c : cases) {
-    for (const std::string& file : {one, inDocs}) {
-      fs::remove(file);
-      if (!c.before) continue;
-      fs::create_directories(fs::path(file).parent_path());
-      WriteFile(file, "old");
-      fs::permissions(file, *c.before);
-    }
-    const mode_t saved = umask(c.umask);
-    const int toFile = RunTool("export 24 " + Quote(area.path()) + " MISSES -o " + Quote(one));
-    const int toDir = RunTool("export 24 " + Quote(area.path()) + " MISSES -d " + Quote(docs));
-    umask(saved);
-    ASSERT_EQ(toFile, 0);
-    ASSERT_EQ(toDir, 0);
-    for (const std::string& file : {one, inDocs})
-      EXPECT_EQ(fs::status(file).permissions(), c.after) << file << " under umask " << std::oct << c.umask;
-  }
-}
-
 // Names and paths outside ASCII: an item named on the command line is the
 // same item as one named by a batch's file name, files and areas with such
 // names are found and made under their UTF-8 names, and a name the code page
@@ -325,17 +278,6 @@ TEST(Cli, NamesAndPathsOutsideAscii) {
   EXPECT_NE(out.find("1 item\n"), std::string::npos) << out;  // one item, whichever way it was named
   EXPECT_EQ(RunTool("import SizeCode " + Quote(dir) + " \xE5\x90\x8D " + Quote(doc), &out), 64);
   EXPECT_NE(out.find("cannot hold"), std::string::npos) << out;
-}
-
-TEST(Cli, TypesListsTheTable) {
-  std::string out;
-  ASSERT_EQ(RunTool("types", &out), 0);
-  const size_t row = out.find("SizeCode");
-  ASSERT_NE(row, std::string::npos) << out;
-  const std::string line = out.substr(out.rfind('\n', row) + 1, out.find('\n', row) - out.rfind('\n', row) - 1);
-  EXPECT_EQ(line.rfind("24 ", 0), 0u) << line;
-  EXPECT_NE(line.find("sizpt.ctl"), std::string::npos) << line;
-  EXPECT_EQ(out.find("\n10 "), std::string::npos);  // no row for a code without a type
 }
 
 // --version prints the version on standard output and succeeds, as a script

@@ -217,8 +217,6 @@ TEST(Grading, DocumentsThatCannotBeStored) {
     int code;
     const char* message;  // where the writer refuses what the schema lets through
   } cases[] = {
-      {"rule without Point", Document(header, "<GradingRule RuleId=\"1\">" + twoGrowth + "</GradingRule>" + size), 2, ""},
-      {"size without Name", Document(header, R"(<PieceSize BreakFlag="Grading"/>)"), 2, ""},
       {"one growth for NumBreaks 1",
        Document(header, R"(<GradingRule RuleId="1"><Point/><Growth GrowthX="0" GrowthY="0"/></GradingRule>)" + size), 1,
        "Inconsistent number of GradingRuleGrowth Elements and NumBreaks."},
