@@ -126,7 +126,6 @@ TEST(Grading, PointCodesBothWays) {
       {R"(Smoothing="On" NotchIndex="7")", "S7  ", R"(Smoothing="On" NotchIndex="7")"},
       {R"(NotchIndex="0")", "0   ", ""},
       {R"(NotchIndex="07" Entry="1")", "E07 ", R"(Entry="true" NotchIndex="7")"},
-      {R"(NotchIndex="0099")", "99  ", R"(NotchIndex="99")"},
       {R"(NotchIndex=" 7 " Smoothing="Off")", "N7  ", R"(Smoothing="Off" NotchIndex="7")"},
       {R"(LiftAndPlunge="true" Entry="true" Stacking="true" NotchIndex="12")", "LEZ ",
        R"(LiftAndPlunge="true" Entry="true" Stacking="true")"},

@@ -281,7 +281,6 @@ TEST(Picture, TheCommandWritesWholeFilesOrNone) {
       {"Marker" + dir + "LOST -o " + area.File("lost.svg"), 0, "Left out of the picture: 4 coordinates"},
       {"Marker" + dir + "NONE -o " + area.File("kept.svg"), 5, "No marker \"NONE\" in storage area"},
       {"Marker" + dir + "M -o " + area.File("taken.svg"), 5, "Is a directory"},
-      {"Marker" + dir + "M -o " + area.File("no/dir.svg"), 5, "No such file or directory"},
       {"Piece" + dir + "FRONT -o " + area.File("front.svg"), 0, ""},
       {"Piece" + dir + "BACK -o " + area.File("kept.svg"), 5, "No piece \"BACK\" in storage area"},
       {"SizeCode" + dir + "M -o " + area.File("kept.svg"), 7, "render draws markers and pieces"},
