@@ -168,12 +168,10 @@ TEST_F(Annotation, OrdersThatDoNotMatchTheirFormatAreRefused) {
     const char* order;
     const char* message;
   } cases[] = {
-      {R"(<OrderFixed Format="NewLine" Start="1" End="2"/>)", R"(Annotation order <OrderFixed> cannot have the format "NewLine")"},
       {R"(<OrderFixed Format="Constant" Start="1" End="2"/>)", R"(Annotation order <OrderFixed> cannot have the format "Constant")"},
       {R"(<OrderVariable Format="PieceName"><Text>A</Text></OrderVariable>)", R"(Annotation order <OrderVariable> cannot have the format "PieceName")"},
       {R"(<OrderSymbol Format="Constant" Number="1" Height="1"/>)", R"(Annotation order <OrderSymbol> cannot have the format "Constant")"},
       {R"(<Order Format="PieceSize"/>)", R"(Annotation order <Order> cannot have the format "PieceSize")"},
-      {R"(<Order Format="Constant"/>)", R"(Annotation order <Order> cannot have the format "Constant")"},
       {R"(<Order Format="Symbol"/>)", R"(Annotation order <Order> cannot have the format "Symbol")"},
   };
   for (const auto& c : cases) {

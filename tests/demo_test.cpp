@@ -22,7 +22,6 @@
 #include "dxf/dxf_export.h"
 #include "grading/graded_piece.h"
 #include "marker/marker_svg.h"
-#include "support/dxf_reader.h"
 #include "support/test_support.h"
 #include "xml/attributes.h"
 #include "xml/document.h"
@@ -55,7 +54,7 @@ xml::Document Example(const std::string& path) {
 std::string Attribute(xml::Node node, const char* name) { return xml::GetAttributeText(node, name); }
 int32_t Units(const std::string& text) { return static_cast<int32_t>(std::llround(std::stod(text) * 10000)); }
 
-TEST(DemoShirt, EveryGradePointHasItsRuleWithTheHandWorkedGrowth) {
+TEST(DemoShirt, RulesGrowAsWorkedOutByHand) {
   for (size_t step = 0; step < 4; ++step) EXPECT_EQ(demo::ShirtSegment(step), step < 2 ? 0u : 1u) << step;
   // Growth pairs worked out from the measurements by hand: the chest grows
   // 4 then 6 cm a size, the length 1, the neck 2, the sleeve 1, the bicep 2
@@ -81,76 +80,34 @@ TEST(DemoShirt, EveryGradePointHasItsRuleWithTheHandWorkedGrowth) {
               (std::vector<int32_t>{p.first.x, p.first.y, p.second.x, p.second.y}))
         << p.rule;
   }
-
-  for (const auto& count : demo::ShirtPieceCounts()) {
-    std::vector<grading::PIECE> sizes;
-    for (size_t k = 0; k < demo::kShirtSizes.size(); ++k) sizes.push_back(demo::ShirtPiece(count.name, k));
-    const grading::PIECE& base = sizes[demo::kShirtBaseSize];
-    EXPECT_EQ(base.numBreaks, 1) << count.name;
-    EXPECT_EQ(base.baseIndex, 1) << count.name;
-    std::map<int16_t, const grading::RuleNode*> rules;
-    for (const auto& r : base.rules) EXPECT_TRUE(rules.emplace(r.id, &r).second) << count.name << " rule " << r.id;
-    size_t graded = 0;
-    for (size_t i = 0; i < base.perimeter.size(); ++i) {
-      const grading::PiecePoint& point = base.perimeter[i];
-      for (const auto& size : sizes) {
-        ASSERT_EQ(size.perimeter.size(), base.perimeter.size()) << count.name;
-        EXPECT_EQ(size.perimeter[i].id, point.id);
-        EXPECT_EQ(size.perimeter[i].type, point.type);
-      }
-      if (!IsGradePoint(point.type)) {
-        EXPECT_EQ(rules.count(point.id), 0u) << count.name << " point " << point.id << " is not a grade point";
-        continue;
-      }
-      const auto rule = rules.find(point.id);
-      ASSERT_NE(rule, rules.end()) << count.name << ": grade point " << point.id << " has no rule";
-      ++graded;
-      // How far it moves from size to size: GradedPiecesAgreeWithTheRuleTable.
-      EXPECT_EQ(rule->second->growth.size(), 2u);
-    }
-    EXPECT_EQ(graded, rules.size()) << count.name << ": a rule grades no point";
-    // The outline closes on its first point, which moves with it.
-    const grading::PiecePoint &first = base.perimeter.front(), &closure = base.perimeter.back();
-    EXPECT_EQ(closure.type, grading::kClosurePoint) << count.name;
-    EXPECT_EQ(std::pair(closure.x, closure.y), std::pair(first.x, first.y)) << count.name;
-    // A grain line in every piece.
-    EXPECT_TRUE(std::any_of(base.internals.begin(), base.internals.end(), [](const auto& internal) {
-      return internal.lineName && internal.lineName->name.str() == "GRAIN" && internal.points.size() == 2 &&
-             internal.points[0].x == internal.points[1].x;
-    })) << count.name;
-  }
 }
 
 // The rule table SHIRT as its document says, read here on its own: its
-// sizes, each rule's comment and growth pairs, and its deltas per size from
-// the base size, the sum of the steps between (a step's segment from the
-// table's break flags: the flagged sizes after the first end the segments).
+// deltas per size from the base size, the sum of the steps between (a step's
+// segment from the table's break flags: the flagged sizes after the first end
+// the segments).
 struct ShirtTable {
-  size_t base = 0, numBreaks = 0;
-  std::vector<std::pair<std::string, std::string>> sizes;  // name, break flag
-  std::map<int16_t, std::pair<std::string, std::vector<grading::GrowthPair>>> rules;  // comment, growth
+  size_t base = 0;
   std::map<int16_t, std::vector<grading::Delta>> deltas;  // per rule id, one per size
 
   ShirtTable() {
     const xml::Document table = Example("Grading/SHIRT");
-    numBreaks = static_cast<size_t>(std::stoi(Attribute(table.Root(), "NumBreaks")));
+    const auto numBreaks = static_cast<size_t>(std::stoi(Attribute(table.Root(), "NumBreaks")));
     base = static_cast<size_t>(std::stoi(Attribute(table.Root(), "BaseIndex")));
-    for (xml::Node size : Elements(table.Root(), "PieceSize"))
-      sizes.push_back({Attribute(xmlFirstElementChild(size), "Value"), Attribute(size, "BreakFlag")});
+    const std::vector<xml::Node> sizes = Elements(table.Root(), "PieceSize");
     std::vector<size_t> segmentOfStep;
     size_t breaks = 0;
     for (size_t t = 0; t + 1 < sizes.size(); ++t) {
-      if (t >= 1 && sizes[t].second == "Grading") ++breaks;
+      if (t >= 1 && Attribute(sizes[t], "BreakFlag") == "Grading") ++breaks;
       segmentOfStep.push_back(std::min(breaks, numBreaks));
     }
     for (xml::Node rule : Elements(table.Root(), "GradingRule")) {
-      const auto id = static_cast<int16_t>(std::stoi(Attribute(rule, "RuleId")));
-      auto& [comment, growth] = rules[id];
-      comment = Attribute(rule, "Comment");
+      std::vector<grading::GrowthPair> growth;
       for (xml::Node g : Elements(rule, "Growth"))
         growth.push_back({Units(Attribute(g, "GrowthX")), Units(Attribute(g, "GrowthY"))});
+      auto& row = deltas[static_cast<int16_t>(std::stoi(Attribute(rule, "RuleId")))];
       for (size_t s = 0; s < sizes.size(); ++s) {
-        grading::Delta& d = deltas[id].emplace_back();
+        grading::Delta& d = row.emplace_back();
         const int64_t sign = s < base ? -1 : 1;
         for (size_t t = std::min(s, base); t < std::max(s, base); ++t) {
           d.x += sign * growth.at(segmentOfStep[t]).x;
@@ -161,51 +118,16 @@ struct ShirtTable {
   }
 };
 
-TEST(DemoShirt, TheRuleTableHoldsEveryPiecesRules) {
-  TempArea area;
-  ASSERT_EQ(ImportFromString(23, area.path(), "SHIRT", ReadFile(kExamples + "Grading/SHIRT.xml")), 0)
-      << LastErrorMessage();
-  const ShirtTable table;
-  EXPECT_EQ(table.numBreaks, 1u);
-  EXPECT_EQ(table.base, demo::kShirtBaseSize);
-  ASSERT_EQ(table.sizes.size(), demo::kShirtSizes.size());
-  for (size_t k = 0; k < table.sizes.size(); ++k)
-    EXPECT_EQ(table.sizes[k], std::pair(std::string(demo::kShirtSizes[k]),
-                                        std::string(demo::kShirtBreakFlags[k] ? "Grading" : "NonGrading")));
-  size_t used = 0;
-  for (const auto& count : demo::ShirtPieceCounts()) {
-    const grading::PIECE piece = demo::ShirtPiece(count.name);
-    EXPECT_EQ(piece.ruleSourceName.str(), demo::kShirtRuleTable);
-    for (const auto& rule : piece.rules) {
-      const auto in = table.rules.find(rule.id);
-      ASSERT_NE(in, table.rules.end()) << count.name << " rule " << rule.id << " is not in SHIRT";
-      ++used;
-      EXPECT_EQ(in->second.first, rule.comment.str()) << rule.id;
-      ASSERT_EQ(in->second.second.size(), rule.growth.size()) << rule.id;
-      for (size_t k = 0; k < rule.growth.size(); ++k)
-        EXPECT_EQ(std::pair(in->second.second[k].x, in->second.second[k].y), std::pair(rule.growth[k].x, rule.growth[k].y))
-            << rule.id << " pair " << k;
-    }
-  }
-  EXPECT_EQ(used, table.rules.size()) << "SHIRT holds rules of no piece";
-}
-
-// A storage area as scripts/demo.sh makes it for the DXF export: the
-// example user environment (cm, the grade method) and the eight pieces.
-void MakeDemoPieceArea(const TempArea& area) {
-  ASSERT_EQ(ImportFromString(19, area.path(), "STANDARD", ReadFile(kExamples + "UserEnvironment/STANDARD.xml")), 0)
-      << LastErrorMessage();
-  ASSERT_EQ(RunTool("demo-piece " + Quote(area.path())), 0);
-}
-
 // The stored pieces graded by the grading the DXF export uses, with the
 // method the demo area's user environment names: in every size each grade
 // point lands where the shirt's draft of that size puts it, having moved from
 // the base size as the rule table SHIRT says.
 TEST(DemoShirt, GradedPiecesAgreeWithTheRuleTable) {
   const ShirtTable table;
-  TempArea area;
-  MakeDemoPieceArea(area);
+  TempArea area;  // as scripts/demo.sh makes it: the example user environment (cm, the grade method), the pieces
+  ASSERT_EQ(ImportFromString(19, area.path(), "STANDARD", ReadFile(kExamples + "UserEnvironment/STANDARD.xml")), 0)
+      << LastErrorMessage();
+  ASSERT_EQ(RunTool("demo-piece " + Quote(area.path())), 0);
   const std::optional<grading::GradeMethod> method = dxf::ReadAreaSettings("", area.path()).method;
   ASSERT_TRUE(method.has_value());
   size_t checked = 0;
@@ -251,76 +173,6 @@ TEST(DemoShirt, PointsWithoutRulesGradeInProportion) {
   EXPECT_EQ(std::pair(moved.x, moved.y), std::pair(int64_t{10000}, int64_t{5356}));
   const grading::PiecePoint drafted = demo::ShirtPiece("FRONT", 2).perimeter[i];
   EXPECT_EQ(std::pair(drafted.x - notch->x, drafted.y - notch->y), std::pair(10000, 0));
-}
-
-// The DXF that scripts/demo.sh writes of the eight pieces (ASTM, every size,
-// with its .rul file): ezdxf reads it strictly, audits and recovers it
-// without an error; it has one block per piece and size; the base blocks
-// number every grade point, rules in piece and rule order; each .rul row is
-// as far from the base size as SHIRT says, and the point lies there on that
-// size's outline.
-TEST(DemoShirt, TheGradedDxfOfTheEightPieces) {
-  const ShirtTable table;
-  TempArea area;
-  MakeDemoPieceArea(area);
-  const std::string dxf = area.File("SHIRT.dxf"), rulFile = area.File("SHIRT.rul");
-  std::string names, out;
-  for (const auto& count : demo::ShirtPieceCounts()) names += " " + std::string(count.name);
-  ASSERT_EQ(RunTool("dxf Piece " + Quote(area.path()) + names + " --flavour astm -o " + Quote(dxf) + " --rul " +
-                        Quote(rulFile),
-                    &out),
-            0)
-      << out;
-  READ_OR_SKIP(file, dxf);
-
-  std::vector<std::string> blocks;
-  for (const auto& count : demo::ShirtPieceCounts())
-    for (std::string_view size : demo::kShirtSizes) blocks.push_back(std::string(count.name) + "_" + std::string(size));
-  EXPECT_EQ(file.blockOrder, blocks);
-
-  const RulFile rul = ReadRul(rulFile, demo::kShirtSizes.size());
-  for (const char* expected : {"ASTM/D6673/RUL", "UNITS: METRIC", "GRADE RULE TABLE: SHIRT", "NUMBER OF SIZES: 5",
-                               "SIZE LIST: S M L XL XXL", "SAMPLE SIZE: M"})
-    EXPECT_TRUE(rul.Has(expected)) << expected;
-  EXPECT_TRUE(rul.ended);
-  ASSERT_EQ(rul.rules.size(), table.deltas.size());
-
-  size_t n = 0;  // rules numbered on across the pieces
-  for (const auto& count : demo::ShirtPieceCounts()) {
-    const std::string name(count.name);
-    const auto gradeAt = GradeNumbers(file.blocks.at(name + "_M"));
-    const grading::PIECE piece = demo::ShirtPiece(count.name);
-    EXPECT_EQ(gradeAt.size(), piece.rules.size()) << name;
-    // The closed outline does not repeat the Closure point that repeats its
-    // first: it holds every drawn point (corners, curve points, notches)
-    // but that one; and a grain line.
-    const auto Of = [&](const char* type, const char* layer) { return file.Of(name + "_M", type, layer); };
-    ASSERT_EQ(Of("POLYLINE", "1").size(), 1u) << name;
-    EXPECT_EQ(Of("POLYLINE", "1")[0].numbers.size() / 2,
-              Of("POINT", "2").size() + Of("POINT", "3").size() + Of("POINT", "4").size() - 1)
-        << name;
-    EXPECT_EQ(Of("LINE", "7").size(), 1u) << name;
-    EXPECT_EQ(Of("POINT", "13").size(), name == "FRONT" || name == "CUFF" ? 2u : 0u) << name << ": drill holes";
-    for (const auto& rule : piece.rules) {
-      ++n;
-      ASSERT_TRUE(gradeAt.count(static_cast<int>(n))) << name << " rule " << rule.id << " has no \"# " << n << "\"";
-      const auto [x, y] = gradeAt.at(static_cast<int>(n));
-      for (size_t s = 0; s < demo::kShirtSizes.size(); ++s) {
-        const std::string where = name + " rule " + std::to_string(rule.id) + " in " + std::string(demo::kShirtSizes[s]);
-        const auto [dx, dy] = rul.rules[n - 1].at(s);
-        const grading::Delta& expected = table.deltas.at(rule.id)[s];  // 1/10000 cm; the file has mm
-        EXPECT_NEAR(dx, static_cast<double>(expected.x) / 1000, 1e-6) << where;
-        EXPECT_NEAR(dy, static_cast<double>(expected.y) / 1000, 1e-6) << where;
-        const auto outline = file.Of(name + "_" + std::string(demo::kShirtSizes[s]), "POLYLINE", "1");
-        ASSERT_EQ(outline.size(), 1u) << where;
-        double nearest = 1e300;
-        for (size_t k = 0; k + 1 < outline[0].numbers.size(); k += 2)
-          nearest = std::min(nearest, std::hypot(outline[0].numbers[k] - x - dx, outline[0].numbers[k + 1] - y - dy));
-        EXPECT_LT(nearest, 1e-3) << where;  // 1e-4 cm
-      }
-    }
-  }
-  EXPECT_EQ(n, rul.rules.size());
 }
 
 // ------------------------------------------------------------------ marker
@@ -395,7 +247,6 @@ TEST(DemoMarker, PiecesLieApartOnTheFabricAtTheTargetUtilisation) {
   ASSERT_EQ(outlines.size(), b.cartoons.size());
 
   const double width = b.header->width, length = b.header->length;
-  EXPECT_EQ(width, 150);
   double area_ = 0, top = 0;
   std::vector<Box> boxes;
   for (size_t i = 0; i < outlines.size(); ++i) {
@@ -418,10 +269,6 @@ TEST(DemoMarker, PiecesLieApartOnTheFabricAtTheTargetUtilisation) {
   EXPECT_NEAR(b.header->placedArea, area_, 0.01 * area_ / 100);
   EXPECT_NEAR(b.header->utilization, 100 * area_ / (width * length), 0.01);
   EXPECT_EQ(b.header->placedPieces, static_cast<int16_t>(outlines.size()));
-  EXPECT_NE(svg.find("utilisation " + std::to_string(static_cast<int>(b.header->utilization))), std::string::npos);
-  EXPECT_NE(svg.find(">cm</text>"), std::string::npos) << "the scale bar names the unit";
-  // Only kinds the export converts.
-  EXPECT_TRUE(b.rawKinds.empty());
 }
 
 TEST(DemoMarker, CountsFollowTheOrderAndTheModel) {

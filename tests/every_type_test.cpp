@@ -184,24 +184,11 @@ const struct {
   const char* body;
 } kInvalidDocuments[] = {
     {1, "", R"(<Rule Name="ELEVENCHARS" PieceUsage="Left"/>)"},
-    {1, "", R"(<Rule Name="R" PieceUsage="left"/>)"},
-    {1, "", R"(<Rule Name="R" PieceUsage="Left"><Item Type="XYMove" FirstPoint="40000" SecondPoint="1" XPercentAlt="0" YPercentAlt="0"/></Rule>)"},
-    {1, "", R"(<Rule Name="R" PieceUsage="Left"><Item Type="XYMove" FirstPoint="1" SecondPoint="1" XPercentAlt="0"/></Rule>)"},
-    {2, kComments, R"(<Entry Category="E"/>)"},
-    {2, kComments, R"(<Entry Category="E"><OrderSymbol Format="Symbol" Number="100" Height="1"/></Entry>)"},
-    {2, kComments, R"(<Entry Category="E"><OrderVariable Format="Constant"/></Entry>)"},
     {2, kComments, R"(<Entry Category="ABCDEFGHIJKLMNOPQRSTU"><Order Format="Date"/></Entry>)"},
-    {2, kComments, R"(<Entry Category="E"><OrderFixed Format="Bundle" Start="128" End="1"/></Entry>)"},
     // BlockBuffer: the types of the included base schema are enforced.
     {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left Amount="1" Units="percent"/></Static></Rule>)"},
     {3, kComments, R"(<Rule RuleNumber="1" RuleType="Wall"/>)"},
-    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Static><Top Amount="1" Units="Distance"/><Left Amount="1" Units="Distance"/></Static></Rule>)"},
-    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left Amount="1"/></Static></Rule>)"},
-    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Dynamic/><Static/></Rule>)"},
-    {3, kComments, R"(<Rule RuleNumber="1" RuleType="Block"><Static><Left xmlns="" Amount="1" Units="Distance"/></Static></Rule>)"},
     {21, kComments, "<PieceName>TWENTYONECHARACTERSXX</PieceName>"},
-    {21, kComments, "<PieceName><b/></PieceName>"},
-    {21, R"( Comment1="ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJK" Comment2="")", ""},
     {24, "", R"(<Entry ActualSize="1234567" OrderedSize="S"/>)"},
 };
 

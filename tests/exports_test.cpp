@@ -8,7 +8,6 @@
 #include <filesystem>
 
 #include "platform/bstr.h"
-#include "platform/code_page.h"
 #include "support/test_support.h"
 #include "tsln2xml/tsln2xml.h"
 
@@ -62,8 +61,6 @@ TEST(Exports, FailureTable) {
       {"code 10", [&] { return ConvertDataItemToXMLFile(10, "", area.c_str(), "A", out.c_str(), 0); }, 7, "Unimplemented data type"},
       {"pieces are exported only", [&] { return ConvertXMLFileToDataItem(20, doc.c_str(), 0, "", area.c_str(), "A"); }, 7,
        "Unimplemented data type"},
-      {"negative code", [&] { return ConvertXMLFileToDataItem(-1, doc.c_str(), 0, "", area.c_str(), "A"); }, 7,
-       "Unimplemented data type"},
       {"empty item name", [&] { return ImportFromString(kSizeCode, area.path(), "", kEmptyDocument); }, 5, "Could not create file"},
       {"missing document file", [&] { return ConvertXMLFileToDataItem(kSizeCode, area.File("none.xml").c_str(), 0, "", area.c_str(), "A"); },
        1, "xmlFile failed to Load"},
@@ -99,16 +96,6 @@ TEST(Exports, ItemNamesAreCutToTwentyCharacters) {
   auto result = ExportToString(kSizeCode, area.path(), "ABCDEFGHIJKLMNOPQRST");
   ASSERT_EQ(result.code, 0);
   EXPECT_NE(result.xml.find("Name=\"ABCDEFGHIJKLMNOPQRST\""), std::string::npos);
-}
-
-TEST(Exports, DriveLetterRootsMapToDirectories) {
-  TempArea area;
-  const std::filesystem::path dir(area.path());
-  EnvScope drive("TSLN2XML_DRIVE_Q", dir.parent_path().c_str());
-  const std::string name = "\\" + dir.filename().string();
-  const std::u16string xml = platform::Utf8ToUtf16(kEmptyDocument);
-  EXPECT_EQ(ConvertXMLStringToDataItem(kSizeCode, xml.c_str(), 0, "Q", name.c_str(), "A"), 0) << LastErrorMessage();
-  EXPECT_TRUE(area.GetItem(kSizeCode, "A"));
 }
 
 // The shared library loads by itself and exports the calls and nothing of its

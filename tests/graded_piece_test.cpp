@@ -42,14 +42,9 @@ TEST_P(WorkedExample, MatchesTheDocumentsTables) {
     const GradedSize& size = graded.sizes[s];
     EXPECT_EQ(size.name, names[s]);
     EXPECT_EQ(size.base, s == 2);
-    ASSERT_EQ(size.perimeter.size(), 5u);
-    EXPECT_EQ(size.perimeter[0], (Delta{0, 0}));  // a grade point without a rule stays
-    EXPECT_EQ(size.perimeter[1], c.point2[s]);
-    EXPECT_EQ(size.perimeter[2], c.point3[s]);
-    EXPECT_EQ(size.perimeter[3], c.point4[s]);
-    EXPECT_EQ(size.perimeter[4], c.point5[s]);
-    ASSERT_EQ(size.internals.size(), 1u);
-    EXPECT_EQ(size.internals[0][0], c.internal[s]);
+    // The first point, a grade point without a rule, stays.
+    EXPECT_EQ(size.perimeter, (Row{{0, 0}, c.point2[s], c.point3[s], c.point4[s], c.point5[s]}));
+    EXPECT_EQ(size.internals, std::vector<Row>{{c.internal[s]}});
   }
   // The rules' own deltas are those of their points (the .rul file's rows).
   ASSERT_EQ(graded.rules.size(), 3u);
@@ -149,11 +144,7 @@ TEST(GradePiece, InterpolatesRoundTheEndOfTheOutline) {
   p.perimeter = {MakePoint(1, 0, 0, 1), MakePoint(2, 100000, 0, 0), MakePoint(3, 100000, 100000, 1),
                  MakePoint(4, 0, 100000, 2)};
   const GradedPiece graded = GradePiece(p, GradeMethod::kIncremental);
-  const GradedSize& large = graded.sizes[1];
-  EXPECT_EQ(large.perimeter[0], (Delta{200, 0}));
-  EXPECT_EQ(large.perimeter[1], (Delta{400, 0}));
-  EXPECT_EQ(large.perimeter[2], (Delta{200, 0}));
-  EXPECT_EQ(large.perimeter[3], (Delta{0, 0}));
+  EXPECT_EQ(graded.sizes[1].perimeter, (Row{{200, 0}, {400, 0}, {200, 0}, {0, 0}}));
 }
 
 TEST(GradePiece, RefusesABaseIndexOutsideTheSizes) {

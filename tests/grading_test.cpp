@@ -126,7 +126,6 @@ TEST(Grading, PointCodesBothWays) {
       {R"(Smoothing="On" NotchIndex="7")", "S7  ", R"(Smoothing="On" NotchIndex="7")"},
       {R"(NotchIndex="0")", "0   ", ""},
       {R"(NotchIndex="07" Entry="1")", "E07 ", R"(Entry="true" NotchIndex="7")"},
-      {R"(NotchIndex="0099")", "99  ", R"(NotchIndex="99")"},
       {R"(NotchIndex=" 7 " Smoothing="Off")", "N7  ", R"(Smoothing="Off" NotchIndex="7")"},
       {R"(LiftAndPlunge="true" Entry="true" Stacking="true" NotchIndex="12")", "LEZ ",
        R"(LiftAndPlunge="true" Entry="true" Stacking="true")"},
@@ -217,8 +216,6 @@ TEST(Grading, DocumentsThatCannotBeStored) {
     int code;
     const char* message;  // where the writer refuses what the schema lets through
   } cases[] = {
-      {"rule without Point", Document(header, "<GradingRule RuleId=\"1\">" + twoGrowth + "</GradingRule>" + size), 2, ""},
-      {"size without Name", Document(header, R"(<PieceSize BreakFlag="Grading"/>)"), 2, ""},
       {"one growth for NumBreaks 1",
        Document(header, R"(<GradingRule RuleId="1"><Point/><Growth GrowthX="0" GrowthY="0"/></GradingRule>)" + size), 1,
        "Inconsistent number of GradingRuleGrowth Elements and NumBreaks."},

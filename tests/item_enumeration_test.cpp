@@ -58,7 +58,6 @@ TEST_F(ListedArea, SelectionsListTypesInAscendingCodeOrder) {
   } cases[] = {
       {"all", [&] { return EnumerateItems("", area.c_str(), file.c_str(), nullptr); }, all},
       {"one type", [&] { return EnumerateItemsOfType(12, "", area.c_str(), file.c_str(), nullptr); }, {"Model:MODEL"}},
-      {"code 10", [&] { return EnumerateItemsOfType(10, "", area.c_str(), file.c_str(), nullptr); }, {}},
       {"code outside the table", [&] { return EnumerateItemsOfType(99, "", area.c_str(), file.c_str(), nullptr); }, {}},
       {"types in ascending order",
        [&] { return EnumerateItemsOfTypes(alterThenSizes, 2, "", area.c_str(), file.c_str(), nullptr); },
@@ -73,8 +72,6 @@ TEST_F(ListedArea, SelectionsListTypesInAscendingCodeOrder) {
       {"all but size codes",
        [&] { return EnumerateItemsNotOfTypes(sizes, 1, "", area.c_str(), file.c_str(), nullptr); },
        {"Alteration:ALTER", "Marker:MARKER", "Model:MODEL"}},
-      {"all but absent codes",
-       [&] { return EnumerateItemsNotOfTypes(absent, 3, "", area.c_str(), file.c_str(), nullptr); }, all},
       {"all but none", [&] { return EnumerateItemsNotOfTypes(every, 0, "", area.c_str(), file.c_str(), nullptr); }, all},
       {"all but null", [&] { return EnumerateItemsNotOfTypes(nullptr, 4, "", area.c_str(), file.c_str(), nullptr); },
        all},

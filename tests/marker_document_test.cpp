@@ -306,7 +306,6 @@ TEST(MarkerFile, ContainerKeepsAnyBytesOnTheWayInAndOut) {
   const std::vector<std::vector<uint8_t>> datas = {
       {},                                      // no directory at all
       {1, 2, 3},                               // a part of one entry
-      ByteBuilder().I32(-1).I32(0).I32(7),     // a part of the directory
       ByteBuilder().I32(2147483647).I32(-2147483647 - 1).I32(-2).Zeros(148).I32(-1).Text("tail", 4),
       small.Build().bytes,
   };

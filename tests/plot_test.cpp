@@ -316,8 +316,6 @@ TEST(Plot, SchemaLimits) {
   const std::string report = std::string("<Report ") + kPage1Attributes + R"( OrderNumber="O" Description="D")";
   const char* invalid[] = {
       R"(<MarkerBorder><PlotPoint X="0" Y="0"/></MarkerBorder>)",
-      R"(<Report MarkerName="M"/>)",
-      R"(<UnknownTag TagType="65536"/>)",
       R"(<UnknownTag TagType="7">0</UnknownTag>)",
       R"(<SpliceMarks Flags="-1"/>)",
   };
