@@ -28,8 +28,6 @@ export TSLN2XML_CODEPAGE=1252
 #    CliBatch.TheWorkedExampleOfTheBatchPage;
 #  - it makes symbolic links and a FIFO, which Windows does not have for
 #    everyone: CliBatch.DocumentDirectoryEntriesThatAreNotDocuments;
-#  - it checks POSIX file modes, which Windows files do not have:
-#    Cli.WrittenDocumentsGetTheUmasksModeOrKeepTheirs;
 #  - they map a drive letter to a directory with TSLN2XML_DRIVE_X, which
 #    Windows does not use (its drive letters are real):
 #    Annotation.SpecialCategoriesComeOutInEnglish, ItemList.StoragePathJoinsRootAndNameWithoutAColon;
@@ -43,7 +41,6 @@ excluded=(
   Cli.HelpAndManualDescribeEveryCommand
   CliBatch.TheWorkedExampleOfTheBatchPage
   CliBatch.DocumentDirectoryEntriesThatAreNotDocuments
-  Cli.WrittenDocumentsGetTheUmasksModeOrKeepTheirs
   Annotation.SpecialCategoriesComeOutInEnglish
   ItemList.StoragePathJoinsRootAndNameWithoutAColon
   KeptCatalog.AReplacedOrRemovedCatalogIsReadAfresh
